@@ -1,0 +1,49 @@
+// The library's life cycle, main window, message pump, lock and the
+// configuration setters called before start-up.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <cstdint>
+
+// ---- start-up, end, pump --------------------------------------------------
+int InitLibrary();    // 0 on success or when already running; -1 (library ended again) on failure
+int EndLibrary();     // 0; also when the library was not started
+int PumpMessages();   // 0 while the program runs, -1 once it is to end
+int PumpMessagesUnlocked();
+int WaitWhileInactive();
+[[noreturn]] void ExitWithError(const char* text);
+int IsLibraryRunning();
+
+// ---- configuration (before InitLibrary; several also apply live) ----------
+int EnableLogOutput(int32_t flag);
+int SetWindowIcon(int32_t resourceId);
+int SetWindowTitle(const char* title);  // Shift-JIS
+int ChangeWindowMode(int32_t flag);     // 1 window, 0 full screen
+int ShowMouseCursor(int32_t flag);
+int SetAlwaysRunFlag(int32_t flag);     // keep running while inactive (window mode)
+int SetOutApplicationLogValidFlag(int32_t flag);
+
+// ---- window and its state -------------------------------------------------
+HWND GetMainWindow();
+int IsWindowActive();
+int IsWindowClosing();
+int IsWindowMode();
+int IsQuitRequested();
+int IsWindowDestroyed();
+int32_t WindowsVersionCode();
+DWORD MainThreadId();
+int32_t LogicalProcessorCount();
+int32_t CodePageKind();
+int32_t CodePageNumber();
+int GetMousePosition(int32_t* x, int32_t* y);
+int GetClientScreenRect(RECT* rect);
+int SetDesktopComposition(int32_t flag);
+
+// ---- time -------------------------------------------------------------------
+int32_t GetTimeMs();
+int64_t GetTimeUs(int32_t flag);
+
+// ---- the library lock: recursive for its owner, first come first served ---
+void EnterLibraryLock();
+void LeaveLibraryLock();

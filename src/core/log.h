@@ -1,0 +1,13 @@
+// The library's log: "Log.txt" in the start-up directory, Shift-JIS, each line
+// "<milliseconds since start>:" then one tab per indent level, CR LF line ends,
+// every piece mirrored to the debugger output (stderr, as UTF-8).
+#pragma once
+
+#include <cstdint>
+
+// Appends text as it stands; a line feed ends the line. Always returns -1.
+int WriteLog(const char* text);
+// printf-style, with one line feed appended. Always returns -1.
+int WriteLogFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int IncreaseLogIndent();
+int DecreaseLogIndent();  // never below 0

@@ -1,0 +1,69 @@
+#include "platform/seams/seams.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace seams {
+namespace {
+
+struct Failure {
+    int times;
+    int64_t result;
+};
+
+std::mutex& Lock() {
+    static std::mutex m;
+    return m;
+}
+
+std::map<std::string, Failure>& Failures() {
+    static std::map<std::string, Failure> f;
+    return f;
+}
+
+std::atomic<bool> g_anyFailure{false};
+std::atomic<bool> g_noWait{false};
+
+}  // namespace
+
+void FailCall(const char* name, int times, int64_t result) {
+    std::lock_guard<std::mutex> lock(Lock());
+    Failures()[name] = Failure{times, result};
+    g_anyFailure = true;
+}
+
+void ClearCall(const char* name) {
+    std::lock_guard<std::mutex> lock(Lock());
+    Failures().erase(name);
+    g_anyFailure = !Failures().empty();
+}
+
+void ClearAllCalls() {
+    std::lock_guard<std::mutex> lock(Lock());
+    Failures().clear();
+    g_anyFailure = false;
+}
+
+bool ShouldFailCall(const char* name) {
+    if (!g_anyFailure) return false;
+    std::lock_guard<std::mutex> lock(Lock());
+    auto it = Failures().find(name);
+    if (it == Failures().end()) return false;
+    if (it->second.times < 0) return true;
+    if (it->second.times == 0) return false;
+    --it->second.times;
+    return true;
+}
+
+int64_t FailureResult(const char* name) {
+    std::lock_guard<std::mutex> lock(Lock());
+    auto it = Failures().find(name);
+    return it == Failures().end() ? -1 : it->second.result;
+}
+
+void SetNoWait(bool on) { g_noWait = on; }
+bool NoWait() { return g_noWait; }
+
+}  // namespace seams
