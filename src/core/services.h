@@ -1,0 +1,30 @@
+// The calls that the library's start-up, end, message pump and window
+// procedure make into the other subsystems. Each subsystem defines its own.
+#pragma once
+
+#include <cstdint>
+
+// input
+int32_t InitializeInput();
+int32_t TerminateInput();
+int32_t RefreshKeyboard();
+int32_t UpdatePadVibration();
+int32_t ResetInputCooperativeLevel();
+int32_t ApplyPadVibration();
+int32_t SetInputFlagA();
+int32_t ClearInputFlagA();
+int32_t SetInputFlagB();
+int32_t ClearInputFlagB();
+
+// sound
+int32_t InitializeSound();
+int32_t TerminateSound();
+int32_t ReleaseTemporaryPlayHandle();
+int32_t ProcessStreamSounds();
+int32_t ProcessSoftSoundPlayers();
+int32_t CheckMidiPlayState();
+int32_t HandleMidiNotify(uintptr_t wParam, intptr_t lParam);
+
+// graphics
+int32_t InitGraphics();
+int32_t EndGraphics();
