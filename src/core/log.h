@@ -11,3 +11,12 @@ int WriteLog(const char* text);
 int WriteLogFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int IncreaseLogIndent();
 int DecreaseLogIndent();  // never below 0
+
+// Called by the library's start-up and end: deletes and recreates "Log.txt"
+// in the current directory (unless logging is off) and starts the clock of
+// the time stamps; CloseLogFile closes it.
+int OpenLogFile();
+int CloseLogFile();
+// Logging switch; EnableLogOutput(flag) stores its negation here.
+void SetLogOutputOff(int32_t off);
+int32_t IsLogOutputOff();

@@ -1,0 +1,76 @@
+#include "platform/com/com.h"
+
+#include "platform/seams/seams.h"
+
+#include <map>
+#include <mutex>
+
+
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+namespace {
+
+struct GuidLess {
+    bool operator()(const GUID& a, const GUID& b) const {
+        if (a.Data1 != b.Data1) return a.Data1 < b.Data1;
+        if (a.Data2 != b.Data2) return a.Data2 < b.Data2;
+        if (a.Data3 != b.Data3) return a.Data3 < b.Data3;
+        for (int i = 0; i < 8; ++i)
+            if (a.Data4[i] != b.Data4[i]) return a.Data4[i] < b.Data4[i];
+        return false;
+    }
+};
+
+std::mutex g_lock;
+std::map<GUID, com::ClassCreator, GuidLess>& Registry() {
+    static std::map<GUID, com::ClassCreator, GuidLess> registry;
+    return registry;
+}
+int g_initCount = 0;
+
+}  // namespace
+
+HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, 0); }
+
+HRESULT CoInitializeEx(void*, DWORD) {
+    if (seams::ShouldFailCall("CoInitialize")) return static_cast<HRESULT>(seams::FailureResult("CoInitialize"));
+    std::lock_guard<std::mutex> lock(g_lock);
+    return g_initCount++ == 0 ? S_OK : S_FALSE;
+}
+
+void CoUninitialize() {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (g_initCount > 0) --g_initCount;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (seams::ShouldFailCall("CoCreateInstance"))
+        return static_cast<HRESULT>(seams::FailureResult("CoCreateInstance"));
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    com::ClassCreator creator = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        auto it = Registry().find(clsid);
+        if (it != Registry().end()) creator = it->second;
+    }
+    if (creator == nullptr) return REGDB_E_CLASSNOTREG;
+    IUnknown* instance = creator();
+    if (instance == nullptr) return E_OUTOFMEMORY;
+    HRESULT hr = instance->QueryInterface(iid, object);
+    instance->Release();
+    return hr;
+}
+
+namespace com {
+
+void RegisterClass(REFCLSID clsid, ClassCreator creator) {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (creator == nullptr)
+        Registry().erase(clsid);
+    else
+        Registry()[clsid] = creator;
+}
+
+}  // namespace com

@@ -1,0 +1,59 @@
+// COM stand-in: IUnknown, CoInitialize and CoCreateInstance over a registry
+// of class factories that the other stand-ins (DirectSound, DirectInput, ...)
+// fill at start-up.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#define STDMETHODCALLTYPE
+#define CLSCTX_INPROC_SERVER 0x1
+#define CLSCTX_ALL 0x17
+#define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154)
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0)
+#define RPC_E_CHANGED_MODE ((HRESULT)0x80010106)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
+
+struct IUnknown {
+    virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    virtual ~IUnknown() = default;
+};
+using LPUNKNOWN = IUnknown*;
+
+extern const IID IID_IUnknown;
+
+HRESULT CoInitialize(void* reserved);
+HRESULT CoInitializeEx(void* reserved, DWORD flags);
+void CoUninitialize();
+// Creates an object of a registered class and asks it for iid. Fails with
+// REGDB_E_CLASSNOTREG for a class nobody registered, and as a test seam
+// when "CoCreateInstance" is set to fail (then with the chosen result).
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
+
+namespace com {
+// A creator makes a new object of its class and returns it with one
+// reference, or null.
+using ClassCreator = IUnknown* (*)();
+// Registers (or replaces) the creator of a class; null removes it.
+void RegisterClass(REFCLSID clsid, ClassCreator creator);
+}  // namespace com
+
+// A reference-counting base for stand-in objects: Release deletes at zero.
+template <typename Interface>
+class ComObject : public Interface {
+public:
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG r = --refs_;
+        if (r == 0) delete this;
+        return r;
+    }
+
+protected:
+    ComObject() = default;
+    ~ComObject() override = default;
+    ULONG refs_ = 1;
+};
