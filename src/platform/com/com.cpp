@@ -30,6 +30,15 @@ int g_initCount = 0;
 
 }  // namespace
 
+namespace com {
+void RegisterPlatformClasses();
+}
+
+static void EnsureClassesRegistered() {
+    static std::once_flag once;
+    std::call_once(once, com::RegisterPlatformClasses);
+}
+
 HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, 0); }
 
 HRESULT CoInitializeEx(void*, DWORD) {
@@ -49,6 +58,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
     if (seams::ShouldFailCall("CoCreateInstance"))
         return static_cast<HRESULT>(seams::FailureResult("CoCreateInstance"));
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    EnsureClassesRegistered();
     com::ClassCreator creator = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_lock);
