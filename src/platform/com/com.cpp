@@ -34,9 +34,21 @@ namespace com {
 void RegisterPlatformClasses();
 }
 
+static std::once_flag g_registerOnce;
+static bool g_registering = false;
+
+// Registers the stand-ins' classes first, so that a class registered later
+// (by a test, say) replaces the stand-in's and is not replaced by it.
 static void EnsureClassesRegistered() {
-    static std::once_flag once;
-    std::call_once(once, com::RegisterPlatformClasses);
+    std::call_once(g_registerOnce, [] {
+        g_registering = true;
+        com::RegisterPlatformClasses();
+        g_registering = false;
+    });
+}
+
+namespace com {
+static bool RegisterPlatformClassesDone() { return !g_registering; }
 }
 
 HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, 0); }
@@ -76,6 +88,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
 namespace com {
 
 void RegisterClass(REFCLSID clsid, ClassCreator creator) {
+    if (RegisterPlatformClassesDone()) EnsureClassesRegistered();
     std::lock_guard<std::mutex> lock(g_lock);
     if (creator == nullptr)
         Registry().erase(clsid);
