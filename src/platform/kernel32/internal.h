@@ -1,0 +1,42 @@
+// Internals shared by the KERNEL32 stand-in's files: the table of kernel
+// objects behind HANDLE values and the helpers for injected failures.
+#pragma once
+
+#include "platform/kernel32/kernel32.h"
+
+#include <memory>
+
+namespace kernel32 {
+
+enum class ObjectKind { Thread, Event, File, Find };
+
+// Base of every object behind a handle.
+struct KernelObject {
+    explicit KernelObject(ObjectKind k) : kind(k) {}
+    virtual ~KernelObject() = default;
+    ObjectKind kind;
+};
+
+// Registers an object and returns its new handle (never null nor
+// INVALID_HANDLE_VALUE; values are not reused).
+HANDLE AddObject(std::shared_ptr<KernelObject> object);
+// The object behind handle when it is of the given kind, else null.
+std::shared_ptr<KernelObject> FindObject(HANDLE handle, ObjectKind kind);
+// Any object behind handle, else null.
+std::shared_ptr<KernelObject> FindAnyObject(HANDLE handle);
+// Forgets the handle; false when it names nothing.
+bool RemoveObject(HANDLE handle);
+
+template <typename T>
+std::shared_ptr<T> FindTyped(HANDLE handle, ObjectKind kind) {
+    return std::static_pointer_cast<T>(FindObject(handle, kind));
+}
+
+// True when a test made the named call fail; then sets the last error to the
+// test's chosen code (when positive) or to defaultError.
+bool InjectedFailure(const char* callName, DWORD defaultError);
+
+// The last error matching an errno value.
+DWORD ErrorFromErrno(int error);
+
+}  // namespace kernel32
