@@ -17,7 +17,9 @@ struct MemoryBlockHeader {
 };
 constexpr uint32_t kMemoryBlockGuard = 0x4D454D42;  // "MEMB"
 
-// A block of size bytes (contents undefined), or null when the heap refuses.
+// A block of size bytes (contents undefined), or null when the heap refuses
+// (or the size and its header would not fit in 32 bits). Tests make every
+// allocation fail with seams::FailCall("AllocMemory").
 void* AllocMemory(uint32_t size, const char* sourceName, int32_t line);
 // The same, cleared to zero.
 void* AllocMemoryZeroed(uint32_t size, const char* sourceName, int32_t line);

@@ -44,6 +44,7 @@ int64_t TellAccessFile(DWORD_PTR handle);
 int SeekAccessFile(DWORD_PTR handle, int64_t offset, int origin);
 size_t ReadAccessFile(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle);
 int EofAccessFile(DWORD_PTR handle);
+int IdleCheckAccessFile(DWORD_PTR handle);  // non-zero when no read-ahead is pending
 DWORD_PTR FindFirstAccessFile(const char* pattern, FileInfo* info);
 int FindNextAccessFile(DWORD_PTR handle, FileInfo* info);
 int FindCloseAccessFile(DWORD_PTR handle);

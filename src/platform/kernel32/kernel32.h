@@ -29,6 +29,9 @@ using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 HANDLE CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
                     DWORD creationFlags, LPDWORD threadId);
 DWORD ResumeThread(HANDLE thread);
+// Ends the calling thread with the exit code (on a thread of CreateThread, the
+// stack is unwound back to the thread's start as if its routine had returned).
+[[noreturn]] void ExitThread(DWORD exitCode);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 #define STILL_ACTIVE 259
 #define THREAD_PRIORITY_LOWEST (-2)
@@ -118,7 +121,9 @@ UINT GetACP();    // 932
 HMODULE GetModuleHandleA(LPCSTR name);
 // The executable's full path, Shift-JIS, with '\' separators as Windows gives it.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
-HMODULE LoadLibraryA(LPCSTR name);  // no system libraries exist here: null, ERROR_FILE_NOT_FOUND
+// No system libraries exist here: only modules that a stand-in registered
+// (platform::RegisterModule) load; any other name gives null, ERROR_FILE_NOT_FOUND.
+HMODULE LoadLibraryA(LPCSTR name);
 void* GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 
@@ -202,4 +207,12 @@ std::string Utf8ToShiftJis(const char* text);
 std::string PathToNative(const char* path);
 // A native UTF-8 path as Shift-JIS with '\' separators.
 std::string PathFromNative(const std::string& path);
+// Tests only: GetSystemInfo reports this many logical processors (0: the
+// machine's own count).
+void SetProcessorCountForTest(int count);
+// Makes a module of a stand-in loadable by name (compared without case, with
+// or without ".dll"); GetProcAddress asks lookup for its entries (null: none).
+// Registering a name again replaces its lookup.
+using ModuleLookup = void* (*)(const char* procName);
+void RegisterModule(const char* name, ModuleLookup lookup);
 }  // namespace platform

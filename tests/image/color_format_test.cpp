@@ -1,0 +1,133 @@
+// Colour-format descriptors and the channel rounding of the converter.
+#include "image_test_util.h"
+
+#include <cstring>
+
+using namespace image_test;
+
+TEST(ColorFormat, SixteenBitWithAlphaUsesFourBytePixels) {
+    // The software renderer's R5G6B5 with alpha: colour word in bits 0-15,
+    // alpha in 16-23.
+    ColorFormatInfo f;
+    SetR5G6B5A8ColorFormat(&f);
+    EXPECT_EQ(f.pixelByte, 4);
+    EXPECT_EQ(f.colorBitDepth, 16);
+    EXPECT_EQ(f.alphaLoc, 16);
+    EXPECT_EQ(f.alphaWidth, 8);
+    EXPECT_EQ(SetDXTColorFormat(&f, 6), -1);
+    EXPECT_EQ(f.dxtType, 0);
+}
+
+TEST(ColorFormat, FromMasksComputesWidthsAndRefusesBadMasks) {
+    ColorFormatInfo f;
+    ASSERT_EQ(SetColorFormatFromMasks(&f, 16, 0x0F00, 0x00F0, 0x000F, 0xF000), 0);
+    EXPECT_EQ(f.redWidth, 4);
+    EXPECT_EQ(f.redLoc, 8);
+    EXPECT_EQ(f.alphaLoc, 12);
+    EXPECT_EQ(f.pixelByte, 2);
+
+    EXPECT_EQ(SetColorFormatFromMasks(&f, 16, 0x0F0F, 0x00F0, 0, 0), -1);       // not one run
+    EXPECT_EQ(SetColorFormatFromMasks(&f, 16, 0x1F0000, 0x00F0, 0x000F, 0), -1);  // outside 16 bits
+    EXPECT_EQ(SetColorFormatFromMasks(&f, 24, 0, 0, 0, 0), -1);                 // nothing
+    EXPECT_EQ(SetColorFormatFromMasks(&f, 12, 0xF00, 0xF0, 0xF, 0), -1);        // no such size
+    EXPECT_EQ(SetColorFormatFromMasks(&f, 32, 0xFFFFF, 0, 0, 0), -1);           // wider than 16 bits
+    EXPECT_EQ(f.pixelByte, 0);  // cleared on failure
+
+    // Direct3D codes: A2R10G10B10 and G16R16 have channels wider than 8 bits.
+    ASSERT_EQ(SetD3DFormatColorFormat(&f, 35), 0);
+    EXPECT_EQ(f.redWidth, 10);
+    EXPECT_EQ(f.redLoc, 20);
+    EXPECT_EQ(f.alphaWidth, 2);
+    EXPECT_EQ(SetD3DFormatColorFormat(&f, 19), -1);
+    EXPECT_EQ(SetD3DFormatColorFormat(&f, 36), -1);
+}
+
+TEST(ColorFormat, NarrowingTruncatesAndWideningReplicatesBits) {
+    ColorFormatInfo f;
+    SetR5G6B5ColorFormat(&f);
+    // 8 -> 5 and 6 bits: truncation.
+    EXPECT_EQ(PackColorValue(&f, 255, 255, 255, 0), 0xFFFFu);
+    EXPECT_EQ(PackColorValue(&f, 132, 130, 7, 0), (16u << 11) | (32u << 5) | 0u);
+    EXPECT_EQ(PackColorValue(&f, 8, 4, 8, 0), (1u << 11) | (1u << 5) | 1u);
+    EXPECT_EQ(PackColorValue(&f, 7, 3, 7, 0), 0u);
+    // 5 and 6 -> 8 bits: replication, so the ends stay 0 and 255.
+    int r, g, b, a;
+    UnpackColorValue(&f, (16u << 11) | (32u << 5) | 1u, &r, &g, &b, &a);
+    EXPECT_EQ(r, 132);  // 10000 -> 10000100
+    EXPECT_EQ(g, 130);  // 100000 -> 10000010
+    EXPECT_EQ(b, 8);    // 00001 -> 00001000
+    EXPECT_EQ(a, 255);  // no alpha reads as opaque
+    UnpackColorValue(&f, 0xFFFF, &r, &g, &b, nullptr);
+    EXPECT_EQ(r, 255);
+    EXPECT_EQ(g, 255);
+    EXPECT_EQ(b, 255);
+
+    // Every 8-bit value survives 8 -> 5 -> 8 within the truncation step.
+    for (int v = 0; v < 256; ++v) {
+        UnpackColorValue(&f, PackColorValue(&f, v, v, v, 255), &r, &g, &b, nullptr);
+        EXPECT_EQ(r >> 3, v >> 3) << v;
+        EXPECT_EQ(g >> 2, v >> 2) << v;
+    }
+
+    // One-bit alpha: 0-127 transparent, 128-255 opaque, read back as 0 or 255.
+    SetA1R5G5B5ColorFormat(&f);
+    EXPECT_EQ(PackColorValue(&f, 0, 0, 0, 127), 0u);
+    EXPECT_EQ(PackColorValue(&f, 0, 0, 0, 128), 0x8000u);
+    UnpackColorValue(&f, 0x8000, nullptr, nullptr, nullptr, &a);
+    EXPECT_EQ(a, 255);
+
+    // Channels wider than 8 bits narrow by truncation and widen by replication.
+    ASSERT_EQ(SetD3DFormatColorFormat(&f, 34), 0);  // G16R16
+    UnpackColorValue(&f, 0xABCD1234u, &r, &g, &b, nullptr);
+    EXPECT_EQ(r, 0x12);
+    EXPECT_EQ(g, 0xAB);
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(PackColorValue(&f, 0xAB, 0xCD, 0, 0), 0xCDCDABABu);
+}
+
+TEST(ColorFormat, UnusedBitsArePackedAsZero) {
+    ColorFormatInfo f;
+    SetXRGB8ColorFormat(&f);
+    EXPECT_EQ(PackColorValue(&f, 255, 0, 255, 0x80), 0x00FF00FFu);
+    SetR5G6B5A8ColorFormat(&f);
+    EXPECT_EQ(PackColorValue(&f, 255, 0, 255, 0x80), 0x0080F81Fu);
+    // Out-of-range inputs clamp rather than spill into other channels.
+    SetXRGB8ColorFormat(&f);
+    EXPECT_EQ(PackColorValue(&f, 300, -5, 0, 0), 0x00FF0000u);
+}
+
+TEST(ColorFormat, PaletteEntriesAreOpaqueUnlessAlphaIsKept) {
+    uint32_t entries[3] = {0x00112233u, 0x80445566u, 0xFF778899u};
+    ColorFormatInfo f;
+    SetPalette8ColorFormat(&f, entries, 3, 0);
+    EXPECT_EQ(f.palette[0], 0xFF112233u);
+    EXPECT_EQ(f.palette[1], 0xFF445566u);
+    EXPECT_EQ(f.palette[3], 0xFF000000u);  // past the count: opaque black
+    EXPECT_EQ(f.alphaWidth, 0);
+    SetPalette8ColorFormat(&f, entries, 3, 1);
+    EXPECT_EQ(f.palette[1], 0x80445566u);
+    int r, g, b, a;
+    UnpackColorValue(&f, 1, &r, &g, &b, &a);
+    EXPECT_EQ((Argb{a, r, g, b}), (Argb{0x80, 0x44, 0x55, 0x66}));
+    SetPalette8ColorFormat(&f, nullptr, 0, 0);  // grey ramp
+    EXPECT_EQ(f.palette[200], 0xFFC8C8C8u);
+    // A count beyond 256 is cut, not read past.
+    uint32_t big[256];
+    for (int i = 0; i < 256; ++i) big[i] = uint32_t(i);
+    SetPalette8ColorFormat(&f, big, 100000, 0);
+    EXPECT_EQ(f.palette[255], 0xFF0000FFu);
+}
+
+TEST(ColorFormat, SameFormatComparesLayoutNotBitDepthLabel) {
+    ColorFormatInfo a, b;
+    SetXRGB8ColorFormat(&a);
+    SetColorFormatFromMasks(&b, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    EXPECT_TRUE(IsSameColorFormat(&a, &b));
+    SetARGB8ColorFormat(&b);
+    EXPECT_FALSE(IsSameColorFormat(&a, &b));
+    SetDXTColorFormat(&a, 1);
+    SetDXTColorFormat(&b, 1);
+    EXPECT_TRUE(IsSameColorFormat(&a, &b));
+    SetDXTColorFormat(&b, 5);
+    EXPECT_FALSE(IsSameColorFormat(&a, &b));
+}

@@ -1,0 +1,112 @@
+// Helpers of the image tests: little-endian byte builders, decoding from
+// memory, and the truncation and corruption sweeps.
+#pragma once
+
+#include "image/image_decode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace image_test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void Put8(Bytes& b, uint32_t v) { b.push_back(uint8_t(v)); }
+inline void Put16(Bytes& b, uint32_t v) {
+    Put8(b, v);
+    Put8(b, v >> 8);
+}
+inline void Put32(Bytes& b, uint32_t v) {
+    Put16(b, v);
+    Put16(b, v >> 16);
+}
+inline void PutText(Bytes& b, const char* text) {
+    while (*text) b.push_back(uint8_t(*text++));
+}
+inline void Set32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// Decodes bytes through the decoder table over a memory stream (the loaders
+// would also log every failure).
+inline int DecodeBytes(const Bytes& bytes, PixelImage* out) {
+    static const uint8_t empty = 0;
+    DataStream stream{*GetMemoryStreamFunctions(), OpenMemStream(bytes.empty() ? &empty : bytes.data(), bytes.size())};
+    EXPECT_NE(stream.handle, 0u);
+    int result = DecodePixelImage(&stream, out);
+    stream.functions.Close(stream.handle);
+    return result;
+}
+
+struct Argb {
+    int a, r, g, b;
+    bool operator==(const Argb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Argb& c) {
+    return os << "(a" << c.a << " r" << c.r << " g" << c.g << " b" << c.b << ")";
+}
+inline Argb PixelAt(const PixelImage& image, int x, int y) {
+    Argb c{-1, -1, -1, -1};
+    EXPECT_EQ(GetPixelImagePixel(&image, x, y, &c.r, &c.g, &c.b, &c.a), 0) << "at " << x << "," << y;
+    return c;
+}
+
+// A failed decode leaves a cleared record; a successful one a usable picture.
+inline void ExpectDecodeOutcomeSound(int result, const PixelImage& image) {
+    if (result != 0) {
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.width, 0);
+        return;
+    }
+    ASSERT_NE(image.pixels, nullptr);
+    EXPECT_GE(image.width, 1);
+    EXPECT_LE(image.width, kMaxDecodeDimension);
+    EXPECT_GE(image.height, 1);
+    EXPECT_LE(image.height, kMaxDecodeDimension);
+    // Every pixel can be read (ASan watches the reads).
+    int sum = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            int r = 0;
+            GetPixelImagePixel(&image, x, y, &r, nullptr, nullptr, nullptr);
+            sum += r;
+        }
+    EXPECT_GE(sum, 0);
+}
+
+// Every prefix shorter than minimumLength must fail; every prefix must decode
+// soundly.
+inline void SweepTruncations(const Bytes& full, size_t minimumLength) {
+    for (size_t length = 0; length < full.size(); ++length) {
+        Bytes prefix(full.begin(), full.begin() + ptrdiff_t(length));
+        PixelImage image;
+        int result = DecodeBytes(prefix, &image);
+        if (length < minimumLength) {
+            EXPECT_NE(result, 0) << "prefix of " << length << " bytes decoded";
+        }
+        ExpectDecodeOutcomeSound(result, image);
+        ReleasePixelImage(&image);
+    }
+}
+
+// Each byte in turn replaced by each of a few values; nothing may crash or
+// read out of bounds, and whatever decodes must be sound.
+inline void SweepCorruptions(const Bytes& full) {
+    const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFF};
+    for (size_t at = 0; at < full.size(); ++at) {
+        for (uint8_t v : values) {
+            if (full[at] == v) continue;
+            Bytes bad = full;
+            bad[at] = v;
+            PixelImage image;
+            int result = DecodeBytes(bad, &image);
+            ExpectDecodeOutcomeSound(result, image);
+            ReleasePixelImage(&image);
+        }
+    }
+}
+
+}  // namespace image_test
