@@ -23,6 +23,14 @@ int ChangeWindowMode(int32_t flag);     // 1 window, 0 full screen
 int ShowMouseCursor(int32_t flag);
 int SetAlwaysRunFlag(int32_t flag);     // keep running while inactive (window mode)
 int SetOutApplicationLogValidFlag(int32_t flag);
+// The screen mode the main window is made for and full screen changes the
+// display to (the graphics subsystem's screen setter passes its values on);
+// 640x480, 32 bits, 60 Hz until set. 0, or -1 for a size of 0 or less.
+int SetLibraryScreenMode(int32_t width, int32_t height, int32_t bitDepth, int32_t refreshRate);
+int GetLibraryScreenMode(int32_t* width, int32_t* height, int32_t* bitDepth, int32_t* refreshRate);
+// The window-mode client size as a multiple of the screen size (1 until set;
+// applied live). GetMousePosition divides by it in window mode.
+int SetWindowSizeScale(double scale);
 
 // ---- window and its state -------------------------------------------------
 HWND GetMainWindow();

@@ -28,3 +28,6 @@ int32_t HandleMidiNotify(uintptr_t wParam, intptr_t lParam);
 // graphics
 int32_t InitGraphics();
 int32_t EndGraphics();
+// After the pump has switched between window and full screen: re-creates the
+// screen when its size or doubling changed (images are kept).
+int32_t ApplyGraphicsWindowMode();

@@ -3,3 +3,4 @@
 
 int32_t InitGraphics() { return 0; }
 int32_t EndGraphics() { return 0; }
+int32_t ApplyGraphicsWindowMode() { return 0; }

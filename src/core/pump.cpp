@@ -1,0 +1,85 @@
+// The per-frame message pump and the wait while the main window is inactive.
+#include "core/library.h"
+#include "core/library_hooks.h"
+#include "core/library_state.h"
+#include "platform/user32/user32.h"
+
+namespace {
+
+constexpr int kMessagesPerPass = 5;
+constexpr DWORD kInactiveSleepMs = 24;
+
+// Dispatches up to kMessagesPerPass waiting messages; a quit message sets the end flag.
+void DispatchWaitingMessages() {
+    MSG msg;
+    for (int n = 0; n < kMessagesPerPass && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+        if (msg.message == WM_QUIT) {
+            Window().quitRequested = 1;
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void CarryOutWindowModeChange() {
+    WindowState& w = Window();
+    if (!w.pendingModeChange) return;
+    w.pendingModeChange = false;
+    if (w.pendingWindowMode == w.windowMode) return;
+    w.windowMode = w.pendingWindowMode;
+    ApplyWindowMode();
+    GetLibraryHooks().applyGraphicsWindowMode();  // the screen may change size or doubling
+}
+
+// Waiting applies to a running library's main window that is inactive, unless
+// the keep-running switch holds it in window mode.
+bool MustWaitInactive() {
+    const WindowState& w = Window();
+    return w.running && w.mainWindow != nullptr && !w.active && !(w.alwaysRun && w.windowMode) &&
+           !IsLibraryEnding();
+}
+
+class LockGuard {
+public:
+    LockGuard() { EnterLibraryLock(); }
+    ~LockGuard() { LeaveLibraryLock(); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+};
+
+}  // namespace
+
+int PumpMessagesUnlocked() {
+    LibraryHooks& hooks = GetLibraryHooks();
+    DispatchWaitingMessages();
+    CarryOutWindowModeChange();
+    while (MustWaitInactive()) {
+        hooks.sleep(kInactiveSleepMs);
+        DispatchWaitingMessages();
+    }
+    if (IsLibraryEnding()) return -1;
+    hooks.refreshKeyboard();
+    hooks.updatePadVibration();
+    if (LogicalProcessorCount() <= 1) {
+        hooks.processStreamSounds();
+        hooks.processSoftSoundPlayers();
+    }
+    hooks.checkMidiPlayState();
+    return IsLibraryEnding() ? -1 : 0;
+}
+
+int PumpMessages() {
+    LockGuard lock;
+    return PumpMessagesUnlocked();
+}
+
+int WaitWhileInactive() {
+    const WindowState& w = Window();
+    if (w.active || w.closing || IsLibraryEnding()) return 0;
+    if (w.windowMode && w.alwaysRun) return 0;
+    while (!Window().active && !IsLibraryEnding() && Window().mainWindow != nullptr) {
+        if (PumpMessagesUnlocked() != 0) return -1;
+    }
+    return IsLibraryEnding() ? -1 : 0;
+}

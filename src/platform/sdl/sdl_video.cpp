@@ -1,0 +1,570 @@
+#include "platform/sdl/sdl_video.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace platform::sdl {
+namespace {
+
+struct VideoWindow {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    bool rendererTried = false;
+    SDL_Texture* texture = nullptr;
+    int textureWidth = 0;
+    int textureHeight = 0;
+    WindowPlacement placement;
+    std::vector<uint32_t> picture;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    uint64_t presents = 0;
+};
+
+std::recursive_mutex g_mutex;
+std::map<uint32_t, VideoWindow> g_windows;
+bool g_videoTried = false;
+bool g_videoReady = false;
+std::thread::id g_videoThread;
+std::map<int, SDL_Cursor*> g_cursors;
+
+VideoWindow* FindWindow(uint32_t id) {
+    auto it = g_windows.find(id);
+    return it == g_windows.end() ? nullptr : &it->second;
+}
+
+void ResizePicture(VideoWindow& w, int width, int height) {
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    if (width == w.pictureWidth && height == w.pictureHeight) return;
+    std::vector<uint32_t> picture(static_cast<size_t>(width) * height, 0);
+    int rows = std::min(height, w.pictureHeight);
+    int cols = std::min(width, w.pictureWidth);
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(&picture[static_cast<size_t>(y) * width], &w.picture[static_cast<size_t>(y) * w.pictureWidth],
+                    static_cast<size_t>(cols) * 4);
+    w.picture.swap(picture);
+    w.pictureWidth = width;
+    w.pictureHeight = height;
+}
+
+void EnsureRenderer(VideoWindow& w) {
+    if (w.rendererTried) return;
+    w.rendererTried = true;
+    w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
+    if (w.renderer == nullptr) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
+}
+
+bool EnsureTexture(VideoWindow& w) {
+    if (w.texture != nullptr && w.textureWidth == w.pictureWidth && w.textureHeight == w.pictureHeight) return true;
+    if (w.texture != nullptr) SDL_DestroyTexture(w.texture);
+    w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w.pictureWidth,
+                                  w.pictureHeight);
+    w.textureWidth = w.pictureWidth;
+    w.textureHeight = w.pictureHeight;
+    return w.texture != nullptr;
+}
+
+void Present(VideoWindow& w) {
+    ++w.presents;
+    EnsureRenderer(w);
+    if (w.renderer == nullptr || !EnsureTexture(w)) return;
+    SDL_UpdateTexture(w.texture, nullptr, w.picture.data(), w.pictureWidth * 4);
+    int outW = 0, outH = 0;
+    if (SDL_GetRendererOutputSize(w.renderer, &outW, &outH) != 0) return;
+    Letterbox box = ComputeLetterbox(outW, outH, w.pictureWidth, w.pictureHeight);
+    SDL_Rect dst{box.x, box.y, box.width, box.height};
+    SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(w.renderer);
+    SDL_RenderCopy(w.renderer, w.texture, nullptr, &dst);
+    SDL_RenderPresent(w.renderer);
+}
+
+void MapMouse(uint32_t id, int x, int y, int* cx, int* cy) {
+    *cx = x;
+    *cy = y;
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return;
+    int ww = 0, wh = 0;
+    SDL_GetWindowSize(w->window, &ww, &wh);
+    const WindowPlacement& p = w->placement;
+    Letterbox box = ComputeLetterbox(ww, wh, p.clientWidth, p.clientHeight);
+    MapOutputToClient(box, p.clientWidth, p.clientHeight, x, y, p.fullScreen, cx, cy);
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<VideoEvent>* out) {
+    VideoEvent ev;
+    ev.windowId = e.windowID;
+    VideoWindow* w = FindWindow(e.windowID);
+    switch (e.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED: ev.type = VideoEvent::FocusGained; break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: ev.type = VideoEvent::FocusLost; break;
+        case SDL_WINDOWEVENT_CLOSE: ev.type = VideoEvent::Close; break;
+        case SDL_WINDOWEVENT_MINIMIZED: ev.type = VideoEvent::Minimized; break;
+        case SDL_WINDOWEVENT_MAXIMIZED: ev.type = VideoEvent::Maximized; break;
+        case SDL_WINDOWEVENT_RESTORED: ev.type = VideoEvent::Restored; break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            if (w != nullptr) Present(*w);
+            ev.type = VideoEvent::Exposed;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            // A full-screen window sits on the desktop's origin whatever the system says.
+            if (w == nullptr || w->placement.fullScreen) return;
+            w->placement.x = e.data1;
+            w->placement.y = e.data2;
+            ev.type = VideoEvent::Moved;
+            ev.x = e.data1;
+            ev.y = e.data2;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // Only a resizable window takes its size from the window system; the
+            // others keep the client size the program gave and are letterboxed.
+            if (w == nullptr || w->placement.fullScreen || !w->placement.resizable) return;
+            if (e.data1 == w->placement.clientWidth && e.data2 == w->placement.clientHeight) return;
+            w->placement.clientWidth = e.data1;
+            w->placement.clientHeight = e.data2;
+            ResizePicture(*w, e.data1, e.data2);
+            ev.type = VideoEvent::Resized;
+            ev.x = e.data1;
+            ev.y = e.data2;
+            break;
+        default: return;
+    }
+    out->push_back(ev);
+}
+
+void Translate(const SDL_Event& e, std::vector<VideoEvent>* out) {
+    VideoEvent ev;
+    switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            KeyInfo key = KeyFromScancode(e.key.keysym.scancode);
+            if (key.vk == 0) return;
+            ev.type = e.type == SDL_KEYDOWN ? VideoEvent::KeyDown : VideoEvent::KeyUp;
+            ev.windowId = e.key.windowID;
+            ev.vk = key.vk;
+            ev.scanCode = key.scanCode;
+            ev.extended = key.extended;
+            ev.repeat = e.key.repeat != 0;
+            break;
+        }
+        case SDL_TEXTINPUT:
+            ev.type = VideoEvent::Text;
+            ev.windowId = e.text.windowID;
+            ev.text.assign(e.text.text, strnlen(e.text.text, sizeof e.text.text));
+            break;
+        case SDL_MOUSEMOTION:
+            ev.type = VideoEvent::MouseMove;
+            ev.windowId = e.motion.windowID;
+            MapMouse(ev.windowId, e.motion.x, e.motion.y, &ev.x, &ev.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button < SDL_BUTTON_LEFT || e.button.button > SDL_BUTTON_RIGHT) return;
+            ev.type = e.type == SDL_MOUSEBUTTONDOWN ? VideoEvent::MouseDown : VideoEvent::MouseUp;
+            ev.windowId = e.button.windowID;
+            ev.button = e.button.button;  // SDL numbers them left 1, middle 2, right 3 as we do
+            MapMouse(ev.windowId, e.button.x, e.button.y, &ev.x, &ev.y);
+            break;
+        case SDL_MOUSEWHEEL:
+            ev.type = VideoEvent::MouseWheel;
+            ev.windowId = e.wheel.windowID;
+            ev.wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            if (ev.wheel == 0) return;
+            break;
+        case SDL_WINDOWEVENT: TranslateWindowEvent(e.window, out); return;
+        case SDL_QUIT: ev.type = VideoEvent::Quit; break;
+        default: return;
+    }
+    out->push_back(ev);
+}
+
+SDL_SystemCursor ToSdlCursor(SystemCursor shape) {
+    switch (shape) {
+        case SystemCursor::IBeam: return SDL_SYSTEM_CURSOR_IBEAM;
+        case SystemCursor::Wait: return SDL_SYSTEM_CURSOR_WAIT;
+        case SystemCursor::Cross: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        case SystemCursor::Hand: return SDL_SYSTEM_CURSOR_HAND;
+        case SystemCursor::SizeAll: return SDL_SYSTEM_CURSOR_SIZEALL;
+        case SystemCursor::No: return SDL_SYSTEM_CURSOR_NO;
+        case SystemCursor::SizeNS: return SDL_SYSTEM_CURSOR_SIZENS;
+        case SystemCursor::SizeWE: return SDL_SYSTEM_CURSOR_SIZEWE;
+        case SystemCursor::SizeNWSE: return SDL_SYSTEM_CURSOR_SIZENWSE;
+        case SystemCursor::SizeNESW: return SDL_SYSTEM_CURSOR_SIZENESW;
+        case SystemCursor::Arrow: break;
+    }
+    return SDL_SYSTEM_CURSOR_ARROW;
+}
+
+bool Push(SDL_Event& e) {
+    if (!InitVideo()) return false;
+    return SDL_PushEvent(&e) == 1;
+}
+
+}  // namespace
+
+bool InitVideo() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (g_videoTried) return g_videoReady;
+    g_videoTried = true;
+    // The program decides what a closed window means; a full-screen window stays
+    // up when another window takes the focus; scaled pictures keep hard pixels.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    g_videoReady = true;
+    g_videoThread = std::this_thread::get_id();
+    return true;
+}
+
+bool IsVideoThread() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    return g_videoReady && g_videoThread == std::this_thread::get_id();
+}
+
+const char* VideoDriverName() {
+    if (!InitVideo()) return "";
+    const char* name = SDL_GetCurrentVideoDriver();
+    return name != nullptr ? name : "";
+}
+
+bool GetDesktopMode(DisplayModeInfo* mode) {
+    if (!InitVideo()) return false;
+    SDL_DisplayMode dm;
+    if (SDL_GetDesktopDisplayMode(0, &dm) != 0) return false;
+    *mode = DisplayModeInfo{dm.w, dm.h, static_cast<int>(SDL_BYTESPERPIXEL(dm.format)) * 8, dm.refresh_rate};
+    return true;
+}
+
+std::vector<DisplayModeInfo> GetDisplayModes() {
+    std::vector<DisplayModeInfo> modes;
+    if (!InitVideo()) return modes;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode dm;
+        if (SDL_GetDisplayMode(0, i, &dm) != 0 || dm.w <= 0 || dm.h <= 0) continue;
+        modes.push_back({dm.w, dm.h, static_cast<int>(SDL_BYTESPERPIXEL(dm.format)) * 8, dm.refresh_rate});
+    }
+    return modes;
+}
+
+uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& placement) {
+    if (!InitVideo()) return 0;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (placement.borderless) flags |= SDL_WINDOW_BORDERLESS;
+    if (placement.resizable) flags |= SDL_WINDOW_RESIZABLE;
+    if (placement.fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    int x = placement.x == kPositionUndefined ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : placement.x;
+    int y = placement.y == kPositionUndefined ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : placement.y;
+    SDL_Window* window = SDL_CreateWindow(titleUtf8.c_str(), x, y, std::max(placement.clientWidth, 1),
+                                          std::max(placement.clientHeight, 1), flags);
+    if (window == nullptr) return 0;
+    // Events are taken on the thread that makes the windows.
+    if (g_windows.empty()) g_videoThread = std::this_thread::get_id();
+    uint32_t id = SDL_GetWindowID(window);
+    VideoWindow& w = g_windows[id];
+    w.window = window;
+    w.placement = placement;
+    ResizePicture(w, placement.clientWidth, placement.clientHeight);
+    return id;
+}
+
+void DestroyVideoWindow(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return;
+    if (w->texture != nullptr) SDL_DestroyTexture(w->texture);
+    if (w->renderer != nullptr) SDL_DestroyRenderer(w->renderer);
+    SDL_DestroyWindow(w->window);
+    g_windows.erase(id);
+}
+
+void SetVideoWindowTitle(uint32_t id, const std::string& titleUtf8) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) SDL_SetWindowTitle(w->window, titleUtf8.c_str());
+}
+
+void SetVideoWindowIcon(uint32_t id, int width, int height, const uint32_t* argb) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr || argb == nullptr || width <= 0 || height <= 0) return;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(argb), width, height, 32,
+                                                              width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) return;
+    SDL_SetWindowIcon(w->window, surface);
+    SDL_FreeSurface(surface);
+}
+
+void ShowVideoWindow(uint32_t id, bool show) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return;
+    if (show) {
+        SDL_ShowWindow(w->window);
+        Present(*w);
+    } else {
+        SDL_HideWindow(w->window);
+    }
+}
+
+void MinimizeVideoWindow(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) SDL_MinimizeWindow(w->window);
+}
+
+void RestoreVideoWindow(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) SDL_RestoreWindow(w->window);
+}
+
+void RaiseVideoWindow(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) SDL_RaiseWindow(w->window);
+}
+
+void PlaceVideoWindow(uint32_t id, const WindowPlacement& placement) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return;
+    WindowPlacement old = w->placement;
+    w->placement = placement;
+    if (old.fullScreen && !placement.fullScreen) SDL_SetWindowFullscreen(w->window, 0);
+    if (old.borderless != placement.borderless)
+        SDL_SetWindowBordered(w->window, placement.borderless ? SDL_FALSE : SDL_TRUE);
+    if (old.resizable != placement.resizable)
+        SDL_SetWindowResizable(w->window, placement.resizable ? SDL_TRUE : SDL_FALSE);
+    if (!placement.fullScreen) {
+        SDL_SetWindowSize(w->window, std::max(placement.clientWidth, 1), std::max(placement.clientHeight, 1));
+        if (placement.x != kPositionUndefined) SDL_SetWindowPosition(w->window, placement.x, placement.y);
+    } else if (!old.fullScreen) {
+        // Cover the desktop by hand first: without a window manager the
+        // full-screen request alone leaves the window at its old size.
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+            SDL_SetWindowBordered(w->window, SDL_FALSE);
+            SDL_SetWindowPosition(w->window, bounds.x, bounds.y);
+            SDL_SetWindowSize(w->window, bounds.w, bounds.h);
+        }
+        SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    ResizePicture(*w, placement.clientWidth, placement.clientHeight);
+    if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_SHOWN) Present(*w);
+}
+
+bool GetVideoWindowPosition(uint32_t id, int* x, int* y) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return false;
+    SDL_GetWindowPosition(w->window, x, y);
+    return true;
+}
+
+bool GetVideoWindowPlacement(uint32_t id, WindowPlacement* placement) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return false;
+    *placement = w->placement;
+    return true;
+}
+
+std::string GetVideoWindowTitle(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    return w != nullptr ? SDL_GetWindowTitle(w->window) : "";
+}
+
+bool IsVideoWindowShown(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    return w != nullptr && (SDL_GetWindowFlags(w->window) & SDL_WINDOW_SHOWN) != 0;
+}
+
+uint32_t* LockWindowPicture(uint32_t id, int* width, int* height) {
+    g_mutex.lock();
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) {
+        g_mutex.unlock();
+        return nullptr;
+    }
+    *width = w->pictureWidth;
+    *height = w->pictureHeight;
+    return w->picture.data();  // the lock is held until UnlockWindowPicture
+}
+
+void UnlockWindowPicture(uint32_t id, bool present) {
+    VideoWindow* w = FindWindow(id);
+    if (w != nullptr && present) Present(*w);
+    g_mutex.unlock();
+}
+
+void PresentWindowPicture(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) Present(*w);
+}
+
+bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, int* height) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return false;
+    *pixels = w->picture;
+    *width = w->pictureWidth;
+    *height = w->pictureHeight;
+    return true;
+}
+
+uint64_t WindowPresentCount(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    return w == nullptr ? 0 : w->presents;
+}
+
+void SetCursorState(bool visible, bool hasShape, SystemCursor shape) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (!g_videoReady) return;
+    if (hasShape) {
+        int key = static_cast<int>(shape);
+        SDL_Cursor*& cursor = g_cursors[key];
+        if (cursor == nullptr) cursor = SDL_CreateSystemCursor(ToSdlCursor(shape));
+        if (cursor != nullptr && SDL_GetCursor() != cursor) SDL_SetCursor(cursor);
+    }
+    SDL_ShowCursor(visible && hasShape ? SDL_ENABLE : SDL_DISABLE);
+}
+
+Letterbox ComputeLetterbox(int outW, int outH, int clientW, int clientH) {
+    if (outW <= 0 || outH <= 0 || clientW <= 0 || clientH <= 0)
+        return Letterbox{0, 0, std::max(outW, 0), std::max(outH, 0)};
+    int64_t w, h;
+    if (static_cast<int64_t>(outW) * clientH <= static_cast<int64_t>(outH) * clientW) {
+        w = outW;
+        h = static_cast<int64_t>(outW) * clientH / clientW;
+    } else {
+        h = outH;
+        w = static_cast<int64_t>(outH) * clientW / clientH;
+    }
+    w = std::max<int64_t>(w, 1);
+    h = std::max<int64_t>(h, 1);
+    return Letterbox{static_cast<int>((outW - w) / 2), static_cast<int>((outH - h) / 2), static_cast<int>(w),
+                     static_cast<int>(h)};
+}
+
+static int FloorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return static_cast<int>(q);
+}
+
+void MapOutputToClient(const Letterbox& box, int clientW, int clientH, int x, int y, bool clamp, int* cx,
+                       int* cy) {
+    if (box.width <= 0 || box.height <= 0 || clientW <= 0 || clientH <= 0) {
+        *cx = x;
+        *cy = y;
+        return;
+    }
+    *cx = FloorDiv(static_cast<int64_t>(x - box.x) * clientW, box.width);
+    *cy = FloorDiv(static_cast<int64_t>(y - box.y) * clientH, box.height);
+    if (clamp) {
+        *cx = std::clamp(*cx, 0, clientW - 1);
+        *cy = std::clamp(*cy, 0, clientH - 1);
+    }
+}
+
+void PollVideoEvents(std::vector<VideoEvent>* out) {
+    if (!IsVideoThread()) return;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) Translate(e, out);
+}
+
+void WaitVideoEvents(int timeoutMs) {
+    if (!IsVideoThread()) return;
+    SDL_WaitEventTimeout(nullptr, std::max(timeoutMs, 0));
+}
+
+bool PushKeyEvent(uint32_t id, int scancode, bool down, bool repeat) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.timestamp = SDL_GetTicks();
+    e.key.windowID = id;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
+    e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
+    return Push(e);
+}
+
+bool PushTextEvent(uint32_t id, const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.timestamp = SDL_GetTicks();
+    e.text.windowID = id;
+    if (utf8 != nullptr) std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
+    return Push(e);
+}
+
+bool PushMouseMotion(uint32_t id, int x, int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.timestamp = SDL_GetTicks();
+    e.motion.windowID = id;
+    e.motion.x = x;
+    e.motion.y = y;
+    return Push(e);
+}
+
+bool PushMouseButton(uint32_t id, int button, bool down, int x, int y) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.timestamp = SDL_GetTicks();
+    e.button.windowID = id;
+    e.button.button = static_cast<Uint8>(button);
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = 1;
+    e.button.x = x;
+    e.button.y = y;
+    return Push(e);
+}
+
+bool PushMouseWheel(uint32_t id, int notches) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.timestamp = SDL_GetTicks();
+    e.wheel.windowID = id;
+    e.wheel.y = notches;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    return Push(e);
+}
+
+bool PushWindowEvent(uint32_t id, WindowEventKind kind, int a, int b) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.timestamp = SDL_GetTicks();
+    e.window.windowID = id;
+    e.window.data1 = a;
+    e.window.data2 = b;
+    switch (kind) {
+        case WindowEventKind::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+        case WindowEventKind::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
+        case WindowEventKind::Close: e.window.event = SDL_WINDOWEVENT_CLOSE; break;
+        case WindowEventKind::Exposed: e.window.event = SDL_WINDOWEVENT_EXPOSED; break;
+        case WindowEventKind::Minimized: e.window.event = SDL_WINDOWEVENT_MINIMIZED; break;
+        case WindowEventKind::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
+        case WindowEventKind::Moved: e.window.event = SDL_WINDOWEVENT_MOVED; break;
+        case WindowEventKind::Resized: e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED; break;
+    }
+    return Push(e);
+}
+
+bool PushQuitEvent() {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    e.quit.timestamp = SDL_GetTicks();
+    return Push(e);
+}
+
+}  // namespace platform::sdl
