@@ -11,6 +11,7 @@
 // started, ended, and left no memory block behind.
 #include "core/library.h"
 #include "core/memory.h"
+#include "input/input.h"
 #include "platform/gdi32/gdi32.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
@@ -118,7 +119,21 @@ int main(int argc, char** argv) {
     }
     std::vector<uint32_t> picture(static_cast<size_t>(kPictureWidth) * kPictureHeight);
     int frame = 0;
+    int32_t lastPad = -1, lastMouse = -1;
     while (PumpMessages() == 0) {
+        // Keys, the keyboard-mapped pad 1 and the mouse buttons, shown in the
+        // title and on stdout whenever they change; Escape ends as the game does.
+        int32_t pad = GetPadState(0x1001), mouse = GetMouseButtons();
+        if (pad != lastPad || mouse != lastMouse) {
+            char title[96];
+            std::snprintf(title, sizeof title, "pad 0x%08x mouse %d", static_cast<unsigned>(pad), mouse);
+            SetWindowTitle(title);
+            std::printf("%s\n", title);
+            lastPad = pad;
+            lastMouse = mouse;
+        }
+        if (pad & 0x10) StartPadVibration(1, 10000, 300);
+        if (IsKeyDown(1)) PostMessageA(GetMainWindow(), WM_CLOSE, 0, 0);
         DrawTestPicture(&picture, frame);
         ShowPicture(picture);
         ++frame;

@@ -56,7 +56,7 @@ void Emit(LogState& state, const std::string& piece) {
         std::fwrite(fileText.data(), 1, fileText.size(), state.file);
         std::fflush(state.file);
     }
-    OutputDebugStringA(piece.c_str());
+    if (state.off == 0) OutputDebugStringA(piece.c_str());
 }
 
 }  // namespace

@@ -101,7 +101,9 @@ TEST_F(LogFile, OffSwitchWritesNoFile) {
     SetLogOutputOff(1);
     EXPECT_EQ(IsLogOutputOff(), 1);
     EXPECT_EQ(OpenLogFile(), 0);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(WriteLog("nothing\n"), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     CloseLogFile();
     EXPECT_FALSE(fs::exists(dir_ / "Log.txt"));
 }
