@@ -2,11 +2,13 @@
 // registered here, once, before the first object is created.
 #include "platform/com/com.h"
 #include "platform/dinput/dinput.h"
+#include "platform/dsound/dsound.h"
 
 namespace com {
 
 void RegisterPlatformClasses() {
     // Each stand-in adds the call that registers its classes.
+    dsound::RegisterClasses();
     dinput::RegisterClasses();
 }
 

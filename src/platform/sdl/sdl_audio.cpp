@@ -1,0 +1,202 @@
+#include "platform/sdl/sdl_audio.h"
+
+#include "platform/seams/seams.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace sdl {
+namespace {
+
+struct Source {
+    AudioSourceCallback callback;
+    void* user;
+};
+
+struct OutputState {
+    std::mutex openLock;  // open count, device, back-end choice
+    int openCount = 0;
+    SDL_AudioDeviceID device = 0;
+    bool manualChosen = false;
+    bool manualOpen = false;
+
+    std::mutex sourceLock;  // held while sources are called
+    std::vector<Source> sources;
+    std::vector<int32_t> sum;
+    std::vector<int16_t> scratch;
+};
+
+OutputState& State() {
+    static OutputState state;
+    return state;
+}
+
+int16_t Saturate(int32_t value) {
+    return static_cast<int16_t>(std::clamp(value, -32768, 32767));
+}
+
+// Calls every source for frameCount frames and writes their saturated sum.
+// Called with the source lock held.
+void RenderSources(OutputState& state, int16_t* out, int frameCount) {
+    const size_t values = static_cast<size_t>(frameCount) * kAudioChannels;
+    std::memset(out, 0, values * sizeof(int16_t));
+    if (state.sources.empty()) return;
+    if (state.sources.size() == 1) {
+        state.sources[0].callback(state.sources[0].user, out, frameCount);
+        return;
+    }
+    if (state.sum.size() < values) state.sum.resize(values);
+    if (state.scratch.size() < values) state.scratch.resize(values);
+    int32_t* sum = state.sum.data();
+    int16_t* scratch = state.scratch.data();
+    std::fill(sum, sum + values, 0);
+    for (const Source& source : state.sources) {
+        std::memset(scratch, 0, values * sizeof(int16_t));
+        source.callback(source.user, scratch, frameCount);
+        for (size_t i = 0; i < values; ++i) sum[i] += scratch[i];
+    }
+    for (size_t i = 0; i < values; ++i) out[i] = Saturate(sum[i]);
+}
+
+void DeviceCallback(void*, Uint8* stream, int bytes) {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.sourceLock);
+    RenderSources(state, reinterpret_cast<int16_t*>(stream),
+                  bytes / static_cast<int>(kAudioChannels * sizeof(int16_t)));
+}
+
+int OpenDevice(OutputState& state) {
+    if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return -1;
+    SDL_AudioSpec want{};
+    want.freq = kAudioRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kAudioChannels;
+    want.samples = 1024;
+    want.callback = DeviceCallback;
+    SDL_AudioSpec have{};
+    state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (state.device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return -1;
+    }
+    SDL_PauseAudioDevice(state.device, 0);
+    return 0;
+}
+
+}  // namespace
+
+int OpenAudioOutput() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount > 0) {
+        ++state.openCount;
+        return 0;
+    }
+    if (state.manualChosen) {
+        if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
+        state.manualOpen = true;
+    } else if (OpenDevice(state) != 0) {
+        return -1;
+    }
+    state.openCount = 1;
+    return 0;
+}
+
+void CloseAudioOutput() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount == 0) return;
+    if (--state.openCount > 0) return;
+    if (state.manualOpen) {
+        state.manualOpen = false;
+        return;
+    }
+    SDL_CloseAudioDevice(state.device);
+    state.device = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool IsAudioOutputOpen() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    return state.openCount > 0;
+}
+
+const char* AudioOutputDriverName() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount == 0) return "";
+    if (state.manualOpen) return "manual";
+    const char* name = SDL_GetCurrentAudioDriver();
+    return name != nullptr ? name : "";
+}
+
+int AudioOutputDeviceCount() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount == 0) return 0;
+    if (state.manualOpen) return 1;
+    int count = SDL_GetNumAudioDevices(0);
+    return count > 0 ? count : 0;
+}
+
+const char* AudioOutputDeviceName(int index) {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount == 0 || index < 0) return nullptr;
+    if (state.manualOpen) return index == 0 ? "Manual test output" : nullptr;
+    return SDL_GetAudioDeviceName(index, 0);
+}
+
+int AddAudioSource(AudioSourceCallback callback, void* user) {
+    if (callback == nullptr) return -1;
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.sourceLock);
+    for (const Source& source : state.sources)
+        if (source.callback == callback && source.user == user) return -1;
+    state.sources.push_back(Source{callback, user});
+    return 0;
+}
+
+int RemoveAudioSource(AudioSourceCallback callback, void* user) {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.sourceLock);
+    auto it = std::find_if(state.sources.begin(), state.sources.end(), [&](const Source& source) {
+        return source.callback == callback && source.user == user;
+    });
+    if (it == state.sources.end()) return -1;
+    state.sources.erase(it);
+    return 0;
+}
+
+int SetManualAudioOutput(bool on) {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.openCount > 0) return -1;
+    state.manualChosen = on;
+    return 0;
+}
+
+int RenderAudioOutput(int16_t* samples, int frameCount) {
+    if (samples == nullptr || frameCount <= 0) return -1;
+    OutputState& state = State();
+    bool manual;
+    {
+        std::lock_guard<std::mutex> lock(state.openLock);
+        manual = state.manualOpen;
+    }
+    if (!manual) {
+        std::memset(samples, 0, static_cast<size_t>(frameCount) * kAudioChannels * sizeof(int16_t));
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(state.sourceLock);
+    RenderSources(state, samples, frameCount);
+    return 0;
+}
+
+}  // namespace sdl

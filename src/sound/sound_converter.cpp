@@ -1,0 +1,234 @@
+// The converter's common operations: choosing a back end, block-wise reads,
+// seeks, the converted size and whole conversion.
+#include "sound/sound_converter.h"
+
+#include "core/memory.h"
+#include "sound/sound.h"
+
+#include <cstring>
+
+int32_t OggOldDecoderFlag = 0;
+
+namespace {
+
+using OpenBackEnd = int32_t (*)(SoundConverter*);
+
+struct BackEndChoice {
+    int32_t maskBit;
+    OpenBackEnd open;
+    bool rewindAfterFailure;
+};
+
+// In the order they are tried. The MP3-through-ACM try leaves the stream as
+// it is: the DirectShow back end measures and rewinds it itself.
+constexpr BackEndChoice kBackEnds[] = {
+    {kConvertMaskWavePcm, OpenWaveConverter, true},
+    {kConvertMaskWaveAcm, OpenAcmWaveConverter, true},
+    {kConvertMaskOgg, OpenOggConverter, true},
+    {kConvertMaskMp3Acm, OpenAcmMp3Converter, false},
+    {kConvertMaskMp3DirectShow, OpenDirectShowMp3Converter, false},
+};
+
+void ReleaseBackEnd(SoundConverter* c) {
+    switch (c->kind) {
+        case kConverterAcm:
+            CloseAcmConverter(c);
+            break;
+        case kConverterOgg:
+            CloseOggConverter(c);
+            break;
+        case kConverterMemoryPcm:
+            FreeMemory(c->memoryPcmData);
+            c->memoryPcmData = nullptr;
+            break;
+        default:
+            break;
+    }
+}
+
+int32_t FillPcmBlock(SoundConverter* c) {
+    const int32_t tell = c->stream.functions.Tell(c->stream.handle);
+    if (tell < 0 || static_cast<uint32_t>(tell) < c->dataOffset) return -1;
+    const uint32_t position = static_cast<uint32_t>(tell) - c->dataOffset;
+    if (position >= c->dataSize) return -1;
+    uint32_t want = c->dataSize - position;
+    if (want > c->blockCapacity) want = c->blockCapacity;
+    const size_t got = c->stream.functions.Read(c->block, 1, want, c->stream.handle);
+    c->blockLeft = static_cast<uint32_t>(got);
+    return got == 0 ? -1 : 0;
+}
+
+int32_t FillMemoryPcmBlock(SoundConverter* c) {
+    if (c->memoryPcmReadPosition >= c->memoryPcmSize) return -1;
+    uint32_t count = c->memoryPcmSize - c->memoryPcmReadPosition;
+    if (count > c->blockCapacity) count = c->blockCapacity;
+    std::memcpy(c->block, c->memoryPcmData + c->memoryPcmReadPosition, count);
+    c->blockLeft = count;
+    c->memoryPcmReadPosition += count;
+    return 0;
+}
+
+int32_t FillBlock(SoundConverter* c) {
+    switch (c->kind) {
+        case kConverterPcm:
+            return FillPcmBlock(c);
+        case kConverterAcm:
+            return FillAcmBlock(c);
+        case kConverterOgg:
+            return FillOggBlock(c);
+        case kConverterMemoryPcm:
+            return FillMemoryPcmBlock(c);
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+int32_t OpenSoundConverter(const DataStream* stream, SoundConverter* c) {
+    if (stream == nullptr || c == nullptr) return -1;
+    std::memset(c, 0, sizeof *c);
+    c->olderDecoder = OggOldDecoderFlag;
+    c->stream = *stream;
+    c->stream.functions.Seek(c->stream.handle, 0, 0);
+    const int32_t mask = GetSoundConvertMask();
+    bool opened = false;
+    for (const BackEndChoice& choice : kBackEnds) {
+        if (mask & choice.maskBit) continue;
+        if (choice.open(c) == 0) {
+            opened = true;
+            break;
+        }
+        if (choice.rewindAfterFailure) c->stream.functions.Seek(c->stream.handle, 0, 0);
+    }
+    if (!opened) return -1;
+    c->open = 0;
+    c->ended = 0;
+    c->block = static_cast<uint8_t*>(AllocMemory(c->blockCapacity, "", 0));
+    if (c->block == nullptr) {
+        ReleaseBackEnd(c);
+        return -1;
+    }
+    c->blockLeft = 0;
+    c->blockOffset = 0;
+    c->outputPosition = 0;
+    c->open = 1;
+    return 0;
+}
+
+int32_t ReadConverter(SoundConverter* c, uint8_t* destination, int32_t bytes) {
+    if (c == nullptr || !c->open) return -1;
+    if (c->ended || bytes <= 0) return 0;
+    int32_t total = 0;
+    while (bytes > 0) {
+        if (c->blockLeft == 0) {
+            c->blockOffset = 0;
+            if (FillBlock(c) == -1) {
+                c->ended = 1;
+                break;
+            }
+        }
+        uint32_t count = static_cast<uint32_t>(bytes);
+        if (count > c->blockLeft) count = c->blockLeft;
+        std::memcpy(destination + total, c->block + c->blockOffset, count);
+        c->blockLeft -= count;
+        c->blockOffset += count;
+        c->outputPosition += count;
+        total += static_cast<int32_t>(count);
+        bytes -= static_cast<int32_t>(count);
+    }
+    return total;
+}
+
+int32_t SeekConverter(SoundConverter* c, int32_t sample) {
+    if (c == nullptr || !c->open) return -1;
+    const uint32_t target = static_cast<uint32_t>(sample) * c->outputFormat.nBlockAlign;
+    const int64_t difference = static_cast<int64_t>(target) - static_cast<int64_t>(c->outputPosition);
+    if (difference > -16 && difference < 16) return 0;
+    int32_t result = 0;
+    switch (c->kind) {
+        case kConverterPcm:
+            c->stream.functions.Seek(c->stream.handle, static_cast<int32_t>(c->dataOffset + target), 0);
+            c->outputPosition = target;
+            c->blockLeft = 0;
+            c->blockOffset = 0;
+            break;
+        case kConverterAcm:
+            result = SeekAcmConverter(c, sample);
+            break;
+        case kConverterOgg:
+            result = SeekOggConverter(c, sample);
+            break;
+        case kConverterMemoryPcm:
+            c->outputPosition = target;
+            c->blockLeft = 0;
+            c->blockOffset = 0;
+            c->memoryPcmReadPosition = target;
+            break;
+        default:
+            break;
+    }
+    c->ended = 0;
+    return result;
+}
+
+int32_t GetConvertedSize(SoundConverter* c) {
+    if (c == nullptr) return 0;
+    switch (c->kind) {
+        case kConverterPcm:
+            return static_cast<int32_t>(c->dataSize);
+        case kConverterAcm:
+            if (c->acmTotalSamples != -1) return c->acmTotalSamples * c->outputFormat.nBlockAlign;
+            return GetAcmConvertedSize(c);
+        case kConverterOgg:
+            return GetOggPcmSize(c);
+        case kConverterMemoryPcm:
+            return static_cast<int32_t>(c->memoryPcmSize);
+        default:
+            return 0;
+    }
+}
+
+int32_t GetConverterFormat(SoundConverter* c, WAVEFORMATEX* format) {
+    if (c == nullptr || format == nullptr) return -1;
+    *format = c->outputFormat;
+    return 0;
+}
+
+int32_t ConvertAll(SoundConverter* c, WAVEFORMATEX* format, uint8_t** block, int32_t* size) {
+    if (c == nullptr || !c->open) return -1;
+    int32_t total = GetConvertedSize(c);
+    if (total < 0) return -1;
+    // Plain PCM is read straight from the stream: a "data" chunk that claims
+    // more than the stream holds is a truncated file, refused before anything
+    // is allocated for it.
+    if (c->kind == kConverterPcm && static_cast<uint64_t>(c->dataOffset) + static_cast<uint32_t>(total) > c->streamSize)
+        return -1;
+    uint8_t* pcm = static_cast<uint8_t*>(AllocMemory(total > 0 ? static_cast<uint32_t>(total) : 1u, "", 0));
+    if (pcm == nullptr) return -1;
+    SeekConverter(c, 0);
+    if (c->kind == kConverterPcm) {
+        c->stream.functions.Seek(c->stream.handle, static_cast<int32_t>(c->dataOffset), 0);
+        const size_t got = total > 0 ? c->stream.functions.Read(pcm, 1, static_cast<size_t>(total), c->stream.handle) : 0;
+        if (got != static_cast<size_t>(total)) {
+            FreeMemory(pcm);
+            return -1;
+        }
+    } else {
+        total = ReadConverter(c, pcm, total);
+        if (total < 0) total = 0;
+    }
+    if (format) *format = c->outputFormat;
+    *block = pcm;
+    *size = total;
+    return 0;
+}
+
+int32_t CloseConverter(SoundConverter* c) {
+    if (c == nullptr || !c->open) return -1;
+    FreeMemory(c->block);
+    c->block = nullptr;
+    ReleaseBackEnd(c);
+    c->open = 0;
+    return 0;
+}

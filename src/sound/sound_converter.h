@@ -1,0 +1,104 @@
+// The sound converter: turns sound data read through a DataStream into PCM
+// behind one set of operations, whatever the back end (plain PCM WAVE; WAVE
+// or MP3 through ACM; Ogg Vorbis; MP3 decoded whole through DirectShow).
+// The converter never owns its stream: the caller opens it, hands it over and
+// closes it after CloseConverter.
+#pragma once
+
+#include "file/file.h"
+#include "platform/dsound/dsound.h"
+
+#include <cstdint>
+
+enum SoundConverterKind : int32_t {
+    kConverterPcm = 0,
+    kConverterAcm = 1,
+    kConverterOgg = 2,
+    kConverterMemoryPcm = 3,
+};
+
+// Conversion mask bits (SetSoundConvertMask): back ends switched off.
+constexpr int32_t kConvertMaskWavePcm = 1;
+constexpr int32_t kConvertMaskWaveAcm = 2;
+constexpr int32_t kConvertMaskOgg = 4;
+constexpr int32_t kConvertMaskMp3Acm = 8;
+constexpr int32_t kConvertMaskMp3DirectShow = 16;
+
+struct SoundConverter {
+    int32_t open;
+    int32_t ended;
+    int32_t kind;
+    DataStream stream;
+    uint32_t formatOffset;  // stream position of the "fmt " body
+    uint32_t formatSize;
+    uint32_t dataOffset;  // stream position of the first data byte
+    uint32_t dataSize;    // source bytes (PCM, ACM); PCM bytes (Ogg)
+    WAVEFORMATEX outputFormat;
+
+    // ACM back end
+    void* acmSourceFormat;
+    uintptr_t acmActiveStream;
+    uintptr_t acmSpareStream;
+    uint8_t* acmSourceData;
+    uint32_t acmSourceSize;
+    uint32_t acmSourcePosition;
+    int32_t acmTotalSamples;  // -1 when not known
+
+    // Ogg Vorbis back end
+    int32_t oggDecoderOpen;
+    void* oggFile;  // the decoder's state, owned by that back end
+    int32_t oggSampleWidth;
+
+    // PCM held in memory (DirectShow back end)
+    uint8_t* memoryPcmData;
+    uint32_t memoryPcmCapacity;
+    uint32_t memoryPcmSize;
+    uint32_t memoryPcmReadPosition;
+
+    uint8_t* block;
+    uint32_t blockCapacity;
+    uint32_t blockLeft;
+    uint32_t blockOffset;
+    uint32_t outputPosition;  // PCM bytes handed out since the start
+    int32_t olderDecoder;
+
+    uint32_t streamSize;  // bytes in the stream, measured by the WAVE walk
+};
+
+int32_t OpenSoundConverter(const DataStream* stream, SoundConverter* converter);
+int32_t ReadConverter(SoundConverter* converter, uint8_t* destination, int32_t bytes);
+int32_t SeekConverter(SoundConverter* converter, int32_t sample);
+int32_t GetConvertedSize(SoundConverter* converter);
+int32_t GetConverterFormat(SoundConverter* converter, WAVEFORMATEX* format);
+int32_t ConvertAll(SoundConverter* converter, WAVEFORMATEX* format, uint8_t** block, int32_t* size);
+int32_t CloseConverter(SoundConverter* converter);
+
+// ---- back ends --------------------------------------------------------------------
+// Plain PCM WAVE: 0 when the data is a usable PCM WAVE file, else -1.
+int32_t OpenWaveConverter(SoundConverter* converter);
+// The RIFF walk shared by the WAVE back ends. WalkRiffToFormat reads up to
+// the "fmt " body and hands out a zero-filled copy of it (at least 18 bytes,
+// to be freed with FreeMemory); WalkRiffToData finds the "data" chunk, sets
+// the data offset and size and leaves the stream at the first data byte.
+// Both 0 or -1, never logging.
+int32_t WalkRiffToFormat(SoundConverter* converter, uint8_t** formatCopy);
+int32_t WalkRiffToData(SoundConverter* converter);
+
+// The back ends this build does not have yet: each open reports "not
+// available" (-1) so that the converter falls through to failure for their
+// formats; their read, seek, size and close are never reached.
+int32_t OpenAcmWaveConverter(SoundConverter* converter);
+int32_t OpenOggConverter(SoundConverter* converter);
+int32_t OpenAcmMp3Converter(SoundConverter* converter);
+int32_t OpenDirectShowMp3Converter(SoundConverter* converter);
+int32_t FillAcmBlock(SoundConverter* converter);
+int32_t FillOggBlock(SoundConverter* converter);
+int32_t SeekAcmConverter(SoundConverter* converter, int32_t sample);
+int32_t SeekOggConverter(SoundConverter* converter, int32_t sample);
+int32_t GetAcmConvertedSize(SoundConverter* converter);
+int32_t GetOggPcmSize(SoundConverter* converter);
+int32_t CloseAcmConverter(SoundConverter* converter);
+int32_t CloseOggConverter(SoundConverter* converter);
+
+// ---- capture file (never switched on in this system) ------------------------------
+int32_t FinishCaptureWaveFile();

@@ -1,0 +1,230 @@
+// Memory sounds: loading, the buffer rotation, play types, stop, status,
+// position, volume, deletes, and loads that fail part of the way.
+#include "sound_test_util.h"
+
+#include <fstream>
+#include <atomic>
+#include <future>
+#include <thread>
+
+using namespace soundtest;
+
+namespace {
+
+using MemorySoundTest = SoundTest;
+
+DWORD Cursor(int32_t handle, int index) {
+    DWORD play = 0;
+    EXPECT_EQ(GetSoundBufferForTest(handle, index)->GetCurrentPosition(&play, nullptr), DS_OK);
+    return play;
+}
+
+bool Plays(int32_t handle, int index) {
+    DWORD status = 0;
+    EXPECT_EQ(GetSoundBufferForTest(handle, index)->GetStatus(&status), DS_OK);
+    return (status & DSBSTATUS_PLAYING) != 0;
+}
+
+void WriteFile(const char* name, const Bytes& bytes) {
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST_F(MemorySoundTest, ThreeBuffersPlayedFourTimesRotateAndRestartTheFirst) {
+    // A ramp, so that the sum of the overlapping plays tells where each is.
+    std::vector<int16_t> ramp(1000);
+    for (int i = 0; i < 1000; ++i) ramp[i] = static_cast<int16_t>(i + 1);
+    WriteFile("effect.wav", Wave16(ramp));
+    const int32_t h = LoadSound("effect.wav", 3, -1);
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(GetSoundBufferCountForTest(h), 3);
+
+    const int order[] = {1, 2, 0, 1};
+    for (int play = 0; play < 4; ++play) {
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        EXPECT_TRUE(Plays(h, order[play])) << "play " << play;
+        EXPECT_EQ(Cursor(h, order[play]), 0u) << "each play starts at the beginning";
+        RenderLeft(100);
+    }
+    // Buffer 1 was restarted by the fourth play; 2 and 0 went on.
+    EXPECT_EQ(Cursor(h, 1), 200u);
+    EXPECT_EQ(Cursor(h, 2), 600u);
+    EXPECT_EQ(Cursor(h, 0), 400u);
+    const std::vector<int16_t> out = RenderLeft(1);
+    EXPECT_EQ(out[0], (101) + (301) + (201)) << "three plays sound at once";
+}
+
+TEST_F(MemorySoundTest, FromStartZeroLeavesABusyBufferAndResumesAStoppedOne) {
+    const int32_t h = Load(Wave16(Pattern(1000, 0)), 1);
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    RenderLeft(100);
+    EXPECT_EQ(PlaySoundHandle(h, 1, 0), 0) << "busy: nothing happens";
+    EXPECT_EQ(Cursor(h, 0), 200u);
+    EXPECT_EQ(PlaySoundHandle(h, 1, 1), 0) << "from the start: restarted";
+    EXPECT_EQ(Cursor(h, 0), 0u);
+    RenderLeft(50);
+    ASSERT_EQ(StopSound(h), 0);
+    EXPECT_EQ(IsSoundPlaying(h), 0);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 0), 0);
+    EXPECT_EQ(Cursor(h, 0), 100u) << "resumed where it stopped";
+    EXPECT_EQ(RenderLeft(1)[0], Pattern(1000, 0)[50]);
+    EXPECT_EQ(GetSoundCurrentTime(h), 51 * 1000 / 44100);
+}
+
+TEST_F(MemorySoundTest, LoopingPlayWrapsUntilStopped) {
+    const int32_t h = Load(Wave16(Pattern(441, 0)), 2);  // 10 ms
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(GetSoundTotalSample(h), 441);
+    EXPECT_EQ(GetSoundTotalTime(h), 10);
+    ASSERT_EQ(PlaySoundHandle(h, kPlayTypeLoop, 1), 0);
+    const std::vector<int16_t> out = RenderLeft(441 * 3 + 10);
+    EXPECT_EQ(out[441 * 3 + 5], Pattern(441, 0)[5]);
+    EXPECT_EQ(IsSoundPlaying(h), 1);
+    EXPECT_EQ(GetSoundCurrentTime(h), SamplesToMilliseconds(10, 44100));
+    ASSERT_EQ(StopSound(h), 0);
+    EXPECT_EQ(IsSoundPlaying(h), 0);
+    EXPECT_EQ(RenderLeft(4), std::vector<int16_t>(4, 0));
+}
+
+TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
+    const int32_t h = Load(Wave16(Pattern(100, 0)), 2);
+    ASSERT_NE(h, -1);
+    auto volumeOf = [&](int index) {
+        LONG v = 1;
+        EXPECT_EQ(GetSoundBufferForTest(h, index)->GetVolume(&v), DS_OK);
+        return v;
+    };
+    const std::pair<int32_t, LONG> cases[] = {{255, 0}, {128, -299}, {1, -2406}, {0, -10000}, {-5, -10000}, {300, 0}};
+    for (auto [volume, expected] : cases) {
+        ASSERT_EQ(SetSoundVolume(volume, h), 0);
+        EXPECT_EQ(volumeOf(0), expected) << volume;
+        EXPECT_EQ(volumeOf(1), expected) << volume;
+    }
+    // The stored volume is applied again at each start.
+    ASSERT_EQ(SetSoundVolume(128, h), 0);
+    ASSERT_EQ(GetSoundBufferForTest(h, 1)->SetVolume(0), DS_OK);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    EXPECT_EQ(volumeOf(1), -299);
+}
+
+TEST_F(MemorySoundTest, BufferCountsAreCappedOrRefused) {
+    WriteFile("short.wav", Wave16(Pattern(10, 0)));
+    const int32_t eleven = LoadSound("short.wav", 11, -1);
+    ASSERT_NE(eleven, -1);
+    EXPECT_EQ(GetSoundBufferCountForTest(eleven), 10);
+    const Bytes image = Wave16(Pattern(10, 0));
+    EXPECT_EQ(Load(image, 11), -1);
+
+    for (int32_t count : {0, -3}) {
+        const int32_t none = Load(image, count);
+        ASSERT_NE(none, -1) << count;
+        EXPECT_EQ(GetSoundBufferCountForTest(none), 0);
+        EXPECT_EQ(PlaySoundHandle(none, 1, 1), -1) << "nothing to play on";
+        EXPECT_EQ(PlaySoundHandle(none, 1, 1), -1) << "and the rotation stays in bounds";
+        EXPECT_EQ(IsSoundPlaying(none), 0);
+        EXPECT_EQ(StopSound(none), 0);
+        EXPECT_EQ(GetSoundCurrentTime(none), -1);
+        EXPECT_EQ(DeleteSound(none, 0), 0);
+    }
+}
+
+TEST_F(MemorySoundTest, AMissingFileLogsBothLines) {
+    EXPECT_EQ(LoadSound("no-such-file.wav", 1, -1), -1);
+    const std::string log = NewLog();
+    EXPECT_NE(log.find("右記のファイルのオープンに失敗しました：no-such-file.wav"), std::string::npos);
+    EXPECT_NE(log.find("右記の音声ファイルのロードに失敗しました_1：no-such-file.wav"), std::string::npos);
+}
+
+TEST_F(MemorySoundTest, AFailedLoadLetsGoOfTheSoundLock) {
+    WriteFile("bad.wav", Bytes{'R', 'I', 'F', 'F'});
+    EXPECT_EQ(LoadSound("bad.wav", 1, -1), -1);
+    EXPECT_NE(NewLog().find("右記の音声ファイルのロードに失敗しました_2：bad.wav"), std::string::npos);
+    EXPECT_EQ(LoadSound("missing.wav", 1, -1), -1);
+    SetSoundLoadType(2);
+    EXPECT_EQ(LoadSound("missing.wav", 1, -1), -1);
+    SetSoundLoadType(0);
+    // Another thread can take the lock (AddSoundData enters it).
+    auto other = std::async(std::launch::async, [] { return AddSoundData(-1); });
+    ASSERT_EQ(other.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "the lock was left held";
+    EXPECT_NE(other.get(), -1);
+}
+
+TEST_F(MemorySoundTest, ATransferFailureFreesEverythingOnce) {
+    const Bytes image = Wave16(Pattern(100, 0));
+    seams::FailCall("IDirectSoundBuffer::Lock", 1);
+    EXPECT_EQ(Load(image, 3), -1);
+    seams::FailCall("IDirectSoundBuffer::Unlock", 1);
+    EXPECT_EQ(Load(image, 3), -1);
+    const std::string log = NewLog();
+    EXPECT_NE(log.find("サウンドデータの転送に失敗しました_1"), std::string::npos);
+    EXPECT_NE(log.find("サウンドデータの転送に失敗しました_2"), std::string::npos);
+    seams::FailCall("IDirectSound::DuplicateSoundBuffer");
+    const int32_t partial = Load(image, 3);
+    ASSERT_NE(partial, -1) << "fewer duplicates still make a sound";
+    EXPECT_EQ(GetSoundBufferCountForTest(partial), 1);
+    // The tear-down checks that no buffer and no block is left.
+}
+
+TEST_F(MemorySoundTest, ABufferDirectSoundWillNotTakeFallsBackToTheRetryFlagsThenAStream) {
+    const Bytes image = Wave16(Pattern(4410, 0));
+    seams::FailCall("IDirectSound::CreateSoundBuffer", 1);
+    const int32_t retried = Load(image, 2);
+    ASSERT_NE(retried, -1);
+    EXPECT_EQ(GetSoundBufferCountForTest(retried), 2);
+    DWORD frequency = 0;
+    EXPECT_EQ(GetSoundBufferForTest(retried, 0)->GetFrequency(&frequency), DSERR_CONTROLUNAVAIL)
+        << "the retry buffer has no frequency control";
+    ASSERT_EQ(PlaySoundHandle(retried, 1, 1), 0) << "the refused frequency is ignored";
+    ASSERT_EQ(StopSound(retried), 0);
+
+    seams::FailCall("IDirectSound::CreateSoundBuffer", 2);
+    const int32_t streamed = Load(image, 2);
+    ASSERT_NE(streamed, -1);
+    EXPECT_EQ(GetSoundBufferCountForTest(streamed), 1);
+    EXPECT_NE(NewLog().find("DirectSoundBuffer の作成に失敗しました\r\n"), std::string::npos);
+    EXPECT_EQ(GetSoundLoadType(), 0) << "the load type is back";
+    ASSERT_EQ(PlaySoundHandle(streamed, 1, 1), 0);
+    EXPECT_EQ(RenderLeft(4)[3], Pattern(4410, 0)[3]);
+}
+
+TEST_F(MemorySoundTest, SoundsOverOneHundredEightySecondsBecomeStreams) {
+    // 8-bit mono at 100 Hz keeps 181 seconds small.
+    const Bytes long8(18100, 0x90);
+    const int32_t h = Load(Wave8(long8, 1, 100), 3);
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(GetSoundBufferCountForTest(h), 1) << "one ring buffer";
+    EXPECT_EQ(GetSoundLoadType(), 0);
+    EXPECT_EQ(GetSoundTotalTime(h), 181000);
+    const Bytes short8(18000, 0x90);
+    const int32_t memory = Load(Wave8(short8, 1, 100), 3);
+    EXPECT_EQ(GetSoundBufferCountForTest(memory), 3) << "180 seconds still fit";
+}
+
+TEST_F(MemorySoundTest, DeleteStopsAndRefusesTheHandleAfterwards) {
+    const int32_t h = Load(Wave16(Pattern(1000, 0)), 3);
+    ASSERT_EQ(PlaySoundHandle(h, kPlayTypeLoop, 1), 0);
+    ASSERT_EQ(DeleteSound(h, 0), 0);
+    EXPECT_EQ(RenderLeft(2), std::vector<int16_t>(2, 0));
+    EXPECT_EQ(IsSoundPlaying(h), -1);
+    EXPECT_EQ(DeleteSound(h, 0), -1);
+}
+
+TEST_F(MemorySoundTest, AWaitingPlayReturnsWhenTheSoundEnds) {
+    // The mixer runs on another thread here, as the audio device would.
+    const int32_t h = Load(Wave16(Pattern(2000, 0)), 1);
+    ASSERT_NE(h, -1);
+    std::atomic<bool> done{false};
+    std::thread mixer([&] {
+        while (!done) {
+            RenderLeft(256);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_EQ(PlaySoundHandle(h, kPlayTypeWait, 1), 0);
+    EXPECT_EQ(IsSoundPlaying(h), 0) << "it returned once the sound had ended";
+    done = true;
+    mixer.join();
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+// Stream sounds: sources and loop counts through the one-second ring, the
+// refill ahead of the cursor, the clean end, the play position, resume and
+// rewind, shared buffers, and the refusals of the add calls.
+#include "sound_test_util.h"
+
+#include <algorithm>
+#include <fstream>
+
+using namespace soundtest;
+
+namespace {
+
+constexpr int kStep = 1323;  // 30 ms at 44100 Hz
+
+struct PlayedRun {
+    std::vector<int16_t> left;
+    std::vector<int32_t> times;  // GetSoundCurrentTime after each step
+    bool ended = false;
+};
+
+// Renders the output in 30 ms steps, refilling after each as the sound
+// thread would, until the sound stops or maxSeconds have passed.
+PlayedRun PlayThrough(int32_t h, double maxSeconds) {
+    PlayedRun run;
+    const int steps = static_cast<int>(maxSeconds * 44100 / kStep);
+    for (int i = 0; i < steps; ++i) {
+        const std::vector<int16_t> part = RenderLeft(kStep);
+        run.left.insert(run.left.end(), part.begin(), part.end());
+        EXPECT_EQ(ProcessStreamSounds(), 0);
+        if (IsSoundPlaying(h) == 0) {
+            run.ended = true;
+            break;
+        }
+        run.times.push_back(GetSoundCurrentTime(h));
+    }
+    return run;
+}
+
+std::vector<int16_t> Concat(std::initializer_list<std::vector<int16_t>> parts) {
+    std::vector<int16_t> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+void WriteFile(const char* name, const Bytes& bytes) {
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The index of the first difference, or -1.
+long FirstDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want) {
+    const size_t n = std::min(got.size(), want.size());
+    for (size_t i = 0; i < n; ++i)
+        if (got[i] != want[i]) return static_cast<long>(i);
+    return got.size() < want.size() ? static_cast<long>(n) : -1;
+}
+
+class StreamTest : public SoundTest {
+protected:
+    const std::vector<int16_t> a = Pattern(13230, 0);      // 0.30 s
+    const std::vector<int16_t> b = Pattern(8820, 8000);    // 0.20 s
+    const std::vector<int16_t> c = Pattern(11025, 16000);  // 0.25 s
+};
+
+TEST_F(StreamTest, ThreeSourcesWithLoopCountsPlayInOrderThenStop) {
+    const Bytes imageA = Wave16(a), imageB = Wave16(b);
+    WriteFile("c.wav", Wave16(c));
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(AddStreamMemory(imageA.data(), static_cast<uint32_t>(imageA.size()), 1, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(AddStreamMemory(imageB.data(), static_cast<uint32_t>(imageB.size()), 0, h, kStreamSourceConverted, -1),
+              0);
+    ASSERT_EQ(AddStreamFile("c.wav", 2, h, kStreamSourceStream, -1), 0);
+    ASSERT_EQ(PreloadStream(h), 0);
+    EXPECT_EQ(GetSoundTotalSample(h), 13230 + 8820 + 11025);
+    EXPECT_EQ(GetSoundTotalTime(h), 750);
+
+    const std::vector<int16_t> expected = Concat({a, a, b, c, c, c});
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun first = PlayThrough(h, 4.0);
+    ASSERT_TRUE(first.ended) << "the stream stops by itself after its data";
+    EXPECT_EQ(FirstDifference(first.left, expected), -1);
+    EXPECT_LT(first.left.size(), expected.size() + 44100 / 4) << "it stops soon after the end";
+    for (size_t i = expected.size(); i < first.left.size(); ++i) ASSERT_EQ(first.left[i], 0) << "silence after the end";
+    for (size_t k = 0; k < first.times.size(); ++k)
+        ASSERT_EQ(first.times[k], std::min<int32_t>(30 * static_cast<int32_t>(k + 1), 750))
+            << "the position follows the cursor and never passes the total";
+
+    // A new play starts from the beginning of the first source again.
+    ASSERT_EQ(PlaySoundHandle(h, 1, 0), 0);
+    PlayedRun second = PlayThrough(h, 4.0);
+    EXPECT_TRUE(second.ended);
+    EXPECT_EQ(FirstDifference(second.left, expected), -1);
+}
+
+TEST_F(StreamTest, AnEndlessSourceLoopsAndItsPositionStartsAgain) {
+    const Bytes image = Wave16(a);
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(AddStreamMemory(image.data(), static_cast<uint32_t>(image.size()), -1, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(PreloadStream(h), 0);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun run = PlayThrough(h, 2.0);
+    EXPECT_FALSE(run.ended);
+    const std::vector<int16_t> expected = Concat({a, a, a, a, a, a, a});
+    EXPECT_EQ(FirstDifference(run.left, std::vector<int16_t>(expected.begin(), expected.begin() + run.left.size())),
+              -1);
+    // After 2 seconds of a 0.3 s loop the position lies within the loop.
+    EXPECT_LT(run.times.back(), 300);
+    EXPECT_EQ(run.times.back(), static_cast<int32_t>(run.left.size() % 13230 * 1000 / 44100));
+    ASSERT_EQ(StopSound(h), 0);
+    EXPECT_EQ(IsSoundPlaying(h), 0);
+}
+
+TEST_F(StreamTest, LoopingPlayGoesBackToTheFirstSourceWithItsPosition) {
+    const Bytes imageA = Wave16(a), imageB = Wave16(b);
+    SetSoundLoadType(2);
+    const int32_t h = Load(imageA);
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(AddStreamMemory(imageB.data(), static_cast<uint32_t>(imageB.size()), 0, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(PlaySoundHandle(h, kPlayTypeLoop, 1), 0);
+    PlayedRun run = PlayThrough(h, 1.5);
+    EXPECT_FALSE(run.ended);
+    const std::vector<int16_t> expected = Concat({a, b, a, b, a, b});
+    EXPECT_EQ(FirstDifference(run.left, std::vector<int16_t>(expected.begin(), expected.begin() + run.left.size())),
+              -1);
+    // 0.5 s per round: the position after 1.5 s less one step is back near the start.
+    const size_t round = 13230 + 8820;
+    const size_t played = run.times.size() * kStep;
+    EXPECT_EQ(run.times.back(), static_cast<int32_t>(played % round * 1000 / 44100));
+}
+
+TEST_F(StreamTest, EightBitSilenceIsByte127) {
+    const Bytes samples(4410, 0xC0);
+    SetSoundLoadType(2);
+    const int32_t h = Load(Wave8(samples));
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun run = PlayThrough(h, 2.0);
+    ASSERT_TRUE(run.ended);
+    for (size_t i = 0; i < 4410; ++i) ASSERT_EQ(run.left[i], 64 * 256);
+    EXPECT_EQ(run.left[4410], -256) << "byte 127 after the data";
+    for (size_t i = 4410; i < run.left.size(); ++i) ASSERT_TRUE(run.left[i] == -256 || run.left[i] == 0) << i;
+}
+
+TEST_F(StreamTest, NothingIsWrittenWhileThreeQuartersOfASecondAreAhead) {
+    const std::vector<int16_t> longer = Pattern(88200, 0);
+    SetSoundLoadType(2);
+    const int32_t h = Load(Wave16(longer));
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    EXPECT_EQ(RefillStream(h), 0) << "3/4 s ahead: one eighth more";
+    EXPECT_EQ(RefillStream(h), -1) << "7/8 s ahead: nothing";
+    EXPECT_EQ(RefillStream(0x10000000 | 0x7FFF), 0) << "no such stream";
+    PlayedRun run = PlayThrough(h, 1.0);
+    EXPECT_EQ(FirstDifference(run.left, std::vector<int16_t>(longer.begin(), longer.begin() + run.left.size())), -1);
+}
+
+TEST_F(StreamTest, StopAndPlayResumesWhilePlayFromTheStartRewinds) {
+    const std::vector<int16_t> longer = Pattern(88200, 0);
+    SetSoundLoadType(3);
+    const int32_t h = Load(Wave16(longer));
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayThrough(h, 0.3);
+    const size_t stoppedAt = 10 * kStep;
+    EXPECT_EQ(PlaySoundHandle(h, 1, 0), -1) << "already playing";
+    EXPECT_EQ(IsSoundPlaying(h), 1);
+    ASSERT_EQ(StopSound(h), 0);
+    EXPECT_EQ(IsSoundPlaying(h), 0);
+    EXPECT_EQ(RenderLeft(100), std::vector<int16_t>(100, 0));
+    EXPECT_EQ(GetSoundCurrentTime(h), 300);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 0), 0);
+    PlayedRun resumed = PlayThrough(h, 0.1);
+    EXPECT_EQ(resumed.left[0], longer[stoppedAt]) << "resumed where it stopped";
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    EXPECT_EQ(GetSoundCurrentTime(h), 0);
+    EXPECT_EQ(RenderLeft(1)[0], longer[0]) << "from the start again";
+}
+
+TEST_F(StreamTest, AddingSourcesIsRefusedWhenItCannotWork) {
+    const Bytes mono = Wave16(Pattern(100, 0)), stereo = Wave16(Pattern(100, 0), 2);
+    const auto add = [](const Bytes& image, int32_t h) {
+        return AddStreamMemory(image.data(), static_cast<uint32_t>(image.size()), 0, h, kStreamSourceMemory, -1);
+    };
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(add(mono, h), 0);
+    EXPECT_EQ(add(stereo, h), -1);
+    ASSERT_EQ(add(mono, h), 0);
+    ASSERT_EQ(add(mono, h), 0);
+    EXPECT_EQ(add(mono, h), -1);
+    const int32_t other = AddSoundData(-1);
+    ASSERT_EQ(add(Wave16(Pattern(88200, 0)), other), 0);
+    ASSERT_EQ(PreloadStream(other), 0);
+    ASSERT_EQ(PlaySoundHandle(other, 1, 1), 0);
+    EXPECT_EQ(add(mono, other), -1);
+    const int32_t memory = Load(mono);
+    EXPECT_EQ(add(mono, memory), -1);
+    EXPECT_EQ(AddStreamFile("absent.wav", 0, other, kStreamSourceMemory, -1), -1);
+
+    const std::string log = NewLog();
+    EXPECT_NE(log.find("フォーマットの違う音声データは同時に使うことは出来ません"), std::string::npos);
+    EXPECT_NE(log.find("ストリーム風サウンドの制御データ領域がいっぱいです\r\n"), std::string::npos);
+    EXPECT_NE(log.find("既に再生中のストリームサウンドデータにデータを追加しようとしました\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ストリーム風サウンドではないサウンドデータが渡されました in AddSreamSound\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("右記のＷＡＶファイルのロードに失敗しました：absent.wav \r\n"), std::string::npos);
+    EXPECT_NE(log.find("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \r\n"), std::string::npos);
+}
+
+TEST_F(StreamTest, AStreamCanPlayOnItsPartnersBuffer) {
+    const Bytes image = Wave16(a);
+    SetSoundLoadType(2);
+    const int32_t owner = Load(image);
+    const int32_t sharer = CreateSoundFromImage(image.data(), static_cast<uint32_t>(image.size()), 1, owner);
+    ASSERT_NE(owner, -1);
+    ASSERT_NE(sharer, -1);
+    EXPECT_EQ(GetSoundBufferForTest(sharer, 0), nullptr) << "no buffer of its own";
+    ASSERT_EQ(PlaySoundHandle(sharer, 1, 1), 0);
+    EXPECT_EQ(IsSoundPlaying(sharer), 1);
+    EXPECT_EQ(IsSoundPlaying(owner), 0) << "the buffer is the sharer's now";
+    ASSERT_EQ(PlaySoundHandle(owner, 1, 1), 0) << "taken back";
+    EXPECT_EQ(IsSoundPlaying(sharer), 0);
+    // The owner outlives its deletion until the last sharer goes.
+    ASSERT_EQ(DeleteSound(owner, 0), 0);
+    EXPECT_EQ(GetSoundTotalSample(owner), 13230);
+    ASSERT_EQ(DeleteSound(sharer, 0), 0);
+    EXPECT_EQ(GetSoundTotalSample(owner), -1);
+}
+
+TEST_F(StreamTest, APlayingStreamCanBeDeleted) {
+    const Bytes image = Wave16(a);
+    SetSoundLoadType(2);
+    const int32_t h = Load(image);
+    ASSERT_EQ(PlaySoundHandle(h, kPlayTypeLoop, 1), 0);
+    PlayThrough(h, 0.2);
+    ASSERT_EQ(DeleteSound(h, 0), 0);
+    EXPECT_EQ(ProcessStreamSounds(), 0);
+    EXPECT_EQ(RenderLeft(10), std::vector<int16_t>(10, 0));
+}
+
+}  // namespace
