@@ -1,6 +1,7 @@
 // Every class the platform stand-ins offer through CoCreateInstance is
 // registered here, once, before the first object is created.
 #include "platform/com/com.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput.h"
 #include "platform/dsound/dsound.h"
 
@@ -10,6 +11,7 @@ void RegisterPlatformClasses() {
     // Each stand-in adds the call that registers its classes.
     dsound::RegisterClasses();
     dinput::RegisterClasses();
+    ddraw::RegisterClasses();
 }
 
 }  // namespace com

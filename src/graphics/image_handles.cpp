@@ -1,0 +1,314 @@
+// Image handles: records and shared pictures, creation, derivation, loading,
+// deletion and the image queries.
+#include "core/library.h"
+#include "core/log.h"
+#include "core/memory.h"
+#include "graphics/graphics_internal.h"
+#include "image/image_decode.h"
+#include "softrender/soft_draw.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Ends the process: an image could not be created for want of handles or
+// memory.
+[[noreturn]] void FailImageCreation(const char* what, const char* caller) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s in %s", what, caller);
+    ExitWithError(text);
+}
+
+void ReleasePicture(ImagePicture* picture) {
+    if (--picture->refCount > 0) return;
+    ReleaseMemImg(&picture->memImg);
+    // Direct3D 9 back end: the picture's textures are released here.
+    FreeMemory(picture);
+}
+
+void FreeImageRecord(ImageRecord* record) {
+    ReleaseMemImg(&record->memImg);
+    ReleasePicture(record->picture);
+    FreeMemory(record->fileName);
+    FreeMemory(record);
+}
+
+void EnsureHandleFree(const char* caller) {
+    ImageTable& table = Images();
+    if (table.Count() >= table.Size()) FailImageCreation("グラフィックハンドルの数が限界を超えました", caller);
+}
+
+// A zeroed record with no picture, or the end of the process.
+ImageRecord* NewRecord(const char* caller) {
+    auto* record = static_cast<ImageRecord*>(ALLOC_MEMORY_ZEROED(sizeof(ImageRecord)));
+    if (record == nullptr) FailImageCreation("メモリの確保に失敗しました", caller);
+    record->movieHandle = -1;
+    return record;
+}
+
+// Makes a new image of the whole MEMIMG, which it takes over; the handle. A
+// shortage of handles or memory ends the process (the MEMIMG released first).
+int32_t AddImage(MEMIMG* memImg, const char* fileName, int32_t flag, const char* caller) {
+    ImageTable& table = Images();
+    if (table.Count() >= table.Size()) {
+        ReleaseMemImg(memImg);
+        FailImageCreation("グラフィックハンドルの数が限界を超えました", caller);
+    }
+    auto* record = static_cast<ImageRecord*>(ALLOC_MEMORY_ZEROED(sizeof(ImageRecord)));
+    auto* picture = static_cast<ImagePicture*>(ALLOC_MEMORY_ZEROED(sizeof(ImagePicture)));
+    char* name = nullptr;
+    if (fileName != nullptr) {
+        name = static_cast<char*>(ALLOC_MEMORY(static_cast<uint32_t>(std::strlen(fileName) + 1)));
+        if (name != nullptr) std::memcpy(name, fileName, std::strlen(fileName) + 1);
+    }
+    if (record == nullptr || picture == nullptr || (fileName != nullptr && name == nullptr)) {
+        FreeMemory(record);
+        FreeMemory(picture);
+        FreeMemory(name);
+        ReleaseMemImg(memImg);
+        FailImageCreation("メモリの確保に失敗しました", caller);
+    }
+    picture->refCount = 1;
+    picture->width = memImg->width;
+    picture->height = memImg->height;
+    picture->memImg = *memImg;
+    *memImg = MEMIMG{};
+    record->picture = picture;
+    record->width = picture->width;
+    record->height = picture->height;
+    record->fileName = name;
+    record->loadFlag = flag;
+    record->movieHandle = -1;
+    DeriveMemImg(&record->memImg, &picture->memImg, 0, 0, picture->width, picture->height);
+    return table.Add(record);
+}
+
+bool IsCreatableSize(int32_t width, int32_t height, int32_t pixelBytes) {
+    if (width < 1 || height < 1 || width > kMemImgMaxDimension || height > kMemImgMaxDimension) return false;
+    return static_cast<int64_t>(width) * pixelBytes * height <= 0x7FFFFFFF;
+}
+
+uint32_t TransparentValue(int32_t colorType) {
+    const GraphicsSettings& g = Settings();
+    return MakeMemImgColor(colorType, g.transparentRed, g.transparentGreen, g.transparentBlue);
+}
+
+// True when the picture's alpha is below 255 somewhere; argb then holds the
+// picture as A8R8G8B8 (else it is left empty).
+bool TakeTranslucentPicture(const PixelImage* picture, PixelImage* argb) {
+    *argb = PixelImage{};
+    if (picture->format.alphaWidth == 0 && picture->format.dxtType == 0) return false;
+    int result = picture->format.dxtType != 0 ? DecompressDXTPixelImage(picture, argb) : [&] {
+        ColorFormatInfo format;
+        SetARGB8ColorFormat(&format);
+        return ConvertPixelImage(picture, &format, argb);
+    }();
+    if (result != 0) return false;
+    for (int32_t y = 0; y < argb->height; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(argb->pixels) + static_cast<intptr_t>(y) * argb->pitch;
+        for (int32_t x = 0; x < argb->width; ++x)
+            if (row[x * 4 + 3] != 255) return true;
+    }
+    ReleasePixelImage(argb);
+    return false;
+}
+
+// Converts a decoded picture into an image MEMIMG. 1 done; 0 the picture
+// cannot be converted; -1 out of memory.
+int MakeImageMemImg(const PixelImage* decoded, MEMIMG* memImg) {
+    int32_t colorType = ImageColorType();
+    PixelImage argb;
+    bool alpha = TakeTranslucentPicture(decoded, &argb);
+    const PixelImage* source = alpha ? &argb : decoded;
+    int32_t pixelBytes = colorType == kMemImgX8R8G8B8 || alpha ? 4 : 2;
+    if (source->format.dxtType != 0 || !IsCreatableSize(source->width, source->height, pixelBytes)) {
+        ReleasePixelImage(&argb);
+        return 0;
+    }
+    int result = CreateMemImgFromPixelImage(memImg, source, colorType, alpha ? kMemImgAlpha : 0,
+                                            TransparentValue(colorType));
+    ReleasePixelImage(&argb);
+    return result == 0 ? 1 : -1;
+}
+
+// A file that no image decoder accepts would be opened as a movie here
+// (OpenMovie, binding the movie to a new image of its size); movies are not
+// part of the library yet, so the file is refused.
+int32_t LoadImageFromMovieFile(const char* fileName) {
+    return WriteLogFormatted("画像ファイル %s を読み込めませんでした(対応していない形式です)", fileName);
+}
+
+// Decodes the file through the file layer. 1 decoded, 0 no decoder accepted
+// it, -1 it could not be opened.
+int DecodeImageFile(const char* fileName, PixelImage* picture) {
+    DataStream stream{*GetFileStreamFunctions(), OpenAccessFile(fileName, 0, 1, 0)};
+    if (stream.handle == 0) return -1;
+    int result = DecodePixelImage(&stream, picture);
+    stream.functions.Close(stream.handle);
+    return result == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+ImageTable& Images() {
+    static auto* table = new ImageTable(kHandleTypeImage);
+    return *table;
+}
+
+ImageRecord* FindImage(int32_t handle) { return Images().Find(handle); }
+
+ImageRecord* FindImageLogged(int32_t handle, const char* caller) {
+    ImageRecord* record = Images().Find(handle);
+    if (record == nullptr) WriteLogFormatted("グラフィックハンドル値が異常です(0x%08x) in %s", handle, caller);
+    return record;
+}
+
+int32_t GetImageCount() { return Images().Count(); }
+
+int LoadImageFile(const char* fileName, int32_t flag) {
+    if (!Screen().started) return WriteLog("グラフィックスの初期化前には画像を読み込めません in LoadImageFile\n");
+    if (fileName == nullptr || fileName[0] == '\0') return WriteLog("ファイル名がありません in LoadImageFile\n");
+    EnsureHandleFree("LoadImageFile");
+    PixelImage picture{};
+    int decoded = DecodeImageFile(fileName, &picture);
+    if (decoded < 0) return WriteLogFormatted("画像ファイル %s が開けませんでした in LoadImageFile", fileName);
+    if (decoded == 0) return LoadImageFromMovieFile(fileName);
+    MEMIMG memImg{};
+    int made = MakeImageMemImg(&picture, &memImg);
+    ReleasePixelImage(&picture);
+    if (made < 0) FailImageCreation("メモリの確保に失敗しました", "LoadImageFile");
+    if (made == 0) return WriteLogFormatted("画像ファイル %s の画像を変換できません in LoadImageFile", fileName);
+    return AddImage(&memImg, fileName, flag, "LoadImageFile");
+}
+
+int CreateBlankImage(int32_t width, int32_t height) {
+    if (!Screen().started) return WriteLog("グラフィックスの初期化前には画像を作れません in CreateBlankImage\n");
+    int32_t colorType = ImageColorType();
+    uint32_t flags = Settings().blankImageAlpha ? kMemImgAlpha : 0;
+    if (!IsCreatableSize(width, height, colorType == kMemImgX8R8G8B8 || flags ? 4 : 2)) {
+        return WriteLogFormatted("画像のサイズが不正です(%d x %d) in CreateBlankImage", width, height);
+    }
+    EnsureHandleFree("CreateBlankImage");
+    MEMIMG memImg{};
+    if (CreateMemImg(&memImg, width, height, colorType, flags, TransparentValue(colorType)) != 0)
+        FailImageCreation("メモリの確保に失敗しました", "CreateBlankImage");
+    return AddImage(&memImg, nullptr, 0, "CreateBlankImage");
+}
+
+int DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, int32_t source) {
+    if (g_drawState.drawingSuspended) return 0;
+    ImageRecord* from = FindImageLogged(source, "DeriveImage");
+    if (from == nullptr) return -1;
+    if (x < 0 || y < 0 || x >= from->width || y >= from->height || width < 1 || height < 1) {
+        return WriteLogFormatted("派生画像の範囲が不正です(%d, %d, %d x %d) in DeriveImage", x, y, width, height);
+    }
+    if (width > from->width - x) width = from->width - x;
+    if (height > from->height - y) height = from->height - y;
+    EnsureHandleFree("DeriveImage");
+    ImageRecord* record = NewRecord("DeriveImage");
+    record->picture = from->picture;
+    record->picture->refCount++;
+    record->x = from->x + x;
+    record->y = from->y + y;
+    record->width = width;
+    record->height = height;
+    DeriveMemImg(&record->memImg, &record->picture->memImg, record->x, record->y, width, height);
+    return Images().Add(record);
+}
+
+int DeleteImage(int32_t image, int32_t) {
+    ImageRecord* record = FindImageLogged(image, "DeleteImage");
+    if (record == nullptr) return -1;
+    // Movies: a movie bound to the image is closed here (CloseMovie).
+    if (record->lostFlag != nullptr) *record->lostFlag = 1;
+    ForgetDrawTargetImage(image);
+    ForgetBlendImage(image);
+    Images().Remove(image);
+    FreeImageRecord(record);
+    return 0;
+}
+
+void DeleteAllImages() {
+    ImageTable& table = Images();
+    for (int slot = 0; slot < table.HighWater(); ++slot) {
+        ImageRecord* record = table.At(slot);
+        if (record == nullptr) continue;
+        DeleteImage(record->handle, 0);
+    }
+    table.Reset();
+}
+
+int SetImageLostFlag(int32_t image, int32_t* flag) {
+    ImageRecord* record = FindImageLogged(image, "SetImageLostFlag");
+    if (record == nullptr) return -1;
+    record->lostFlag = flag;
+    if (flag != nullptr) *flag = 0;
+    return 0;
+}
+
+int GetImageSize(int32_t image, int32_t* width, int32_t* height) {
+    if (image == kDrawTargetBack || image == kDrawTargetFront) return GetDrawScreenSize(width, height);
+    ImageRecord* record = FindImageLogged(image, "GetImageSize");
+    if (record == nullptr) return -1;
+    if (width != nullptr) *width = record->width;
+    if (height != nullptr) *height = record->height;
+    return 0;
+}
+
+int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t alpha) {
+    ImageRecord* record = FindImageLogged(image, "FillImage");
+    if (record == nullptr) return -1;
+    MEMIMG* memImg = &record->memImg;
+    const MemImgBase* base = memImg->base;
+    uint32_t color = MakeMemImgColor(base->colorType, red, green, blue);
+    if (base->alphaFlag) {
+        // The pixel routines do not draw into images with alpha: store the
+        // colour and its alpha as they are.
+        uint32_t a = static_cast<uint32_t>(alpha < 0 ? 0 : alpha > 255 ? 255 : alpha);
+        ClearMemImg(memImg, nullptr, color | (a << (base->colorType == kMemImgX8R8G8B8 ? 24 : 16)));
+        return 0;
+    }
+    // The fill reads the draw area, which belongs to the draw target: the
+    // whole image is the area for this fill.
+    const DrawState saved = g_drawState;
+    StoreDrawArea(0, 0, memImg->width, memImg->height);
+    RECT rect{0, 0, memImg->width, memImg->height};
+    FillMemImgRect(memImg, &rect, color);
+    StoreDrawArea(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+    return 0;
+}
+
+void ConvertAllImages(int32_t colorType) {
+    ImageTable& table = Images();
+    // First every picture gets its new pixels; the old base lives on until the
+    // last image view on it is let go.
+    for (int slot = 0; slot < table.HighWater(); ++slot) {
+        ImageRecord* record = table.At(slot);
+        if (record == nullptr) continue;
+        ImagePicture* picture = record->picture;
+        MemImgBase* base = picture->memImg.base;
+        if (base->colorType == colorType) continue;
+        PixelImage view{};
+        view.format = *base->colorFormat;
+        view.width = picture->memImg.width;
+        view.height = picture->memImg.height;
+        view.pitch = base->pitch;
+        view.pixels = picture->memImg.pixels;
+        int r = 0, g = 0, b = 0;
+        UnpackColorValue(base->colorFormat, base->transparentColor, &r, &g, &b, nullptr);
+        MEMIMG converted{};
+        if (CreateMemImgFromPixelImage(&converted, &view, colorType, base->alphaFlag ? kMemImgAlpha : 0,
+                                       MakeMemImgColor(colorType, r, g, b)) != 0) {
+            FailImageCreation("メモリの確保に失敗しました", "ConvertAllImages");
+        }
+        ReleaseMemImg(&picture->memImg);
+        picture->memImg = converted;
+    }
+    for (int slot = 0; slot < table.HighWater(); ++slot) {
+        ImageRecord* record = table.At(slot);
+        if (record == nullptr || record->memImg.base == record->picture->memImg.base) continue;
+        ReleaseMemImg(&record->memImg);
+        DeriveMemImg(&record->memImg, &record->picture->memImg, record->x, record->y, record->width, record->height);
+    }
+}
