@@ -61,6 +61,8 @@ struct WindowRecord {
     bool placementKnown = false;
     bool appliedFullScreen = false;
     std::string registryPath;
+    bool painting = false;  // between BeginPaint and EndPaint
+    RECT paintRect{};       // the area BeginPaint took (client coordinates)
 };
 
 struct QueuedMessage {
@@ -115,6 +117,7 @@ struct State {
     bool asyncPressed[256] = {};
     bool displayChanged = false;
     DisplayMode display{};  // the changed mode while displayChanged
+    HWND capture = nullptr;  // the window that has the mouse capture
 };
 
 State& S();
@@ -156,6 +159,12 @@ void ApplyCursor();
 std::string AddRegistryEntry(const std::string& className, const std::string& title);
 void RemoveRegistryEntry(const std::string& path);
 bool FindRegistryEntry(const char* className, const char* title);
+
+// The predefined control classes ("BUTTON"), registered on first need (lock not held).
+void EnsureControlClasses();
+// DefWindowProcA's WM_ERASEBKGND: fills the area being painted with the class
+// brush; nonzero when it did (lock not held).
+LRESULT EraseBackground(HWND hwnd);
 
 std::string Lower(const char* text);
 DWORD Now();

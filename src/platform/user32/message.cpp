@@ -311,6 +311,17 @@ void PumpWindowSystem() {
     }
 }
 
+// A mouse message of the top-level window that holds the capture goes to the
+// capture window, as it stands when the message is taken (lock held).
+static void RetargetToCapture(MSG* msg) {
+    if (msg->message < WM_MOUSEMOVE || msg->message > WM_MBUTTONDBLCLK) return;
+    WindowRecord* c = FindRecord(S().capture);
+    if (c == nullptr || c->destroying || c->hwnd == msg->hwnd || TopLevelOf(c->hwnd) != TopLevelOf(msg->hwnd)) return;
+    POINT origin = ClientOriginOnScreen(*c);
+    msg->hwnd = c->hwnd;
+    msg->lParam = MAKELPARAM(msg->pt.x - origin.x, msg->pt.y - origin.y);
+}
+
 // Takes the next message for the calling thread (lock held).
 static bool TakeMessage(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool remove) {
     DWORD thread = GetCurrentThreadId();
@@ -318,6 +329,7 @@ static bool TakeMessage(MSG* out, HWND filter, UINT filterMin, UINT filterMax, b
     for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
         if (!Matches(it->msg, filter, filterMin, filterMax)) continue;
         *out = it->msg;
+        RetargetToCapture(out);
         q.lastMessageTime = it->msg.time;
         if (remove) {
             QueuedMessage m = *it;

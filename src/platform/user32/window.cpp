@@ -122,6 +122,7 @@ static std::vector<HWND> TopLevelWindowsOfThread(DWORD threadId) {
 
 void Activate(HWND hwnd) {
     HWND old;
+    HWND oldFocus;
     bool appWasActive;
     std::vector<HWND> appWindows;
     bool minimized;
@@ -132,11 +133,14 @@ void Activate(HWND hwnd) {
         old = S().active;
         appWasActive = old != nullptr;
         S().active = hwnd;
+        oldFocus = QueueOf(w->threadId).focus;
         QueueOf(w->threadId).focus = hwnd;
         minimized = w->minimized;
         if (!appWasActive) appWindows = TopLevelWindowsOfThread(w->threadId);
     }
     if (old != nullptr) Send(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+    if (oldFocus != nullptr && oldFocus != hwnd && IsWindow(oldFocus))
+        Send(oldFocus, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     for (HWND each : appWindows) Send(each, WM_ACTIVATEAPP, TRUE, 0);
     Send(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, minimized ? 1 : 0), reinterpret_cast<LPARAM>(old));
     Send(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
@@ -144,15 +148,22 @@ void Activate(HWND hwnd) {
 
 void DeactivateApp(HWND hwnd) {
     std::vector<HWND> appWindows;
+    HWND focus = hwnd;
     {
         Lock lock(S().mutex);
         WindowRecord* w = FindRecord(hwnd);
         if (w == nullptr || S().active != hwnd) return;
         S().active = nullptr;
         appWindows = TopLevelWindowsOfThread(w->threadId);
+        // A focused control loses the focus; the window takes it back on its next activation.
+        ThreadQueue& q = QueueOf(w->threadId);
+        if (q.focus != nullptr && q.focus != hwnd && TopLevelOf(q.focus) == hwnd) {
+            focus = q.focus;
+            q.focus = hwnd;
+        }
     }
     Send(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
-    Send(hwnd, WM_KILLFOCUS, 0, 0);
+    Send(focus, WM_KILLFOCUS, 0, 0);
     for (HWND each : appWindows) Send(each, WM_ACTIVATEAPP, FALSE, 0);
 }
 
@@ -242,6 +253,7 @@ static void DestroyRecord(HWND hwnd) {
             if (q.focus == hwnd) q.focus = nullptr;
         }
         if (S().active == hwnd) S().active = nullptr;
+        if (S().capture == hwnd) S().capture = nullptr;
         S().windows.erase(reinterpret_cast<uintptr_t>(hwnd));
     }
     if (backend != 0) platform::sdl::DestroyVideoWindow(backend);
@@ -312,6 +324,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         SetLastError(static_cast<DWORD>(seams::FailureResult("CreateWindowExA")));
         return nullptr;
     }
+    EnsureControlClasses();
     HWND hwnd;
     std::string classNameCopy;
     {
@@ -480,6 +493,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCCREATE: return TRUE;
         case WM_CLOSE: DestroyWindow(hwnd); return 0;
+        case WM_ERASEBKGND: return EraseBackground(hwnd);
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd, &ps);
@@ -734,10 +748,16 @@ HWND GetForegroundWindow() {
 }
 
 HWND SetFocus(HWND hwnd) {
-    Lock lock(S().mutex);
-    ThreadQueue& q = QueueOf(GetCurrentThreadId());
-    HWND old = q.focus;
-    if (hwnd == nullptr || FindRecord(hwnd) != nullptr) q.focus = hwnd;
+    HWND old;
+    {
+        Lock lock(S().mutex);
+        ThreadQueue& q = QueueOf(GetCurrentThreadId());
+        old = q.focus;
+        if ((hwnd != nullptr && FindRecord(hwnd) == nullptr) || hwnd == old) return old;
+        q.focus = hwnd;
+    }
+    if (old != nullptr && IsWindow(old)) Send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+    if (hwnd != nullptr) Send(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
     return old;
 }
 
@@ -895,6 +915,16 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     w->invalid = true;
     w->eraseInvalid = w->eraseInvalid || erase;
     QueueOf(w->threadId).wake.notify_all();
+    // Without WS_CLIPCHILDREN the window paints over its children: they paint again after it.
+    if (!(w->style & WS_CLIPCHILDREN)) {
+        for (auto& [handle, child] : S().windows) {
+            if (child->parent != hwnd || !(child->style & WS_CHILD) || !child->visible || child->destroying) continue;
+            RECT in = FrameInsets(child->style, false, child->exStyle);
+            LONG dx = child->rect.left + in.left, dy = child->rect.top + in.top;
+            RECT local{r.left - dx, r.top - dy, r.right - dx, r.bottom - dy};
+            InvalidateRect(child->hwnd, &local, erase);
+        }
+    }
     return TRUE;
 }
 
@@ -921,20 +951,29 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL) {
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
     if (paint == nullptr) return nullptr;
     *paint = PAINTSTRUCT{};
+    bool erase;
     {
         Lock lock(S().mutex);
         WindowRecord* w = FindRecord(hwnd);
         if (w == nullptr) return nullptr;
         paint->rcPaint = w->invalid ? w->invalidRect : RECT{0, 0, 0, 0};
-        paint->fErase = w->eraseInvalid ? TRUE : FALSE;
+        erase = w->eraseInvalid;
         w->invalid = false;
         w->eraseInvalid = false;
+        w->painting = true;
+        w->paintRect = paint->rcPaint;
     }
     paint->hdc = GetDC(hwnd);
+    // The background first; fErase asks the window to erase it when WM_ERASEBKGND did not.
+    if (erase) paint->fErase = Send(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) == 0 ? TRUE : FALSE;
     return paint->hdc;
 }
 
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
+    {
+        Lock lock(S().mutex);
+        if (WindowRecord* w = FindRecord(hwnd)) w->painting = false;
+    }
     if (paint == nullptr || paint->hdc == nullptr) return FALSE;
     ReleaseDC(hwnd, paint->hdc);
     return TRUE;
