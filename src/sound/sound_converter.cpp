@@ -68,6 +68,10 @@ int32_t FillMemoryPcmBlock(SoundConverter* c) {
     return 0;
 }
 
+// A byte count as the converter's signed size: a "data" size of 2 GB or more
+// (writers that cannot seek back leave it near 4 GB) stays the largest size.
+int32_t SizeOf(uint32_t bytes) { return bytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bytes); }
+
 int32_t FillBlock(SoundConverter* c) {
     switch (c->kind) {
         case kConverterPcm:
@@ -176,14 +180,14 @@ int32_t GetConvertedSize(SoundConverter* c) {
     if (c == nullptr) return 0;
     switch (c->kind) {
         case kConverterPcm:
-            return static_cast<int32_t>(c->dataSize);
+            return SizeOf(c->dataSize);
         case kConverterAcm:
             if (c->acmTotalSamples != -1) return c->acmTotalSamples * c->outputFormat.nBlockAlign;
             return GetAcmConvertedSize(c);
         case kConverterOgg:
             return GetOggPcmSize(c);
         case kConverterMemoryPcm:
-            return static_cast<int32_t>(c->memoryPcmSize);
+            return SizeOf(c->memoryPcmSize);
         default:
             return 0;
     }

@@ -337,7 +337,7 @@ int32_t PlayStreamSound(int32_t handle, int32_t playType, int32_t fromStart) {
         record->playType = playType;
         PreloadStream(handle);
         ApplySoundSettings(record, buffer);
-        PlayWrappedBuffer(buffer, 1);
+        if (PlayWrappedBuffer(buffer, 1) != 0) return -1;
     }
     if (playType == kPlayTypeWait) {
         while (PumpMessagesUnlocked() == 0 && IsSoundPlaying(handle) == 1) Sleep(1);

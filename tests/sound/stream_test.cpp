@@ -237,4 +237,77 @@ TEST_F(StreamTest, APlayingStreamCanBeDeleted) {
     EXPECT_EQ(RenderLeft(10), std::vector<int16_t>(10, 0));
 }
 
+// What the mixer makes of a continuous 22050 Hz signal at the 44100 Hz
+// output: every source frame, then the midpoint towards the next one.
+int16_t Upsampled(const std::vector<int16_t>& channel, size_t outputFrame) {
+    const int32_t s0 = channel[(outputFrame / 2) % channel.size()];
+    if (outputFrame % 2 == 0) return static_cast<int16_t>(s0);
+    const int32_t s1 = channel[(outputFrame / 2 + 1) % channel.size()];
+    return static_cast<int16_t>(s0 + (((s1 - s0) * 0x4000) >> 15));
+}
+
+TEST_F(StreamTest, AnInterpolatedStereoLoopStaysContinuousAcrossRingWrapsAndRefills) {
+    // A 0.4 s stereo loop at 22050 Hz (a ramp on the left, a falling ramp on
+    // the right, so that every frame differs) through the one-second ring,
+    // rendered in chunks that never line up with the refills or the ring.
+    const int frames = 8820;
+    std::vector<int16_t> left(frames), right(frames), interleaved;
+    for (int i = 0; i < frames; ++i) {
+        left[i] = static_cast<int16_t>(-15000 + i * 3);
+        right[i] = static_cast<int16_t>(12000 - i * 2);
+        interleaved.push_back(left[i]);
+        interleaved.push_back(right[i]);
+    }
+    const Bytes image = Wave16(interleaved, 2, 22050);
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(AddStreamMemory(image.data(), static_cast<uint32_t>(image.size()), -1, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(PreloadStream(h), 0);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+
+    std::vector<int16_t> out;
+    const int chunks[] = {997, 1500, 211, 2048, 1323};
+    for (int i = 0; out.size() < 2u * 44100 * 3; ++i) {
+        const int n = chunks[i % 5];
+        std::vector<int16_t> part(static_cast<size_t>(n) * 2);
+        ASSERT_EQ(sdl::RenderAudioOutput(part.data(), n), 0);
+        out.insert(out.end(), part.begin(), part.end());
+        ASSERT_EQ(ProcessStreamSounds(), 0);
+    }
+    // Three seconds: the ring wrapped twice and the loop came round seven times.
+    for (size_t k = 0; k < out.size() / 2; ++k) {
+        ASSERT_EQ(out[2 * k], Upsampled(left, k)) << "left, output frame " << k;
+        ASSERT_EQ(out[2 * k + 1], Upsampled(right, k)) << "right, output frame " << k;
+    }
+}
+
+TEST_F(StreamTest, AStreamedWaveWithAnOpenEndedDataSizeKeepsItsLengthsPositive) {
+    // Writers that cannot seek back leave the "data" size at (nearly) 4 GB; the
+    // stream plays what the file holds and never reports a negative length.
+    Chunk data{"data", Samples16(a)};
+    data.sizeOverride = 0xFFFFFFF0u;
+    const Bytes image = Riff({{"fmt ", FmtBody(1, 1, 44100, 16)}, data});
+    SetSoundLoadType(2);
+    const int32_t h = Load(image);
+    ASSERT_NE(h, -1);
+    EXPECT_GT(GetSoundTotalSample(h), 0);
+    EXPECT_GT(GetSoundTotalTime(h), 0);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun run = PlayThrough(h, 1.0);
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(FirstDifference(std::vector<int16_t>(run.left.begin(), run.left.begin() + a.size()), a), -1);
+    for (size_t k = 0; k < run.times.size(); ++k)
+        ASSERT_EQ(run.times[k], 30 * static_cast<int32_t>(k + 1)) << "the position follows the cursor";
+}
+
+TEST_F(StreamTest, AStreamWhoseBufferWillNotStartReportsTheFailure) {
+    SetSoundLoadType(2);
+    const int32_t h = Load(Wave16(a));
+    ASSERT_NE(h, -1);
+    seams::FailCall("IDirectSoundBuffer::Play", 1);
+    EXPECT_EQ(PlaySoundHandle(h, 1, 1), -1) << "as a memory sound's play does";
+    EXPECT_EQ(IsSoundPlaying(h), 0);
+    EXPECT_EQ(PlaySoundHandle(h, 1, 1), 0) << "the next play starts";
+    EXPECT_EQ(IsSoundPlaying(h), 1);
+}
+
 }  // namespace

@@ -70,6 +70,15 @@ inline void MixInterpolated(const uint8_t* data, uint32_t a, uint32_t b, int32_t
     }
 }
 
+// A position at or past the end: a looping voice wraps, a voice played once
+// stops with its position back at 0.
+uint64_t EndOrWrap(Voice& voice, uint64_t pos, uint64_t end) {
+    if (pos < end) return pos;
+    if (voice.looping) return pos % end;
+    voice.playing = false;
+    return 0;
+}
+
 template <bool Stereo, bool Bits16>
 void MixVoiceAs(Voice& voice, int32_t* acc, int frameCount) {
     const uint8_t* data = voice.memory->data.get();
@@ -120,15 +129,7 @@ void MixVoiceAs(Voice& voice, int32_t* acc, int frameCount) {
     }
     // A voice that has just used up its last frame ends (or wraps) now, so
     // that its status and cursor never show a position at the very end.
-    if (voice.playing && pos >= end) {
-        if (voice.looping) {
-            pos %= end;
-        } else {
-            voice.playing = false;
-            pos = 0;
-        }
-    }
-    voice.position = pos;
+    voice.position = voice.playing ? EndOrWrap(voice, pos, end) : pos;
 }
 
 }  // namespace
@@ -150,17 +151,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, int frameCount) {
     if (voice.gainLeft == 0 && voice.gainRight == 0) {
         // Silent: only the position moves.
         const uint64_t advance = voice.step * static_cast<uint64_t>(frameCount);
-        const uint64_t end = uint64_t{voice.frameCount} << 32;
-        uint64_t pos = voice.position + advance;
-        if (pos >= end) {
-            if (voice.looping) {
-                pos %= end;
-            } else {
-                voice.playing = false;
-                pos = 0;
-            }
-        }
-        voice.position = pos;
+        voice.position = EndOrWrap(voice, voice.position + advance, uint64_t{voice.frameCount} << 32);
         return;
     }
     const bool stereo = voice.format.nChannels == 2;
