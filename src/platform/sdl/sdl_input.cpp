@@ -185,7 +185,11 @@ Uint32 FocusWindowId() {
 }  // namespace
 
 bool StartInputWatch() {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    // Serialised by a lock of its own, not the state lock: SDL's watch calls
+    // take SDL's watcher lock, which an event being delivered holds while the
+    // watch waits for the state lock.
+    static std::mutex startLock;
+    std::lock_guard<std::mutex> lock(startLock);
     // SDL forgets its watches when it is shut down as a whole; start again then.
     if (g_watching && SDL_WasInit(SDL_INIT_EVENTS) != 0) return true;
     if (SDL_WasInit(SDL_INIT_EVENTS) == 0 && SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return false;
