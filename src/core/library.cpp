@@ -47,21 +47,13 @@ LibraryHooks DefaultHooks() {
     return h;
 }
 
-class LockGuard {
-public:
-    LockGuard() { EnterLibraryLock(); }
-    ~LockGuard() { LeaveLibraryLock(); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-};
-
 // A full screen that the display cannot show falls back to a window; a
 // 320x240 full screen is shown as 640x480.
 void CheckFullScreenMode() {
     WindowState& w = Window();
     if (w.windowMode) return;
-    int32_t width = w.screenWidth, height = w.screenHeight;
-    if (width == 320 && height == 240) width = 640, height = 480;
+    int32_t width, height;
+    FullScreenSize(&width, &height);
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
     for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i)
@@ -70,8 +62,8 @@ void CheckFullScreenMode() {
     w.windowMode = 1;
 }
 
-// The file layer's default function table and the start-up directory are
-// taken here once the file layer offers them; nothing to do until then.
+// The file layer's function table starts as the plain-file table, and files
+// are opened relative to the start-up directory: nothing to prepare.
 void PrepareFileAccess() {}
 
 // A desktop of three bytes per pixel cannot be drawn to; the usual 24-bit
@@ -183,7 +175,7 @@ LibraryHooks& GetLibraryHooks() {
 void ResetLibraryHooks() { GetLibraryHooks() = DefaultHooks(); }
 
 int ResetLibraryConfiguration() {
-    LockGuard lock;
+    LibraryLockGuard lock;
     if (Window().running) return -1;
     Window() = WindowState();
     return 0;
@@ -213,12 +205,12 @@ int EndLibraryUnlocked() {
 }
 
 int InitLibrary() {
-    LockGuard lock;
+    LibraryLockGuard lock;
     return InitLibraryUnlocked();
 }
 
 int EndLibrary() {
-    LockGuard lock;
+    LibraryLockGuard lock;
     return EndLibraryUnlocked();
 }
 

@@ -2,6 +2,7 @@
 // bookkeeping shared by start-up, end, the main window and the pump.
 #pragma once
 
+#include "core/library.h"
 #include "platform/wintypes.h"
 
 #include <cstdint>
@@ -58,3 +59,15 @@ void ApplyWindowMode();
 void ApplyCursorVisibility();
 int EndLibraryUnlocked();
 bool IsLibraryEnding();
+
+// The display size full screen runs at: a 320x240 screen is shown as 640x480.
+void FullScreenSize(int32_t* width, int32_t* height);
+
+// Holds the library lock for its scope.
+class LibraryLockGuard {
+public:
+    LibraryLockGuard() { EnterLibraryLock(); }
+    ~LibraryLockGuard() { LeaveLibraryLock(); }
+    LibraryLockGuard(const LibraryLockGuard&) = delete;
+    LibraryLockGuard& operator=(const LibraryLockGuard&) = delete;
+};

@@ -15,14 +15,6 @@ constexpr DWORD kFullScreenStyle = WS_POPUP;
 constexpr UINT kInputFlagAMessage = 0x46F;
 constexpr UINT kInputFlagBMessage = 0x470;
 
-// The display size full screen runs at: a 320x240 screen is shown as 640x480.
-void FullScreenSize(int32_t* width, int32_t* height) {
-    const WindowState& w = Window();
-    *width = w.screenWidth;
-    *height = w.screenHeight;
-    if (*width == 320 && *height == 240) *width = 640, *height = 480;
-}
-
 bool ChangeToFullScreenDisplay() {
     WindowState& w = Window();
     int32_t width, height;
@@ -142,6 +134,13 @@ void RecordSystemFacts() {
 }
 
 }  // namespace
+
+void FullScreenSize(int32_t* width, int32_t* height) {
+    const WindowState& w = Window();
+    *width = w.screenWidth;
+    *height = w.screenHeight;
+    if (*width == 320 && *height == 240) *width = 640, *height = 480;
+}
 
 int CreateMainWindow() {
     WindowState& w = Window();

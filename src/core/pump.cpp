@@ -33,20 +33,13 @@ void CarryOutWindowModeChange() {
 }
 
 // Waiting applies to a running library's main window that is inactive, unless
-// the keep-running switch holds it in window mode.
+// the keep-running switch holds it in window mode. Once the library closes
+// (its end pumps while sound and input wind down) nothing waits.
 bool MustWaitInactive() {
     const WindowState& w = Window();
     return w.running && w.mainWindow != nullptr && !w.active && !(w.alwaysRun && w.windowMode) &&
-           !IsLibraryEnding();
+           !w.closing && !IsLibraryEnding();
 }
-
-class LockGuard {
-public:
-    LockGuard() { EnterLibraryLock(); }
-    ~LockGuard() { LeaveLibraryLock(); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-};
 
 }  // namespace
 
@@ -70,7 +63,7 @@ int PumpMessagesUnlocked() {
 }
 
 int PumpMessages() {
-    LockGuard lock;
+    LibraryLockGuard lock;
     return PumpMessagesUnlocked();
 }
 

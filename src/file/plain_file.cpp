@@ -93,8 +93,11 @@ DWORD ReaderThread(LPVOID parameter) {
         DWORD got = 0;
         if (!ReadFile(record->file, record->cache + loaded, chunk, &got, nullptr) || got == 0) failed = true;
         {
+            // The last chunk and the end of the work are one step: whoever
+            // has been served the whole file finds the reader done.
             std::lock_guard<std::mutex> lock(record->lock);
             record->loaded += got;
+            if (record->loaded >= record->size) record->readerDone = true;
         }
         record->changed.notify_all();
     }

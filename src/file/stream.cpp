@@ -72,19 +72,19 @@ int MemStreamSeek(DWORD_PTR handle, int32_t offset, int origin) {
     return 0;
 }
 
-// Whole elements only: a partial element at the end stays unread.
+// Whole elements only: a partial element at the end stays unread. A read that
+// copies something clears the end flag, even when it copies fewer elements
+// than asked; one that can copy nothing (at the end, or with less than one
+// element left) sets it.
 size_t MemStreamRead(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle) {
     MemStream* stream = MemStreams().Find(handle);
     if (stream == nullptr || buffer == nullptr || elementSize == 0 || count == 0) return 0;
     size_t left = stream->size - stream->position;
-    if (left == 0) {
-        stream->eof = true;
-        return 0;
-    }
     size_t elements = left / elementSize < count ? left / elementSize : count;
+    stream->eof = elements == 0;
+    if (elements == 0) return 0;
     std::memcpy(buffer, stream->data + stream->position, elements * elementSize);
     stream->position += elements * elementSize;
-    stream->eof = elements < count;
     return elements;
 }
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/log.h"
 #include "core/memory.h"
@@ -98,6 +100,30 @@ TEST(Memory, ForeignBlocksAreRefused) {
     FreeMemory(inside);
     EXPECT_EQ(ReallocMemory(inside, 8, "f", 1), nullptr);
     EXPECT_EQ(AllocatedBlockCount(), blocks);
+}
+
+TEST(Memory, ThreadsAllocateAndFreeTogether) {
+    // The sound thread, read-ahead threads and the main thread allocate at
+    // once; the list and the counts must come out whole.
+    uint32_t blocks = AllocatedBlockCount();
+    uint64_t bytes = AllocatedByteCount();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            std::vector<void*> live;
+            for (int i = 0; i < 5000; ++i) {
+                live.push_back(AllocMemory(static_cast<uint32_t>(8 + (i + t) % 57), "thread.cpp", t));
+                if (i % 3 == 2) {
+                    FreeMemory(live.front());
+                    live.erase(live.begin());
+                }
+                if (i % 1000 == 0) live.back() = ReallocMemory(live.back(), 300, "thread.cpp", t);
+            }
+            for (void* block : live) FreeMemory(block);
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(AllocatedBlockCount(), blocks);
+    EXPECT_EQ(AllocatedByteCount(), bytes);
 }
 
 TEST(Memory, DumpListsExactlyTheLiveBlocks) {

@@ -262,12 +262,17 @@ TEST_F(Files, MemoryStreamRules) {
     EXPECT_EQ(m->Read(out, 1, 4, stream), 4u);
     EXPECT_EQ(m->Tell(stream), 4);
     EXPECT_EQ(m->Eof(stream), 0);
-    // Past the end: the whole elements that are there, and end-of-file.
+    // Past the end: the whole elements that are there; a read that copies
+    // something leaves the end flag clear.
     EXPECT_EQ(m->Read(out, 4, 2, stream), 1u);
     EXPECT_EQ(std::string(out, 4), "4567");
     EXPECT_EQ(m->Tell(stream), 8) << "a partial element is left unread";
+    EXPECT_EQ(m->Eof(stream), 0);
+    // Too few bytes for one element: nothing can be read, as at the end.
+    EXPECT_EQ(m->Read(out, 4, 1, stream), 0u);
+    EXPECT_EQ(m->Tell(stream), 8);
     EXPECT_NE(m->Eof(stream), 0);
-    EXPECT_EQ(m->Read(out, 1, 2, stream), 2u) << "a full read clears the flag";
+    EXPECT_EQ(m->Read(out, 1, 3, stream), 2u) << "a short read that copies clears the flag";
     EXPECT_EQ(m->Eof(stream), 0);
     EXPECT_EQ(m->Read(out, 1, 1, stream), 0u) << "at the end";
     EXPECT_NE(m->Eof(stream), 0);

@@ -74,6 +74,13 @@ TEST(CodePages, UnconvertibleCharactersUseTheDefault) {
                                     &usedDefault);
     EXPECT_EQ(std::string(out, bytes), "a*b");
     EXPECT_TRUE(usedDefault);
+    // A question mark of the text itself stays one; only the unconvertible
+    // character takes the default.
+    const char16_t* question = u"?\u00E9?";
+    bytes = WideCharToMultiByte(932, 0, reinterpret_cast<const WCHAR*>(question), 3, out, sizeof out, "*",
+                                &usedDefault);
+    EXPECT_EQ(std::string(out, bytes), "?*?");
+    EXPECT_TRUE(usedDefault);
     EXPECT_EQ(MultiByteToWideChar(1252, 0, "x", 1, nullptr, 0), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     // A broken double-byte character becomes '?' without swallowing the rest.

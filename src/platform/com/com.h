@@ -5,6 +5,8 @@
 
 #include "platform/wintypes.h"
 
+#include <atomic>
+
 #define STDMETHODCALLTYPE
 #define CLSCTX_INPROC_SERVER 0x1
 #define CLSCTX_ALL 0x17
@@ -42,12 +44,13 @@ void RegisterClass(REFCLSID clsid, ClassCreator creator);
 }  // namespace com
 
 // A reference-counting base for stand-in objects: Release deletes at zero.
+// The count may be changed from any thread, as COM promises.
 template <typename Interface>
 class ComObject : public Interface {
 public:
-    ULONG AddRef() override { return ++refs_; }
+    ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
     ULONG Release() override {
-        ULONG r = --refs_;
+        ULONG r = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (r == 0) delete this;
         return r;
     }
@@ -55,5 +58,5 @@ public:
 protected:
     ComObject() = default;
     ~ComObject() override = default;
-    ULONG refs_ = 1;
+    std::atomic<ULONG> refs_{1};
 };

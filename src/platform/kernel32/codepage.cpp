@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 
+using kernel32::IsShiftJisLead;
+
 namespace {
 
 enum class Encoding { ShiftJis, Utf8, Utf16 };
@@ -20,8 +22,6 @@ const char* IconvName(Encoding encoding) {
     }
     return "UTF-8";
 }
-
-bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // iconv descriptors are not shared between threads: each thread keeps its own.
 class IconvCache {
@@ -70,14 +70,17 @@ size_t BadCharacterLength(Encoding from, const unsigned char* text, size_t left)
     return length < left ? length : left;
 }
 
-// Converts bytes from one encoding to another; unconvertible characters become
-// '?'. Sets *lossy when any did. Returns false when iconv is missing.
-bool Convert(Encoding from, Encoding to, const char* text, size_t bytes, std::string& out, bool* lossy) {
+// Converts bytes from one encoding to another; an unconvertible character
+// becomes the replacement byte ('?' unless given). Sets *lossy when any did.
+// Returns false when iconv is missing.
+bool Convert(Encoding from, Encoding to, const char* text, size_t bytes, std::string& out, bool* lossy,
+             char replacementByte = '?') {
     out.clear();
     if (lossy) *lossy = false;
     iconv_t descriptor = t_iconv.Get(from, to);
     if (descriptor == reinterpret_cast<iconv_t>(-1)) return false;
-    const std::string replacement = to == Encoding::Utf16 ? std::string("?\0", 2) : std::string("?");
+    const std::string replacement =
+        to == Encoding::Utf16 ? std::string{replacementByte, '\0'} : std::string(1, replacementByte);
     char* in = const_cast<char*>(text);
     size_t inLeft = bytes;
     char chunk[1024];
@@ -155,13 +158,11 @@ int WideCharToMultiByte(UINT codePage, DWORD, const WCHAR* wide, int wideChars, 
     }
     std::string converted;
     bool lossy = false;
-    if (!Convert(Encoding::Utf16, encoding, reinterpret_cast<const char*>(wide), units * 2, converted, &lossy)) {
+    char replacement = defaultChar != nullptr && defaultChar[0] != '\0' ? defaultChar[0] : '?';
+    if (!Convert(Encoding::Utf16, encoding, reinterpret_cast<const char*>(wide), units * 2, converted, &lossy,
+                 replacement)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
-    }
-    if (lossy && defaultChar != nullptr && defaultChar[0] != '\0') {
-        for (char& c : converted)
-            if (c == '?') c = defaultChar[0];
     }
     if (usedDefault != nullptr) *usedDefault = lossy ? TRUE : FALSE;
     int needed = static_cast<int>(converted.size());

@@ -18,6 +18,7 @@
 
 using kernel32::ErrorFromErrno;
 using kernel32::InjectedFailure;
+using kernel32::IsShiftJisLead;
 using kernel32::ObjectKind;
 
 namespace {
@@ -52,13 +53,11 @@ DWORD CopyOut(const std::string& text, DWORD size, LPSTR buffer) {
     return static_cast<DWORD>(text.size());
 }
 
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Splits a Shift-JIS string into characters (one or two bytes each).
 std::vector<std::string> Characters(const std::string& text) {
     std::vector<std::string> characters;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+        if (IsShiftJisLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
             characters.push_back(text.substr(i, 2));
             ++i;
         } else {
@@ -103,7 +102,7 @@ bool MatchPattern(std::string pattern, const std::string& name) {
 void SplitPattern(const std::string& path, std::string* directory, std::string* last) {
     size_t cut = std::string::npos;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (IsLead(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+        if (IsShiftJisLead(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
             ++i;
         } else if (path[i] == '\\' || path[i] == '/') {
             cut = i;

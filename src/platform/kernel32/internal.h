@@ -39,4 +39,7 @@ bool InjectedFailure(const char* callName, DWORD defaultError);
 // The last error matching an errno value.
 DWORD ErrorFromErrno(int error);
 
+// True for a Shift-JIS (code page 932) lead byte.
+inline bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
 }  // namespace kernel32
