@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -85,6 +86,25 @@ TEST(CodePages, UnconvertibleCharactersUseTheDefault) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     // A broken double-byte character becomes '?' without swallowing the rest.
     EXPECT_EQ(platform::ShiftJisToUtf8("a\x81"), "a?");
+}
+
+// Paths converted from a static destructor at process exit (the game writes
+// its saves then): the conversion must not rely on anything already torn down.
+struct ConvertsAtExit {
+    ~ConvertsAtExit() {
+        const std::string expected = reinterpret_cast<const char*>(u8"セーブ/save1");
+        std::_Exit(platform::PathToNative("セーブ\\save1") == expected ? 0 : 3);
+    }
+};
+
+TEST(CodePagesDeathTest, ConversionWorksFromStaticDestructorsAtExit) {
+    EXPECT_EXIT(
+        {
+            platform::ShiftJisToUtf8("warm up");  // conversions made before the exit, on this thread
+            static ConvertsAtExit object;
+            std::exit(5);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(Files, WriteReadSeekAndSize) {

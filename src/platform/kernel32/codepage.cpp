@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <string>
 
 using kernel32::IsShiftJisLead;
@@ -23,30 +22,23 @@ const char* IconvName(Encoding encoding) {
     return "UTF-8";
 }
 
-// iconv descriptors are not shared between threads: each thread keeps its own.
-class IconvCache {
+// One iconv descriptor for the length of one conversion. Nothing is kept
+// between calls, so conversions work on any thread and at any time, also
+// from static destructors at process exit.
+class IconvDescriptor {
 public:
-    ~IconvCache() {
-        for (auto& entry : descriptors_) iconv_close(entry.second);
+    IconvDescriptor(Encoding from, Encoding to) : descriptor_(iconv_open(IconvName(to), IconvName(from))) {}
+    ~IconvDescriptor() {
+        if (Valid()) iconv_close(descriptor_);
     }
-    iconv_t Get(Encoding from, Encoding to) {
-        int key = static_cast<int>(from) * 3 + static_cast<int>(to);
-        auto it = descriptors_.find(key);
-        if (it != descriptors_.end()) {
-            iconv(it->second, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
-            return it->second;
-        }
-        iconv_t descriptor = iconv_open(IconvName(to), IconvName(from));
-        if (descriptor == reinterpret_cast<iconv_t>(-1)) return descriptor;
-        descriptors_[key] = descriptor;
-        return descriptor;
-    }
+    IconvDescriptor(const IconvDescriptor&) = delete;
+    IconvDescriptor& operator=(const IconvDescriptor&) = delete;
+    bool Valid() const { return descriptor_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return descriptor_; }
 
 private:
-    std::map<int, iconv_t> descriptors_;
+    iconv_t descriptor_;
 };
-
-thread_local IconvCache t_iconv;
 
 // Bytes of the input character at text that could not be converted.
 size_t BadCharacterLength(Encoding from, const unsigned char* text, size_t left) {
@@ -77,8 +69,9 @@ bool Convert(Encoding from, Encoding to, const char* text, size_t bytes, std::st
              char replacementByte = '?') {
     out.clear();
     if (lossy) *lossy = false;
-    iconv_t descriptor = t_iconv.Get(from, to);
-    if (descriptor == reinterpret_cast<iconv_t>(-1)) return false;
+    IconvDescriptor open(from, to);
+    if (!open.Valid()) return false;
+    iconv_t descriptor = open.Get();
     const std::string replacement =
         to == Encoding::Utf16 ? std::string{replacementByte, '\0'} : std::string(1, replacementByte);
     char* in = const_cast<char*>(text);
