@@ -1,0 +1,38 @@
+// The program: the run-time's entry hands over to WinMain.
+//
+// For unattended runs: VELUMI_AUTO_RUN=1 presses the settings window's Run
+// button by itself (VELUMI_AUTO_RUN=quit its Quit button); VELUMI_FRAMES=N
+// ends the game after N frames; VELUMI_CAPTURE_FRAME and VELUMI_CAPTURE_FILE
+// capture a frame to PNG (the graphics library reads them).
+#include "game/game_main.h"
+#include "game/save_files.h"
+#include "game/settings_window.h"
+#include "platform/kernel32/kernel32.h"
+#include "platform/user32/user32.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kProgramIcon = 101;
+
+// The program's icon resource is the icon picture among the data files.
+void RegisterProgramIcon() {
+    const std::string path = platform::PathToNative((ExeDirectory + "data\\icon.png").c_str());
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) platform::RegisterIconFile(kProgramIcon, path);
+}
+
+}  // namespace
+
+int main() {
+    RegisterProgramIcon();
+    if (const char* frames = std::getenv("VELUMI_FRAMES")) SetFrameLimit(std::atoi(frames));
+    if (const char* autoRun = std::getenv("VELUMI_AUTO_RUN"))
+        SetSettingsWindowAutoPress(std::strcmp(autoRun, "quit") == 0 ? kSettingsQuitId : kSettingsRunId);
+    char commandLine[] = "";
+    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+}

@@ -1,0 +1,222 @@
+#include "game/save_files.h"
+
+#include "core/utility.h"
+#include "platform/kernel32/kernel32.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+uint32_t ReadU32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void WriteU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+float ReadF32(const uint8_t* p) {
+    uint32_t bits = ReadU32(p);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+void WriteF32(uint8_t* p, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    WriteU32(p, bits);
+}
+
+bool IsVolume(float v) { return v >= 0.0f && v <= 1.0f; }  // false for NaN
+
+void RebuildConfigPaths() {
+    g_config.path = ExeDirectory + "save\\config";
+    g_config.saveDir = ExeDirectory + "save";
+}
+
+void SetConfigDefaults(ConfigRecord* c) {
+    c->word0 = kDefaultConfigWord0;
+    c->display = kDisplayWindow640;
+    c->language = 0;
+    c->musicVolume = kDefaultMusicVolume;
+    c->effectVolume = kDefaultEffectVolume;
+}
+
+void RememberSavePaths() {
+    g_saveData.nativeDirectory = platform::PathToNative((ExeDirectory + "save").c_str());
+    for (int32_t i = 0; i < kSaveSlotCount; ++i)
+        g_saveData.nativeFile[i] = platform::PathToNative(SaveFilePath(i + 1).c_str());
+}
+
+void EnsureSavePaths() {
+    if (g_saveData.nativeDirectory.empty()) RememberSavePaths();
+}
+
+// The save directory (an existing one is fine).
+void CreateSaveDirectory() {
+    EnsureSavePaths();
+    mkdir(g_saveData.nativeDirectory.c_str(), 0777);
+}
+
+bool IsValidSlot(const SaveSlot& s) {
+    return s.tag >= kSaveTagOldest && s.tag <= kSaveTag && s.level >= 0 && s.level <= kSaveLevelComplete;
+}
+
+bool WriteSaveSlotFile(int32_t index) {
+    EnsureSavePaths();
+    uint8_t bytes[kSaveSlotFileSize];
+    WriteU32(bytes, static_cast<uint32_t>(g_saveData.slot[index].tag));
+    WriteU32(bytes + 4, static_cast<uint32_t>(g_saveData.slot[index].level));
+    if (!ReplaceNativeFile(g_saveData.nativeFile[index], bytes, sizeof bytes)) return false;
+    g_saveData.onDisk[index] = g_saveData.slot[index];
+    return true;
+}
+
+}  // namespace
+
+// ---- paths ---------------------------------------------------------------------------
+
+std::string ExecutableDirectory() {
+    char path[4096];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return std::string();
+    path[length] = '\0';
+    const char* backslash = FindLastCharInText(path, '\\');
+    const char* slash = FindLastCharInText(path, '/');
+    const char* separator = backslash;
+    if (slash != nullptr && (separator == nullptr || slash > separator)) separator = slash;
+    return std::string(path, separator == nullptr ? 0 : static_cast<size_t>(separator - path) + 1);
+}
+
+const char* GetExeDirectory() {
+    ExeDirectory = ExecutableDirectory();
+    return ExeDirectory.c_str();
+}
+
+void SetGameDirectory(const char* directory) {
+    ExeDirectory = directory == nullptr ? "" : directory;
+    if (!ExeDirectory.empty() && ExeDirectory.back() != '\\' && ExeDirectory.back() != '/') ExeDirectory += '\\';
+    RebuildConfigPaths();
+    RememberSavePaths();
+}
+
+std::FILE* OpenGameFile(const std::string& path, const char* mode) {
+    return std::fopen(platform::PathToNative(path.c_str()).c_str(), mode);
+}
+
+bool ReplaceGameFile(const std::string& path, const void* bytes, size_t size) {
+    return ReplaceNativeFile(platform::PathToNative(path.c_str()), bytes, size);
+}
+
+bool ReplaceNativeFile(const std::string& target, const void* bytes, size_t size) {
+    const std::string temporary = target + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = std::fwrite(bytes, 1, size, file) == size;
+    ok = std::fflush(file) == 0 && ok;
+    ok = fsync(fileno(file)) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) std::remove(temporary.c_str());
+    return ok;
+}
+
+// ---- settings ---------------------------------------------------------------------
+
+void EncodeConfig(const ConfigRecord& config, uint8_t bytes[kConfigFileSize]) {
+    WriteU32(bytes, config.word0);
+    WriteU32(bytes + 4, config.display);
+    WriteU32(bytes + 8, config.language);
+    WriteF32(bytes + 12, config.musicVolume);
+    WriteF32(bytes + 16, config.effectVolume);
+}
+
+void DecodeConfig(const uint8_t* bytes, int32_t size, ConfigRecord* config) {
+    if (size >= 4) config->word0 = ReadU32(bytes);
+    if (size >= 8) config->display = ReadU32(bytes + 4);
+    if (size >= 12) config->language = ReadU32(bytes + 8);
+    if (size >= 16) config->musicVolume = ReadF32(bytes + 12);
+    if (size >= 20) config->effectVolume = ReadF32(bytes + 16);
+}
+
+void LoadConfig() {
+    std::FILE* file = OpenGameFile(g_config.path, "rb");
+    if (file == nullptr) {
+        SetConfigDefaults(&g_config);
+        return;
+    }
+    uint8_t bytes[kConfigFileSize];
+    size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    DecodeConfig(bytes, static_cast<int32_t>(got), &g_config);
+    // The volumes reach the sound volume (x 255), the sliders (x 12) and the
+    // music library: anything but a number from 0 to 1 is replaced.
+    if (!IsVolume(g_config.musicVolume)) g_config.musicVolume = kDefaultMusicVolume;
+    if (!IsVolume(g_config.effectVolume)) g_config.effectVolume = kDefaultEffectVolume;
+}
+
+void SaveConfig() {
+    CreateDirectoryA(g_config.saveDir.c_str(), nullptr);
+    uint8_t bytes[kConfigFileSize];
+    EncodeConfig(g_config, bytes);
+    ReplaceGameFile(g_config.path, bytes, sizeof bytes);
+}
+
+// ---- save slots ---------------------------------------------------------------------
+
+std::string SaveFilePath(int32_t slotNumber) { return ExeDirectory + "save\\save" + std::to_string(slotNumber); }
+
+int LoadSaves() {
+    g_saveData.loaded = 1;
+    RememberSavePaths();
+    for (int32_t i = 0; i < kSaveSlotCount; ++i) {
+        std::FILE* file = std::fopen(g_saveData.nativeFile[i].c_str(), "rb");
+        if (file == nullptr) {
+            g_saveData.onDisk[i] = g_saveData.slot[i];  // nothing to write until it changes
+            continue;
+        }
+        uint8_t bytes[kSaveSlotFileSize];
+        size_t got = std::fread(bytes, 1, sizeof bytes, file);
+        std::fclose(file);
+        SaveSlot slot;
+        if (got == sizeof bytes) {
+            slot.tag = static_cast<int32_t>(ReadU32(bytes));
+            slot.level = static_cast<int32_t>(ReadU32(bytes + 4));
+        }
+        if (!IsValidSlot(slot)) slot = SaveSlot{};
+        g_saveData.slot[i] = slot;
+        g_saveData.onDisk[i] = slot;
+    }
+    return 1;
+}
+
+int WriteSaves() {
+    CreateSaveDirectory();
+    for (int32_t i = 0; i < kSaveSlotCount; ++i) WriteSaveSlotFile(i);
+    return 1;
+}
+
+int WriteChangedSaves() {
+    if (g_saveData.loaded == 0) return 0;
+    int written = 0;
+    for (int32_t i = 0; i < kSaveSlotCount; ++i) {
+        if (g_saveData.slot[i] == g_saveData.onDisk[i]) continue;
+        if (written == 0) CreateSaveDirectory();
+        if (WriteSaveSlotFile(i)) ++written;
+    }
+    return written;
+}
+
+SaveSlot& CurrentSaveSlot() {
+    int32_t i = g_saveData.currentSlot;
+    if (i < 0 || i >= kSaveSlotCount) i = 0;
+    return g_saveData.slot[i];
+}

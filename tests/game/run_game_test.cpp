@@ -1,0 +1,103 @@
+// RunGame on the real library, headless (dummy video and audio).
+#include "game_test_util.h"
+
+#include "core/library.h"
+#include "core/library_hooks.h"
+#include "graphics/graphics.h"
+#include "platform/seams/seams.h"
+#include "platform/user32/user32.h"
+
+#include <cstring>
+
+int ResetGraphicsConfiguration();  // graphics/graphics_internal.h
+
+namespace game_test {
+namespace {
+
+struct Counts {
+    int starts = 0, ends = 0, updates = 0;
+    int32_t drawWidth = 0;
+};
+
+// At update `last` it sets the effect volume, then quits or presses Escape.
+class CountingScene : public Scene {
+public:
+    CountingScene(Counts* counts, int last, bool escape) : counts_(counts), last_(last), escape_(escape) {}
+    void Start() override { ++counts_->starts; }
+    void End() override {
+        ++counts_->ends;
+        if (escape_) platform::InjectKey(GetMainWindow(), "Escape", false);
+    }
+    void Update() override {
+        if (++counts_->updates != last_) return;
+        SetSoundEffectVolume(0.25f);
+        if (escape_) platform::InjectKey(GetMainWindow(), "Escape", true);
+        else g_sceneManager.quit = 1;
+    }
+    void Draw() override {
+        int32_t height = 0;
+        GetDrawScreenSize(&counts_->drawWidth, &height);
+    }
+
+private:
+    Counts* counts_;
+    int last_;
+    bool escape_;
+};
+
+class RunGameTest : public GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        ResetGameCalls();
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        seams::SetNoWait(true);
+    }
+    void TearDown() override {
+        RunMusicExitStep();
+        seams::SetNoWait(false);
+        ResetLibraryHooks();
+        ResetLibraryConfiguration();
+        ResetGraphicsConfiguration();
+        GameTest::TearDown();
+    }
+    float SavedEffectVolume() const {
+        Bytes b = ReadBytes(Native("save/config"));
+        float v = -1.0f;
+        if (b.size() == 20) std::memcpy(&v, b.data() + 16, 4);
+        return v;
+    }
+};
+
+TEST_F(RunGameTest, RunsUntilQuitThenEndsAndKeepsTheVolumes) {
+    Counts counts;
+    EXPECT_EQ(RunGame(new CountingScene(&counts, 5, false)), 0);
+    EXPECT_EQ((std::vector<int>{counts.starts, counts.updates, counts.ends, GetFramesRun()}),
+              (std::vector<int>{1, 5, 1, 5}));
+    EXPECT_EQ(counts.drawWidth, 320) << "the 640x480 window shows a 320x240 picture doubled";
+    EXPECT_EQ(IsLibraryRunning(), 0);
+    EXPECT_EQ(g_music.ready, 1);
+    EXPECT_EQ(SavedEffectVolume(), 0.25f);
+}
+
+TEST_F(RunGameTest, HoldingEscapeEndsTheGameAtTheNextFrame) {
+    Counts counts;
+    SetFrameLimit(100);
+    EXPECT_EQ(RunGame(new CountingScene(&counts, 3, true)), 0);
+    EXPECT_EQ(counts.updates, 3);
+    EXPECT_EQ(counts.ends, 1);
+    EXPECT_EQ(SavedEffectVolume(), 0.25f);
+}
+
+TEST_F(RunGameTest, ALibraryThatCannotStartGivesMinusOneAndStartsNothing) {
+    GetLibraryHooks().initGraphics = [] { return int32_t{-1}; };
+    Counts counts;
+    EXPECT_EQ(RunGame(new CountingScene(&counts, 1, false)), -1);
+    EXPECT_EQ(counts.starts, 0);
+    EXPECT_EQ(g_music.ready, 0);
+    EXPECT_FALSE(std::filesystem::exists(Native("save/config")));
+}
+
+}  // namespace
+}  // namespace game_test

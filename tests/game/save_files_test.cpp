@@ -1,0 +1,199 @@
+// The settings and save files: byte layouts read and written, defaults for
+// missing, short or corrupt files, whole-file replacement, long paths, and
+// the order of the steps at process exit.
+#include "game_test_util.h"
+
+#include "platform/kernel32/kernel32.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace game_test {
+namespace {
+
+const Bytes kDefaultConfig = {0xE8, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55, 0x55, 0xD5, 0x3E, 0, 0, 0, 0x3F};
+
+Bytes Words(std::initializer_list<uint32_t> words) {
+    Bytes b;
+    for (uint32_t w : words)
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    return b;
+}
+uint32_t Bits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+class SaveFilesTest : public GameTest {};
+
+TEST_F(SaveFilesTest, AMissingSettingsFileGivesTheDefaultsWhichAreWrittenBack) {
+    LoadConfig();
+    SaveConfig();  // also creates the save directory
+    EXPECT_EQ(ReadBytes(Native("save/config")), kDefaultConfig);
+    EXPECT_FALSE(std::filesystem::exists(Native("save/config.tmp")));
+    const Bytes stored = Words({0x04030201, 2, 1, Bits(0.25f), Bits(1.0f)});
+    WriteBytes(Native("save/config"), stored);
+    LoadConfig();
+    EXPECT_EQ(std::make_tuple(g_config.word0, g_config.display, g_config.language, g_config.musicVolume,
+                              g_config.effectVolume),
+              std::make_tuple(0x04030201u, 2u, 1u, 0.25f, 1.0f));
+    SaveConfig();
+    EXPECT_EQ(ReadBytes(Native("save/config")), stored);
+}
+
+TEST_F(SaveFilesTest, AShortSettingsFileLeavesTheFieldsItDoesNotReach) {
+    g_config.language = 1;
+    g_config.effectVolume = 0.125f;
+    Bytes bytes = Words({1000, 1});
+    bytes.push_back(0);  // a piece of the third field
+    WriteBytes(Native("save/config"), bytes);
+    LoadConfig();
+    EXPECT_EQ(std::make_tuple(g_config.display, g_config.language, g_config.effectVolume), std::make_tuple(1u, 1u, 0.125f));
+}
+
+TEST_F(SaveFilesTest, VolumesThatAreNotNumbersFromZeroToOneBecomeTheDefaults) {
+    for (auto [stored, kept] : {std::pair{std::nanf(""), false}, {1.5f, false}, {-0.01f, false}, {INFINITY, false},
+                                {0.0f, true}, {1.0f, true}}) {
+        WriteBytes(Native("save/config"), Words({0, 9, 7, Bits(stored), Bits(stored)}));
+        LoadConfig();
+        EXPECT_EQ(g_config.effectVolume, kept ? stored : 0.5f) << stored;
+        EXPECT_EQ(g_config.musicVolume, kept ? stored : kDefaultMusicVolume) << stored;
+        EXPECT_EQ(g_config.display, 9u) << "other values are kept as read";
+    }
+}
+
+TEST_F(SaveFilesTest, SaveSlotsAreCheckedAsTheyAreReadAndWrittenAsTheyStand) {
+    g_saveData.slot[2] = {915, 3};  // no file: kept
+    WriteBytes(Native("save/save1"), Words({910, 12}));
+    WriteBytes(Native("save/save2"), {0xA2, 0x03, 0, 0});  // short: empty
+    EXPECT_EQ(LoadSaves(), 1);
+    EXPECT_EQ((std::vector<SaveSlot>(g_saveData.slot, g_saveData.slot + 3)),
+              (std::vector<SaveSlot>{{910, 12}, {930, 0}, {915, 3}}));
+    for (auto [tag, level, loaded] : {std::tuple{909u, 5u, SaveSlot{930, 0}}, {931u, 5u, {930, 0}}, {930u, 50u, {930, 50}},
+                                      {930u, 51u, {930, 0}}, {930u, 0xFFFFFFFFu, {930, 0}}}) {
+        WriteBytes(Native("save/save2"), Words({tag, level}));
+        LoadSaves();
+        EXPECT_EQ(g_saveData.slot[1], loaded) << tag << " " << level;
+    }
+    g_saveData.slot[1].level = 50;
+    EXPECT_EQ(WriteSaves(), 1);
+    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({910, 12})) << "tag 910 is kept";
+    EXPECT_EQ(ReadBytes(Native("save/save2")), Words({930, 50}));
+    EXPECT_EQ(ReadBytes(Native("save/save3")), Words({915, 3}));
+}
+
+TEST_F(SaveFilesTest, OnlyChangedSlotsAreWrittenAndOnlyOnceTheSavesAreLoaded) {
+    g_saveData.slot[0].level = 3;
+    EXPECT_EQ(WriteChangedSaves(), 0) << "not loaded";
+    LoadSaves();
+    EXPECT_EQ(WriteChangedSaves(), 0) << "nothing changed since reading";
+    g_saveData.slot[0].level = 0;  // a deleted save
+    g_saveData.slot[2].level = 20;
+    EXPECT_EQ(WriteChangedSaves(), 2);
+    EXPECT_EQ(WriteChangedSaves(), 0);
+    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 0}));
+    EXPECT_FALSE(std::filesystem::exists(Native("save/save2")));
+}
+
+TEST_F(SaveFilesTest, AFileIsReplacedWholeOrNotAtAll) {
+    WriteBytes(Native("save/config"), kDefaultConfig);
+    std::filesystem::create_directories(Native("save/config.tmp"));  // the temporary name is taken
+    g_config.display = 2;
+    SaveConfig();
+    EXPECT_EQ(ReadBytes(Native("save/config")), kDefaultConfig);
+    EXPECT_FALSE(ReplaceGameFile(directory_ + "\\no\\such\\file", "x", 1));
+    EXPECT_FALSE(std::filesystem::exists(Native("no")));
+    EXPECT_TRUE(ReplaceGameFile(directory_ + "\\save\\save1", "12345678", 8));
+    EXPECT_TRUE(ReplaceGameFile(directory_ + "\\save\\save1", "ab", 2));
+    EXPECT_EQ(ReadBytes(Native("save/save1")), (Bytes{'a', 'b'}));
+    EXPECT_FALSE(std::filesystem::exists(Native("save/save1.tmp")));
+}
+
+TEST_F(SaveFilesTest, LongPathsWork) {
+    std::string deep = directory_;
+    while (deep.size() < 400) deep += "/a_rather_long_directory_name";
+    std::filesystem::create_directories(deep);
+    SetGameDirectory(deep.c_str());
+    g_config.language = 1;
+    SaveConfig();
+    g_config.language = 0;
+    LoadConfig();
+    EXPECT_EQ(g_config.language, 1u);
+    LoadSaves();
+    g_saveData.slot[1].level = 8;
+    EXPECT_EQ(WriteChangedSaves(), 1);
+    EXPECT_EQ(ReadBytes(deep + "/save/save2"), Words({930, 8}));
+}
+
+TEST_F(SaveFilesTest, TheGameDirectoryIsThatOfTheExecutable) {
+    const std::string exe = ExecutableDirectory();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_EQ(exe.back(), '\\');
+    EXPECT_TRUE(std::filesystem::exists(platform::PathToNative((exe + "test_game").c_str())));
+}
+
+// ---- process exit ---------------------------------------------------------------
+
+// The exit steps note here what they do (plain C calls: the program's
+// statics are being torn down).
+char g_notes[4096];
+
+void Note(const char* line) {
+    if (std::FILE* f = std::fopen(g_notes, "a")) {
+        std::fprintf(f, "%s\n", line);
+        std::fclose(f);
+    }
+}
+
+class NotingScene : public Scene {
+public:
+    void Start() override {}
+    void Update() override {}
+    void Draw() override {}
+    ~NotingScene() override {
+        const std::string save3 = std::string(g_notes, std::strlen(g_notes) - 5) + "save/save3";
+        Note(std::filesystem::exists(save3) ? "scene deleted after the saves" : "scene deleted before the saves");
+    }
+};
+
+class NotingBackground : public Haikei {
+public:
+    void Start() override {}
+    void Update() override {}
+    void Draw() override {}
+    int32_t GetCode() override { return 0; }
+    ~NotingBackground() override { Note("background deleted"); }
+};
+
+// The child process: records to tear down, then the exit.
+void SetUpAndExit(const std::string& notes) {
+    std::snprintf(g_notes, sizeof g_notes, "%s", notes.c_str());
+    GameLibraryCalls& c = GameCalls();
+    c.tuneStop = [] { return Note("pxtone_Tune_Stop"), int32_t{0}; };
+    c.tuneRelease = [] { return Note("pxtone_Tune_Release"), BOOL{1}; };
+    c.musicRelease = [] { return Note("pxtone_Release"), BOOL{1}; };
+    g_music.ready = g_music.loaded = g_music.playing = 1;
+    LoadSaves();
+    g_saveData.slot[2].level = 9;
+    g_sceneManager.current = new NotingScene;
+    g_backgrounds.current = new NotingBackground;
+    AddEffect(EffectParticle{});
+    std::exit(0);
+}
+
+TEST_F(SaveFilesTest, AtExitTheSavesAreWrittenThenScenesBackgroundsAndMusicGo) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv(kTestDirectoryVariable, TestDirectory().c_str(), 1);
+    const std::string notes = Native("notes");
+    EXPECT_EXIT(SetUpAndExit(notes), ::testing::ExitedWithCode(0), "");
+    std::ifstream in(notes);
+    Calls lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    EXPECT_EQ(lines, (Calls{"scene deleted after the saves", "background deleted", "pxtone_Tune_Stop",
+                            "pxtone_Tune_Release", "pxtone_Release"}));
+    EXPECT_EQ(ReadBytes(Native("save/save3")), Words({930, 9}));
+}
+
+}  // namespace
+}  // namespace game_test
