@@ -93,17 +93,5 @@ TEST_F(SolutionFlowTest, TheShortestSolutionsOfTheFirstLevelsClearThemAndRecordT
     }
 }
 
-// One swap short of the solution the level stays open and nothing is saved.
-TEST_F(SolutionFlowTest, ASolutionCutShortLeavesTheLevelOpen) {
-    const std::vector<uint8_t> bytes = LevelBytes(kTwoSwapLevel);
-    const std::vector<Move> moves = SolveLevel(bytes, 5000);
-    ASSERT_EQ(moves.size(), 2u);
-    WriteBytes(Native("data/03"), bytes);
-    const Replay replay = Play(3, {moves[0]});
-    EXPECT_FALSE(replay.cleared);
-    EXPECT_EQ(replay.savedLevel, 0);
-    EXPECT_TRUE(replay.saveFile.empty()) << "an unchanged slot is not written";
-}
-
 }  // namespace
 }  // namespace game_test

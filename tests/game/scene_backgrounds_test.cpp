@@ -78,31 +78,6 @@ TEST_F(BackgroundTest, AnimationIsDeterministicWithTheGamesRandomNumbers) {
     EXPECT_NE(run(2), first);
 }
 
-TEST_F(BackgroundTest, Haikei0StartsFromTheSeedAndFallsByLayer) {
-    SeedGameRand(1);
-    Haikei0 h(1, 1, 0);
-    h.Start();
-    // The run-time sequence from seed 1: 41, 18467, 6334, 26500, ...
-    EXPECT_EQ(h.layer[0], 41 % 2);
-    EXPECT_EQ(h.x[0], 18467 % 320);
-    EXPECT_EQ(h.y[0], 6334 % 240);
-    EXPECT_EQ(h.counter[0], 26500 % 100 + 1);
-    EXPECT_EQ(h.skyColour, MakeColor(160, 192, 255));
-    h.layer[0] = 0;
-    h.layer[1] = 1;
-    const double y0 = h.y[0], y1 = h.y[1];
-    h.Update();
-    EXPECT_DOUBLE_EQ(h.y[0], y0 + 0.6);
-    EXPECT_DOUBLE_EQ(h.y[1], y1 + 0.3);
-    // A sprite past 272 comes back at -32 in the same update.
-    h.y[2] = 271.9;
-    h.layer[2] = 0;
-    h.Update();
-    EXPECT_EQ(h.y[2], -32.0);
-    EXPECT_GE(h.x[2], 0.0);
-    EXPECT_LT(h.x[2], 320.0);
-}
-
 TEST_F(BackgroundTest, Haikei1SpritesWrapBothWays) {
     Haikei1 falling(0, 0), rising(0, 1);
     falling.Start();

@@ -361,12 +361,8 @@ TEST_F(BreakTest, AFullEffectListTakesOnlyWhatFits) {
 }
 
 TEST_F(BreakTest, TextsOutsideTheTableAreEmpty) {
-    EXPECT_STREQ(BreakText(-1), "");
-    EXPECT_STREQ(BreakText(13), "");
-    EXPECT_STREQ(BreakText(kBreakTextEntries), "");
-    EXPECT_STREQ(BreakText(5), "PROGRAMMING\nGRAPHICS\nSOUND\nLEVEL DESIGN\n   MIRENKOTA");
+    for (int32_t entry : {-1, 13, kBreakTextEntries, INT32_MAX}) EXPECT_STREQ(BreakText(entry), "") << entry;
     UseEnglish = 0;
-    EXPECT_STREQ(BreakText(0), "ﾚﾍﾞﾙ20 ｦ ｸﾘｱ!!");
     EXPECT_STREQ(BreakText(12), "ｿﾚﾃﾞﾊｰ｡");
 }
 
