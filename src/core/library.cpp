@@ -4,6 +4,7 @@
 
 #include "core/library_hooks.h"
 #include "core/library_state.h"
+#include "core/screen_log.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/services.h"
@@ -186,6 +187,7 @@ int EndLibraryUnlocked() {
     if (!w.running) return 0;
     LibraryHooks& hooks = GetLibraryHooks();
     w.closing = 1;
+    EndScreenLog();  // the on-screen log's font, while the log is on
     hooks.endGraphics();
     hooks.releaseTemporaryPlayHandle();
     hooks.terminateSound();

@@ -4,6 +4,7 @@
 #include "core/library_state.h"
 #include "core/log.h"
 #include "core/services.h"
+#include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi32/gdi32.h"
@@ -112,6 +113,16 @@ void ResetGraphicsDrawState() {
     BuildBlendImageRamp(0, 0);
 }
 
+// Gives the default font again the size and thickness it has (the font is
+// made anew only when the default settings ask for another).
+void CarryDefaultFontAcross() {
+    const int32_t font = GetDefaultFontHandle();
+    int32_t size = -1, thickness = -1;
+    if (CheckFontHandle(font) && GetFontHandleInfo(nullptr, &size, &thickness, font) == 0) {
+        SetDefaultFontSize(nullptr, size, thickness);
+    }
+}
+
 // Re-creates the screen MEMIMGs for the current mode, keeping the images
 // (converted when the screen's colour type changed) and the draw target.
 void RebuildScreen(int32_t oldColorType) {
@@ -125,7 +136,8 @@ void RebuildScreen(int32_t oldColorType) {
     ddraw::SetVerticalBlankRate(Screen().refreshRate);
     ClearScreen();
     if (SetDrawTarget(target) != 0) SetDrawTarget(kDrawTargetBack);
-    // Fonts: the default font size is set again here (SetDefaultFontSize).
+    // Fonts: the default font keeps its size and thickness across the change.
+    CarryDefaultFontAcross();
 }
 
 }  // namespace
@@ -158,14 +170,14 @@ int32_t InitGraphics() {
     SetDrawTarget(kDrawTargetFront);
     ReadCaptureEnvironment();
     // Direct3D 9 back end: InitDeviceStateCache here while it is active.
-    // Fonts: InitFontModule (with the default font) here.
+    InitFontModule();  // with the default font
     WriteLogFormatted("グラフィックスの初期化が完了しました(%d x %d, %d bit%s)", s.drawWidth, s.drawHeight,
                       GetScreenBitDepth(), s.doubled ? ", 2倍表示" : "");
     return 0;
 }
 
 int32_t EndGraphics() {
-    // Fonts: TermFontModule first, also when graphics never started.
+    TermFontModule();  // first, also when graphics never started
     ScreenState& s = Screen();
     if (s.started) {
         StopFrontBufferTimer();

@@ -1,4 +1,5 @@
 #include "platform/gdi32/gdi32.h"
+#include "platform/gdi32/gdi32_font.h"
 
 #include "platform/sdl/sdl_video.h"
 #include "platform/user32/user32.h"
@@ -277,6 +278,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* bmi, UINT usage, void** bits, HA
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    if (platform::IsFontObject(object)) return DeleteFontObject(object);  // fonts: gdi32_font.cpp
     std::lock_guard<std::mutex> lock(g_gdiMutex);
     return g_sections.erase(reinterpret_cast<uintptr_t>(object)) ? TRUE : FALSE;
 }
