@@ -30,7 +30,8 @@ constexpr int32_t kStreamSourceMemory = 2;     // file image kept, converted whi
 constexpr int32_t kStreamSourceStream = 3;     // read from the given stream while playing
 
 // ---- loading (memory sounds, or stream sounds by load type) -------------------------
-// Loads a sound file (WAVE) into a new handle; bufferCount (capped at 10) is
+// Loads a sound file (WAVE, also with an ACM-coded payload such as IMA or MS
+// ADPCM or MP3; MP3; Ogg Vorbis) into a new handle; bufferCount (capped at 10) is
 // how many times it can sound at once; partnerHandle (-1 for none) is a stream
 // sound whose buffer a new stream sound may share. Returns the handle or -1.
 int32_t LoadSoundFile(const char* fileName, int32_t bufferCount, int32_t partnerHandle);

@@ -84,9 +84,11 @@ int32_t OpenWaveConverter(SoundConverter* converter);
 int32_t WalkRiffToFormat(SoundConverter* converter, uint8_t** formatCopy);
 int32_t WalkRiffToData(SoundConverter* converter);
 
-// The back ends this build does not have yet: each open reports "not
-// available" (-1) so that the converter falls through to failure for their
-// formats; their read, seek, size and close are never reached.
+// The other back ends: WAVE with an ACM-coded payload and MP3 through ACM
+// (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 through DirectShow,
+// which this build does not have yet (its open reports -1). Each open is 0
+// when it accepts the data, else -1 with nothing held; the seeks take a
+// sample frame of the output format.
 int32_t OpenAcmWaveConverter(SoundConverter* converter);
 int32_t OpenOggConverter(SoundConverter* converter);
 int32_t OpenAcmMp3Converter(SoundConverter* converter);

@@ -1,50 +1,128 @@
-// MIDI handles and software sound players. This system has no operation that
-// creates either, so their tables stay empty: the per-frame checks find
-// nothing, the refills walk an empty list and the deletes at shutdown delete
-// nothing. The calls exist so that the message pump, the window procedure
-// and the library's end can make them.
+// MIDI handles, played through MCI, and the temporary play handle.
+//
+// MIDI plays through MCI: one device plays at a time, and the loop flag makes
+// the window procedure's MM_MCINOTIFY start it again from the beginning. The
+// DirectMusic mode of the program is never selected and is not built here.
+// On this machine no MCI device opens (there is no MIDI synthesizer): a play
+// MCI refuses ends the play, with the device closed and nothing looping.
+#include "core/library.h"
+#include "core/memory.h"
 #include "core/services.h"
+#include "platform/kernel32/kernel32.h"
+#include "platform/winmm/mci.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_players.h"
+
+#include <cstring>
 
 namespace {
 
-// MCI play state of the one MIDI file that could play.
-int32_t g_midiLoop = 0;
-int32_t g_midiPlaying = 0;
+constexpr int kMidiTableSize = 256;
+constexpr int kPumpPassesAfterStop = 5;
 
-// A sound or MIDI handle the library plays for a caller and deletes at its
-// end; nothing in this system sets it.
+struct MidiRecord {
+    int32_t handleCheck;
+    int32_t playing;
+    int32_t seenPlaying;  // DirectMusic mode only
+    uint8_t* data;
+    uint32_t size;
+};
+
+FamilyTable<MidiRecord, kMidiTableSize> g_midiTable{kHandleTypeMidi, {}, 0, 0, 0};
+
+// The MCI play state of the one MIDI file that plays.
+struct MciPlayState {
+    MCIDEVICEID device;
+    int32_t loop;
+    int32_t playing;
+    int32_t temporaryFile;
+    char temporaryPath[MAX_PATH];
+};
+MciPlayState g_mci{};
+
+// A sound or MIDI handle the library plays for a caller and deletes at its end.
 int32_t g_temporaryPlayHandle = -1;
 int32_t g_temporaryPlayKind = 0;  // 1 sound, otherwise MIDI
+
+MidiRecord* FindMidi(int32_t handle) { return g_midiTable.Find(handle); }
+
+void CloseMciDevice() {
+    MCI_GENERIC_PARMS parameters{};
+    mciSendCommandA(g_mci.device, MCI_CLOSE, 0, reinterpret_cast<DWORD_PTR>(&parameters));
+    g_mci.playing = 0;
+}
+
+void DeleteTemporaryMidiFile() {
+    if (g_mci.temporaryFile == 0) return;
+    DeleteFileA(g_mci.temporaryPath);
+    g_mci.temporaryFile = 0;
+}
 
 }  // namespace
 
 int32_t CheckMidiPlayState() {
     if (g_sound.soundObject == nullptr) return -1;
-    return 0;  // MIDI plays through MCI (mode 0), which needs no polling
-}
-
-int32_t HandleMidiNotify(uintptr_t, intptr_t) {
-    // With no MIDI file open the loop and playing flags are never set.
-    if (g_midiLoop == 1) return 0;
-    if (g_midiPlaying == 1) g_midiPlaying = 0;
+    // Through MCI the end of a play arrives as MM_MCINOTIFY: nothing to poll.
     return 0;
 }
 
-int32_t DeleteAllMidi() { return 0; }
-int32_t DeleteAllSoftSounds() { return 0; }
-int32_t DeleteAllSoftSoundPlayers() { return 0; }
+int32_t IsMidiPlaying(int32_t handle) {
+    if (g_sound.soundObject == nullptr || FindMidi(handle) == nullptr) return -1;
+    return g_mci.playing;
+}
 
-int32_t RefillSoftSoundPlayers() {
-    // The player list is initialised at start-up and never gains a node.
-    for (ListNode* node = g_sound.softPlayerHead.next; node != nullptr && node->next != nullptr; node = node->next) {
+int32_t HandleMidiNotify(uintptr_t, intptr_t) {
+    if (g_mci.loop == 1) {
+        MCI_PLAY_PARMS parameters{};
+        parameters.dwCallback = reinterpret_cast<DWORD_PTR>(GetMainWindow());
+        parameters.dwFrom = 0;
+        if (mciSendCommandA(g_mci.device, MCI_PLAY, MCI_NOTIFY | MCI_FROM, reinterpret_cast<DWORD_PTR>(&parameters)) ==
+            0) {
+            g_mci.playing = 1;
+        } else {
+            // A device that cannot play again cannot loop either.
+            g_mci.loop = 0;
+            CloseMciDevice();
+        }
+    } else if (g_mci.playing == 1) {
+        CloseMciDevice();
     }
     return 0;
 }
 
-int32_t ProcessSoftSoundPlayers() {
+int32_t StopMidi(int32_t handle) {
     if (g_sound.soundObject == nullptr) return -1;
-    return RefillSoftSoundPlayers();
+    MidiRecord* record = FindMidi(handle);
+    if (record == nullptr) return -1;
+    g_mci.loop = 0;
+    HandleMidiNotify(0, 0);
+    for (int i = 0; i < kPumpPassesAfterStop; ++i) PumpMessagesUnlocked();
+    DeleteTemporaryMidiFile();
+    record->playing = 0;
+    record->seenPlaying = 0;
+    return 0;
+}
+
+int32_t DeleteMidi(int32_t handle) {
+    if (g_sound.soundObject == nullptr) return -1;
+    MidiRecord* record = FindMidi(handle);
+    if (record == nullptr) return -1;
+    if (IsMidiPlaying(handle) == 1) StopMidi(handle);
+    if (record->data != nullptr) {
+        std::memset(record->data, 0, record->size);
+        FreeMemory(record->data);
+    }
+    FreeMemory(record);
+    g_midiTable.Remove(handle);
+    return 0;
+}
+
+int32_t DeleteAllMidi() {
+    for (int32_t slot = 0; slot < kMidiTableSize; ++slot)
+        if (g_midiTable.slots[slot] != nullptr) DeleteMidi(g_midiTable.HandleAt(slot));
+    // The temporary file goes at the end of sound too, played or not.
+    DeleteTemporaryMidiFile();
+    return 0;
 }
 
 int32_t ReleaseTemporaryPlayHandle() {
@@ -52,7 +130,50 @@ int32_t ReleaseTemporaryPlayHandle() {
     if (g_temporaryPlayKind == 1) {
         StopSound(g_temporaryPlayHandle);
         DeleteSound(g_temporaryPlayHandle, 0);
+    } else {
+        StopMidi(g_temporaryPlayHandle);
+        DeleteMidi(g_temporaryPlayHandle);
     }
     g_temporaryPlayHandle = -1;
     return 0;
+}
+
+// ---- test hooks ---------------------------------------------------------------------
+
+int32_t AddMidiDataForTest(const void* data, uint32_t size) {
+    auto* record = static_cast<MidiRecord*>(AllocMemoryZeroed(sizeof(MidiRecord), "", 0));
+    if (record == nullptr) return -1;
+    record->data = static_cast<uint8_t*>(AllocMemory(size > 0 ? size : 1, "", 0));
+    if (record->data == nullptr) {
+        FreeMemory(record);
+        return -1;
+    }
+    if (size > 0) std::memcpy(record->data, data, size);
+    record->size = size;
+    const int32_t handle = g_midiTable.Add(record);
+    if (handle == -1) {
+        FreeMemory(record->data);
+        FreeMemory(record);
+    }
+    return handle;
+}
+
+int32_t StartMidiForTest(int32_t handle, uint32_t deviceId, int32_t loop, const char* temporaryFile) {
+    MidiRecord* record = FindMidi(handle);
+    if (record == nullptr) return -1;
+    record->playing = 1;
+    g_mci.device = deviceId;
+    g_mci.loop = loop;
+    g_mci.playing = 1;
+    g_mci.temporaryFile = temporaryFile != nullptr ? 1 : 0;
+    std::strncpy(g_mci.temporaryPath, temporaryFile != nullptr ? temporaryFile : "", MAX_PATH - 1);
+    return 0;
+}
+
+int32_t GetMidiCountForTest() { return g_midiTable.count; }
+int32_t GetMidiHighWaterForTest() { return g_midiTable.highWater; }
+
+void SetTemporaryPlayHandleForTest(int32_t handle, int32_t kind) {
+    g_temporaryPlayHandle = handle;
+    g_temporaryPlayKind = kind;
 }

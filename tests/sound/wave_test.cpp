@@ -173,9 +173,11 @@ TEST_F(WaveTest, TheMaskSwitchesBackEndsOff) {
                         kConvertMaskMp3DirectShow);
     EXPECT_EQ(GetSoundConvertMask(), 31);
     EXPECT_EQ(Opened(image).result, -1);
-    // Without the plain back end a PCM file would go to ACM, which this
-    // build does not have.
+    // Without the plain back end a PCM file goes through the ACM.
     SetSoundConvertMask(kConvertMaskWavePcm);
+    EXPECT_EQ(Opened(image).result, 0);
+    EXPECT_EQ(Opened(image).converter.kind, kConverterAcm);
+    SetSoundConvertMask(kConvertMaskWavePcm | kConvertMaskWaveAcm);
     EXPECT_EQ(Opened(image).result, -1);
     SetSoundConvertMask(kConvertMaskOgg);
     EXPECT_EQ(Opened(image).result, 0);

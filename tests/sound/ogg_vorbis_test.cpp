@@ -1,0 +1,275 @@
+// Ogg Vorbis through the converter: formats, sizes, refills and seeks, chained
+// streams, 8-bit output, the reader kept for movie sound tracks with a
+// multiplexed movie file, stream sounds, and cut-off or foreign data.
+#include "codec_test_util.h"
+#include "sound/sound_ogg.h"
+
+#include <random>
+
+using namespace codecsound;
+using codectest::EncodeOgg;
+using codectest::EncodeOggPages;
+using codectest::Join;
+using codectest::MultiplexWithOtherStream;
+using codectest::OtherStreamPages;
+using codectest::RelativeError;
+using codectest::Tone;
+using codectest::WithNoise;
+
+namespace {
+
+class OggVorbisTest : public soundtest::SoundTest {
+protected:
+    void TearDown() override {
+        OggSampleBytes = 2;
+        OggOldDecoderFlag = 0;
+        soundtest::SoundTest::TearDown();
+    }
+
+    // 150,000 samples (3.4 s): ten pages, as a real file has several.
+    static const std::vector<int16_t>& MonoTone() {
+        static const std::vector<int16_t> tone = WithNoise(Tone(150000, 1, 44100));
+        return tone;
+    }
+    static const Bytes& MonoFile() {
+        static const Bytes file = EncodeOgg(MonoTone(), 1, 44100);
+        return file;
+    }
+};
+
+TEST_F(OggVorbisTest, MonoAndStereoStreamsGiveSixteenBitPcmOfTheirLength) {
+    Opened mono(MonoFile());
+    ASSERT_EQ(mono.result, 0);
+    EXPECT_EQ(mono.converter.kind, kConverterOgg);
+    WAVEFORMATEX f{};
+    GetConverterFormat(&mono.converter, &f);
+    EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(f.nChannels, 1);
+    EXPECT_EQ(f.nSamplesPerSec, 44100u);
+    EXPECT_EQ(f.nBlockAlign, 2);
+    EXPECT_EQ(f.nAvgBytesPerSec, 88200u);
+    EXPECT_EQ(f.wBitsPerSample, 16);
+    EXPECT_EQ(mono.converter.blockCapacity, 4096u);
+    EXPECT_EQ(GetConvertedSize(&mono.converter), 300000);
+    const std::vector<int16_t> pcm = ReadAllSamples(&mono.converter);
+    ASSERT_EQ(pcm.size(), MonoTone().size());
+    EXPECT_LT(RelativeError(pcm, MonoTone()), 0.1) << "sample for sample, as encoded";
+
+    const std::vector<int16_t> stereoTone = WithNoise(Tone(40000, 2, 22050));
+    Opened stereo(EncodeOgg(stereoTone, 2, 22050));
+    ASSERT_EQ(stereo.result, 0);
+    GetConverterFormat(&stereo.converter, &f);
+    EXPECT_EQ(f.nChannels, 2);
+    EXPECT_EQ(f.nBlockAlign, 4);
+    EXPECT_EQ(f.nAvgBytesPerSec, 88200u);
+    EXPECT_EQ(GetConvertedSize(&stereo.converter), 40000 * 4);
+    EXPECT_LT(RelativeError(ReadAllSamples(&stereo.converter), stereoTone), 0.1);
+}
+
+TEST_F(OggVorbisTest, ARefillHoldsAtMostFourKilobytes) {
+    Opened o(MonoFile());
+    ASSERT_EQ(o.result, 0);
+    uint8_t byte = 0;
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(ReadConverter(&o.converter, &byte, 1), 1);
+        EXPECT_LE(o.converter.blockLeft + 1, 4096u);
+        // Take the rest of the block so that the next read refills.
+        ReadBytes(&o.converter, static_cast<int32_t>(o.converter.blockLeft));
+    }
+}
+
+TEST_F(OggVorbisTest, SeeksLandOnTheSampleAndPastTheEndTheDataEnds) {
+    Opened o(MonoFile());
+    ASSERT_EQ(o.result, 0);
+    const std::vector<int16_t> whole = ReadAllSamples(&o.converter);
+    ASSERT_EQ(SeekConverter(&o.converter, 12345), 0);
+    EXPECT_EQ(o.converter.outputPosition, 24690u);
+    EXPECT_EQ(AsSamples(ReadBytes(&o.converter, 2000)),
+              std::vector<int16_t>(whole.begin() + 12345, whole.begin() + 13345));
+    ASSERT_EQ(SeekConverter(&o.converter, 10), 0);
+    EXPECT_EQ(AsSamples(ReadBytes(&o.converter, 20)), std::vector<int16_t>(whole.begin() + 10, whole.begin() + 20));
+    ASSERT_EQ(SeekConverter(&o.converter, 900000), 0);
+    EXPECT_EQ(ReadBytes(&o.converter, 100).size(), 0u);
+    EXPECT_EQ(o.converter.ended, 1);
+}
+
+TEST_F(OggVorbisTest, ChainedStreamsOfOneFormatCountEveryLink) {
+    const std::vector<int16_t> a = WithNoise(Tone(60000, 1, 44100, 300)), b = WithNoise(Tone(70000, 1, 44100, 500));
+    const Bytes file = codectest::Join({EncodeOgg(a, 1, 44100, 1), EncodeOgg(b, 1, 44100, 2)});
+    Opened o(file);
+    ASSERT_EQ(o.result, 0);
+    EXPECT_EQ(GetConvertedSize(&o.converter), 260000);
+    const std::vector<int16_t> pcm = ReadAllSamples(&o.converter);
+    ASSERT_EQ(pcm.size(), 130000u);
+    EXPECT_LT(RelativeError(pcm, a), 0.1);
+    EXPECT_LT(RelativeError(std::vector<int16_t>(pcm.begin() + 60000, pcm.end()), b), 0.1);
+}
+
+TEST_F(OggVorbisTest, AChainedLinkOfAnotherFormatEndsTheData) {
+    // A mono link, then a stereo one: its samples would be garbled as mono.
+    const std::vector<int16_t> a = WithNoise(Tone(60000, 1, 44100)), b = WithNoise(Tone(40000, 2, 44100));
+    const Bytes file = codectest::Join({EncodeOgg(a, 1, 44100, 1), EncodeOgg(b, 2, 44100, 2)});
+    Opened o(file);
+    ASSERT_EQ(o.result, 0);
+    EXPECT_EQ(GetConvertedSize(&o.converter), 120000);
+    const std::vector<int16_t> pcm = ReadAllSamples(&o.converter);
+    EXPECT_EQ(pcm.size(), 60000u);
+    EXPECT_LT(RelativeError(pcm, a), 0.1);
+}
+
+TEST_F(OggVorbisTest, EightBitOutputAndAnUnsetSampleWidth) {
+    OggSampleBytes = 1;
+    Opened narrow(MonoFile());
+    ASSERT_EQ(narrow.result, 0);
+    WAVEFORMATEX f{};
+    GetConverterFormat(&narrow.converter, &f);
+    EXPECT_EQ(f.wBitsPerSample, 8);
+    EXPECT_EQ(f.nBlockAlign, 1);
+    EXPECT_EQ(GetConvertedSize(&narrow.converter), 150000);
+    Bytes pcm = ReadBytes(&narrow.converter, 200000);
+    ASSERT_EQ(pcm.size(), 150000u);
+    // Unsigned samples around 128, following the tone's high byte.
+    for (size_t i = 0; i < pcm.size(); i += 97)
+        EXPECT_NEAR(pcm[i] - 128, MonoTone()[i] / 256.0, 8) << i;
+
+    // A width never set (0) reads as 16-bit: no zero block size, no crash.
+    OggSampleBytes = 0;
+    Opened unset(MonoFile());
+    ASSERT_EQ(unset.result, 0);
+    GetConverterFormat(&unset.converter, &f);
+    EXPECT_EQ(f.wBitsPerSample, 16);
+    EXPECT_EQ(f.nBlockAlign, 2);
+}
+
+TEST_F(OggVorbisTest, AConverterKeepsTheReaderItOpenedWith) {
+    const int32_t defaultBefore = OggReaderRefillCountForTest(0);
+    const int32_t movieBefore = OggReaderRefillCountForTest(1);
+    OggOldDecoderFlag = 1;
+    Opened movie(MonoFile());
+    OggOldDecoderFlag = 0;
+    Opened other(MonoFile());
+    ASSERT_EQ(movie.result, 0);
+    ASSERT_EQ(other.result, 0);
+    ReadBytes(&movie.converter, 10000);
+    EXPECT_GT(OggReaderRefillCountForTest(1), movieBefore);
+    EXPECT_EQ(OggReaderRefillCountForTest(0), defaultBefore) << "the flag is read at open only";
+    const int32_t movieAfter = OggReaderRefillCountForTest(1);
+    ReadBytes(&other.converter, 10000);
+    EXPECT_GT(OggReaderRefillCountForTest(0), defaultBefore);
+    EXPECT_EQ(OggReaderRefillCountForTest(1), movieAfter);
+}
+
+TEST_F(OggVorbisTest, AMovieFileSoundTrackLoadsAsAStreamSoundTheWayTheMovieOpenerAsks) {
+    // Another stream (a video's) first, the Vorbis track multiplexed with it.
+    const Bytes movie = MultiplexWithOtherStream(EncodeOggPages(MonoTone(), 1, 44100, 5), 9);
+    WriteFile("movie.ogv", movie);
+    const int32_t savedType = GetSoundLoadType(), savedMask = GetSoundConvertMask();
+    MovieOggReaderFlag = 1;
+    SetSoundLoadType(3);
+    SetSoundConvertMask(~kConvertMaskOgg);
+    const int32_t h = LoadSound("movie.ogv", 1, -1);
+    SetSoundConvertMask(savedMask);
+    MovieOggReaderFlag = 0;
+    SetSoundLoadType(savedType);
+    ASSERT_NE(h, -1) << NewLog();
+    EXPECT_EQ(GetSoundTotalSample(h), 150000);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    bool ended = false;
+    const std::vector<int16_t> played = PlayThrough(h, 0.5, &ended);
+    EXPECT_FALSE(ended);
+    EXPECT_GE(GetSoundCurrentTime(h), 450) << "the movie's clock runs with the track";
+    EXPECT_LT(RelativeError(std::vector<int16_t>(played.begin(), played.begin() + 20000), MonoTone()), 0.1);
+    EXPECT_EQ(DeleteSound(h, 0), 0);
+
+    // A file with no Vorbis track at all has no sound.
+    WriteFile("silent.ogv", Join(OtherStreamPages(9, 5)));
+    SetSoundLoadType(3);
+    SetSoundConvertMask(~kConvertMaskOgg);
+    EXPECT_EQ(LoadSound("silent.ogv", 1, -1), -1);
+    SetSoundConvertMask(0);
+    SetSoundLoadType(0);
+}
+
+TEST_F(OggVorbisTest, MemoryAndStreamSoundsPlayTheDecodedSamples) {
+    WriteFile("tone.ogg", MonoFile());
+    Opened o(MonoFile());
+    const std::vector<int16_t> decoded = ReadAllSamples(&o.converter);
+    const int32_t memory = LoadSoundFile("tone.ogg", 2, -1);
+    ASSERT_NE(memory, -1) << NewLog();
+    EXPECT_EQ(GetSoundTotalSample(memory), 150000);
+    EXPECT_EQ(BufferSamples(memory, 300000), decoded);
+    for (int type : {2, 3}) {
+        SetSoundLoadType(type);
+        const int32_t h = LoadSoundFile("tone.ogg", 1, -1);
+        ASSERT_NE(h, -1) << type;
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        bool ended = false;
+        const std::vector<int16_t> played = PlayThrough(h, 5.0, &ended);
+        EXPECT_TRUE(ended) << type;
+        ASSERT_GE(played.size(), decoded.size()) << type;
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), played.begin())) << type;
+        EXPECT_EQ(DeleteSound(h, 0), 0);
+    }
+}
+
+TEST_F(OggVorbisTest, CutOffAndForeignDataAreHandled) {
+    const Bytes& file = MonoFile();
+    const codectest::Pages pages = EncodeOggPages(MonoTone(), 1, 44100);
+    const size_t headers = pages[0].size() + pages[1].size();
+    // Cut in the middle of the audio: what is there plays.
+    Opened half(Bytes(file.begin(), file.begin() + headers + (file.size() - headers) / 2));
+    ASSERT_EQ(half.result, 0);
+    const int32_t size = GetConvertedSize(&half.converter);
+    EXPECT_GT(size, 100000);
+    EXPECT_LT(size, 200000);
+    EXPECT_EQ(static_cast<int32_t>(ReadAllSamples(&half.converter).size() * 2), size);
+
+    // Cut inside the headers, noise, and noise behind an Ogg page signature: refused and logged.
+    std::mt19937 random(11);
+    Bytes noise(30000);
+    for (auto& b : noise) b = static_cast<uint8_t>(random());
+    Bytes signed_ = {'O', 'g', 'g', 'S', 0, 2};
+    signed_.insert(signed_.end(), noise.begin(), noise.end());
+    const Bytes cases[] = {Bytes(file.begin(), file.begin() + 100), noise, signed_};
+    for (const Bytes& bad : cases) {
+        WriteFile("bad.ogg", bad);
+        EXPECT_EQ(LoadSoundFile("bad.ogg", 1, -1), -1) << bad.size();
+        EXPECT_TRUE(Contains(NewLog(), "右記の音声ファイルのロードに失敗しました_2：bad.ogg"));
+    }
+    // Headers with no audio page after them: nothing to play.
+    Opened headersOnly(codectest::Join({pages[0], pages[1]}));
+    EXPECT_EQ(headersOnly.result, -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OggVorbisTest, CutOrDamagedFilesFailOrPlayWhatIsThere) {
+    const Bytes& file = MonoFile();
+    const codectest::Pages pages = EncodeOggPages(MonoTone(), 1, 44100);
+    const size_t headers = pages[0].size() + pages[1].size();
+    for (size_t length = 0; length < file.size(); length += 1499) {
+        const int32_t h = Load(Bytes(file.begin(), file.begin() + length));
+        if (length <= headers) {
+            EXPECT_EQ(h, -1) << "cut at " << length;
+        }
+        if (h != -1) {
+            EXPECT_LE(GetSoundTotalSample(h), 150000) << "cut at " << length;
+            DeleteSound(h, 0);
+        }
+    }
+    // Two damaged pages fail their checksums and are passed over; the rest plays.
+    Bytes damaged = file;
+    damaged[headers + 100] ^= 0x5A;
+    damaged[headers + (file.size() - headers) / 2] ^= 0xA5;
+    const int32_t h = Load(damaged);
+    ASSERT_NE(h, -1);
+    EXPECT_GT(GetSoundTotalSample(h), 0);
+    EXPECT_LE(GetSoundTotalSample(h), 150000);
+    // With every page damaged there is nothing to play.
+    for (size_t i = headers + 100; i < damaged.size(); i += 2000) damaged[i] ^= 0x3C;
+    EXPECT_EQ(Load(damaged), -1);
+}
+
+}  // namespace
