@@ -9,6 +9,7 @@
 #include "core/memory.h"
 #include "core/services.h"
 #include "core/utility.h"
+#include "movie/theora_decoder.h"
 #include "platform/com/com.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
@@ -135,6 +136,7 @@ int InitLibraryUnlocked() {
     ResetRunFlags();
     w.running = true;  // from here on the end runs, also for a failed start
     CheckFullScreenMode();
+    InitYuvTables();
     PrepareFileAccess();
     OpenLogFile();
     w.logOpened = true;

@@ -5,6 +5,7 @@
 #include "core/library_state.h"
 #include "core/log.h"
 #include "core/utility.h"
+#include "movie/movie.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
 
@@ -68,6 +69,11 @@ void SetActiveFlag(bool active) {
     LibraryHooks& hooks = GetLibraryHooks();
     hooks.resetInputCooperativeLevel();
     hooks.applyPadVibration();
+    // Movies stop while the application is in the background.
+    if (active)
+        ResumeAllMovies();
+    else
+        PauseAllMovies();
 }
 
 LRESULT MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

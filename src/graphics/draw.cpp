@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "core/utility.h"
 #include "graphics/graphics_internal.h"
+#include "movie/movie.h"
 #include "softrender/soft_draw.h"
 
 #include <algorithm>
@@ -15,10 +16,13 @@ bool Suspended() { return g_drawState.drawingSuspended != 0; }
 int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
-// The image to draw, or null (logged); also null without a draw target.
+// The image to draw, or null (logged); also null without a draw target. An
+// image bound to a movie first takes the movie's frame for now.
 ImageRecord* ImageToDraw(int32_t image, const char* caller) {
     ImageRecord* record = FindImageLogged(image, caller);
-    return record != nullptr && Targets().current != nullptr ? record : nullptr;
+    if (record == nullptr || Targets().current == nullptr) return nullptr;
+    if (record->movieHandle != -1) UpdateMovieFrame(record->movieHandle, 0);
+    return record;
 }
 
 bool HasTarget(const char* caller) {
@@ -81,7 +85,6 @@ private:
 
 // The whole image with its top-left at (x, y), unscaled.
 void BlitImage(ImageRecord* record, int32_t x, int32_t y, int32_t transparent) {
-    // Movies: UpdateMovieFrame here for an image bound to a movie.
     if (g_drawState.drawAreaEmpty) return;
     MaskBracket mask(x, y, Saturate(int64_t{x} + record->width), Saturate(int64_t{y} + record->height));
     // Direct3D 9 back end: DrawImageHardware here when the picture has textures.

@@ -5,6 +5,8 @@
 #include "core/memory.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
+#include "movie/movie.h"
+#include "movie/theora_decoder.h"
 #include "softrender/soft_draw.h"
 
 #include <cstdio>
@@ -132,11 +134,56 @@ int MakeImageMemImg(const PixelImage* decoded, MEMIMG* memImg) {
     return result == 0 ? 1 : -1;
 }
 
-// A file that no image decoder accepts would be opened as a movie here
-// (OpenMovie, binding the movie to a new image of its size); movies are not
-// part of the library yet, so the file is refused.
-int32_t LoadImageFromMovieFile(const char* fileName) {
-    return WriteLogFormatted("画像ファイル %s を読み込めませんでした(対応していない形式です)", fileName);
+// Copies the movie's latest frame into the image bound to it (half the
+// frame's width when the movie says so).
+void TransferMovieFrame(const MovieRecord* movie, ImageRecord* record) {
+    const PixelImage* frame = movie->currentPicture;
+    if (frame == nullptr || frame->pixels == nullptr) return;
+    const int32_t frameWidth = movie->halfWidth ? frame->width / 2 : frame->width;
+    const int32_t width = frameWidth < record->width ? frameWidth : record->width;
+    const int32_t height = frame->height < record->height ? frame->height : record->height;
+    if (width <= 0 || height <= 0) return;
+    const MEMIMG& target = record->memImg;
+    ConvertPixelImageRect(frame, 0, 0, width, height, target.base->colorFormat, target.pixels, target.base->pitch);
+}
+
+// The frame callback of a movie bound to an image (the user word is the
+// image handle): takes the movie's current frame when it changed.
+void OnMovieFrameReady(MovieRecord* movie, uintptr_t userWord) {
+    ImageRecord* record = FindImage(static_cast<int32_t>(userWord));
+    if (record == nullptr) return;
+    // Without the Direct3D 9 back end there is no YUV surface: the frame
+    // comes as a picture.
+    if (movie->theora && GetTheoraFrame(movie->decoder, 1, 0) == 0) return;
+    TransferMovieFrame(movie, record);
+}
+
+// A file that no image decoder accepts is opened as a movie, bound to a new
+// image of the movie's size that shows its current frame.
+int32_t LoadImageFromMovieFile(const char* fileName, int32_t flag) {
+    int32_t width = 0, height = 0;
+    const int32_t movie = OpenMovie(fileName, &width, &height, flag);
+    if (movie == -1) {
+        return WriteLogFormatted("画像ファイル %s を読み込めませんでした(対応していない形式です)", fileName);
+    }
+    const int32_t colorType = ImageColorType();
+    if (!IsCreatableSize(width, height, colorType == kMemImgX8R8G8B8 ? 4 : 2)) {
+        CloseMovie(movie);
+        return WriteLogFormatted("ムービー %s の大きさ(%d x %d)の画像は作れません in LoadImageFile", fileName, width,
+                                 height);
+    }
+    MEMIMG memImg{};
+    if (CreateMemImg(&memImg, width, height, colorType, 0, TransparentValue(colorType)) != 0) {
+        CloseMovie(movie);
+        FailImageCreation("メモリの確保に失敗しました", "LoadImageFile");
+    }
+    const int32_t image = AddImage(&memImg, fileName, flag, "LoadImageFile");
+    ImageRecord* record = FindImage(image);
+    record->movieHandle = movie;
+    SetMovieFrameCallback(movie, OnMovieFrameReady, static_cast<uint32_t>(image));
+    // The movie opened on its first frame, already converted: show it now.
+    TransferMovieFrame(GetMovieRecord(movie), record);
+    return image;
 }
 
 // Decodes the file through the file layer. 1 decoded, 0 no decoder accepted
@@ -173,7 +220,7 @@ int LoadImageFile(const char* fileName, int32_t flag) {
     PixelImage picture{};
     int decoded = DecodeImageFile(fileName, &picture);
     if (decoded < 0) return WriteLogFormatted("画像ファイル %s が開けませんでした in LoadImageFile", fileName);
-    if (decoded == 0) return LoadImageFromMovieFile(fileName);
+    if (decoded == 0) return LoadImageFromMovieFile(fileName, flag);
     MEMIMG memImg{};
     int made = MakeImageMemImg(&picture, &memImg);
     ReleasePixelImage(&picture);
@@ -220,7 +267,7 @@ int DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, int32_t sou
 int DeleteImage(int32_t image, int32_t) {
     ImageRecord* record = FindImageLogged(image, "DeleteImage");
     if (record == nullptr) return -1;
-    // Movies: a movie bound to the image is closed here (CloseMovie).
+    if (record->movieHandle != -1) CloseMovie(record->movieHandle);
     if (record->lostFlag != nullptr) *record->lostFlag = 1;
     ForgetDrawTargetImage(image);
     ForgetBlendImage(image);

@@ -1,0 +1,92 @@
+// The library's own Ogg Theora player: one decoder per movie, with a decode
+// thread that keeps a small stock of decoded frames (Y'CbCr planes) ahead of
+// the movie's current frame, and the Y'CbCr to RGB conversion tables.
+//
+// The owner (the main thread) opens a decoder over an open file, moves its
+// current frame with AdvanceTheoraFrames or SeekTheora, and asks for the
+// current frame as a 32-bit picture with GetTheoraFrame. The decode thread
+// owns the Ogg and Theora states and the file position while it runs; the two
+// sides share only single words (atomics), no lock.
+#pragma once
+
+#include "file/file.h"
+#include "image/pixel_image.h"
+
+#include <cstdint>
+
+struct TheoraDecoder;
+
+// What GetTheoraInfo reports.
+struct TheoraStreamInfo {
+    double framesPerSecond;  // frame-rate numerator / denominator
+    int32_t frameCount;      // video packets (frames) in the file
+    int32_t width;           // coded frame size
+    int32_t height;
+};
+
+// Fills the Y'CbCr to RGB tables (once at library start-up); 0.
+int InitYuvTables();
+
+// Checks that the open file is an Ogg stream with a Theora track, reads its
+// headers, indexes every page and key frame, starts the decode thread and
+// decodes the first frame. The file functions are copied (seek, read and
+// end-of-file are used, from the decode thread too); stockSize is the number
+// of decoded frames kept ahead (10 for movies). Null when the file is not Ogg
+// Theora (nothing logged) or on a failure (logged). The file stays the
+// caller's: close it after CloseTheora.
+TheoraDecoder* OpenTheora(const FileFunctionTable* files, DWORD_PTR file, int32_t stockSize);
+// Stops the decode thread and frees everything; 0. Null is ignored.
+int CloseTheora(TheoraDecoder* decoder);
+
+// Moves the current frame to frame (clamped to 0 .. frame count; a frame
+// equal to the count leaves nothing to show and ends the decode thread); 0.
+int SeekTheora(TheoraDecoder* decoder, int32_t frame);
+// Moves the current frame on by count frames, wrapping once past the end; a
+// count of 0 or less does nothing; 0.
+int AdvanceTheoraFrames(TheoraDecoder* decoder, int32_t count);
+int32_t GetTheoraCurrentFrame(const TheoraDecoder* decoder);
+int GetTheoraInfo(const TheoraDecoder* decoder, TheoraStreamInfo* info);
+
+// Brings the frame image (wantImage) up to the current frame, waiting for the
+// decode thread when it has not stocked it yet. 1 when it delivered; 0 when
+// there was nothing to do (already up to date), or no frame can come (the
+// thread has ended, or the data ended before the frame).
+// The YUV surface of the Direct3D 9 path is never made in this build (the
+// software path draws movies), so wantSurface asks for nothing.
+int GetTheoraFrame(TheoraDecoder* decoder, int32_t wantImage, int32_t wantSurface);
+// The X8R8G8B8 picture of the current frame (coded width x height, pixels
+// in the order blue, green, red, 255).
+PixelImage* GetTheoraImage(TheoraDecoder* decoder);
+// The Direct3D 9 YUV surface: none in this build.
+void* GetTheoraSurface(const TheoraDecoder* decoder);
+
+// ---- for tests ----------------------------------------------------------------
+// Thread states.
+constexpr int32_t kTheoraStockFull = 0;
+constexpr int32_t kTheoraDecoding = 1;
+constexpr int32_t kTheoraSeeking = 2;
+constexpr int32_t kTheoraEnded = 3;
+constexpr int32_t kTheoraPaused = 4;
+int32_t GetTheoraThreadState(const TheoraDecoder* decoder);
+// 1 when the frame is a key frame, 0 when it is not, -1 outside the file.
+int32_t IsTheoraKeyFrame(const TheoraDecoder* decoder, int32_t frame);
+// The frame numbers the stock holds now, in entry order (-1 for a free entry);
+// returns how many entries there are (at most capacity are written).
+int32_t GetTheoraStockFrames(const TheoraDecoder* decoder, int32_t* frames, int32_t capacity);
+// Page index entries: their count, and one entry's fields (-1 outside).
+int32_t GetTheoraPageCount(const TheoraDecoder* decoder);
+int GetTheoraPageEntry(const TheoraDecoder* decoder, int32_t index, uint32_t* offset, int32_t* firstFrame,
+                       int32_t* keyFlag, int32_t* frameCount);
+
+// The conversion of one set of planes to X8R8G8B8 (the frame image's
+// conversion): 4:2:0 planes through the fixed-point tables, other layouts
+// through the floating-point formula with the chroma sample that covers each
+// pixel. Writes min(image, planes) pixels. Exposed for tests.
+struct YuvPlanes {
+    const uint8_t* y;
+    const uint8_t* u;
+    const uint8_t* v;
+    int32_t yWidth, yHeight, yStride;
+    int32_t uvWidth, uvHeight, uvStride;
+};
+void ConvertYuvToImage(const YuvPlanes& planes, PixelImage* image);

@@ -1,0 +1,494 @@
+// The Theora decoder over files made by libtheora's encoder: refusals, the
+// page and key-frame index, decoded pictures against their sources and
+// against a plain in-order decode, seeks, the stock and its wrap, backward
+// jumps, other chroma layouts, and every failure path of the open.
+#include "file/file.h"
+#include "movie_test_util.h"
+
+#include <thread>
+
+using namespace movietest;
+
+namespace {
+
+class TheoraDecoderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        EnterWorkDirectory();
+        SetLogOutputOff(0);
+        OpenLogFile();
+        InitYuvTables();
+    }
+
+    void SetUp() override {
+        seams::ClearAllCalls();
+        blocksBefore_ = AllocatedBlockCount();
+    }
+
+    void TearDown() override {
+        Close();
+        seams::ClearAllCalls();
+        EXPECT_EQ(AllocatedBlockCount(), blocksBefore_) << "memory blocks left behind";
+    }
+
+    // Writes the bytes to a file and opens a decoder over it (null when refused).
+    TheoraDecoder* Open(const Bytes& bytes, int32_t stock = 10, const char* name = "movie.ogv") {
+        Close();
+        WriteBytes(name, bytes);
+        file_ = OpenAccessFile(name, 0, 1, 0);
+        EXPECT_NE(file_, 0u);
+        decoder_ = OpenTheora(GetFileFunctionTable(), file_, stock);
+        return decoder_;
+    }
+
+    void Close() {
+        CloseTheora(decoder_);
+        decoder_ = nullptr;
+        if (file_ != 0) CloseAccessFile(file_);
+        file_ = 0;
+    }
+
+    // The current frame's picture, fetched anew.
+    Picture Frame() {
+        EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 1);
+        return CopyPicture(GetTheoraImage(decoder_));
+    }
+
+    std::vector<int32_t> Stock() const {
+        std::vector<int32_t> frames(64, -2);
+        frames.resize(static_cast<size_t>(GetTheoraStockFrames(decoder_, frames.data(), 64)));
+        std::vector<int32_t> used;
+        for (int32_t f : frames)
+            if (f >= 0) used.push_back(f);
+        std::sort(used.begin(), used.end());
+        return used;
+    }
+
+    // The stock once the thread has settled on it: waits (at most ten
+    // seconds) until it holds the expected frames and the thread rests.
+    std::vector<int32_t> SettledStock(const std::vector<int32_t>& expected) {
+        for (int i = 0; i < 10000; ++i) {
+            if (GetTheoraThreadState(decoder_) == kTheoraStockFull && Stock() == expected) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return Stock();
+    }
+
+    TheoraDecoder* decoder_ = nullptr;
+    DWORD_PTR file_ = 0;
+    uint32_t blocksBefore_ = 0;
+};
+
+TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilently) {
+    MovieSpec spec;
+    const Bytes movie = EncodeMovie(spec);
+    const Bytes vorbisOnly = Join([] {
+        StreamPages a = EncodeVorbisPages(5000);
+        Pages all = a.first;
+        all.insert(all.end(), a.headers.begin(), a.headers.end());
+        all.insert(all.end(), a.data.begin(), a.data.end());
+        return all;
+    }());
+    MovieSpec huge;
+    huge.width = 16400;  // wider than any picture the library makes
+    huge.height = 16;
+    const Bytes tooWide = EncodeHeadersOnly(huge);
+    Bytes garbage = {'O', 'g', 'g', 'S'};
+    for (int i = 0; i < 3000; ++i) garbage.push_back(static_cast<uint8_t>(i * 31));
+    const struct {
+        const char* what;
+        Bytes bytes;
+    } cases[] = {
+        {"text", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'}},
+        {"empty", Bytes{}},
+        {"Ogg Vorbis without video", vorbisOnly},
+        {"OggS then garbage", garbage},
+        {"cut inside the headers", Bytes(movie.begin(), movie.begin() + 100)},
+        {"frames 16400 pixels wide", tooWide},
+    };
+    const LogMark mark;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Open(c.bytes), nullptr) << c.what;
+        if (c.what == std::string("text")) {
+            EXPECT_EQ(TellAccessFile(file_), 4) << "only the capture pattern is read";
+        }
+    }
+    EXPECT_EQ(mark.Text(), "") << "refusals are silent: the movie layer tries the next player";
+}
+
+TEST_F(TheoraDecoderTest, AStreamOfHeadersOnlyOpensWithoutFramesAndItsThreadEnds) {
+    MovieSpec spec;
+    spec.width = 48;
+    spec.height = 16;
+    ASSERT_NE(Open(EncodeHeadersOnly(spec)), nullptr);
+    TheoraStreamInfo info{};
+    GetTheoraInfo(decoder_, &info);
+    EXPECT_EQ(info.frameCount, 0);
+    EXPECT_EQ(info.width, 48);
+    EXPECT_EQ(info.height, 16);
+    EXPECT_DOUBLE_EQ(info.framesPerSecond, 10.0);
+    EXPECT_EQ(GetTheoraThreadState(decoder_), kTheoraEnded) << "the seek to frame 0 finds no page";
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+    EXPECT_EQ(SeekTheora(decoder_, 0), 0);
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+}
+
+TEST_F(TheoraDecoderTest, TheIndexHoldsEveryFrameOnThePageItEndsOnAndEveryKeyFrame) {
+    MovieSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.frames = 20;
+    spec.keyInterval = 5;
+    spec.noise = 20;       // large packets ...
+    spec.pageBytes = 700;  // ... spread over several small pages each
+    spec.audioFrames = 30000;
+    const Bytes file = EncodeMovie(spec);
+    std::vector<int> keys;
+    ReferenceDecode(file, &keys);
+    ASSERT_EQ(keys.size(), 20u);
+    ASSERT_NE(Open(file), nullptr);
+    TheoraStreamInfo info{};
+    GetTheoraInfo(decoder_, &info);
+    EXPECT_EQ(info.frameCount, 20);
+    for (int f = 0; f < 20; ++f) EXPECT_EQ(IsTheoraKeyFrame(decoder_, f), keys[static_cast<size_t>(f)]) << f;
+    const long keyCount = std::count(keys.begin(), keys.end(), 1);
+    EXPECT_GE(keyCount, 4) << "at most five frames apart";
+    EXPECT_LT(keyCount, 20) << "the file has frames that are not key frames";
+    EXPECT_EQ(IsTheoraKeyFrame(decoder_, 20), -1);
+
+    const int32_t pages = GetTheoraPageCount(decoder_);
+    ASSERT_GT(pages, 1);
+    int32_t expectedFirst = 0;
+    uint32_t previousOffset = 0;
+    for (int32_t i = 0; i < pages; ++i) {
+        uint32_t offset = 1;
+        int32_t first = -1, key = -1, count = -1;
+        ASSERT_EQ(GetTheoraPageEntry(decoder_, i, &offset, &first, &key, &count), 0);
+        EXPECT_EQ(first, expectedFirst) << "page " << i;
+        EXPECT_GE(count, 1) << "an entry is made only for a page a frame ends on";
+        int32_t keys = 0;
+        for (int32_t f = first; f < first + count; ++f) keys += IsTheoraKeyFrame(decoder_, f);
+        EXPECT_EQ(key, keys > 0 ? 1 : 0) << "page " << i;
+        if (i == 0) {
+            EXPECT_EQ(offset, 0u) << "the first page replays the headers";
+        } else {
+            EXPECT_GT(offset, previousOffset);
+        }
+        previousOffset = offset;
+        expectedFirst = first + count;
+    }
+    EXPECT_EQ(expectedFirst, 20);
+    EXPECT_EQ(GetTheoraPageEntry(decoder_, pages, nullptr, nullptr, nullptr, nullptr), -1);
+}
+
+TEST_F(TheoraDecoderTest, DecodedFramesMatchTheirSourcesAndFollowTheCurrentFrame) {
+    MovieSpec spec;
+    spec.width = 64;
+    spec.height = 32;
+    spec.frames = 12;
+    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 0);
+    // The open left frame 0 converted: nothing to do until the frame moves.
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+    Picture first = CopyPicture(GetTheoraImage(decoder_));
+    ASSERT_EQ(first.width, 64);
+    ASSERT_EQ(first.height, 32);
+    EXPECT_EQ(first.At(5, 5) >> 24, 0xFFu) << "the fourth byte is 255";
+    for (int k = 0; k < 12; ++k) {
+        if (k > 0) AdvanceTheoraFrames(decoder_, 1);
+        const Picture p = k == 0 ? first : Frame();
+        EXPECT_EQ(FrameShown(p), k);
+        const Difference d = CompareWithSource(p, k);
+        EXPECT_LT(d.mean, 3.0) << "frame " << k;
+        EXPECT_LT(d.largest, 32) << "frame " << k;
+    }
+    // Past the end the frame wraps once.
+    AdvanceTheoraFrames(decoder_, 3);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 2);
+    EXPECT_EQ(FrameShown(Frame()), 2);
+    // Nothing moves for 0 or less, and the picture stays current.
+    AdvanceTheoraFrames(decoder_, 0);
+    AdvanceTheoraFrames(decoder_, -4);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 2);
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+}
+
+TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) {
+    // Large packets over small pages (many continued pages), a Vorbis stream
+    // interleaved, key frames every 6 frames.
+    MovieSpec spec;
+    spec.width = 48;
+    spec.height = 48;
+    spec.frames = 40;
+    spec.keyInterval = 6;
+    spec.noise = 30;
+    spec.pageBytes = 500;
+    spec.audioFrames = 40000;
+    const Bytes file = EncodeMovie(spec);
+    const std::vector<Picture> reference = ReferenceDecode(file);
+    ASSERT_EQ(reference.size(), 40u);
+    ASSERT_NE(Open(file), nullptr);
+    EXPECT_EQ(CopyPicture(GetTheoraImage(decoder_)).pixels, reference[0].pixels);
+    for (int32_t target : {23, 5, 39, 0, 17, 18, 12, 36, 1, 30}) {
+        SeekTheora(decoder_, target);
+        EXPECT_EQ(GetTheoraCurrentFrame(decoder_), target);
+        EXPECT_EQ(Frame().pixels, reference[static_cast<size_t>(target)].pixels) << "seek to " << target;
+    }
+    // Moving on from a seek, also around the end, keeps to the in-order pictures.
+    SeekTheora(decoder_, 33);
+    for (int step : {1, 1, 3, 2, 4, 1, 9}) {
+        AdvanceTheoraFrames(decoder_, step);
+        const int32_t frame = GetTheoraCurrentFrame(decoder_);
+        EXPECT_EQ(Frame().pixels, reference[static_cast<size_t>(frame)].pixels) << "frame " << frame;
+    }
+}
+
+TEST_F(TheoraDecoderTest, TheStockKeepsTheFramesAheadAndWrapsToTheStart) {
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 20;
+    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    const std::vector<int32_t> opened = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(SettledStock(opened), opened);
+    SeekTheora(decoder_, 17);
+    EXPECT_EQ(FrameShown(Frame()), 17);
+    const std::vector<int32_t> wrapped = {0, 1, 2, 3, 4, 5, 6, 17, 18, 19};
+    EXPECT_EQ(SettledStock(wrapped), wrapped) << "the last three frames, then 0 to 6 from the file's start";
+    AdvanceTheoraFrames(decoder_, 5);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 2);
+    EXPECT_EQ(FrameShown(Frame()), 2);
+    const std::vector<int32_t> movedOn = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    EXPECT_EQ(SettledStock(movedOn), movedOn);
+}
+
+TEST_F(TheoraDecoderTest, AJumpBackBehindAFullStockIsServedNotWaitedForEver) {
+    // The stock holds 15..24 when the movie's clock wraps to frame 3: every
+    // entry lies after the new frame, none would ever be freed, and the owner
+    // would wait for frame 3 for ever.
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 30;
+    spec.keyInterval = 8;
+    const Bytes file = EncodeMovie(spec);
+    const std::vector<Picture> reference = ReferenceDecode(file);
+    ASSERT_NE(Open(file), nullptr);
+    SeekTheora(decoder_, 15);
+    EXPECT_EQ(FrameShown(Frame()), 15);
+    const std::vector<int32_t> full = {15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    ASSERT_EQ(SettledStock(full), full);
+    AdvanceTheoraFrames(decoder_, 30 - 15 + 3);
+    ASSERT_EQ(GetTheoraCurrentFrame(decoder_), 3);
+    EXPECT_EQ(Frame().pixels, reference[3].pixels);
+    const std::vector<int32_t> after = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    EXPECT_EQ(SettledStock(after), after);
+    // Around the end to frame 0, which lies behind everything decoded.
+    AdvanceTheoraFrames(decoder_, 27);
+    ASSERT_EQ(GetTheoraCurrentFrame(decoder_), 0);
+    EXPECT_EQ(Frame().pixels, reference[0].pixels);
+}
+
+TEST_F(TheoraDecoderTest, ASeekToTheFrameCountEndsTheThreadAndTheDecoderStillCloses) {
+    MovieSpec spec;
+    spec.frames = 6;
+    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    SeekTheora(decoder_, 0);  // the current frame: nothing happens
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0) << "the picture stayed current";
+    SeekTheora(decoder_, 50);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 6) << "clamped to the frame count";
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+    EXPECT_EQ(GetTheoraThreadState(decoder_), kTheoraEnded);
+    SeekTheora(decoder_, 2);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 6) << "a decoder whose thread ended is left as it is";
+    SeekTheora(decoder_, -5);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 6);
+}
+
+TEST_F(TheoraDecoderTest, OtherChromaLayoutsTakeTheChromaSampleThatCoversEachPixel) {
+    for (th_pixel_fmt format : {TH_PF_444, TH_PF_422}) {
+        MovieSpec spec;
+        spec.width = 48;
+        spec.height = 32;
+        spec.frames = 3;
+        spec.format = format;
+        ASSERT_NE(Open(EncodeMovie(spec)), nullptr) << format;
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) AdvanceTheoraFrames(decoder_, 1);
+            const Picture p = k == 0 ? CopyPicture(GetTheoraImage(decoder_)) : Frame();
+            const Difference d = CompareWithSource(p, k);
+            EXPECT_LT(d.mean, 3.0) << "format " << format << " frame " << k;
+            EXPECT_LT(d.largest, 32) << "format " << format << " frame " << k;
+        }
+    }
+}
+
+TEST_F(TheoraDecoderTest, DamagedOrCutDataDecodesWhatIsThereAndNothingMore) {
+    MovieSpec spec;
+    spec.width = 32;
+    spec.height = 32;
+    spec.frames = 16;
+    spec.noise = 25;
+    spec.pageBytes = 300;
+    const Bytes file = EncodeMovie(spec);
+    // Cut in the middle of the data: only whole packets count.
+    const Bytes cut(file.begin(), file.begin() + static_cast<long>(file.size() * 2 / 3));
+    ASSERT_NE(Open(cut), nullptr);
+    TheoraStreamInfo info{};
+    GetTheoraInfo(decoder_, &info);
+    EXPECT_GT(info.frameCount, 0);
+    EXPECT_LT(info.frameCount, 16);
+    SeekTheora(decoder_, info.frameCount - 1);
+    EXPECT_EQ(FrameShown(Frame()), info.frameCount - 1);
+    AdvanceTheoraFrames(decoder_, 1);
+    EXPECT_EQ(FrameShown(Frame()), 0) << "around the end of what is there";
+
+    // Bytes that are no page, between pages: skipped, and the index's page
+    // offsets still land on pages, so that seeks decode as an in-order pass.
+    Bytes junked = file;
+    for (size_t at = file.size() / 3, inserted = 0; inserted < 3; at += file.size() / 5) {
+        const auto page = std::search(junked.begin() + static_cast<long>(at), junked.end(), std::begin("OggS"),
+                                      std::begin("OggS") + 4);
+        if (page == junked.end()) break;
+        const size_t offset = static_cast<size_t>(page - junked.begin());
+        junked.insert(page, 29 + inserted * 11, static_cast<uint8_t>(0xA5));
+        at = offset + 40;
+        ++inserted;
+    }
+    const std::vector<Picture> reference = ReferenceDecode(junked);
+    ASSERT_EQ(reference.size(), 16u);
+    ASSERT_NE(Open(junked), nullptr);
+    for (int32_t target : {15, 3, 9, 12, 0, 7}) {
+        SeekTheora(decoder_, target);
+        EXPECT_EQ(Frame().pixels, reference[static_cast<size_t>(target)].pixels) << "seek to " << target;
+    }
+
+    // Bytes flipped all over the data pages: pages fail their checksums or
+    // packets decode to rubbish, but nothing is read or written out of bounds.
+    Bytes damaged = file;
+    for (size_t i = 400; i < damaged.size(); i += 97) damaged[i] ^= 0x5A;
+    if (Open(damaged) != nullptr) {
+        GetTheoraInfo(decoder_, &info);
+        for (int32_t f = 0; f < info.frameCount; ++f) {
+            SeekTheora(decoder_, f);
+            GetTheoraFrame(decoder_, 1, 0);
+        }
+    }
+}
+
+TEST_F(TheoraDecoderTest, IndexAndKeyFrameTableGrowPastAThousandEntries) {
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 1003;
+    spec.keyInterval = 50;
+    spec.pageBytes = 4000;  // one page per frame: more than 1,000 page entries
+    const Bytes file = EncodeMovie(spec);
+    ASSERT_NE(Open(file), nullptr);
+    TheoraStreamInfo info{};
+    GetTheoraInfo(decoder_, &info);
+    EXPECT_EQ(info.frameCount, 1003);
+    EXPECT_GE(GetTheoraPageCount(decoder_), 1003);
+    EXPECT_EQ(IsTheoraKeyFrame(decoder_, 1000), 1);
+    EXPECT_EQ(IsTheoraKeyFrame(decoder_, 1001), 0);
+    SeekTheora(decoder_, 1002);
+    EXPECT_EQ(FrameShown(Frame()), 1002 % 28);
+}
+
+TEST_F(TheoraDecoderTest, EveryFailureOfTheOpenIsLoggedAndLeavesNothingBehind) {
+    WriteBytes("short.ogv", EncodeMovie(MovieSpec{}));
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 1001;
+    spec.keyInterval = 64;
+    spec.pageBytes = 4000;  // a page per frame: both tables grow past 1,000 entries
+    WriteBytes("pages.ogv", EncodeMovie(spec));
+    spec.pageBytes = 0;     // frames packed into few pages: only the key-frame table grows
+    WriteBytes("frames.ogv", EncodeMovie(spec));
+    const struct {
+        const char* file;
+        const char* call;
+        const char* message;
+    } cases[] = {
+        {"short.ogv", "AllocMemory", "Theora ムービーデコード処理用のメモリ確保に失敗しました"},
+        {"short.ogv", "CreateThread", "Theora ムービーデコード用スレッドの作成に失敗しました"},
+        {"short.ogv", "OpenTheora:PageIndex", "Theora ページ情報格納用メモリの確保に失敗しました"},
+        {"short.ogv", "OpenTheora:KeyFrames", "Theora キーフレーム情報格納用メモリの確保に失敗しました"},
+        {"short.ogv", "OpenTheora:FrameImage", "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました"},
+        {"short.ogv", "OpenTheora:FrameStock", "Theora ムービーデコードフレームストック用のメモリ確保に失敗しました"},
+        {"pages.ogv", "OpenTheora:PageIndexGrowth", "Theora ページ情報格納用メモリの確保に失敗しました"},
+        {"frames.ogv", "OpenTheora:KeyFramesGrowth", "Theora キーフレーム情報格納用メモリの確保に失敗しました"},
+    };
+    for (const auto& c : cases) {
+        const uint32_t blocks = AllocatedBlockCount();
+        const LogMark mark;
+        const DWORD_PTR handle = OpenAccessFile(c.file, 0, 1, 0);
+        ASSERT_NE(handle, 0u);
+        seams::FailCall(c.call, 1);
+        EXPECT_EQ(OpenTheora(GetFileFunctionTable(), handle, 10), nullptr) << c.call;
+        seams::ClearAllCalls();
+        EXPECT_TRUE(Contains(mark.Text(), c.message)) << c.call;
+        CloseAccessFile(handle);
+        EXPECT_EQ(AllocatedBlockCount(), blocks) << c.call;
+    }
+}
+
+TEST(YuvTables, TheTablePathGivesItsFixedPointValues) {
+    InitYuvTables();
+    // Four 2x2 blocks: black, white, and two coloured ones.
+    const uint8_t y[4 * 2] = {16, 16, 235, 235, 81, 81, 145, 145};
+    const uint8_t yRow2[4 * 2] = {16, 16, 235, 235, 81, 81, 145, 145};
+    uint8_t luma[16];
+    std::memcpy(luma, y, 8);
+    std::memcpy(luma + 8, yRow2, 8);
+    const uint8_t u[4] = {128, 128, 90, 54};
+    const uint8_t v[4] = {128, 128, 240, 34};
+    PixelImage image{};
+    ASSERT_EQ(CreateXRGB8PixelImage(8, 2, &image), 0);
+    ConvertYuvToImage(YuvPlanes{luma, u, v, 8, 2, 8, 4, 1, 4}, &image);
+    const Picture p = CopyPicture(&image);
+    ReleasePixelImage(&image);
+    EXPECT_EQ(p.At(0, 0), 0xFF000000u) << "Y 16, Cb 128, Cr 128";
+    EXPECT_EQ(p.At(1, 1), 0xFF000000u);
+    EXPECT_EQ(p.At(2, 0), 0xFFFEFEFEu) << "Y 235 gives 4,176,330 / 16384 = 254";
+    EXPECT_EQ(p.At(3, 1), 0xFFFEFEFEu);
+    // Y 81, Cb 90, Cr 240 (studio red): red = (19070 x 65 + 26148 x 112) / 16384
+    // = 254, green = (1239550 - 6406 x -38 - 13320 x 112) / 16384 = 0,
+    // blue = (1239550 + 33062 x -38) / 16384 = -0.9 -> 0.
+    EXPECT_EQ(p.At(4, 0), 0xFFFE0000u);
+    EXPECT_EQ(p.At(5, 1), 0xFFFE0000u);
+    // Y 145, Cb 54, Cr 34 (studio green): red = (2460030 - 2457912) / 16384 = 0,
+    // green = (2460030 + 474044 + 1252080) / 16384 = 255, blue = (2460030 -
+    // 2446588) / 16384 = 0.
+    EXPECT_EQ(p.At(6, 0), 0xFF00FF00u);
+    EXPECT_EQ(p.At(7, 1), 0xFF00FF00u);
+}
+
+TEST(YuvTables, OtherLayoutsConvertEachPixelWithItsOwnChroma) {
+    InitYuvTables();
+    // 4:4:4, 2x2: each pixel its own chroma.
+    const uint8_t y[4] = {81, 145, 41, 235};
+    const uint8_t u[4] = {90, 54, 240, 128};
+    const uint8_t v[4] = {240, 34, 110, 128};
+    PixelImage image{};
+    ASSERT_EQ(CreateXRGB8PixelImage(2, 2, &image), 0);
+    ConvertYuvToImage(YuvPlanes{y, u, v, 2, 2, 2, 2, 2, 2}, &image);
+    const Picture p = CopyPicture(&image);
+    ReleasePixelImage(&image);
+    // The floating-point formula, each channel truncated and clamped.
+    auto expect = [](int Y, int U, int V) {
+        const double yy = 1.164 * (Y - 16);
+        auto c = [](double x) { return static_cast<uint32_t>(std::clamp(static_cast<int>(x), 0, 255)); };
+        return 0xFF000000u | c(yy + 1.596 * (V - 128)) << 16 | c(yy - 0.391 * (U - 128) - 0.813 * (V - 128)) << 8 |
+               c(yy + 2.018 * (U - 128));
+    };
+    EXPECT_EQ(p.At(0, 0), expect(81, 90, 240));
+    EXPECT_EQ(p.At(1, 0), expect(145, 54, 34));
+    EXPECT_EQ(p.At(0, 1), expect(41, 240, 110));
+    EXPECT_EQ(p.At(1, 1), expect(235, 128, 128));
+    EXPECT_EQ(p.At(1, 1), 0xFFFEFEFEu);
+    EXPECT_EQ(Blue(p.At(0, 1)), 255) << "blue beyond 255 is clamped";
+}
+
+}  // namespace
