@@ -18,13 +18,16 @@
 namespace kernel32 {
 namespace {
 
+// The tables and locks below are made once and never destroyed: threads that
+// outlive main (a detached reader, a sound thread at exit) may still use them
+// while static destructors run.
 std::mutex& TableLock() {
-    static std::mutex m;
+    static std::mutex& m = *new std::mutex;
     return m;
 }
 
 std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>>& Table() {
-    static std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> table;
+    static auto& table = *new std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>>;
     return table;
 }
 
@@ -33,12 +36,12 @@ uintptr_t g_nextHandle = 0x100;
 // One lock and one condition for every waitable state (event signals and
 // thread ends), so that a wait on several objects sees them change together.
 std::mutex& WaitLock() {
-    static std::mutex m;
+    static std::mutex& m = *new std::mutex;
     return m;
 }
 
 std::condition_variable& WaitChanged() {
-    static std::condition_variable c;
+    static std::condition_variable& c = *new std::condition_variable;
     return c;
 }
 
@@ -61,12 +64,12 @@ struct EventObject : KernelObject {
 };
 
 std::mutex& NamedEventLock() {
-    static std::mutex m;
+    static std::mutex& m = *new std::mutex;
     return m;
 }
 
 std::map<std::string, std::weak_ptr<EventObject>>& NamedEvents() {
-    static std::map<std::string, std::weak_ptr<EventObject>> events;
+    static auto& events = *new std::map<std::string, std::weak_ptr<EventObject>>;
     return events;
 }
 
