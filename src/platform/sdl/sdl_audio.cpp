@@ -30,8 +30,10 @@ struct OutputState {
     std::vector<int16_t> scratch;
 };
 
+// Made once and never destroyed: the device's callback thread may still run
+// while static destructors do at process exit.
 OutputState& State() {
-    static OutputState state;
+    static OutputState& state = *new OutputState;
     return state;
 }
 
