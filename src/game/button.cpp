@@ -27,6 +27,29 @@ void SetButtonLabel(Button& button, const char* text) {
     CopyText(button.label, sizeof button.label, text == nullptr ? "" : text);
 }
 
+void SetUpClickButton(Button& button, int32_t x, int32_t y, int32_t width, const char* label, uint8_t labelCentred) {
+    button = Button{};
+    button.shown = 1;
+    button.style = 1;
+    button.x = x;
+    button.y = y;
+    button.width = width;
+    button.height = 17;
+    button.tileX = 36;
+    button.tileY = 0;
+    SetButtonLabel(button, label);
+    button.labelCentred = labelCentred;
+    button.hoverLit = 1;
+    button.visible = 1;
+    button.figure = -1;
+}
+
+void HideButton(Button& button) {
+    button.shown = 0;
+    button.label[0] = '\0';
+    button.pressCounter = 0;
+}
+
 void TickButton(Button& button) {
     if (button.shown == 0 || button.visible == 0) return;
     if (button.pressCounter > 0) --button.pressCounter;

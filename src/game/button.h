@@ -27,6 +27,14 @@ struct Button {
 // Copies the text into the button's label (cut to fit, never inside a
 // double-byte character).
 void SetButtonLabel(Button& button, const char* text);
+// Makes the button a new clickable one, 17 pixels high with its inner
+// rectangle at (x, y): shown and visible, style 1, the frame tile at (36, 0),
+// lit while hovered, the label (centred on the width unless labelCentred is
+// 0), no figure.
+void SetUpClickButton(Button& button, int32_t x, int32_t y, int32_t width, const char* label,
+                      uint8_t labelCentred = 1);
+// Hides the button: shown 0, an empty label, no bounce.
+void HideButton(Button& button);
 // Once per frame with the pointer and the left button's held counter: counts
 // the bounce down, sets the hover tile, advances the figure; 1 when this frame
 // is a click (a press starting within 2 pixels of the rectangle).

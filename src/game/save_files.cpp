@@ -66,9 +66,9 @@ void CreateSaveDirectory() {
     mkdir(g_saveData.nativeDirectory.c_str(), 0777);
 }
 
-bool IsValidSlot(const SaveSlot& s) {
-    return s.tag >= kSaveTagOldest && s.tag <= kSaveTag && s.level >= 0 && s.level <= kSaveLevelComplete;
-}
+// A level of 50 or more is a finished game and is kept as read (the scenes
+// read it as 50); only a negative one has no meaning.
+bool IsValidSlot(const SaveSlot& s) { return s.tag >= kSaveTagOldest && s.tag <= kSaveTag && s.level >= 0; }
 
 bool WriteSaveSlotFile(int32_t index) {
     EnsureSavePaths();

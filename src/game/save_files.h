@@ -69,7 +69,7 @@ inline constexpr int32_t kSaveSlotFileSize = 8;
 
 struct SaveSlot {
     int32_t tag = kSaveTag;  // valid from 910 to 930
-    int32_t level = 0;       // 0 new game, 1 to 49 the level reached, 50 all cleared
+    int32_t level = 0;       // 0 new game, 1 to 49 the level reached, 50 or more all cleared
     bool operator==(const SaveSlot&) const = default;
 };
 
@@ -90,7 +90,8 @@ extern SaveData g_saveData;
 std::string SaveFilePath(int32_t slotNumber);
 // Reads the three save files (once per run, by the boot scene); returns 1. A
 // missing file leaves its slot as it is; a short file, a tag outside 910 to
-// 930 or a level outside 0 to 50 gives an empty slot {930, 0}.
+// 930 or a negative level gives an empty slot {930, 0}. A level above 50 (a
+// finished game) is kept as read.
 int LoadSaves();
 // Writes the three save files as the slots stand; returns 1.
 int WriteSaves();

@@ -3,6 +3,7 @@
 // the order of the steps at process exit.
 #include "game_test_util.h"
 
+#include "game/scenes/title_scene.h"
 #include "platform/kernel32/kernel32.h"
 
 #include <cmath>
@@ -71,7 +72,7 @@ TEST_F(SaveFilesTest, SaveSlotsAreCheckedAsTheyAreReadAndWrittenAsTheyStand) {
     EXPECT_EQ((std::vector<SaveSlot>(g_saveData.slot, g_saveData.slot + 3)),
               (std::vector<SaveSlot>{{910, 12}, {930, 0}, {915, 3}}));
     for (auto [tag, level, loaded] : {std::tuple{909u, 5u, SaveSlot{930, 0}}, {931u, 5u, {930, 0}}, {930u, 50u, {930, 50}},
-                                      {930u, 51u, {930, 0}}, {930u, 0xFFFFFFFFu, {930, 0}}}) {
+                                      {930u, 0xFFFFFFFFu, {930, 0}}}) {
         WriteBytes(Native("save/save2"), Words({tag, level}));
         LoadSaves();
         EXPECT_EQ(g_saveData.slot[1], loaded) << tag << " " << level;
@@ -81,6 +82,23 @@ TEST_F(SaveFilesTest, SaveSlotsAreCheckedAsTheyAreReadAndWrittenAsTheyStand) {
     EXPECT_EQ(ReadBytes(Native("save/save1")), Words({910, 12})) << "tag 910 is kept";
     EXPECT_EQ(ReadBytes(Native("save/save2")), Words({930, 50}));
     EXPECT_EQ(ReadBytes(Native("save/save3")), Words({915, 3}));
+}
+
+// A level of 50 or more means every level was cleared: a slot stored with
+// more is a completed game, kept as read and never rewritten as an empty one.
+TEST_F(SaveFilesTest, ASlotBeyondTheLastLevelIsAFinishedGameAndStaysOnDisk) {
+    WriteBytes(Native("save/save1"), Words({930, 51}));
+    WriteBytes(Native("save/save2"), Words({915, 0x7FFFFFFF}));
+    LoadSaves();
+    EXPECT_EQ(g_saveData.slot[0], (SaveSlot{930, 51}));
+    EXPECT_EQ(g_saveData.slot[1], (SaveSlot{915, 0x7FFFFFFF}));
+    char label[128];
+    FormatSlotLabel(0, g_saveData.slot[0].level, label, sizeof label);
+    EXPECT_STREQ(label, "  SLOT1 COMPLETE");
+    EXPECT_EQ(WriteChangedSaves(), 0);
+    WriteSaves();
+    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 51}));
+    EXPECT_EQ(ReadBytes(Native("save/save2")), Words({915, 0x7FFFFFFF}));
 }
 
 TEST_F(SaveFilesTest, OnlyChangedSlotsAreWrittenAndOnlyOnceTheSavesAreLoaded) {

@@ -334,6 +334,26 @@ TEST_F(BreakTest, AfterLevelFiftyTheEndingStartsAtOnceAndBackLeadsToTheLevelSele
     EXPECT_NE(dynamic_cast<SentakuScene*>(g_sceneManager.next), nullptr);
 }
 
+// The flash fills the screen additively with its strength; the pointer after
+// it is added at full strength.
+TEST_F(BreakTest, ThePointerIsAddedAtFullStrengthAfterTheFlash) {
+    BreakScene scene(50);
+    scene.Start();
+    Frame(scene);  // flash 0.95
+    ForgetCalls();
+    scene.Draw();
+    const Calls& calls = TheWorld().calls;
+    // The last full-screen box (the first one is the background's sky).
+    const auto sky = std::find(calls.rbegin(), calls.rend(), CallText("DrawRectangle", 0, 0, 320, 240, 1));
+    ASSERT_NE(sky, calls.rend());
+    const size_t flash = static_cast<size_t>(calls.rend() - sky) - 1;
+    ASSERT_GE(flash, 1u);
+    EXPECT_EQ(calls[flash - 1], CallText("SetBlendMode", 2, 242));
+    const Calls after(calls.begin() + static_cast<std::ptrdiff_t>(flash) + 1, calls.end());
+    EXPECT_EQ(after, (Calls{CallText("SetBlendMode", 2, 255), "DrawImageRect", CallText("SetBlendMode", 1, 255)}))
+        << "the pointer, then the (inactive) wipe";
+}
+
 TEST_F(BreakTest, AFullEffectListTakesOnlyWhatFits) {
     for (int32_t i = 0; i < 100; ++i) {
         EffectParticle p;

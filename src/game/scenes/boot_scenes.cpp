@@ -73,20 +73,7 @@ void FirstScene::Start() {
     alpha = 255;
     leaving = 0;
     overlayWhite = 1;
-    next = Button{};
-    next.shown = 1;
-    next.style = 1;
-    next.width = 64;
-    next.height = 17;
-    next.x = 312 - 64;
-    next.y = 232 - 17;
-    next.tileX = 36;
-    next.tileY = 0;
-    SetButtonLabel(next, PickText("ﾂｷﾞﾍ", "NEXT"));
-    next.labelCentred = 1;
-    next.hoverLit = 1;
-    next.visible = 1;
-    next.figure = -1;
+    SetUpClickButton(next, 312 - 64, 232 - 17, 64, PickText("ﾂｷﾞﾍ", "NEXT"));
 }
 
 void FirstScene::Update() {

@@ -58,11 +58,7 @@ const char* BreakText(int32_t entry) {
 
 BreakScene::BreakScene(int32_t level_) : level(level_) {
     wipe.active = 0;
-    for (Button* b : {&title, &back, &messageBox, &nextButton}) {
-        b->shown = 0;
-        b->pressCounter = 0;
-        b->label[0] = '\0';
-    }
+    for (Button* b : {&title, &back, &messageBox, &nextButton}) HideButton(*b);
 }
 
 void BreakScene::BurstFireworks() {
@@ -80,63 +76,13 @@ void BreakScene::Start() {
     ClearEffects();
     showCredits = 1;
 
-    title = Button{};
-    title.shown = 1;
-    title.style = 0;
-    SetButtonLabel(title, BreakText(level == kLastLevel ? kTitleAll : kTitle20));
-    title.width = (MeasureText(title.label) / 16 + 5) * 16;
-    title.height = 17;
-    title.x = 160 - title.width / 2;
-    title.y = 64 - 17 / 2;
-    title.labelCentred = 1;
-    title.visible = 1;
-    title.pressCounter = 6;
-    title.figure = 1;
-    title.figureDx = title.width - 8;
-    title.figureDy = 10.0;
-
-    back = Button{};
-    back.shown = 1;
-    back.style = 1;
-    SetButtonLabel(back, BreakText(kBackLabel));
-    back.width = 64;
-    back.height = 17;
-    back.x = 316 - 64;
-    back.y = 239 - 17;
-    back.tileX = 36;
-    back.labelCentred = 1;
-    back.hoverLit = 1;
-    back.visible = 1;
-    back.figure = -1;
+    SetUpTitleBox(title, 64, BreakText(level == kLastLevel ? kTitleAll : kTitle20));
+    SetUpClickButton(back, 316 - 64, 239 - 17, 64, BreakText(kBackLabel));
 
     messageIndex = level == kBreakLevel ? kFirstMessage : -1;
     if (messageIndex >= 0 && !IsEmpty(messageIndex)) {
-        messageBox = Button{};
-        messageBox.shown = 1;
-        messageBox.style = 0;
-        SetButtonLabel(messageBox, BreakText(messageIndex));
-        messageBox.width = 304;
-        messageBox.height = 57;
-        messageBox.x = 160 - 304 / 2;
-        messageBox.y = 88;
-        messageBox.visible = 1;
-        messageBox.figure = 1;
-        messageBox.figureDx = 272.0;
-        messageBox.figureDy = 50.0;
-
-        nextButton = Button{};
-        nextButton.shown = 1;
-        nextButton.style = 1;
-        nextButton.x = 296;
-        nextButton.y = 128;
-        nextButton.width = 16;
-        nextButton.height = 17;
-        nextButton.tileX = 36;
-        SetButtonLabel(nextButton, IsEmpty(messageIndex + 1) ? "-" : "@");
-        nextButton.labelCentred = 1;
-        nextButton.hoverLit = 1;
-        nextButton.visible = 1;
-        nextButton.figure = -1;
+        SetUpMessageBox(messageBox, 88, BreakText(messageIndex));
+        SetUpClickButton(nextButton, 296, 128, 16, IsEmpty(messageIndex + 1) ? "-" : "@");
 
         title.visible = 0;
         back.visible = 0;
@@ -203,7 +149,8 @@ void BreakScene::Draw() {
     DrawButton(back);
     DrawButton(messageBox);
     DrawButton(nextButton);
-    DrawFlash(flash);  // the pointer is drawn in the flash's additive mode
+    // After the flash the pointer is added at full strength.
+    if (DrawFlash(flash)) SetSceneBlend(2, 255);
     DrawMousePointer(frameCount);
     // The wipe is drawn opaque: in the flash's additive mode its black squares
     // would leave the picture unchanged and the closing wipe would not show.

@@ -18,28 +18,6 @@
 
 namespace {
 
-void HideButton(Button& b) {
-    b.shown = 0;
-    b.label[0] = '\0';
-    b.pressCounter = 0;
-}
-
-void SetUpSmallButton(Button& b, int32_t x, int32_t y, int32_t width, const char* label) {
-    b.shown = 1;
-    b.style = 1;
-    b.x = x;
-    b.y = y;
-    b.width = width;
-    b.height = 17;
-    b.tileX = 36;
-    b.tileY = 0;
-    SetButtonLabel(b, label);
-    b.labelCentred = 1;
-    b.hoverLit = 1;
-    b.visible = 1;
-    b.figure = -1;
-}
-
 // The code the board's ground blocks take their tiles from: the background
 // about to be installed, else the current one.
 int32_t GroundCode() {
@@ -74,29 +52,13 @@ void PuzzleScene::SetUpLevel() {
     if (level > kFirstLevel) prevLevelArrow = LevelArrow{0, 192, 1, 0, 0};
     page = HowToStartPage(level);
     if (!IsHowToPageEmpty(page)) {
-        howToBox = Button{};
-        howToBox.shown = 1;
-        howToBox.style = 0;
-        howToBox.x = 160 - 304 / 2;
-        howToBox.y = 24;
-        howToBox.width = 304;
-        howToBox.height = 57;
-        SetButtonLabel(howToBox, HowToPage(page));
-        howToBox.visible = 1;
-        howToBox.figure = 1;
-        howToBox.figureDx = 272.0;
-        howToBox.figureDy = 50.0;
-        howToBox.figureCounter = 0;
-        nextPageButton = Button{};
-        SetUpSmallButton(nextPageButton, 296, 64, 16, IsHowToPageEmpty(page + 1) ? "-" : "@");
-        prevPageButton = Button{};
-        SetUpSmallButton(prevPageButton, 296, 24, 16, "`");
+        SetUpMessageBox(howToBox, 24, HowToPage(page));
+        SetUpClickButton(nextPageButton, 296, 64, 16, IsHowToPageEmpty(page + 1) ? "-" : "@");
+        SetUpClickButton(prevPageButton, 296, 24, 16, "`");
         prevPageButton.visible = 0;
     }
-    restartButton = Button{};
-    SetUpSmallButton(restartButton, 316 - 96, 239 - 17, 96, PuzzleText(kPuzzleTextRestart));
-    backButton = Button{};
-    SetUpSmallButton(backButton, 4, 239 - 17, 48, PuzzleText(kPuzzleTextBack));
+    SetUpClickButton(restartButton, 316 - 96, 239 - 17, 96, PuzzleText(kPuzzleTextRestart));
+    SetUpClickButton(backButton, 4, 239 - 17, 48, PuzzleText(kPuzzleTextBack));
     const char* tune = LevelTuneName(level);
     if (std::strcmp(g_music.name, tune) != 0) PlayMusic(tune);
 }
@@ -121,8 +83,7 @@ void PuzzleScene::StartLevel() {
     clearTimer = 0;
     board.boardState = kBoardIdle;
     board.undoAvailable = 0;
-    undoButton = Button{};
-    SetUpSmallButton(undoButton, 210 - 16, 239 - 17, 16, level == kFirstLevel ? "~" : " ");
+    SetUpClickButton(undoButton, 210 - 16, 239 - 17, 16, level == kFirstLevel ? "~" : " ");
 }
 
 Scene* NewPuzzleScene(int32_t level) { return new PuzzleScene(level); }

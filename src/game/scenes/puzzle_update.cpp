@@ -27,12 +27,6 @@ constexpr int32_t kClearNextFrame = 135;
 constexpr int32_t kArrowDelay = 15;
 constexpr int32_t kHighlightDelay = 45;
 
-void HideButton(Button& b) {
-    b.shown = 0;
-    b.label[0] = '\0';
-    b.pressCounter = 0;
-}
-
 // The flash and four puffs of a bloom at (x, y).
 void AddBloomParticles(const BoardEvent& event) {
     EffectParticle flash;
@@ -122,34 +116,9 @@ void PuzzleScene::RunClearSequence() {
         PlaySoundEffect(kSoundLevelCleared);
         AddFireworkRings();
     } else if (clearTimer == kClearMessageFrame) {
-        clearBox = Button{};
-        clearBox.shown = 1;
-        clearBox.style = 0;
-        SetButtonLabel(clearBox, LevelClearMessage(level));
-        clearBox.width = (MeasureText(clearBox.label) / 16 + 5) * 16;
-        clearBox.height = 17;
-        clearBox.x = 160 - clearBox.width / 2;
-        clearBox.y = 120 - 17 / 2;
-        clearBox.labelCentred = 1;
-        clearBox.visible = 1;
-        clearBox.figure = 1;
-        clearBox.figureDx = clearBox.width - 8;
-        clearBox.figureDy = 10.0;
-        clearBox.pressCounter = 6;
+        SetUpTitleBox(clearBox, 120, LevelClearMessage(level));
     } else if (clearTimer == kClearNextFrame) {
-        nextButton = Button{};
-        nextButton.shown = 1;
-        nextButton.style = 1;
-        nextButton.x = 316 - 64;
-        nextButton.y = 239 - 17;
-        nextButton.width = 64;
-        nextButton.height = 17;
-        nextButton.tileX = 36;
-        SetButtonLabel(nextButton, PuzzleText(kPuzzleTextNext));
-        nextButton.labelCentred = 1;
-        nextButton.hoverLit = 1;
-        nextButton.visible = 1;
-        nextButton.figure = -1;
+        SetUpClickButton(nextButton, 316 - 64, 239 - 17, 64, PuzzleText(kPuzzleTextNext));
     }
     if (clearTimer < INT32_MAX) clearTimer += 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "game/bitmap_font.h"
 #include "game/board/game_rand.h"
 #include "game/effects.h"
 #include "game/library_calls.h"
@@ -14,10 +15,44 @@ void SetSceneBlend(int32_t mode, int32_t parameter) { GameCalls().setBlendMode(m
 
 void FillScreen(uint32_t colour) { GameCalls().drawRectangle(0, 0, 320, 240, colour, 1); }
 
-void DrawFlash(double flash) {
-    if (!(flash > 0.05)) return;
+bool DrawFlash(double flash) {
+    if (!(flash > 0.05)) return false;
     SetSceneBlend(2, static_cast<int32_t>(flash * 255.0));
     FillScreen(MakeColor(255, 255, 255));
+    return true;
+}
+
+namespace {
+
+// A label with figure 1 on it (style 0, tile (0, 0), not lit by the pointer).
+void SetUpLabel(Button& box, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
+                uint8_t labelCentred, double figureDx, double figureDy) {
+    box = Button{};
+    box.shown = 1;
+    box.style = 0;
+    box.x = x;
+    box.y = y;
+    box.width = width;
+    box.height = height;
+    SetButtonLabel(box, text);
+    box.labelCentred = labelCentred;
+    box.visible = 1;
+    box.figure = 1;
+    box.figureDx = figureDx;
+    box.figureDy = figureDy;
+    box.figureCounter = 0;
+}
+
+}  // namespace
+
+void SetUpMessageBox(Button& box, int32_t y, const char* text) {
+    SetUpLabel(box, 160 - 304 / 2, y, 304, 57, text, 0, 272.0, 50.0);
+}
+
+void SetUpTitleBox(Button& box, int32_t centreY, const char* text) {
+    const int32_t width = (MeasureText(text) / 16 + 5) * 16;
+    SetUpLabel(box, 160 - width / 2, centreY - 17 / 2, width, 17, text, 1, width - 8, 10.0);
+    box.pressCounter = 6;
 }
 
 void AddFireworkRings() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "game/button.h"
 #include "game/game_main.h"
 
 // Scenes that the game creates by name (the boot, title and level-select
@@ -25,8 +26,17 @@ void SetSceneBlend(int32_t mode, int32_t parameter);
 void FillScreen(uint32_t colour);
 
 // The white flash over the whole screen, added with strength flash (0 to 1),
-// when flash is above 0.05. Leaves the blend mode additive when it drew.
-void DrawFlash(double flash);
+// when flash is above 0.05. Leaves the blend mode additive when it drew;
+// true then.
+bool DrawFlash(double flash);
+
+// A label box of 304 x 57 centred on x 160 with its top at y: style 0 (a
+// translucent second frame), the text not centred, figure 1 at its lower right.
+void SetUpMessageBox(Button& box, int32_t y, const char* text);
+// A one-line title box centred on (160, centreY), (MeasureText / 16 + 5) x 16
+// wide and 17 high: style 0, the text centred, figure 1 at its right end,
+// arriving with a bounce (press counter 6).
+void SetUpTitleBox(Button& box, int32_t centreY, const char* text);
 
 // Three rings of firework particles (16, 12 and 8, delays 0, 2 and 4) around
 // (168, 120): kind 11, image slot 2. Each draws its age from GameRand, also

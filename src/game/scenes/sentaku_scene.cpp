@@ -193,20 +193,7 @@ void SentakuScene::Start() {
     }
     StartWipe(wipe, 1);
     frameCount = 0;
-    back = Button{};
-    back.shown = 1;
-    back.style = 1;
-    back.width = 48;
-    back.height = 17;
-    back.x = 318 - 48;
-    back.y = 4;
-    back.tileX = 36;
-    back.tileY = 0;
-    SetButtonLabel(back, texts[kBackLabel]);
-    back.labelCentred = 1;
-    back.hoverLit = 1;
-    back.visible = 1;
-    back.figure = -1;
+    SetUpClickButton(back, 318 - 48, 4, 48, texts[kBackLabel]);
     ShowVolumeSliders(sliders, 230, 192, 12);
     PlayMusic("avs_");
 }

@@ -42,22 +42,6 @@ enum { kNewGame = 0, kLevelText = 1, kComplete = 2, kSlotText = 3 };
 
 int32_t Language() { return UseEnglish == 1 ? 1 : 0; }
 
-void SetUpMenuButton(Button& b, int32_t x, int32_t y, int32_t width, const char* label, uint8_t centred) {
-    b.shown = 1;
-    b.style = 1;
-    b.x = x;
-    b.y = y;
-    b.width = width;
-    b.height = 17;
-    b.tileX = 36;
-    b.tileY = 0;
-    SetButtonLabel(b, label);
-    b.labelCentred = centred;
-    b.hoverLit = 1;
-    b.visible = 1;
-    b.figure = -1;
-}
-
 }  // namespace
 
 void FormatSlotLabel(int32_t slot, int32_t level, char* out, int32_t size) {
@@ -86,13 +70,11 @@ void TitleScene::BuildButtons() {
         if (level != 0) anyProgress = true;
         char label[128];
         FormatSlotLabel(i, level, label, sizeof label);
-        slotButtons[i] = Button{};
-        SetUpMenuButton(slotButtons[i], 48, 128 + 24 * i, 224, label, 0);
+        SetUpClickButton(slotButtons[i], 48, 128 + 24 * i, 224, label, 0);
     }
     deleteButton = Button{};
-    if (anyProgress) SetUpMenuButton(deleteButton, 48, 204, 96, buttonTexts[kDeleteLabel], 1);
-    quitButton = Button{};
-    SetUpMenuButton(quitButton, 176, 204, 96, buttonTexts[kQuitLabel], 1);
+    if (anyProgress) SetUpClickButton(deleteButton, 48, 204, 96, buttonTexts[kDeleteLabel]);
+    SetUpClickButton(quitButton, 176, 204, 96, buttonTexts[kQuitLabel]);
 }
 
 void TitleScene::SetDeleteMode(uint8_t on) {
