@@ -147,20 +147,6 @@ TEST(BoardBloom, OnlyAFlowerOfTheStonesOwnColourCounts) {
   EXPECT_EQ(RowText(board, 1), "## .. .. .. .. .. .. .. .. .. .. .. .. ##");
 }
 
-TEST(BoardBloom, ABloomedStoneDoesNotBloomAgainThroughItsOwnFlower) {
-  Board board = BoardFromRows({
-      "## .. .. .. .. .. .. .. .. .. .. .. .. ##",
-      "## .. .. .. .. .. .. .. .. .. .. .. .. ##",
-      "## r* R^ .. .. .. .. .. .. .. .. Y^ .. ##",
-      "## ## ## ## ## ## ## ## ## ## ## ## ## ##",
-  });
-  ASSERT_GT(Nudge(board, 11, 2), 0);
-  ASSERT_EQ(CountSound(board, kSoundBloom), 1);
-  ASSERT_GT(Nudge(board, 11, 2), 0);
-  EXPECT_EQ(CountSound(board, kSoundBloom), 1);
-  EXPECT_EQ(board.pieces[PieceAtCell(board, 2, 2)].cells.size(), 2);
-}
-
 TEST(BoardBloom, ThePauseTheAnimationAndTheEvents) {
   SeedGameRand(1);
   Board board = BoardFromRows({

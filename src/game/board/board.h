@@ -4,11 +4,13 @@
 // the board's events into sounds and particles; the level solver runs the same
 // functions frame by frame.
 //
-// Each frame the scene calls, in this order (after its buttons):
-//   ClickBoard(board, cursorCol, cursorRow)  when the player clicked the board;
+// Each frame the puzzle scene calls, in this order:
 //   UndoSwap(board)                           when the undo button was clicked;
 //   UpdateBoard(board)                        always, once;
-// then plays and clears board.events.
+//   CanSwap / PieceAtCell                     for the cursor's highlight frames;
+//   ClickBoard(board, cursorCol, cursorRow)   when a click reached the board;
+// and plays and clears board.events (sounds, bloom particles) as they come.
+// A restart is RestartBoard (or LoadLevelFile again) after its wipe.
 #pragma once
 
 #include <cstddef>
