@@ -1,4 +1,4 @@
-// level_solver [--max-states N] [--markdown] [--show] LEVELFILE...
+// level_solver [--max-states N] [--markdown] [--show] [--solutions FILE] LEVELFILE...
 //
 // Finds a shortest solution (in swaps) of each level file, or proves that it
 // has none, by breadth-first search over the settled boards the game reaches.
@@ -7,7 +7,9 @@
 // or cleared again. A settled board is known by where its movable pieces lie
 // and which stones have bloomed; identical pieces are interchangeable, so the
 // positions of each kind of piece are kept as a sorted set. The solution found
-// is replayed from the level's start before it is reported.
+// is replayed from the level's start before it is reported. With --solutions
+// the moves of every level are also written to FILE, one line a level:
+// "NAME SWAPS c,r c,r ..." or "NAME none" when no solution was found.
 //
 // Exit status: 0 when every level has a solution, 1 when one has none or the
 // search hit its state limit, 2 on bad arguments or files.
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -279,6 +282,31 @@ std::string MovesText(const std::vector<Move>& moves) {
   return text;
 }
 
+// One line of the --solutions file.
+std::string SolutionLine(const std::string& name, const Result& result) {
+  if (result.outcome != Outcome::kSolved) return name + " none\n";
+  std::string line = name + " " + std::to_string(result.moves.size());
+  for (const Move& move : result.moves) line += " " + std::to_string(move.col) + "," + std::to_string(move.row);
+  return line + "\n";
+}
+
+// Writes through a temporary file, so a failed run leaves no partial file.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -289,6 +317,7 @@ std::string BaseName(const std::string& path) {
 int main(int argc, char** argv) {
   long maxStates = 300000;
   bool markdown = false, show = false;
+  std::string solutionsPath;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--max-states") == 0 && i + 1 < argc) {
@@ -297,18 +326,21 @@ int main(int argc, char** argv) {
       markdown = true;
     } else if (std::strcmp(argv[i], "--show") == 0) {
       show = true;
+    } else if (std::strcmp(argv[i], "--solutions") == 0 && i + 1 < argc) {
+      solutionsPath = argv[++i];
     } else if (argv[i][0] == '-') {
-      std::fprintf(stderr, "usage: %s [--max-states N] [--markdown] [--show] LEVELFILE...\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--max-states N] [--markdown] [--show] [--solutions FILE] LEVELFILE...\n", argv[0]);
       return 2;
     } else {
       files.push_back(argv[i]);
     }
   }
   if (files.empty() || maxStates <= 0) {
-    std::fprintf(stderr, "usage: %s [--max-states N] [--markdown] [--show] LEVELFILE...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--max-states N] [--markdown] [--show] [--solutions FILE] LEVELFILE...\n", argv[0]);
     return 2;
   }
   int status = 0;
+  std::string solutions;
   for (const std::string& file : files) {
     Board start;
     LevelError error;
@@ -316,6 +348,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: not a level file (error %d at cell %d,%d)\n", file.c_str(),
                    static_cast<int>(error.code), error.col, error.row);
       status = std::max(status, 2);
+      solutions += SolutionLine(BaseName(file), Result{});
       continue;
     }
     Solver solver(start);
@@ -328,6 +361,7 @@ int main(int argc, char** argv) {
       }
     }
     const std::string name = BaseName(file);
+    solutions += SolutionLine(name, result);
     switch (result.outcome) {
       case Outcome::kSolved:
         if (markdown) {
@@ -363,6 +397,10 @@ int main(int argc, char** argv) {
       ShowSolution(start, result.closest);
     }
     std::fflush(stdout);
+  }
+  if (!solutionsPath.empty() && !WriteWhole(solutionsPath, solutions)) {
+    std::fprintf(stderr, "%s: cannot write the solutions\n", solutionsPath.c_str());
+    status = std::max(status, 2);
   }
   return status;
 }
