@@ -4,6 +4,7 @@
 // packet in order through libtheora's current interface), and small helpers.
 #pragma once
 
+#include "../msacm/codec_encoders.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "image/image_decode.h"
@@ -70,17 +71,9 @@ struct MovieSpec {
     bool audioFirst = true;        // the Vorbis stream's first page comes before the Theora one
 };
 
-inline Bytes PageBytes(const ogg_page& page) {
-    Bytes b(page.header, page.header + page.header_len);
-    b.insert(b.end(), page.body, page.body + page.body_len);
-    return b;
-}
-
-inline Bytes Join(const Pages& pages) {
-    Bytes out;
-    for (const Bytes& p : pages) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+// The page helpers of the sound codecs' test encoders serve here too.
+using codectest::Join;
+using codectest::PageBytes;
 
 // Pages of one logical stream: the headers' pages apart from the data pages.
 struct StreamPages {
