@@ -8,6 +8,7 @@
 #include "platform/user32/user32.h"
 
 #include <cstring>
+#include <unistd.h>
 
 int ResetGraphicsConfiguration();  // graphics/graphics_internal.h
 
@@ -31,8 +32,14 @@ public:
     void Update() override {
         if (++counts_->updates != last_) return;
         SetSoundEffectVolume(0.25f);
-        if (escape_) platform::InjectKey(GetMainWindow(), "Escape", true);
-        else g_sceneManager.quit = 1;
+        if (escape_) {
+            platform::InjectKey(GetMainWindow(), "Escape", true);
+            // The library reads the keyboard at most once a millisecond; a real
+            // frame lasts 16, but these frames do not wait for the screen.
+            usleep(2000);
+        } else {
+            g_sceneManager.quit = 1;
+        }
     }
     void Draw() override {
         int32_t height = 0;
