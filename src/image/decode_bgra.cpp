@@ -12,6 +12,8 @@ int DecodeBgraImage(DataStream* stream, PixelImage* out) {
     if (!ReadStreamExact(stream, header, sizeof(header)) || std::memcmp(header, "BGRA", 4) != 0) return -1;
     uint32_t width = LoadLE32(header + 4), height = LoadLE32(header + 8);
     if (!IsDecodeSizeAllowed(width, height, 4)) return -1;
+    int64_t left = GetStreamBytesLeft(stream);
+    if (left >= 0 && left < int64_t(width) * height * 4) return -1;  // no picture for a short file
     ColorFormatInfo format;
     SetARGB8ColorFormat(&format);
     if (!CreateDecodedImage(int(width), int(height), &format, out)) return -1;

@@ -50,6 +50,12 @@ int DecodeDdsImage(DataStream* stream, PixelImage* out) {
         if (pfFlags & kDdpfAlpha && !(pfFlags & (kDdpfRgb | kDdpfLuminance))) r = g = b = 0;
         if (SetColorFormatFromMasks(&format, int(bitCount), r, g, b, a) != 0) return -1;
     }
+    // A short file gets no picture of the size its header asks for.
+    int64_t dataBytes = format.dxtType != 0
+                            ? int64_t((width + 3) / 4) * ((height + 3) / 4) * GetDXTBlockBytes(format.dxtType)
+                            : int64_t(width) * height * format.pixelByte;
+    int64_t left = GetStreamBytesLeft(stream);
+    if (left >= 0 && left < dataBytes) return -1;
     if (!CreateDecodedImage(width, height, &format, out)) return -1;
 
     if (format.dxtType != 0) {

@@ -1,6 +1,9 @@
 // JPEG through libjpeg with a source manager of our own over a DataStream.
-// Errors, and data that ends before the picture does, jump back here with
-// longjmp; libjpeg writes no message anywhere.
+// Errors, and data that ends before the picture does (the stream's end or a
+// marker inside the coded data), jump back here with longjmp; libjpeg writes
+// no message anywhere. libjpeg's working memory and the number of scans of a
+// progressive file are bounded, so that a small file cannot claim gigabytes
+// or minutes.
 #include "image/image_internal.h"
 
 #include <csetjmp>
@@ -16,6 +19,10 @@ using namespace image_internal;
 namespace {
 
 constexpr size_t kSourceBufferBytes = 4096;
+// Real encoders write a handful of scans; every scan of a progressive file
+// passes over the whole picture, so a file of thousands of tiny scans would
+// decode for minutes.
+constexpr int kMaxJpegScans = 100;
 
 struct StreamSource {
     jpeg_source_mgr manager;
@@ -32,6 +39,7 @@ struct ErrorManager {
 struct JpegContext {
     jpeg_decompress_struct info;
     ErrorManager error;
+    jpeg_progress_mgr progress;
     StreamSource source;
     uint8_t* cmykRow;
     PixelImage image;
@@ -67,7 +75,16 @@ void TermSource(j_decompress_ptr) {}
     longjmp(error->jump, 1);
 }
 void OutputMessage(j_common_ptr) {}
-void EmitMessage(j_common_ptr, int) {}
+// Warnings are ignored, except the one for coded data cut short by a marker:
+// libjpeg would fill the rest of the picture with grey.
+void EmitMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_HIT_MARKER) ErrorExit(info);
+}
+
+void CheckScanCount(j_common_ptr info) {
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > kMaxJpegScans) ErrorExit(info);
+}
 
 void FreeContext(JpegContext* context) {
     if (context->created) jpeg_destroy_decompress(&context->info);
@@ -111,6 +128,9 @@ int DecodeJpegImage(DataStream* stream, PixelImage* out) {
     }
     jpeg_create_decompress(&context->info);
     context->created = true;
+    context->info.mem->max_memory_to_use = long(kMaxDecodeBytes);
+    context->progress.progress_monitor = CheckScanCount;
+    context->info.progress = &context->progress;
     // The two bytes already read are handed back through the buffer.
     context->source.stream = stream;
     context->source.buffer[0] = 0xFF;

@@ -113,6 +113,11 @@ int DecodePngImage(DataStream* stream, PixelImage* out) {
     png_set_sig_bytes(context->png, 8);
     png_set_user_limits(context->png, kMaxDecodeDimension, kMaxDecodeDimension);
     png_set_chunk_malloc_max(context->png, 8u << 20);
+    // Only IHDR, PLTE, tRNS, IDAT and IEND matter here; every other chunk is
+    // skipped unread. libpng only warns about an oversized chunk while
+    // reading, so a text or profile chunk whose length field is broken would
+    // otherwise get a buffer of that length.
+    png_set_keep_unknown_chunks(context->png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(context->png, context->info);
 
     uint32_t width = png_get_image_width(context->png, context->info);

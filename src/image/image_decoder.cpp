@@ -31,6 +31,14 @@ bool ReadStreamExact(DataStream* stream, void* buffer, size_t bytes) {
     return true;
 }
 
+int64_t GetStreamBytesLeft(DataStream* stream) {
+    int32_t position = stream->functions.Tell(stream->handle);
+    if (position < 0 || stream->functions.Seek(stream->handle, 0, 2) != 0) return -1;
+    int32_t end = stream->functions.Tell(stream->handle);
+    if (stream->functions.Seek(stream->handle, position, 0) != 0) return -1;
+    return end < position ? -1 : int64_t(end) - position;
+}
+
 bool ReadStreamUpTo(DataStream* stream, size_t maxBytes, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;

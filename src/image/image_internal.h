@@ -34,6 +34,10 @@ inline uint8_t* PixelRow(const PixelImage* image, int y) {
 size_t ReadStream(DataStream* stream, void* buffer, size_t bytes);
 // Reads exactly bytes; false when the stream ends first.
 bool ReadStreamExact(DataStream* stream, void* buffer, size_t bytes);
+// Bytes between the stream's position and its end, the position kept; -1
+// when the stream cannot tell. Decoders of uncompressed data check it before
+// they allocate the picture a header asks for.
+int64_t GetStreamBytesLeft(DataStream* stream);
 // Reads up to maxBytes, stopping at the stream's end, into a new malloc block
 // (*data, *size). false when memory runs out.
 bool ReadStreamUpTo(DataStream* stream, size_t maxBytes, uint8_t** data, size_t* size);

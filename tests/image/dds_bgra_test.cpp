@@ -138,3 +138,46 @@ TEST(BgraDecode, ExactPixelsAndEveryTruncationFails) {
     // 16384 x 16384 x 4 bytes is past the byte limit: refused before reading.
     EXPECT_NE(DecodeBytes(BgraFile(16384, 16384, {}), &image), 0);
 }
+
+TEST(BgraDecode, ShortFileGetsNoPictureOfTheHeadersSize) {
+    // 8192 x 8192 is within the limits, but the file holds a single row: it is
+    // refused before the 256 MB picture is made and a row is read into it.
+    Bytes file = BgraFile(8192, 8192, Bytes(8192 * 4, 0x5A));
+    PixelImage image;
+    ReadCounts counts;
+    EXPECT_NE(DecodeBytesCounted(file, DecodeBgraImage, &image, &counts), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(counts.bytes, 12u);
+    // Exactly enough pixels, and more than enough, still decode.
+    Bytes exact = BgraFile(3, 2, Bytes(24, 7));
+    ASSERT_EQ(DecodeBytesCounted(exact, DecodeBgraImage, &image, &counts), 0);
+    ReleasePixelImage(&image);
+    exact.push_back(0);
+    ASSERT_EQ(DecodeBytesCounted(exact, DecodeBgraImage, &image, &counts), 0);
+    EXPECT_EQ(PixelAt(image, 2, 1), (Argb{7, 7, 7, 7}));
+    ReleasePixelImage(&image);
+}
+
+TEST(DdsDecode, ShortFileGetsNoPictureOfTheHeadersSize) {
+    PixelImage image;
+    ReadCounts counts;
+    // DXT1 8192 x 8192 with one row of blocks; A8R8G8B8 8192 x 8192 with one row.
+    Bytes dxt = DdsHeader(8192, 8192, 0x4, "DXT1", 0, 0, 0, 0, 0);
+    dxt.resize(dxt.size() + 2048 * 8, 0);
+    Bytes argb = DdsHeader(8192, 8192, 0x41, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    argb.resize(argb.size() + 8192 * 4, 0);
+    for (const Bytes* file : {&dxt, &argb}) {
+        EXPECT_NE(DecodeBytesCounted(*file, DecodeDdsImage, &image, &counts), 0);
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(counts.bytes, 128u);
+    }
+    // The last byte of the data present: decoded; one byte short: refused.
+    Bytes small = DdsHeader(5, 5, 0x4, "DXT3", 0, 0, 0, 0, 0);
+    small.resize(small.size() + 4 * 16, 0x11);
+    ASSERT_EQ(DecodeBytesCounted(small, DecodeDdsImage, &image, &counts), 0);
+    EXPECT_EQ(image.format.dxtType, 3);
+    ReleasePixelImage(&image);
+    small.pop_back();
+    EXPECT_NE(DecodeBytesCounted(small, DecodeDdsImage, &image, &counts), 0);
+    EXPECT_EQ(counts.bytes, 128u);
+}

@@ -41,6 +41,39 @@ inline int DecodeBytes(const Bytes& bytes, PixelImage* out) {
     return result;
 }
 
+// What a decoder asked of its stream: the bytes delivered and the largest
+// single request (a decoder's read of a whole chunk shows its buffer size).
+struct ReadCounts {
+    size_t bytes = 0;
+    size_t largestRequest = 0;
+};
+inline ReadCounts*& ActiveReadCounts() {
+    static ReadCounts* counts = nullptr;
+    return counts;
+}
+inline size_t CountingRead(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle) {
+    ReadCounts* counts = ActiveReadCounts();
+    size_t requested = elementSize * count;
+    if (requested > counts->largestRequest) counts->largestRequest = requested;
+    size_t got = GetMemoryStreamFunctions()->Read(buffer, elementSize, count, handle);
+    counts->bytes += got * elementSize;
+    return got;
+}
+// Decodes bytes with one decoder over a memory stream that counts the reads.
+inline int DecodeBytesCounted(const Bytes& bytes, int (*decode)(DataStream*, PixelImage*), PixelImage* out,
+                              ReadCounts* counts) {
+    static const uint8_t empty = 0;
+    *counts = ReadCounts{};
+    ActiveReadCounts() = counts;
+    DataStream stream{*GetMemoryStreamFunctions(), OpenMemStream(bytes.empty() ? &empty : bytes.data(), bytes.size())};
+    EXPECT_NE(stream.handle, 0u);
+    stream.functions.Read = CountingRead;
+    int result = decode(&stream, out);
+    stream.functions.Close(stream.handle);
+    ActiveReadCounts() = nullptr;
+    return result;
+}
+
 struct Argb {
     int a, r, g, b;
     bool operator==(const Argb&) const = default;

@@ -3,11 +3,13 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <zlib.h>
 
 using namespace image_test;
 
@@ -56,7 +58,8 @@ Bytes EncodePng(const PngSpec& s) {
     return out;
 }
 
-Bytes EncodeJpeg(int width, int height, int components, const Bytes& samples, int quality = 100) {
+Bytes EncodeJpeg(int width, int height, int components, const Bytes& samples, int quality = 100,
+                 bool progressive = false) {
     const J_COLOR_SPACE space = components == 1 ? JCS_GRAYSCALE : (components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_compress_struct info;
     jpeg_error_mgr error;
@@ -71,6 +74,7 @@ Bytes EncodeJpeg(int width, int height, int components, const Bytes& samples, in
     info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(samples.data() + info.next_scanline * size_t(width) * components);
@@ -81,6 +85,49 @@ Bytes EncodeJpeg(int width, int height, int components, const Bytes& samples, in
     Bytes out(buffer, buffer + size);
     std::free(buffer);
     return out;
+}
+
+// A chunk with its length, type and CRC.
+Bytes PngChunk(const char* type, const Bytes& data) {
+    Bytes chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) Put8(chunk, uint32_t(data.size()) >> shift);
+    PutText(chunk, type);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    uLong crc = crc32(0, chunk.data() + 4, uInt(chunk.size() - 4));
+    for (int shift = 24; shift >= 0; shift -= 8) Put8(chunk, uint32_t(crc >> shift));
+    return chunk;
+}
+
+// The marker segments of a JPEG file, each scan with its coded data.
+struct JpegSegment {
+    uint8_t marker;
+    size_t begin, end;
+};
+std::vector<JpegSegment> SplitJpeg(const Bytes& file) {
+    std::vector<JpegSegment> segments;
+    size_t at = 2;
+    while (at + 4 <= file.size() && file[at] == 0xFF) {
+        uint8_t marker = file[at + 1];
+        if (marker == 0xD9) {
+            segments.push_back({marker, at, at + 2});
+            break;
+        }
+        size_t end = at + 2 + (size_t(file[at + 2]) << 8 | file[at + 3]);
+        if (marker == 0xDA) {  // coded data runs to the next marker that is not a restart
+            while (end + 1 < file.size() &&
+                   !(file[end] == 0xFF && file[end + 1] != 0 && (file[end + 1] < 0xD0 || file[end + 1] > 0xD7)))
+                ++end;
+        }
+        segments.push_back({marker, at, end});
+        at = end;
+    }
+    return segments;
+}
+
+Bytes GradientSamples(int width, int height, int components) {
+    Bytes samples(size_t(width) * height * components);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint8_t(i * 7 + i / 97);
+    return samples;
 }
 
 }  // namespace
@@ -255,4 +302,102 @@ TEST(JpegDecode, TruncationAndCorruptionFailCleanly) {
     PixelImage image;
     EXPECT_NE(DecodeBytes(huge, &image), 0);
     EXPECT_EQ(image.pixels, nullptr);
+}
+
+TEST(PngDecode, ChunksBesidesThePictureAreSkippedUnread) {
+    PngSpec s{3, 2, PNG_COLOR_TYPE_RGB, 8, Bytes(18, 0)};
+    for (size_t i = 0; i < s.data.size(); ++i) s.data[i] = uint8_t(i * 13);
+    Bytes file = EncodePng(s);
+    const size_t afterHeader = 8 + 25;  // signature, IHDR
+    PixelImage image;
+    ReadCounts counts;
+
+    // Intact text and private chunks change nothing.
+    Bytes withText = file;
+    Bytes text = PngChunk("tEXt", Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'i'});
+    Bytes other = PngChunk("prVt", Bytes(3000, 0x42));
+    withText.insert(withText.begin() + afterHeader, other.begin(), other.end());
+    withText.insert(withText.begin() + afterHeader, text.begin(), text.end());
+    ASSERT_EQ(DecodeBytesCounted(withText, DecodePngImage, &image, &counts), 0);
+    EXPECT_EQ(PixelAt(image, 2, 1), (Argb{255, 15 * 13 % 256, 16 * 13 % 256, 17 * 13 % 256}));
+    ReleasePixelImage(&image);
+
+    // A compressed-text chunk whose length field says 0x7C000000 in a file
+    // of 200 bytes: it fails without a buffer of that length being filled
+    // (libpng only warns about the oversized chunk).
+    Bytes broken = file;
+    Bytes header = {0x7C, 0x00, 0x00, 0x00, 'z', 'T', 'X', 't', 'C', 'o', 'm', 0, 0, 0x78, 0x9C};
+    broken.insert(broken.begin() + afterHeader, header.begin(), header.end());
+    EXPECT_NE(DecodeBytesCounted(broken, DecodePngImage, &image, &counts), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_LT(counts.largestRequest, size_t(1) << 20);
+}
+
+TEST(JpegDecode, CodedDataCutShortByAMarkerFails) {
+    const int w = 64, h = 64;
+    Bytes file = EncodeJpeg(w, h, 3, GradientSamples(w, h, 3), 90);
+    PixelImage image;
+    ASSERT_EQ(DecodeBytes(file, &image), 0);
+    ReleasePixelImage(&image);
+    // The scan's coded data halved and the end-of-image marker put after it:
+    // libjpeg would fill the rest of the picture with grey.
+    std::vector<JpegSegment> segments = SplitJpeg(file);
+    auto scan = std::find_if(segments.begin(), segments.end(), [](const JpegSegment& s) { return s.marker == 0xDA; });
+    ASSERT_NE(scan, segments.end());
+    size_t dataStart = scan->begin + 2 + (size_t(file[scan->begin + 2]) << 8 | file[scan->begin + 3]);
+    Bytes cut(file.begin(), file.begin() + ptrdiff_t(dataStart + (scan->end - dataStart) / 2));
+    if (cut.back() == 0xFF) cut.pop_back();
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    EXPECT_NE(DecodeBytes(cut, &image), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    ReleasePixelImage(&image);
+}
+
+TEST(JpegDecode, ProgressiveFilesAndTheirLimits) {
+    const int w = 32, h = 24;
+    Bytes samples = GradientSamples(w, h, 1);
+    Bytes file = EncodeJpeg(w, h, 1, samples, 90, true);
+    PixelImage image;
+    ASSERT_EQ(DecodeBytes(file, &image), 0);
+    EXPECT_NEAR(PixelAt(image, 17, 9).r, samples[9 * w + 17], 12);
+    ReleasePixelImage(&image);
+
+    // One spectral scan, with the Huffman table before it, repeated: a few
+    // repeats still decode; hundreds of scans (each a pass over the whole
+    // picture) are refused.
+    std::vector<JpegSegment> segments = SplitJpeg(file);
+    ASSERT_GE(segments.size(), 8u);
+    auto isScan = [](const JpegSegment& s) { return s.marker == 0xDA; };
+    auto first = std::find_if(segments.begin(), segments.end(), isScan);
+    auto second = std::find_if(first + 1, segments.end(), isScan);
+    ASSERT_NE(second, segments.end());
+    ASSERT_EQ((second - 1)->marker, 0xC4);
+    Bytes repeated((file.begin() + ptrdiff_t((second - 1)->begin)), file.begin() + ptrdiff_t(second->end));
+    auto withRepeats = [&](int count) {
+        Bytes out(file.begin(), file.end() - 2);
+        for (int i = 0; i < count; ++i) out.insert(out.end(), repeated.begin(), repeated.end());
+        out.insert(out.end(), {0xFF, 0xD9});
+        return out;
+    };
+    ASSERT_EQ(DecodeBytes(withRepeats(20), &image), 0);
+    ReleasePixelImage(&image);
+    EXPECT_NE(DecodeBytes(withRepeats(300), &image), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    ReleasePixelImage(&image);
+
+    // A frame header claiming 16384 x 16384: within the picture limit, but
+    // libjpeg would need 512 MB of coefficients; refused before the 64 KB of
+    // coded data are read.
+    Bytes huge(file.begin(), file.begin() + ptrdiff_t(second->begin));
+    auto frame = std::find_if(segments.begin(), segments.end(), [](const JpegSegment& s) { return s.marker == 0xC2; });
+    ASSERT_NE(frame, segments.end());
+    huge[frame->begin + 5] = huge[frame->begin + 7] = 0x40;
+    huge[frame->begin + 6] = huge[frame->begin + 8] = 0x00;
+    huge.insert(huge.end(), 65536, 0x00);
+    huge.insert(huge.end(), {0xFF, 0xD9});
+    ReadCounts counts;
+    EXPECT_NE(DecodeBytesCounted(huge, DecodeJpegImage, &image, &counts), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    ReleasePixelImage(&image);
+    EXPECT_LT(counts.bytes, size_t(16384));
 }
