@@ -204,10 +204,12 @@ int PlainSeek(DWORD_PTR handle, int64_t offset, int origin) {
 // reader as needed; falls back to the file when the reader gave up.
 size_t ReadCached(PlainFile* record, uint8_t* buffer, size_t bytes) {
     int64_t start = record->position;
+    // At or past the end (a seek may place the position anywhere up to the
+    // largest offset): nothing to read, and no sum that could overflow.
+    if (start >= record->size) return 0;
     std::unique_lock<std::mutex> lock(record->lock);
-    int64_t end = start + static_cast<int64_t>(bytes) < record->size ? start + static_cast<int64_t>(bytes)
-                                                                       : record->size;
-    if (start >= end) return 0;
+    const uint64_t left = static_cast<uint64_t>(record->size - start);
+    int64_t end = bytes < left ? start + static_cast<int64_t>(bytes) : record->size;
     record->changed.wait(lock, [&] { return record->loaded >= end || record->readerDone; });
     int64_t available = (record->loaded < end ? record->loaded : end) - start;
     if (available < 0) available = 0;

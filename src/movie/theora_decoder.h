@@ -41,8 +41,9 @@ int CloseTheora(TheoraDecoder* decoder);
 // Moves the current frame to frame (clamped to 0 .. frame count; a frame
 // equal to the count leaves nothing to show and ends the decode thread); 0.
 int SeekTheora(TheoraDecoder* decoder, int32_t frame);
-// Moves the current frame on by count frames, wrapping once past the end; a
-// count of 0 or less does nothing; 0.
+// Moves the current frame on by count frames, wrapping past the end (a count
+// larger than the movie wraps as often as needed); a count of 0 or less does
+// nothing; 0.
 int AdvanceTheoraFrames(TheoraDecoder* decoder, int32_t count);
 int32_t GetTheoraCurrentFrame(const TheoraDecoder* decoder);
 int GetTheoraInfo(const TheoraDecoder* decoder, TheoraStreamInfo* info);

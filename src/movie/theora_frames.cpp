@@ -44,14 +44,20 @@ int SeekTheora(TheoraDecoder* d, int32_t frame) {
     if (frame == d->currentFrame.load(std::memory_order_relaxed)) return 0;
     if (d->state.load(std::memory_order_acquire) == kTheoraEnded) return 0;
     MarkStale(d);
-    d->pauseRequest.store(1, std::memory_order_release);
+    // Sequentially consistent with the thread's leaving of the paused state:
+    // a thread that is about to work sees this request and rests again.
+    d->pauseRequest.store(1, std::memory_order_seq_cst);
     for (;;) {
-        const int32_t state = d->state.load(std::memory_order_acquire);
+        const int32_t state = d->state.load(std::memory_order_seq_cst);
         if (state == kTheoraPaused) break;
         if (state == kTheoraEnded) return 0;  // the thread left meanwhile
         TheoraNap(0);
     }
     const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(frame, 0, d->frameCount));
+    // The end of the data met before the seek says nothing about the target:
+    // cleared here, while the thread rests, so that a GetTheoraFrame that
+    // comes before the thread takes up the seek waits for it.
+    d->endOfData.store(0, std::memory_order_release);
     d->currentFrame.store(target, std::memory_order_release);
     d->seekTarget.store(target, std::memory_order_release);
     d->seekRequest.store(1, std::memory_order_release);
@@ -63,7 +69,10 @@ int AdvanceTheoraFrames(TheoraDecoder* d, int32_t count) {
     if (d == nullptr || count <= 0) return 0;
     const int64_t frames = d->frameCount;
     int64_t next = int64_t{d->currentFrame.load(std::memory_order_relaxed)} + count;
-    if (frames > 0 && next >= frames) next -= frames;
+    // Past the end the count wraps; a count of more than the whole movie
+    // wraps as often as it needs, or the current frame would lie past the
+    // end, where no frame ever comes.
+    if (frames > 0 && next >= frames) next %= frames;
     // One store: the thread never sees a frame at or past the count.
     d->currentFrame.store(static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX)), std::memory_order_release);
     MarkStale(d);

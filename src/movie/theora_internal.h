@@ -40,7 +40,8 @@ struct TheoraDecoder {
     std::atomic<int32_t> exitRequest{0};
     std::atomic<int32_t> seekRequest{0};
     std::atomic<int32_t> seekTarget{0};
-    // Written by the decode thread (set at the end of the data, cleared by a seek).
+    // Written by the decode thread (set at the end of the data, cleared by a
+    // seek), and by the owner while the thread is paused for a seek.
     std::atomic<int32_t> endOfData{0};
     HANDLE thread = nullptr;
     DWORD threadId = 0;
@@ -73,6 +74,9 @@ struct TheoraDecoder {
     // The frame the movie shows (the owner's); -1 before the first seek.
     std::atomic<int32_t> currentFrame{-1};
     int32_t lastDecoded = -1;      // the frame whose picture libtheora holds (the thread's)
+    // 1 once libtheora decoded a key frame (the thread's): before that it has
+    // no picture, and what it hands out for one points nowhere.
+    int32_t pictureReady = 0;
     int32_t headers = 0;
 
     FrameStockEntry* stock = nullptr;

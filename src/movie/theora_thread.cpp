@@ -173,6 +173,7 @@ bool PlanesAreSound(const yuv_buffer& yuv) {
 // Stores the decoder's picture (of the last decoded frame) in the free entry;
 // false when there is no picture or no memory for it.
 bool StoreFrame(TheoraDecoder* d, int32_t index) {
+    if (d->pictureReady == 0) return false;  // no key frame decoded yet: nothing to copy
     yuv_buffer yuv{};
     if (theora_decode_YUVout(&d->decoderState, &yuv) != 0 || !PlanesAreSound(yuv)) return false;
     FrameStockEntry& e = d->stock[index];
@@ -238,7 +239,10 @@ int32_t DecodeTheoraFrames(TheoraDecoder* d, int32_t count) {
         const int key = theora_packet_iskeyframe(&d->packet);
         if (key < 0) continue;  // a header: not a frame
         const int32_t frame = d->lastDecoded + 1;
-        if (lastKey < 0 || frame >= lastKey) theora_decode_packetin(&d->decoderState, &d->packet);
+        if (lastKey < 0 || frame >= lastKey) {
+            const bool decoded = theora_decode_packetin(&d->decoderState, &d->packet) == 0;
+            if (decoded && key == 1 && d->packet.bytes > 0) d->pictureReady = 1;
+        }
         d->lastDecoded = frame;
         result = key == 1 ? 1 : 0;
         ++taken;
@@ -259,8 +263,15 @@ DWORD TheoraDecodeThread(LPVOID parameter) {
             continue;
         }
         pausedPasses = 0;
-        if (d->seekRequest.load(std::memory_order_acquire) != 0) {
-            d->state.store(kTheoraSeeking, std::memory_order_release);
+        const bool seek = d->seekRequest.load(std::memory_order_acquire) != 0;
+        // Leave the paused state before the work, then look at the pause
+        // request again: an owner that still saw "paused" has paused anew
+        // (its SeekTheora went on at once), and this pass must not serve the
+        // older request nor clear the newer one. (Both sides use sequential
+        // consistency here: one of them sees the other's store.)
+        d->state.store(seek ? kTheoraSeeking : kTheoraDecoding, std::memory_order_seq_cst);
+        if (d->pauseRequest.load(std::memory_order_seq_cst) != 0) continue;
+        if (seek) {
             if (!ServeSeek(d)) break;  // the target lies in no page: nothing more can be shown
         } else {
             DecodePass(d);

@@ -94,6 +94,30 @@ TEST_F(Files, PartialElementsAtTheEnd) {
     CloseAccessFile(file);
 }
 
+TEST_F(Files, ReadsFromTheLargestOffsetsFindTheEnd) {
+    // A seek may place the position up to the largest 64-bit offset; the
+    // read-ahead path once added the byte count to it and overflowed.
+    std::string path = Make("ten.bin", "0123456789");
+    for (int32_t cache : {0, 1}) {
+        DWORD_PTR file = OpenAccessFile(path.c_str(), cache, 1, 0);
+        ASSERT_NE(file, 0u);
+        char buffer[16] = {};
+        for (int64_t offset : {INT64_MAX, INT64_MAX - 4, int64_t{1} << 62, int64_t{10}}) {
+            ASSERT_EQ(SeekAccessFile(file, offset, 0), 0) << offset;
+            EXPECT_EQ(ReadAccessFile(buffer, 1, sizeof buffer, file), 0u) << offset;
+            EXPECT_NE(EofAccessFile(file), 0) << offset;
+            EXPECT_EQ(TellAccessFile(file), offset) << "nothing read, the position stays";
+        }
+        EXPECT_EQ(SeekAccessFile(file, INT64_MAX, 0), 0);
+        EXPECT_EQ(SeekAccessFile(file, 1, 1), -1) << "past the largest offset";
+        // And back: the whole file is still there.
+        ASSERT_EQ(SeekAccessFile(file, 6, 0), 0);
+        EXPECT_EQ(ReadAccessFile(buffer, 1, sizeof buffer, file), 4u);
+        EXPECT_EQ(std::string(buffer, 4), "6789");
+        CloseAccessFile(file);
+    }
+}
+
 TEST_F(Files, MissingAndBadHandles) {
     EXPECT_EQ(OpenAccessFile(Path("none.bin").c_str(), 0, 1, 0), 0u);
     EXPECT_EQ(OpenAccessFile(platform::PathFromNative(native_).c_str(), 0, 1, 0), 0u) << "a directory";

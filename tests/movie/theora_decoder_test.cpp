@@ -305,6 +305,51 @@ TEST_F(TheoraDecoderTest, ASeekToTheFrameCountEndsTheThreadAndTheDecoderStillClo
     EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 6);
 }
 
+TEST_F(TheoraDecoderTest, AnAdvanceLongerThanTheMovieWrapsAsOftenAsItNeeds) {
+    // A count of more than the whole movie once left the current frame past
+    // the end, where no frame ever comes: the next GetTheoraFrame waited for
+    // ever.
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 6;
+    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    AdvanceTheoraFrames(decoder_, 3 * 6 + 4);
+    ASSERT_EQ(GetTheoraCurrentFrame(decoder_), 4);
+    EXPECT_EQ(FrameShown(Frame()), 4);
+    AdvanceTheoraFrames(decoder_, INT32_MAX);
+    ASSERT_EQ(GetTheoraCurrentFrame(decoder_), static_cast<int32_t>((4 + int64_t{INT32_MAX}) % 6));
+    EXPECT_EQ(FrameShown(Frame()), 5);
+}
+
+TEST_F(TheoraDecoderTest, ASeekRightAfterASeekIsNeverLost) {
+    // A seek made while the thread had not yet taken up the one before used
+    // to find the thread's state still "paused" from that seek and went on
+    // at once; the thread, serving the older seek, then cleared the newer
+    // request. A lost seek to the frame count left the thread resting and
+    // the next GetTheoraFrame waiting for ever.
+    MovieSpec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 12;
+    WriteBytes("twice.ogv", EncodeMovie(spec));
+    for (int round = 0; round < 200; ++round) {
+        Close();
+        file_ = OpenAccessFile("twice.ogv", 0, 1, 0);
+        decoder_ = OpenTheora(GetFileFunctionTable(), file_, 4);
+        ASSERT_NE(decoder_, nullptr);
+        SeekTheora(decoder_, 1 + round % 10);
+        SeekTheora(decoder_, 12);
+        int32_t state = GetTheoraThreadState(decoder_);
+        for (int wait = 0; wait < 10000 && state != kTheoraEnded; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            state = GetTheoraThreadState(decoder_);
+        }
+        ASSERT_EQ(state, kTheoraEnded) << "round " << round << ": the seek to the frame count was lost";
+        EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+    }
+}
+
 TEST_F(TheoraDecoderTest, OtherChromaLayoutsTakeTheChromaSampleThatCoversEachPixel) {
     for (th_pixel_fmt format : {TH_PF_444, TH_PF_422}) {
         MovieSpec spec;
@@ -373,6 +418,98 @@ TEST_F(TheoraDecoderTest, DamagedOrCutDataDecodesWhatIsThereAndNothingMore) {
             SeekTheora(decoder_, f);
             GetTheoraFrame(decoder_, 1, 0);
         }
+    }
+}
+
+// The encoder's movie with some frame packets replaced (by index), every
+// packet on a page of its own.
+Bytes EncodeWithFramePackets(const MovieSpec& s, const std::vector<std::pair<int, Bytes>>& replaced) {
+    th_info info;
+    th_info_init(&info);
+    info.frame_width = info.pic_width = static_cast<ogg_uint32_t>(s.width);
+    info.frame_height = info.pic_height = static_cast<ogg_uint32_t>(s.height);
+    info.fps_numerator = s.fpsNumerator;
+    info.fps_denominator = s.fpsDenominator;
+    info.aspect_numerator = info.aspect_denominator = 1;
+    info.pixel_fmt = TH_PF_420;
+    info.quality = 63;
+    info.keyframe_granule_shift = 6;
+    th_enc_ctx* encoder = th_encode_alloc(&info);
+    EXPECT_NE(encoder, nullptr);
+    Bytes out;
+    if (encoder == nullptr) return out;
+    ogg_uint32_t interval = static_cast<ogg_uint32_t>(s.keyInterval);
+    th_encode_ctl(encoder, TH_ENCCTL_SET_KEYFRAME_FREQUENCY_FORCE, &interval, sizeof interval);
+    th_comment comment;
+    th_comment_init(&comment);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 0x7E1);
+    Pages pages;
+    ogg_packet packet;
+    while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
+        ogg_stream_packetin(&stream, &packet);
+        TakePages(&stream, &pages, true, 0);
+    }
+    for (int k = 0; k < s.frames; ++k) {
+        std::vector<uint8_t> planes[3];
+        FillFramePlanes(s, k, planes, s.width / 2, s.height / 2);
+        th_ycbcr_buffer buffer;
+        buffer[0] = th_img_plane{s.width, s.height, s.width, planes[0].data()};
+        buffer[1] = th_img_plane{s.width / 2, s.height / 2, s.width / 2, planes[1].data()};
+        buffer[2] = th_img_plane{s.width / 2, s.height / 2, s.width / 2, planes[2].data()};
+        EXPECT_EQ(th_encode_ycbcr_in(encoder, buffer), 0);
+        while (th_encode_packetout(encoder, k + 1 == s.frames, &packet) > 0) {
+            Bytes replacement;
+            bool replace = false;
+            for (const auto& [frame, bytes] : replaced) {
+                if (frame == k) {
+                    replacement = bytes;
+                    replace = true;
+                }
+            }
+            if (replace) {
+                packet.packet = replacement.data();
+                packet.bytes = static_cast<long>(replacement.size());
+            }
+            ogg_stream_packetin(&stream, &packet);
+            TakePages(&stream, &pages, true, 0);
+        }
+    }
+    ogg_stream_clear(&stream);
+    th_comment_clear(&comment);
+    th_encode_free(encoder);
+    th_info_clear(&info);
+    return Join(pages);
+}
+
+TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
+    // libtheora has no picture to hand out until it has decoded a frame: a
+    // movie whose first key frame it refuses, or that starts with an empty
+    // (repeat) packet, once made the decode thread copy planes through stale
+    // pointers. Such frames now count as missing, and the movie shows frames
+    // again from the next key frame that decodes.
+    MovieSpec spec;
+    spec.width = 32;
+    spec.height = 32;
+    spec.frames = 8;
+    spec.keyInterval = 4;
+    const Bytes refusedKey = {0x00, 0x70};  // an intra frame with reserved bits set
+    const Bytes good = EncodeWithFramePackets(spec, {});
+    for (const Bytes& first : {refusedKey, Bytes{}}) {
+        // A decoder of the same size first, so that the heap holds what a
+        // stale picture would point at.
+        ASSERT_NE(Open(good), nullptr);
+        SeekTheora(decoder_, 6);
+        EXPECT_EQ(FrameShown(Frame()), 6);
+        Close();
+        const Bytes file = EncodeWithFramePackets(spec, {{0, first}});
+        ASSERT_NE(Open(file), nullptr) << first.size();
+        ASSERT_EQ(IsTheoraKeyFrame(decoder_, 4), 1);
+        EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0) << "frame 0 has no picture";
+        SeekTheora(decoder_, 4);
+        EXPECT_EQ(FrameShown(Frame()), 4);
+        AdvanceTheoraFrames(decoder_, 1);
+        EXPECT_EQ(FrameShown(Frame()), 5);
     }
 }
 
