@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ struct MovieSpec {
     int pageBytes = 0;             // > 0: every packet flushed into pages of at most this many bytes
     int audioFrames = 0;           // > 0: an Ogg Vorbis track of that many samples (mono, 22050 Hz)
     bool audioFirst = true;        // the Vorbis stream's first page comes before the Theora one
+    std::map<int, Bytes> framePackets;  // frame index -> the bytes that replace its packet
 };
 
 // The page helpers of the sound codecs' test encoders serve here too.
@@ -163,6 +165,11 @@ inline StreamPages EncodeTheoraPages(const MovieSpec& s, int serial = 0x7E0) {
         buffer[2] = th_img_plane{chromaW, chromaH, chromaW, planes[2].data()};
         EXPECT_EQ(th_encode_ycbcr_in(encoder, buffer), 0);
         while (th_encode_packetout(encoder, k + 1 == s.frames, &packet) > 0) {
+            const auto replaced = s.framePackets.find(k);
+            if (replaced != s.framePackets.end()) {
+                packet.packet = const_cast<unsigned char*>(replaced->second.data());
+                packet.bytes = static_cast<long>(replaced->second.size());
+            }
             ogg_stream_packetin(&stream, &packet);
             if (s.pageBytes > 0) TakePages(&stream, &out.data, true, s.pageBytes);
         }

@@ -421,67 +421,6 @@ TEST_F(TheoraDecoderTest, DamagedOrCutDataDecodesWhatIsThereAndNothingMore) {
     }
 }
 
-// The encoder's movie with some frame packets replaced (by index), every
-// packet on a page of its own.
-Bytes EncodeWithFramePackets(const MovieSpec& s, const std::vector<std::pair<int, Bytes>>& replaced) {
-    th_info info;
-    th_info_init(&info);
-    info.frame_width = info.pic_width = static_cast<ogg_uint32_t>(s.width);
-    info.frame_height = info.pic_height = static_cast<ogg_uint32_t>(s.height);
-    info.fps_numerator = s.fpsNumerator;
-    info.fps_denominator = s.fpsDenominator;
-    info.aspect_numerator = info.aspect_denominator = 1;
-    info.pixel_fmt = TH_PF_420;
-    info.quality = 63;
-    info.keyframe_granule_shift = 6;
-    th_enc_ctx* encoder = th_encode_alloc(&info);
-    EXPECT_NE(encoder, nullptr);
-    Bytes out;
-    if (encoder == nullptr) return out;
-    ogg_uint32_t interval = static_cast<ogg_uint32_t>(s.keyInterval);
-    th_encode_ctl(encoder, TH_ENCCTL_SET_KEYFRAME_FREQUENCY_FORCE, &interval, sizeof interval);
-    th_comment comment;
-    th_comment_init(&comment);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 0x7E1);
-    Pages pages;
-    ogg_packet packet;
-    while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
-        ogg_stream_packetin(&stream, &packet);
-        TakePages(&stream, &pages, true, 0);
-    }
-    for (int k = 0; k < s.frames; ++k) {
-        std::vector<uint8_t> planes[3];
-        FillFramePlanes(s, k, planes, s.width / 2, s.height / 2);
-        th_ycbcr_buffer buffer;
-        buffer[0] = th_img_plane{s.width, s.height, s.width, planes[0].data()};
-        buffer[1] = th_img_plane{s.width / 2, s.height / 2, s.width / 2, planes[1].data()};
-        buffer[2] = th_img_plane{s.width / 2, s.height / 2, s.width / 2, planes[2].data()};
-        EXPECT_EQ(th_encode_ycbcr_in(encoder, buffer), 0);
-        while (th_encode_packetout(encoder, k + 1 == s.frames, &packet) > 0) {
-            Bytes replacement;
-            bool replace = false;
-            for (const auto& [frame, bytes] : replaced) {
-                if (frame == k) {
-                    replacement = bytes;
-                    replace = true;
-                }
-            }
-            if (replace) {
-                packet.packet = replacement.data();
-                packet.bytes = static_cast<long>(replacement.size());
-            }
-            ogg_stream_packetin(&stream, &packet);
-            TakePages(&stream, &pages, true, 0);
-        }
-    }
-    ogg_stream_clear(&stream);
-    th_comment_clear(&comment);
-    th_encode_free(encoder);
-    th_info_clear(&info);
-    return Join(pages);
-}
-
 TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
     // libtheora has no picture to hand out until it has decoded a frame: a
     // movie whose first key frame it refuses, or that starts with an empty
@@ -493,8 +432,9 @@ TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
     spec.height = 32;
     spec.frames = 8;
     spec.keyInterval = 4;
+    spec.pageBytes = 4000;  // every packet on a page of its own
     const Bytes refusedKey = {0x00, 0x70};  // an intra frame with reserved bits set
-    const Bytes good = EncodeWithFramePackets(spec, {});
+    const Bytes good = EncodeMovie(spec);
     for (const Bytes& first : {refusedKey, Bytes{}}) {
         // A decoder of the same size first, so that the heap holds what a
         // stale picture would point at.
@@ -502,7 +442,9 @@ TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
         SeekTheora(decoder_, 6);
         EXPECT_EQ(FrameShown(Frame()), 6);
         Close();
-        const Bytes file = EncodeWithFramePackets(spec, {{0, first}});
+        MovieSpec damaged = spec;
+        damaged.framePackets[0] = first;
+        const Bytes file = EncodeMovie(damaged);
         ASSERT_NE(Open(file), nullptr) << first.size();
         ASSERT_EQ(IsTheoraKeyFrame(decoder_, 4), 1);
         EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0) << "frame 0 has no picture";
