@@ -87,6 +87,41 @@ int32_t FillBlock(SoundConverter* c) {
     }
 }
 
+// A decoder's size is what the data claims (granule positions, frame
+// counts), which a damaged file can set to anything: the PCM block starts
+// at one step and grows with what actually decodes, up to the claimed size.
+constexpr uint32_t kDecodeStep = 1u << 20;
+
+int32_t ReadDecoded(SoundConverter* c, int32_t claimed, uint8_t** pcm, int32_t* size) {
+    const uint32_t limit = claimed > 0 ? static_cast<uint32_t>(claimed) : 0;
+    uint32_t capacity = limit < kDecodeStep ? (limit > 0 ? limit : 1u) : kDecodeStep;
+    uint8_t* block = static_cast<uint8_t*>(AllocMemory(capacity, "", 0));
+    if (block == nullptr) return -1;
+    uint32_t got = 0;
+    while (got < limit) {
+        if (got == capacity) {
+            const uint32_t grown = capacity < limit - capacity ? capacity * 2 : limit;
+            uint8_t* larger = static_cast<uint8_t*>(ReallocMemory(block, grown, "", 0));
+            if (larger == nullptr) {
+                FreeMemory(block);
+                return -1;
+            }
+            block = larger;
+            capacity = grown;
+        }
+        const int32_t read = ReadConverter(c, block + got, static_cast<int32_t>(capacity - got));
+        if (read <= 0) break;
+        got += static_cast<uint32_t>(read);
+    }
+    // Less than the block holds: keep only what decoded.
+    if (got < capacity) {
+        if (uint8_t* fitted = static_cast<uint8_t*>(ReallocMemory(block, got > 0 ? got : 1u, "", 0))) block = fitted;
+    }
+    *pcm = block;
+    *size = static_cast<int32_t>(got);
+    return 0;
+}
+
 }  // namespace
 
 int32_t OpenSoundConverter(const DataStream* stream, SoundConverter* c) {
@@ -208,19 +243,19 @@ int32_t ConvertAll(SoundConverter* c, WAVEFORMATEX* format, uint8_t** block, int
     // is allocated for it.
     if (c->kind == kConverterPcm && static_cast<uint64_t>(c->dataOffset) + static_cast<uint32_t>(total) > c->streamSize)
         return -1;
-    uint8_t* pcm = static_cast<uint8_t*>(AllocMemory(total > 0 ? static_cast<uint32_t>(total) : 1u, "", 0));
-    if (pcm == nullptr) return -1;
+    uint8_t* pcm = nullptr;
     SeekConverter(c, 0);
     if (c->kind == kConverterPcm) {
+        pcm = static_cast<uint8_t*>(AllocMemory(total > 0 ? static_cast<uint32_t>(total) : 1u, "", 0));
+        if (pcm == nullptr) return -1;
         c->stream.functions.Seek(c->stream.handle, static_cast<int32_t>(c->dataOffset), 0);
         const size_t got = total > 0 ? c->stream.functions.Read(pcm, 1, static_cast<size_t>(total), c->stream.handle) : 0;
         if (got != static_cast<size_t>(total)) {
             FreeMemory(pcm);
             return -1;
         }
-    } else {
-        total = ReadConverter(c, pcm, total);
-        if (total < 0) total = 0;
+    } else if (ReadDecoded(c, total, &pcm, &total) != 0) {
+        return -1;
     }
     if (format) *format = c->outputFormat;
     *block = pcm;

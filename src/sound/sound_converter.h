@@ -46,6 +46,7 @@ struct SoundConverter {
 
     // Ogg Vorbis back end
     int32_t oggDecoderOpen;
+    int32_t oggDecoderFailed;  // the decoder reported an error: reopened before its next use
     void* oggFile;  // the decoder's state, owned by that back end
     int32_t oggSampleWidth;
 

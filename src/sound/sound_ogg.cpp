@@ -17,6 +17,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 int32_t OggSampleBytes = 2;
 
@@ -95,6 +97,9 @@ int64_t UsableSamples(SoundConverter* c) {
         if (!SameFormat(reader.info(file, static_cast<int>(link)), c->outputFormat)) break;
         const ogg_int64_t samples = reader.pcmTotal(file, static_cast<int>(link));
         if (samples < 0) break;
+        // Granule positions of a damaged stream can claim any count: the
+        // sum stays at the largest one.
+        if (samples > INT64_MAX - total) return INT64_MAX;
         total += samples;
     }
     return total;
@@ -115,6 +120,30 @@ int32_t SetOutputFormat(SoundConverter* c, const vorbis_info* info, int32_t widt
     f.nAvgBytesPerSec = static_cast<DWORD>(average);
     f.wBitsPerSample = static_cast<WORD>(width * 8);
     f.cbSize = 0;
+    return 0;
+}
+
+// After an error (a setup the decoder cannot start with, a page of an
+// unknown stream) vorbisfile is left half set up, and a further read or seek
+// on it can crash: only a fresh open may follow. 0 with the decoder at the
+// first sample; -1 with it closed for good (the data ends).
+int32_t ReopenFailedDecoder(SoundConverter* c) {
+    const OggReader& reader = ReaderOf(c);
+    OggVorbis_File* file = FileOf(c);
+    reader.clear(file);
+    std::memset(file, 0, sizeof *file);
+    c->oggDecoderFailed = 0;
+    c->stream.functions.Seek(c->stream.handle, 0, 0);
+    // A failed open leaves nothing to clear.
+    if (reader.open(&c->stream, file, nullptr, 0, kCallbacks) != 0) {
+        c->oggDecoderOpen = 0;
+        return -1;
+    }
+    if (!SameFormat(reader.info(file, -1), c->outputFormat)) {
+        reader.clear(file);
+        c->oggDecoderOpen = 0;
+        return -1;
+    }
     return 0;
 }
 
@@ -151,12 +180,14 @@ int32_t OpenOggConverter(SoundConverter* c) {
 
 int32_t GetOggPcmSize(SoundConverter* c) {
     if (!c->oggDecoderOpen) return 0;
-    const int64_t bytes = UsableSamples(c) * c->outputFormat.nBlockAlign;
-    return bytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bytes);
+    const int64_t samples = UsableSamples(c);
+    const int64_t blockAlign = c->outputFormat.nBlockAlign;
+    if (blockAlign == 0) return 0;
+    return samples > INT32_MAX / blockAlign ? INT32_MAX : static_cast<int32_t>(samples * blockAlign);
 }
 
 int32_t FillOggBlock(SoundConverter* c) {
-    if (!c->oggDecoderOpen) return -1;
+    if (!c->oggDecoderOpen || c->oggDecoderFailed) return -1;
     const OggReader& reader = ReaderOf(c);
     ++g_refills[ReaderIndex(c)];
     OggVorbis_File* file = FileOf(c);
@@ -166,6 +197,7 @@ int32_t FillOggBlock(SoundConverter* c) {
         const long got = reader.read(file, reinterpret_cast<char*>(c->block), static_cast<int>(c->blockCapacity), 0,
                                      width, width != 1 ? 1 : 0, &section);
         if (got == OV_HOLE && ++holes <= kMaxHolesPerRefill) continue;
+        if (got < 0 && got != OV_HOLE) c->oggDecoderFailed = 1;
         // The end, a damaged link, or a link of another format: the data ends here.
         if (got <= 0 || !SameFormat(reader.info(file, section), c->outputFormat)) return -1;
         c->blockLeft = static_cast<uint32_t>(got);
@@ -175,9 +207,12 @@ int32_t FillOggBlock(SoundConverter* c) {
 
 int32_t SeekOggConverter(SoundConverter* c, int32_t sample) {
     if (!c->oggDecoderOpen) return 0;
+    const bool reopened = c->oggDecoderFailed != 0;
+    if (reopened && ReopenFailedDecoder(c) != 0) return 0;
     // A target past the end leaves the decoder at the end.
     const int64_t position = std::clamp<int64_t>(sample, 0, UsableSamples(c));
-    ReaderOf(c).pcmSeek(FileOf(c), position);
+    // A decoder just opened again stands at the first sample already.
+    if (!(reopened && position == 0) && ReaderOf(c).pcmSeek(FileOf(c), position) != 0) c->oggDecoderFailed = 1;
     c->blockLeft = 0;
     c->blockOffset = 0;
     c->outputPosition = static_cast<uint32_t>(position * c->outputFormat.nBlockAlign);

@@ -470,6 +470,22 @@ TEST_F(MsacmTest, MpegSizeIsAnUpperBound) {
     EXPECT_EQ(size, 2u * 44100 * 4);
 }
 
+TEST_F(MsacmTest, MpegSizeTakesAStatedRateBelowTheLowestBitRateAsTheLowest) {
+    // A damaged format stating 2 bytes a second (or none) would make 2,048
+    // bytes of source 17 minutes of sound; no stream is below 8 kbit/s.
+    for (DWORD stated : {0u, 2u, 999u, 1000u}) {
+        FormatBlock format = Mp3Format(2, 44100, 128);
+        reinterpret_cast<WAVEFORMATEX*>(format.bytes.data())->nAvgBytesPerSec = stated;
+        Stream s(format.get());
+        DWORD size = 0;
+        ASSERT_EQ(acmStreamSize(s.handle, 2000, &size, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR) << stated;
+        // 2,000 bytes at 1,000 bytes a second: two seconds, and one to spare.
+        EXPECT_EQ(size, 3u * 44100 * 4) << stated;
+        ASSERT_EQ(acmStreamSize(s.handle, 44100 * 4, &size, ACM_STREAMSIZEF_DESTINATION), MMSYSERR_NOERROR);
+        EXPECT_EQ(size, 1000u) << stated;
+    }
+}
+
 // ---- metrics and injected failures -------------------------------------------------------
 
 TEST_F(MsacmTest, MetricsReportTheLargestFormat) {

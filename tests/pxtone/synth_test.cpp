@@ -205,6 +205,61 @@ TEST(Synth, MoreNotesThanVoicesTakeOverTheQuietest) {
     for (float v : buf) ASSERT_TRUE(std::isfinite(v));
 }
 
+// A tune read from a file: one sine instrument, tracks whose notes all
+// start at tick 0 of a loop of loopEnd ticks.
+pxt::Tune StackedNotes(int tracks, int notesPerTrack, uint32_t loopEnd) {
+    pxt::Tune t;
+    t.bpm = 400;
+    t.ticksPerBeat = 960;
+    t.loopEnd = loopEnd;
+    t.instruments.resize(1);
+    t.instruments[0].wave = pxt::Wave::Sine;
+    t.tracks.resize(static_cast<size_t>(tracks));
+    for (pxt::Track& tr : t.tracks) tr.events.assign(static_cast<size_t>(notesPerTrack), pxt::NoteEvent{0, 1, 60, 127});
+    return t;
+}
+
+// Plays the tune from its start for the given frames into buf (stereo).
+void PlayFromStart(pxt::Synth* synth, const pxt::Tune& tune, std::vector<float>* buf, int frames) {
+    synth->SetTune(std::make_shared<pxt::Tune>(tune));
+    synth->Start(0, 0);
+    buf->assign(2 * static_cast<size_t>(frames), 0.0f);
+    synth->Render(buf->data(), frames);
+}
+
+TEST(Synth, OfMoreNotesOnOneFrameThanVoicesOnlyTheFirstStart) {
+    // 64 silent notes (a track at volume 0), then 64 loud ones on the same
+    // frame: the voices go to the first 64, the loud notes are passed over.
+    pxt::Tune tune = StackedNotes(2, 64, 960);
+    tune.tracks[0].volume = 0;
+    pxt::Synth synth(44100);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 2048);
+    EXPECT_EQ(64, synth.ActiveVoices());
+    EXPECT_EQ(0.0f, pxtest::Peak(buf.data(), buf.size()));
+    // The same loud notes alone sound.
+    pxt::Synth loud(44100);
+    PlayFromStart(&loud, StackedNotes(1, 64, 960), &buf, 2048);
+    EXPECT_GT(pxtest::Peak(buf.data(), buf.size()), 0.1f);
+}
+
+TEST(Synth, AFileStackingThousandsOfNotesOnAOneTickLoopStartsAtMostTheVoices) {
+    // A loop of one tick (7 frames) whose tick holds 16 x 4,000 notes: a
+    // valid file of half a megabyte. Every pass of the loop starts no more
+    // notes than there are voices, and the rest are passed over at once.
+    const pxt::Tune stacked = StackedNotes(16, 4000, 1);
+    const std::vector<uint8_t> file = pxt::SerializeTune(stacked);
+    pxt::Tune read;
+    std::string error;
+    ASSERT_TRUE(pxt::ParseTune(file.data(), file.size(), &read, &error)) << error;
+    pxt::Synth synth(44100);
+    std::vector<float> buf;
+    PlayFromStart(&synth, read, &buf, 4410);
+    EXPECT_EQ(64, synth.ActiveVoices());
+    EXPECT_LT(synth.Position(), synth.LoopEndFrame());
+    for (float v : buf) ASSERT_TRUE(std::isfinite(v));
+}
+
 TEST(Synth, ReplacingTheTuneStopsTheOldOne) {
     pxt::Synth synth(44100);
     synth.SetTune(std::make_shared<pxt::Tune>(Compile(pxtest::kBandTune)));

@@ -261,13 +261,13 @@ TEST_F(AcmMp3Test, ABackwardSeekDecodesTheSameAgain) {
     EXPECT_EQ(ReadBytes(&o.converter, 400), Bytes(first.begin() + 20000, first.begin() + 20400));
 }
 
-TEST_F(AcmMp3Test, Mp3InsideAWaveFile) {
-    const Mp3 mp3 = EncodeMp3(Tone(22050, 1, 22050), 1, 22050, 32, false);
+// The MP3 in a WAVE file, stating the given bytes a second.
+Bytes Mp3Wave(const Mp3& mp3, DWORD averageBytes, bool withFact) {
     MPEGLAYER3WAVEFORMAT f{};
     f.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
     f.wfx.nChannels = 1;
     f.wfx.nSamplesPerSec = 22050;
-    f.wfx.nAvgBytesPerSec = 4000;
+    f.wfx.nAvgBytesPerSec = averageBytes;
     f.wfx.nBlockAlign = 1;
     f.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
     f.wID = MPEGLAYER3_ID_MPEG;
@@ -275,7 +275,13 @@ TEST_F(AcmMp3Test, Mp3InsideAWaveFile) {
     f.nFramesPerBlock = 1;
     Bytes fmt(sizeof f);
     std::memcpy(fmt.data(), &f, sizeof f);
-    const Bytes wave = soundtest::Riff({{"fmt ", fmt}, {"fact", Bytes(4, 0)}, {"data", mp3.bytes}});
+    if (withFact) return soundtest::Riff({{"fmt ", fmt}, {"fact", Bytes(4, 0)}, {"data", mp3.bytes}});
+    return soundtest::Riff({{"fmt ", fmt}, {"data", mp3.bytes}});
+}
+
+TEST_F(AcmMp3Test, Mp3InsideAWaveFile) {
+    const Mp3 mp3 = EncodeMp3(Tone(22050, 1, 22050), 1, 22050, 32, false);
+    const Bytes wave = Mp3Wave(mp3, 4000, true);
     const int32_t h = Load(wave);
     ASSERT_NE(h, -1) << NewLog();
     EXPECT_EQ(GetSoundTotalSample(h), mp3.frames * 576);
@@ -283,6 +289,21 @@ TEST_F(AcmMp3Test, Mp3InsideAWaveFile) {
     ASSERT_EQ(o.result, 0);
     EXPECT_EQ(o.converter.acmTotalSamples, -1);
     EXPECT_GE(GetConvertedSize(&o.converter), mp3.frames * 576 * 2) << "a bound the whole sound fits";
+}
+
+TEST_F(AcmMp3Test, Mp3InsideAWaveFileStatingAlmostNoBytesASecondKeepsASmallBlock) {
+    const Mp3 mp3 = EncodeMp3(Tone(22050, 1, 22050), 1, 22050, 32, false);
+    const Bytes wave = Mp3Wave(mp3, 2, false);  // damaged: the stream has 4,000
+    Opened o(wave);
+    ASSERT_EQ(o.result, 0);
+    // One step of 2,048 source bytes at no less than 1,000 bytes a second,
+    // and a second to spare: not the 90 MB the stated rate would ask for.
+    EXPECT_LE(o.converter.blockCapacity, (2048u * 22050 / 1000 + 22050) * 2);
+    EXPECT_EQ(static_cast<int32_t>(ReadAllSamples(&o.converter).size()), mp3.frames * 576);
+    const int32_t h = Load(wave);
+    ASSERT_NE(h, -1) << NewLog();
+    EXPECT_EQ(GetSoundTotalSample(h), mp3.frames * 576);
+    EXPECT_EQ(DeleteSound(h, 0), 0);
 }
 
 TEST_F(AcmMp3Test, AFailingFormatSizeQueryStillDescribesTheStream) {

@@ -4,6 +4,7 @@
 #include "codec_test_util.h"
 #include "sound/sound_ogg.h"
 
+#include <cstring>
 #include <random>
 
 using namespace codecsound;
@@ -270,6 +271,139 @@ TEST_F(OggVorbisTest, CutOrDamagedFilesFailOrPlayWhatIsThere) {
     // With every page damaged there is nothing to play.
     for (size_t i = headers + 100; i < damaged.size(); i += 2000) damaged[i] ^= 0x3C;
     EXPECT_EQ(Load(damaged), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// A page with a new granule position, its checksum set again.
+Bytes WithGranule(Bytes page, uint64_t granule) {
+    for (int i = 0; i < 8; ++i) page[6 + i] = static_cast<uint8_t>(granule >> (8 * i));
+    ogg_page p{};
+    p.header = page.data();
+    p.header_len = 27 + page[26];
+    p.body = page.data() + p.header_len;
+    p.body_len = static_cast<long>(page.size()) - p.header_len;
+    ogg_page_checksum_set(&p);
+    return page;
+}
+
+// 1 when the first stream's three headers are taken and the decoder starts
+// with them, -1 when the headers are taken but the decoder will not start,
+// 0 when a header is refused.
+int DecoderStart(const Bytes& file) {
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, static_cast<long>(file.size()));
+    std::memcpy(buffer, file.data(), file.size());
+    ogg_sync_wrote(&sync, static_cast<long>(file.size()));
+    ogg_stream_state stream;
+    bool streamStarted = false;
+    vorbis_info info;
+    vorbis_comment comment;
+    vorbis_info_init(&info);
+    vorbis_comment_init(&comment);
+    int headers = 0;
+    ogg_page page;
+    ogg_packet packet;
+    while (headers >= 0 && headers < 3 && ogg_sync_pageout(&sync, &page) == 1) {
+        if (!streamStarted) streamStarted = ogg_stream_init(&stream, ogg_page_serialno(&page)) == 0;
+        ogg_stream_pagein(&stream, &page);
+        while (headers >= 0 && headers < 3 && ogg_stream_packetout(&stream, &packet) == 1)
+            headers = vorbis_synthesis_headerin(&info, &comment, &packet) == 0 ? headers + 1 : -1;
+    }
+    int result = 0;
+    if (headers == 3) {
+        vorbis_dsp_state dsp;
+        result = vorbis_synthesis_init(&dsp, &info) == 0 ? 1 : -1;
+        if (result == 1) vorbis_dsp_clear(&dsp);
+    }
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    if (streamStarted) ogg_stream_clear(&stream);
+    ogg_sync_clear(&sync);
+    return result;
+}
+
+// A short tone whose setup header has one bit changed so that the header is
+// still taken but the decoder cannot start with its codebooks (an
+// over-full code); empty when no such bit is found.
+Bytes SetupTheDecoderCannotStart() {
+    codectest::Pages pages = EncodeOggPages(Tone(6000, 1, 22050), 1, 22050);
+    Bytes& setup = pages[1];
+    const size_t header = 27u + setup[26];
+    for (size_t i = header; i < setup.size(); ++i) {
+        for (int bit = 0; bit < 8; ++bit) {
+            setup[i] ^= static_cast<uint8_t>(1u << bit);
+            setup = WithGranule(setup, 0);
+            const Bytes file = Join(pages);
+            if (DecoderStart(file) == -1) return file;
+            setup[i] ^= static_cast<uint8_t>(1u << bit);
+        }
+    }
+    return {};
+}
+
+TEST_F(OggVorbisTest, GranulePositionsClaimingAlmostForeverDecodeOnlyWhatIsThere) {
+    // Two links of one format, several pages each, whose last pages claim
+    // 2^63 - 1 samples: the sum and the byte count stay in range.
+    const std::vector<int16_t> tone = WithNoise(Tone(60000, 1, 22050));
+    codectest::Pages first = EncodeOggPages(tone, 1, 22050, 1);
+    codectest::Pages second = EncodeOggPages(tone, 1, 22050, 2);
+    ASSERT_GT(first.size(), 3u);
+    first.back() = WithGranule(first.back(), 0x7FFFFFFFFFFFFFFFull);
+    second.back() = WithGranule(second.back(), 0x7FFFFFFFFFFFFFFFull);
+    Bytes file = Join(first);
+    const Bytes tail = Join(second);
+    file.insert(file.end(), tail.begin(), tail.end());
+
+    Opened o(file);
+    ASSERT_EQ(o.result, 0);
+    EXPECT_EQ(GetConvertedSize(&o.converter), INT32_MAX) << "the claim, at most the largest size";
+    const std::vector<int16_t> decoded = ReadAllSamples(&o.converter);
+    // Every sample of both links, the last blocks untrimmed.
+    EXPECT_GE(decoded.size(), 120000u);
+    EXPECT_LT(decoded.size(), 120000u + 8192u);
+
+    // A memory sound keeps the samples that decoded, not a block of the claimed size.
+    const uint64_t bytesBefore = AllocatedByteCount();
+    const int32_t h = Load(file);
+    ASSERT_NE(h, -1) << NewLog();
+    EXPECT_LT(AllocatedByteCount() - bytesBefore, 2u << 20);
+    EXPECT_EQ(GetSoundTotalSample(h), static_cast<int32_t>(decoded.size()));
+    EXPECT_EQ(BufferSamples(h, static_cast<uint32_t>(decoded.size() * 2)), decoded);
+    EXPECT_EQ(DeleteSound(h, 0), 0);
+}
+
+TEST_F(OggVorbisTest, ASetupTheDecoderCannotStartWithEndsTheDataAndLaterSeeksAndLoopsAreSafe) {
+    const Bytes file = SetupTheDecoderCannotStart();
+    ASSERT_FALSE(file.empty()) << "no setup header found that the decoder refuses";
+
+    Opened o(file);
+    ASSERT_EQ(o.result, 0) << "the headers themselves are taken";
+    EXPECT_TRUE(ReadAllSamples(&o.converter).empty());
+    // After the decoder's refusal every later seek and read finds the data
+    // ended, from the start or anywhere else, as often as asked.
+    for (int32_t sample : {1000, 0, 0, 5999, 3000, 0}) {
+        EXPECT_EQ(SeekConverter(&o.converter, sample), 0) << sample;
+        EXPECT_TRUE(ReadBytes(&o.converter, 4096).empty()) << sample;
+    }
+
+    // As a sound, loaded whole or streamed, looping: nothing plays and
+    // nothing breaks.
+    for (int type : {0, 2}) {
+        SetSoundLoadType(type);
+        const int32_t h = Load(file);
+        if (h == -1) continue;
+        PlaySoundHandle(h, kPlayTypeLoop, 1);
+        PlayThrough(h, 0.5);
+        StopSound(h);
+        PlaySoundHandle(h, kPlayTypeBackground, 0);
+        PlayThrough(h, 0.2);
+        EXPECT_EQ(DeleteSound(h, 0), 0);
+    }
+    SetSoundLoadType(0);
 }
 
 }  // namespace

@@ -40,10 +40,15 @@ MMRESULT DescribeMpeg(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
     return MMSYSERR_NOERROR;
 }
 
-// From the source's stated average bytes per second (1,000 when it states
-// none, the lowest bit rate), with one second to spare.
+// The lowest bit rate of any layer, 8 kbit/s, in bytes a second.
+constexpr uint64_t kMinAverageBytes = 1000;
+
+// From the source's stated average bytes per second, with one second to
+// spare. No stream has fewer bytes a second than the lowest bit rate: a
+// smaller (or no) statement is taken as that, so that a damaged format
+// cannot make the bound for a few bytes of source run to gigabytes.
 uint64_t MpegSize(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm, uint32_t bytes, bool fromSource) {
-    const uint64_t average = f.nAvgBytesPerSec != 0 ? f.nAvgBytesPerSec : 1000;
+    const uint64_t average = std::max<uint64_t>(f.nAvgBytesPerSec, kMinAverageBytes);
     if (fromSource) return (uint64_t{bytes} * pcm.nSamplesPerSec / average + pcm.nSamplesPerSec) * pcm.nBlockAlign;
     return (uint64_t{bytes} / pcm.nBlockAlign * average + pcm.nSamplesPerSec - 1) / pcm.nSamplesPerSec;
 }

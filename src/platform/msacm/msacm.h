@@ -24,7 +24,8 @@
 //     ACM_STREAMCONVERTF_START starts it afresh.
 //   - acmStreamSize with ACM_STREAMSIZEF_SOURCE is exact for the block codecs
 //     (whole blocks) and an upper bound for MPEG (the source's average bytes
-//     per second, plus one second); ACMERR_NOTPOSSIBLE when the answer is 0.
+//     per second, taken as at least 1,000, the lowest bit rate, plus one
+//     second); ACMERR_NOTPOSSIBLE when the answer is 0.
 //   - acmMetrics(ACM_METRIC_MAX_SIZE_FORMAT) reports 50, the largest format
 //     of these codecs (MS ADPCM with its seven coefficient pairs).
 //   - The extra bytes of a source format (cbSize) are read only as far as the

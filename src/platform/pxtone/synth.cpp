@@ -543,9 +543,21 @@ void Synth::NoteOn(int track, const NoteEvent& e, uint32_t seed) {
 }
 
 void Synth::TriggerEventsAt() {
+    // No more notes start on one frame than there are voices: the rest of
+    // that frame's notes could never all sound, and a tune stacking
+    // thousands of them on a short loop would stall the audio thread.
+    int started = 0;
     for (size_t t = 0; t < tune_->tracks.size(); ++t) {
         const auto& ev = tune_->tracks[t].events;
         while (cursor_[t] < ev.size() && FrameOfTick(*tune_, ev[cursor_[t]].tick, sampleRate_) <= position_) {
+            if (started == kVoiceCount) {
+                const auto due = std::partition_point(ev.begin() + cursor_[t], ev.end(), [&](const NoteEvent& e) {
+                    return FrameOfTick(*tune_, e.tick, sampleRate_) <= position_;
+                });
+                cursor_[t] = static_cast<size_t>(due - ev.begin());
+                break;
+            }
+            ++started;
             // The seed depends only on the note's place in the tune, so every
             // pass of the loop sounds the same.
             const uint32_t seed = static_cast<uint32_t>((t + 1) * 2654435761u) ^ static_cast<uint32_t>(cursor_[t] * 40503u + 1);
