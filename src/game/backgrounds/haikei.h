@@ -81,12 +81,12 @@ public:
     int32_t scroll = 0;
 };
 
-class Haikei3 : public Haikei {
+// What Haikei3 and Haikei4 share: a fill colour and a frame counter that
+// drives the whole picture.
+class HaikeiPattern : public Haikei {
 public:
-    explicit Haikei3(int32_t group);
-    void Start() override;
+    explicit HaikeiPattern(int32_t group_) : group(group_) {}
     void Update() override { ++frameCount; }
-    void Draw() override;
     int32_t GetCode() override { return 8 * group + 4; }
 
     uint32_t colour = 0;
@@ -94,17 +94,18 @@ public:
     int32_t group = 0;
 };
 
-class Haikei4 : public Haikei {
+class Haikei3 : public HaikeiPattern {
 public:
-    explicit Haikei4(int32_t group);
+    using HaikeiPattern::HaikeiPattern;
     void Start() override;
-    void Update() override { ++frameCount; }
     void Draw() override;
-    int32_t GetCode() override { return 8 * group + 4; }
+};
 
-    uint32_t colour = 0;
-    int32_t frameCount = 0;
-    int32_t group = 0;
+class Haikei4 : public HaikeiPattern {
+public:
+    using HaikeiPattern::HaikeiPattern;
+    void Start() override;
+    void Draw() override;
 };
 
 // A new, not yet started background for a level's background code (0, 1, 2,

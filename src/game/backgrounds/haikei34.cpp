@@ -12,8 +12,6 @@ constexpr int32_t kWallTile = 22;
 
 }  // namespace
 
-Haikei3::Haikei3(int32_t group_) : group(group_) {}
-
 void Haikei3::Start() {
     colour = MakeColor(0, 0, 0);
     frameCount = 0;
@@ -27,8 +25,6 @@ void Haikei3::Draw() {
             DrawBackgroundCell(kWallImage, x, y, 0, 48, kWallTile, kWallTile);
     }
 }
-
-Haikei4::Haikei4(int32_t group_) : group(group_) {}
 
 void Haikei4::Start() {
     colour = MakeColor(0, 0, 16);

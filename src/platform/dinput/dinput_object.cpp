@@ -146,19 +146,11 @@ HRESULT InitializeObject(HINSTANCE instance, DWORD version, DWORD lowest, DWORD 
     return DI_OK;
 }
 
-class DirectInput7 final : public ComObject<IDirectInput7A> {
+// What the version 7 and version 8 objects share; each answers its own
+// interfaces and versions.
+template <typename Interface>
+class DirectInputObject : public ComObject<Interface> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (!(iid == IID_IUnknown || iid == IID_IDirectInputA || iid == IID_IDirectInput2A ||
-              iid == IID_IDirectInput7A)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IDirectInput7A*>(this);
-        return S_OK;
-    }
     HRESULT CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA* device, IUnknown* outer) override {
         return CreateDeviceChecked(version_ != 0, guid, version_, device, outer);
     }
@@ -167,6 +159,30 @@ public:
         return EnumerateDevices(version_, type, callback, context, flags);
     }
     HRESULT GetDeviceStatus(REFGUID guid) override { return DeviceStatus(version_ != 0, guid); }
+
+protected:
+    // QueryInterface once the interface asked for is known to be answered or not.
+    HRESULT HandOut(bool answered, void** object) {
+        if (object == nullptr) return E_POINTER;
+        if (!answered) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        this->AddRef();
+        *object = static_cast<Interface*>(this);
+        return S_OK;
+    }
+
+    DWORD version_ = 0;
+};
+
+class DirectInput7 final : public DirectInputObject<IDirectInput7A> {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInputA || iid == IID_IDirectInput2A ||
+                           iid == IID_IDirectInput7A,
+                       object);
+    }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0300, 0x0700, &version_);
     }
@@ -180,37 +196,16 @@ public:
         *device = made;
         return hr;
     }
-
-private:
-    DWORD version_ = 0;
 };
 
-class DirectInput8 final : public ComObject<IDirectInput8A> {
+class DirectInput8 final : public DirectInputObject<IDirectInput8A> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (!(iid == IID_IUnknown || iid == IID_IDirectInput8A)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IDirectInput8A*>(this);
-        return S_OK;
+        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInput8A, object);
     }
-    HRESULT CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* device, IUnknown* outer) override {
-        return CreateDeviceChecked(version_ != 0, guid, version_, device, outer);
-    }
-    HRESULT EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, LPVOID context, DWORD flags) override {
-        if (version_ == 0) return DIERR_NOTINITIALIZED;
-        return EnumerateDevices(version_, type, callback, context, flags);
-    }
-    HRESULT GetDeviceStatus(REFGUID guid) override { return DeviceStatus(version_ != 0, guid); }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0800, 0x0800, &version_);
     }
-
-private:
-    DWORD version_ = 0;
 };
 
 }  // namespace

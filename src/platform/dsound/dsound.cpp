@@ -61,6 +61,19 @@ HRESULT CheckFormat(const WAVEFORMATEX& f) {
     return DS_OK;
 }
 
+// QueryInterface of an object that answers IUnknown and its own interface.
+template <typename Interface>
+HRESULT AnswerQuery(Interface* self, REFIID own, REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == own) {
+        self->AddRef();
+        *object = self;
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
 bool DescriptionSizeOk(DWORD size) { return size == sizeof(DSBUFFERDESC) || size == sizeof(DSBUFFERDESC1); }
 
 // ---- the primary buffer ------------------------------------------------------
@@ -76,14 +89,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-            AddRef();
-            *object = static_cast<IDirectSoundBuffer*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
     }
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
         if (play) *play = 0;
@@ -203,14 +209,7 @@ public:
     Mixer* OwnerMixer() const { return mixer_.get(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-            AddRef();
-            *object = static_cast<IDirectSoundBuffer*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
     }
 
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
@@ -364,14 +363,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSound) {
-            AddRef();
-            *object = static_cast<IDirectSound*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerQuery<IDirectSound>(this, IID_IDirectSound, iid, object);
     }
 
     HRESULT Initialize(const GUID*) override {

@@ -44,6 +44,23 @@ uint64_t BlockSize(const BlockLayout& layout, const WAVEFORMATEX& pcm, uint32_t 
     return (bytes + outBlock - 1) / outBlock * layout.blockAlign;
 }
 
+// Where a format's blocks are laid out; false for a format the codec cannot decode.
+using LayoutReader = bool (*)(const WAVEFORMATEX& f, BlockLayout* layout);
+
+template <LayoutReader ReadLayout>
+MMRESULT DescribeBlocks(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
+    BlockLayout layout;
+    if (!ReadLayout(f, &layout)) return ACMERR_NOTPOSSIBLE;
+    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec);
+    return MMSYSERR_NOERROR;
+}
+
+template <LayoutReader ReadLayout>
+uint64_t SizeOfBlocks(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm, uint32_t bytes, bool fromSource) {
+    BlockLayout layout;
+    return ReadLayout(f, &layout) ? BlockSize(layout, pcm, bytes, fromSource) : 0;
+}
+
 class BlockDecoder : public Decoder {
 public:
     explicit BlockDecoder(const BlockLayout& layout) : layout_(layout) {}
@@ -131,18 +148,6 @@ bool ImaLayout(const WAVEFORMATEX& f, BlockLayout* layout) {
     return true;
 }
 
-MMRESULT DescribeIma(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
-    BlockLayout layout;
-    if (!ImaLayout(f, &layout)) return ACMERR_NOTPOSSIBLE;
-    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec);
-    return MMSYSERR_NOERROR;
-}
-
-uint64_t ImaSize(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm, uint32_t bytes, bool fromSource) {
-    BlockLayout layout;
-    return ImaLayout(f, &layout) ? BlockSize(layout, pcm, bytes, fromSource) : 0;
-}
-
 class ImaDecoder : public BlockDecoder {
 public:
     using BlockDecoder::BlockDecoder;
@@ -215,16 +220,11 @@ bool MsAdpcmSetupOf(const WAVEFORMATEX& f, MsAdpcmSetup* setup) {
     return true;
 }
 
-MMRESULT DescribeMsAdpcm(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
+bool MsAdpcmLayout(const WAVEFORMATEX& f, BlockLayout* layout) {
     MsAdpcmSetup setup;
-    if (!MsAdpcmSetupOf(f, &setup)) return ACMERR_NOTPOSSIBLE;
-    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec);
-    return MMSYSERR_NOERROR;
-}
-
-uint64_t MsAdpcmSize(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm, uint32_t bytes, bool fromSource) {
-    MsAdpcmSetup setup;
-    return MsAdpcmSetupOf(f, &setup) ? BlockSize(setup.layout, pcm, bytes, fromSource) : 0;
+    if (!MsAdpcmSetupOf(f, &setup)) return false;
+    *layout = setup.layout;
+    return true;
 }
 
 class MsAdpcmDecoder : public BlockDecoder {
@@ -304,8 +304,9 @@ WAVEFORMATEX PcmFormat(WORD channels, DWORD rate, WORD bits) {
 }
 
 const Codec kPcmCodec = {WAVE_FORMAT_PCM, DescribePcm, PcmSize, CreatePcm};
-const Codec kImaAdpcmCodec = {WAVE_FORMAT_IMA_ADPCM, DescribeIma, ImaSize, CreateIma};
-const Codec kMsAdpcmCodec = {WAVE_FORMAT_ADPCM, DescribeMsAdpcm, MsAdpcmSize, CreateMsAdpcm};
+const Codec kImaAdpcmCodec = {WAVE_FORMAT_IMA_ADPCM, DescribeBlocks<ImaLayout>, SizeOfBlocks<ImaLayout>, CreateIma};
+const Codec kMsAdpcmCodec = {WAVE_FORMAT_ADPCM, DescribeBlocks<MsAdpcmLayout>, SizeOfBlocks<MsAdpcmLayout>,
+                             CreateMsAdpcm};
 
 const Codec* FindCodec(WORD tag) {
     static const Codec* const kCodecs[] = {&kPcmCodec, &kImaAdpcmCodec, &kMsAdpcmCodec, &kMpegLayer3Codec,

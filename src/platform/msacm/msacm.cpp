@@ -82,6 +82,15 @@ bool IsPreparedFor(const ACMSTREAMHEADER& header, const Stream& stream) {
            header.dwReservedDriver[1] == stream.serial;
 }
 
+// The checks every header call starts with, in order: the stream, the header
+// and the call's flags; *stream is the stream found.
+MMRESULT CheckHeaderCall(HACMSTREAM has, const ACMSTREAMHEADER* pash, bool flagsKnown, Stream** stream) {
+    *stream = FindStream(has);
+    if (*stream == nullptr) return MMSYSERR_INVALHANDLE;
+    if (pash == nullptr || pash->cbStruct < sizeof(ACMSTREAMHEADER)) return MMSYSERR_INVALPARAM;
+    return flagsKnown ? MMSYSERR_NOERROR : MMSYSERR_INVALFLAG;
+}
+
 }  // namespace
 
 int OpenStreamCountForTest() {
@@ -170,10 +179,9 @@ MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, DWORD* pdwOutputBytes, DWO
 
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwPrepare) {
     ACM_SEAM("acmStreamPrepareHeader");
-    Stream* stream = FindStream(has);
-    if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-    if (pash == nullptr || pash->cbStruct < sizeof(ACMSTREAMHEADER)) return MMSYSERR_INVALPARAM;
-    if (fdwPrepare != 0) return MMSYSERR_INVALFLAG;
+    Stream* stream = nullptr;
+    if (const MMRESULT result = CheckHeaderCall(has, pash, fdwPrepare == 0, &stream); result != MMSYSERR_NOERROR)
+        return result;
     if (pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) return MMSYSERR_INVALPARAM;
     if (pash->pbSrc == nullptr || pash->pbDst == nullptr) return MMSYSERR_INVALPARAM;
     pash->dwReservedDriver[0] = kPreparedMark;
@@ -186,10 +194,10 @@ MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdw
 
 MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwConvert) {
     ACM_SEAM("acmStreamConvert");
-    Stream* stream = FindStream(has);
-    if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-    if (pash == nullptr || pash->cbStruct < sizeof(ACMSTREAMHEADER)) return MMSYSERR_INVALPARAM;
-    if (fdwConvert & ~kConvertFlags) return MMSYSERR_INVALFLAG;
+    Stream* stream = nullptr;
+    const bool flagsKnown = (fdwConvert & ~kConvertFlags) == 0;
+    if (const MMRESULT result = CheckHeaderCall(has, pash, flagsKnown, &stream); result != MMSYSERR_NOERROR)
+        return result;
     if (!IsPreparedFor(*pash, *stream)) return ACMERR_UNPREPARED;
     // Lengths may shrink after the header was prepared, never grow.
     if (pash->cbSrcLength > pash->dwReservedDriver[2] || pash->cbDstLength > pash->dwReservedDriver[3])
@@ -206,10 +214,9 @@ MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwConver
 
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwUnprepare) {
     ACM_SEAM("acmStreamUnprepareHeader");
-    Stream* stream = FindStream(has);
-    if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-    if (pash == nullptr || pash->cbStruct < sizeof(ACMSTREAMHEADER)) return MMSYSERR_INVALPARAM;
-    if (fdwUnprepare != 0) return MMSYSERR_INVALFLAG;
+    Stream* stream = nullptr;
+    if (const MMRESULT result = CheckHeaderCall(has, pash, fdwUnprepare == 0, &stream); result != MMSYSERR_NOERROR)
+        return result;
     if (!IsPreparedFor(*pash, *stream)) return ACMERR_UNPREPARED;
     pash->fdwStatus &= ~static_cast<DWORD>(ACMSTREAMHEADER_STATUSF_PREPARED);
     std::memset(pash->dwReservedDriver, 0, sizeof pash->dwReservedDriver);

@@ -30,6 +30,18 @@ public:
         pos_ += n;
         return true;
     }
+    // The Field and Reserved calls of the layouts below.
+    void Field(uint8_t& v) { v = U8(); }
+    void Field(int8_t& v) { v = I8(); }
+    void Field(uint16_t& v) { v = U16(); }
+    void Field(uint32_t& v) { v = U32(); }
+    void Field(Wave& v) { v = static_cast<Wave>(U8()); }
+    // Reads reserved bytes up to the first one that is not zero.
+    void Reserved(size_t n) {
+        for (size_t i = 0; i < n && !reservedNotZero_; ++i) reservedNotZero_ = U8() != 0;
+    }
+    // True once any reserved byte read was not zero.
+    bool reservedNotZero() const { return reservedNotZero_; }
 
 private:
     uint64_t Take(size_t n) {
@@ -46,6 +58,7 @@ private:
     size_t size_;
     size_t pos_ = 0;
     bool ok_ = true;
+    bool reservedNotZero_ = false;
 };
 
 class Writer {
@@ -55,6 +68,12 @@ public:
     void U16(uint16_t v) { Put(v, 2); }
     void U32(uint32_t v) { Put(v, 4); }
     void Zeros(size_t n) { out.insert(out.end(), n, 0); }
+    void Field(uint8_t v) { U8(v); }
+    void Field(int8_t v) { I8(v); }
+    void Field(uint16_t v) { U16(v); }
+    void Field(uint32_t v) { U32(v); }
+    void Field(Wave v) { U8(static_cast<uint8_t>(v)); }
+    void Reserved(size_t n) { Zeros(n); }
     std::vector<uint8_t> out;
 
 private:
@@ -62,6 +81,67 @@ private:
         for (size_t i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }
 };
+
+// The file's layout after the magic and version, written once for both
+// directions: Io is the Reader (fields filled in) or the Writer (fields
+// written out), T the record or its const form.
+template <typename Io, typename T>
+void HeaderLayout(Io& io, T& t, uint8_t& instrumentCount, uint8_t& trackCount) {
+    io.Field(t.bpm);
+    io.Field(t.ticksPerBeat);
+    io.Field(instrumentCount);
+    io.Field(trackCount);
+    io.Field(t.loopStart);
+    io.Field(t.loopEnd);
+    io.Field(t.gain);
+    io.Field(t.echoDelayMs);
+    io.Field(t.echoFeedback);
+    io.Field(t.echoLevel);
+    io.Field(t.reverbSize);
+    io.Field(t.reverbDamping);
+    io.Field(t.reverbLevel);
+    io.Reserved(3);
+}
+
+template <typename Io, typename T>
+void InstrumentLayout(Io& io, T& in) {
+    io.Field(in.wave);
+    io.Field(in.param1);
+    io.Field(in.param2);
+    io.Field(in.level);
+    io.Field(in.attackMs);
+    io.Field(in.decayMs);
+    io.Field(in.sustain);
+    io.Reserved(1);
+    io.Field(in.releaseMs);
+    io.Field(in.cutoffHz);
+    io.Field(in.vibratoCents);
+    io.Field(in.vibratoRate);
+    io.Field(in.vibratoDelayMs);
+    io.Field(in.detuneCents);
+    io.Field(in.unisonCents);
+    io.Reserved(4);
+}
+
+// A track's header; its events follow.
+template <typename Io, typename T>
+void TrackLayout(Io& io, T& tr, uint32_t& eventCount) {
+    io.Field(tr.instrument);
+    io.Field(tr.volume);
+    io.Field(tr.pan);
+    io.Field(tr.echoSend);
+    io.Field(tr.reverbSend);
+    io.Reserved(3);
+    io.Field(eventCount);
+}
+
+template <typename Io, typename T>
+void EventLayout(Io& io, T& e) {
+    io.Field(e.tick);
+    io.Field(e.length);
+    io.Field(e.note);
+    io.Field(e.velocity);
+}
 
 std::string Where(const char* what, size_t index) { return std::string(what) + " " + std::to_string(index); }
 
@@ -169,67 +249,30 @@ bool ParseTune(const uint8_t* data, size_t size, Tune* out, std::string* error) 
     if (!r.Bytes(magic, 4) || std::memcmp(magic, kMagic, 4) != 0) return Fail(error, "not a tune file");
     if (r.U16() != kVersion) return Fail(error, r.ok() ? "unsupported version" : "truncated header");
     Tune t;
-    t.bpm = r.U16();
-    t.ticksPerBeat = r.U16();
-    const size_t instrumentCount = r.U8();
-    const size_t trackCount = r.U8();
-    t.loopStart = r.U32();
-    t.loopEnd = r.U32();
-    t.gain = r.U16();
-    t.echoDelayMs = r.U16();
-    t.echoFeedback = r.U8();
-    t.echoLevel = r.U8();
-    t.reverbSize = r.U8();
-    t.reverbDamping = r.U8();
-    t.reverbLevel = r.U8();
-    const bool reservedZero = r.U8() == 0 && r.U8() == 0 && r.U8() == 0;
+    uint8_t instrumentCount = 0, trackCount = 0;
+    HeaderLayout(r, t, instrumentCount, trackCount);
     if (!r.ok()) return Fail(error, "truncated header");
-    if (!reservedZero) return Fail(error, "reserved header bytes not zero");
+    if (r.reservedNotZero()) return Fail(error, "reserved header bytes not zero");
     if (instrumentCount == 0 || instrumentCount > kMaxInstruments) return Fail(error, "instrument count out of 1..32");
     if (trackCount == 0 || trackCount > kMaxTracks) return Fail(error, "track count out of 1..16");
     if (r.remaining() < instrumentCount * kInstrumentBytes) return Fail(error, "truncated instruments");
 
     t.instruments.resize(instrumentCount);
     for (Instrument& in : t.instruments) {
-        in.wave = static_cast<Wave>(r.U8());
-        in.param1 = r.U8();
-        in.param2 = r.U8();
-        in.level = r.U8();
-        in.attackMs = r.U16();
-        in.decayMs = r.U16();
-        in.sustain = r.U8();
-        const uint8_t reserved1 = r.U8();
-        in.releaseMs = r.U16();
-        in.cutoffHz = r.U16();
-        in.vibratoCents = r.U8();
-        in.vibratoRate = r.U8();
-        in.vibratoDelayMs = r.U16();
-        in.detuneCents = r.I8();
-        in.unisonCents = r.U8();
-        const uint32_t reserved2 = r.U32();
-        if (reserved1 != 0 || reserved2 != 0) return Fail(error, "reserved instrument bytes not zero");
+        InstrumentLayout(r, in);
+        if (r.reservedNotZero()) return Fail(error, "reserved instrument bytes not zero");
     }
 
     t.tracks.resize(trackCount);
     for (Track& tr : t.tracks) {
         if (r.remaining() < kTrackHeaderBytes) return Fail(error, "truncated track header");
-        tr.instrument = r.U8();
-        tr.volume = r.U8();
-        tr.pan = r.I8();
-        tr.echoSend = r.U8();
-        tr.reverbSend = r.U8();
-        const bool zero = r.U8() == 0 && r.U8() == 0 && r.U8() == 0;
-        const uint32_t count = r.U32();
-        if (!zero) return Fail(error, "reserved track bytes not zero");
+        uint32_t count = 0;
+        TrackLayout(r, tr, count);
+        if (r.reservedNotZero()) return Fail(error, "reserved track bytes not zero");
         if (count > kMaxEventsPerTrack) return Fail(error, "too many events in a track");
         if (r.remaining() / kEventBytes < count) return Fail(error, "truncated events");
         tr.events.resize(count);
-        for (NoteEvent& e : tr.events) {
-            e.tick = r.U32();
-            e.length = r.U16();
-            e.note = r.U8();
-            e.velocity = r.U8();
-        }
+        for (NoteEvent& e : tr.events) EventLayout(r, e);
     }
     if (!r.ok()) return Fail(error, "truncated file");
     if (r.remaining() != 0) return Fail(error, "bytes after the last track");
@@ -242,52 +285,14 @@ std::vector<uint8_t> SerializeTune(const Tune& t) {
     Writer w;
     for (char c : kMagic) w.U8(static_cast<uint8_t>(c));
     w.U16(kVersion);
-    w.U16(t.bpm);
-    w.U16(t.ticksPerBeat);
-    w.U8(static_cast<uint8_t>(t.instruments.size()));
-    w.U8(static_cast<uint8_t>(t.tracks.size()));
-    w.U32(t.loopStart);
-    w.U32(t.loopEnd);
-    w.U16(t.gain);
-    w.U16(t.echoDelayMs);
-    w.U8(t.echoFeedback);
-    w.U8(t.echoLevel);
-    w.U8(t.reverbSize);
-    w.U8(t.reverbDamping);
-    w.U8(t.reverbLevel);
-    w.Zeros(3);
-    for (const Instrument& in : t.instruments) {
-        w.U8(static_cast<uint8_t>(in.wave));
-        w.U8(in.param1);
-        w.U8(in.param2);
-        w.U8(in.level);
-        w.U16(in.attackMs);
-        w.U16(in.decayMs);
-        w.U8(in.sustain);
-        w.Zeros(1);
-        w.U16(in.releaseMs);
-        w.U16(in.cutoffHz);
-        w.U8(in.vibratoCents);
-        w.U8(in.vibratoRate);
-        w.U16(in.vibratoDelayMs);
-        w.I8(in.detuneCents);
-        w.U8(in.unisonCents);
-        w.Zeros(4);
-    }
+    uint8_t instrumentCount = static_cast<uint8_t>(t.instruments.size());
+    uint8_t trackCount = static_cast<uint8_t>(t.tracks.size());
+    HeaderLayout(w, t, instrumentCount, trackCount);
+    for (const Instrument& in : t.instruments) InstrumentLayout(w, in);
     for (const Track& tr : t.tracks) {
-        w.U8(tr.instrument);
-        w.U8(tr.volume);
-        w.I8(tr.pan);
-        w.U8(tr.echoSend);
-        w.U8(tr.reverbSend);
-        w.Zeros(3);
-        w.U32(static_cast<uint32_t>(tr.events.size()));
-        for (const NoteEvent& e : tr.events) {
-            w.U32(e.tick);
-            w.U16(e.length);
-            w.U8(e.note);
-            w.U8(e.velocity);
-        }
+        uint32_t count = static_cast<uint32_t>(tr.events.size());
+        TrackLayout(w, tr, count);
+        for (const NoteEvent& e : tr.events) EventLayout(w, e);
     }
     return std::move(w.out);
 }

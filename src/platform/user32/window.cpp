@@ -27,6 +27,13 @@ WindowRecord* FindRecord(HWND hwnd) {
     return it == S().windows.end() ? nullptr : it->second.get();
 }
 
+// The record of a window, or null with ERROR_INVALID_WINDOW_HANDLE set.
+static WindowRecord* RecordOrError(HWND hwnd) {
+    WindowRecord* w = FindRecord(hwnd);
+    if (w == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
 HWND TopLevelOf(HWND hwnd) {
     WindowRecord* w = FindRecord(hwnd);
     while (w != nullptr && w->parent != nullptr && (w->style & WS_CHILD)) w = FindRecord(w->parent);
@@ -407,11 +414,8 @@ BOOL DestroyWindow(HWND hwnd) {
     bool wasActive;
     {
         Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        WindowRecord* w = RecordOrError(hwnd);
+        if (w == nullptr) return FALSE;
         if (w->destroying) return TRUE;
         wasActive = S().active == hwnd;
         for (auto& [handle, each] : S().windows)
@@ -533,11 +537,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
     Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    WindowRecord* w = RecordOrError(hwnd);
+    if (w == nullptr) return 0;
     switch (index) {
         case GWL_STYLE: return static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0) | (w->minimized ? WS_MINIMIZE : 0));
         case GWL_EXSTYLE: return w->exStyle;
@@ -558,11 +559,8 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
 
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    WindowRecord* w = RecordOrError(hwnd);
+    if (w == nullptr) return 0;
     LONG_PTR old = 0;
     switch (index) {
         case GWL_STYLE:
@@ -657,11 +655,8 @@ BOOL ShowWindow(HWND hwnd, int command) {
     uint32_t backend;
     {
         Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        WindowRecord* w = RecordOrError(hwnd);
+        if (w == nullptr) return FALSE;
         wasVisible = w->visible;
         minimized = w->minimized;
         backend = w->backendId;
@@ -829,11 +824,8 @@ BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
     POINT position{};
     {
         Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        WindowRecord* w = RecordOrError(hwnd);
+        if (w == nullptr) return FALSE;
         RECT r = w->rect;
         if (!(flags & SWP_NOMOVE)) {
             moved = r.left != x || r.top != y;
