@@ -7,6 +7,7 @@
 // renders its looping buffers through the audio output's manual back end.
 // A third case shows the mixer's converting path: 8-bit mono 22050 Hz
 // buffers resampled to the output rate.
+#include "../tests/dsound/pcm_format.h"
 #include "platform/dsound/dsound.h"
 #include "platform/sdl/sdl_audio.h"
 
@@ -40,13 +41,7 @@ public:
         CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, &object);
         ds_ = static_cast<IDirectSound*>(object);
         ds_->Initialize(nullptr);
-        WAVEFORMATEX f{};
-        f.wFormatTag = WAVE_FORMAT_PCM;
-        f.nChannels = channels;
-        f.nSamplesPerSec = rate;
-        f.wBitsPerSample = bits;
-        f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-        f.nAvgBytesPerSec = rate * f.nBlockAlign;
+        WAVEFORMATEX f = dstest::Pcm(channels, rate, bits);
         for (int i = 0; i < count; ++i) {
             DSBUFFERDESC d{};
             d.dwSize = sizeof d;

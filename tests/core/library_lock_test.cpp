@@ -15,17 +15,24 @@ void WaitForWaiters(int count) {
     while (LibraryLockWaitingCount() < count) std::this_thread::yield();
 }
 
+// A thread that takes the lock, marks that it got in, and leaves; returns
+// once the thread waits for the lock.
+std::thread EnterFromOtherThread(std::atomic<bool>* entered) {
+    std::thread other([entered] {
+        EnterLibraryLock();
+        *entered = true;
+        LeaveLibraryLock();
+    });
+    WaitForWaiters(1);
+    return other;
+}
+
 TEST(LibraryLockTest, HolderEntersAgainAndOthersWaitForTheLastLeave) {
     EnterLibraryLock();
     EnterLibraryLock();
     EXPECT_EQ(LibraryLockDepth(), 2);
     std::atomic<bool> entered{false};
-    std::thread other([&] {
-        EnterLibraryLock();
-        entered = true;
-        LeaveLibraryLock();
-    });
-    WaitForWaiters(1);
+    std::thread other = EnterFromOtherThread(&entered);
     LeaveLibraryLock();
     EXPECT_EQ(LibraryLockDepth(), 1);
     EXPECT_FALSE(entered);
@@ -67,12 +74,7 @@ TEST(LibraryLockTest, OnlyTheHolderCanLeave) {
     intruder.join();
     EXPECT_EQ(LibraryLockDepth(), 1);
     std::atomic<bool> entered{false};
-    std::thread other([&] {
-        EnterLibraryLock();
-        entered = true;
-        LeaveLibraryLock();
-    });
-    WaitForWaiters(1);
+    std::thread other = EnterFromOtherThread(&entered);
     EXPECT_FALSE(entered);
     LeaveLibraryLock();
     other.join();

@@ -2,6 +2,7 @@
 // audio output, buffer creation and rendering by hand.
 #pragma once
 
+#include "pcm_format.h"
 #include "platform/dsound/dsound.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/seams/seams.h"
@@ -12,17 +13,6 @@
 #include <vector>
 
 namespace dstest {
-
-inline WAVEFORMATEX Pcm(WORD channels, DWORD rate, WORD bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = bits;
-    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
 
 class DeviceTest : public ::testing::Test {
 protected:

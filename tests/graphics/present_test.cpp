@@ -24,6 +24,13 @@ protected:
                 std::memcpy(GetMemImgPixelAddress(&screen, x, y), &v, 4);
             }
     }
+
+    // The width of the back buffer the library draws on.
+    static int32_t BackBufferWidth() {
+        int32_t w = 0;
+        GetImageSize(kDrawTargetBack, &w, nullptr);
+        return w;
+    }
 };
 
 bool FileExists(const std::string& path) {
@@ -81,9 +88,7 @@ TEST_F(PresentTest, TheEmulationShowsEachLogicalPixelAsTwoByTwo) {
 
 TEST_F(PresentTest, WithoutTheEmulationA640By480ScreenIsShownAsItIs) {
     Start(ScreenMode{640, 480, 32, 0});
-    int32_t w = 0;
-    GetImageSize(kDrawTargetBack, &w, nullptr);
-    EXPECT_EQ(w, 640);
+    EXPECT_EQ(BackBufferWidth(), 640);
     PaintCoordinates();
     ASSERT_EQ(PresentScreen(), 0);
     Picture p = WindowPicture();
@@ -108,9 +113,7 @@ TEST_F(PresentTest, AFullScreen320By240RunsAs640By480Doubled) {
     Start(ScreenMode{320, 240, 32, 0, 0});
     ASSERT_EQ(IsWindowMode(), 0);
     EXPECT_EQ(Screen().substitute320x240, 1);
-    int32_t w = 0;
-    GetImageSize(kDrawTargetBack, &w, nullptr);
-    EXPECT_EQ(w, 320);
+    EXPECT_EQ(BackBufferWidth(), 320);
     PaintCoordinates();
     ASSERT_EQ(PresentScreen(), 0);
     Picture p = WindowPicture();
@@ -155,8 +158,7 @@ TEST_F(PresentTest, ScreenModeChangesWhileRunningKeepImagesAndRefuseBadModes) {
     EXPECT_EQ(ChangeScreenMode(400, 300, 24, 60), -1);
     EXPECT_EQ(SetScreenMode(-4, 10, 16, 60), -1);
     EXPECT_NE(NewLog().find("in ChangeScreenMode"), std::string::npos);
-    GetImageSize(kDrawTargetBack, &w, nullptr);
-    EXPECT_EQ(w, 400);
+    EXPECT_EQ(BackBufferWidth(), 400);
 }
 
 TEST_F(PresentTest, StartUpLeavesTheFrontBufferWhoseTimerShowsTheScreen) {

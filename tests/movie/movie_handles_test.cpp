@@ -15,21 +15,13 @@ constexpr int64_t kSecondUs = 1000000;
 class MovieHandlesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        EnterWorkDirectory();
-        SetLogOutputOff(0);
-        OpenLogFile();
-        InitYuvTables();
+        PrepareMovieTests();
         // One frame a second: a frame lasts long enough for a test to place
         // the clock in its middle.
-        MovieSpec spec;
-        spec.frames = 6;
-        spec.fpsNumerator = 1;
-        WriteBytes("six.ogv", EncodeMovie(spec));
-        spec.width = 16;
-        spec.height = 16;
-        spec.frames = 2;
-        WriteBytes("small.ogv", EncodeMovie(spec));
-        WriteBytes("headers.ogv", EncodeHeadersOnly(spec));
+        WriteBytes("six.ogv", EncodeMovie({.frames = 6, .fpsNumerator = 1}));
+        const MovieSpec small{.width = 16, .height = 16, .frames = 2, .fpsNumerator = 1};
+        WriteBytes("small.ogv", EncodeMovie(small));
+        WriteBytes("headers.ogv", EncodeHeadersOnly(small));
         WriteBytes("text.ogv", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'});
     }
 

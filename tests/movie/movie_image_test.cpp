@@ -12,7 +12,6 @@ using graphics_test::GraphicsTest;
 using graphics_test::ScreenPixel;
 using movietest::EncodeMovie;
 using movietest::FrameTag;
-using movietest::MovieSpec;
 
 constexpr int64_t kSecondUs = 1000000;
 
@@ -20,12 +19,8 @@ class MovieImageTest : public GraphicsTest {
 protected:
     void SetUp() override {
         GraphicsTest::SetUp();
-        MovieSpec spec;
-        spec.width = 32;
-        spec.height = 16;
-        spec.frames = 8;
-        spec.fpsNumerator = 1;  // a frame a second
-        movietest::WriteBytes("clip.ogv", EncodeMovie(spec));
+        // A frame a second.
+        movietest::WriteBytes("clip.ogv", EncodeMovie({.width = 32, .height = 16, .frames = 8, .fpsNumerator = 1}));
     }
 
     // The frame a rectangle of the screen shows, from its blue level.

@@ -2,6 +2,7 @@
 // kept for movie tracks, with the sound settings put back; the picture
 // follows the track's position; pause, resume and close reach the sound.
 // Sound runs on the manual audio output, rendered by hand.
+#include "../sound/sound_test_util.h"
 #include "core/services.h"
 #include "core/utility.h"
 #include "movie/movie.h"
@@ -18,18 +19,11 @@ namespace {
 constexpr int kFrames = 20;          // 2 seconds at 10 frames a second
 constexpr int kTrackSamples = 88200;  // 4 seconds at 22050 Hz
 
-class MovieSoundTest : public ::testing::Test {
+class MovieSoundTest : public soundtest::SoundTest {
 protected:
     static void SetUpTestSuite() {
-        EnterWorkDirectory();
-        SetLogOutputOff(0);
-        OpenLogFile();
-        InitYuvTables();
-        MovieSpec spec;
-        spec.width = 16;
-        spec.height = 16;
-        spec.frames = kFrames;
-        spec.audioFrames = kTrackSamples;
+        PrepareMovieTests();
+        MovieSpec spec{.width = 16, .height = 16, .frames = kFrames, .audioFrames = kTrackSamples};
         WriteBytes("track.ogv", EncodeMovie(spec));
         spec.audioFirst = false;
         WriteBytes("video-first.ogv", EncodeMovie(spec));
@@ -37,24 +31,9 @@ protected:
         WriteBytes("silent.ogv", EncodeMovie(spec));
     }
 
-    void SetUp() override {
-        seams::ClearAllCalls();
-        ASSERT_EQ(sdl::SetManualAudioOutput(true), 0);
-        SetSoundThreadModeForTest(0);
-        blocksBefore_ = AllocatedBlockCount();
-        buffersBefore_ = dsound::LiveBufferCountForTest();
-        ASSERT_EQ(InitializeSound(), 0);
-    }
-
     void TearDown() override {
         for (int32_t movie : movies_) CloseMovie(movie);
-        SetSoundLoadType(0);
-        SetSoundConvertMask(0);
-        EXPECT_EQ(TerminateSound(), 0);
-        SetSoundThreadModeForTest(-1);
-        sdl::SetManualAudioOutput(false);
-        EXPECT_EQ(dsound::LiveBufferCountForTest(), buffersBefore_) << "buffers left behind";
-        EXPECT_EQ(AllocatedBlockCount(), blocksBefore_) << "memory blocks left behind";
+        SoundTest::TearDown();
     }
 
     int32_t Open(const char* name) {
@@ -89,8 +68,6 @@ protected:
     static int32_t Current(int32_t movie) { return GetTheoraCurrentFrame(GetMovieRecord(movie)->decoder); }
 
     std::vector<int32_t> movies_;
-    uint32_t blocksBefore_ = 0;
-    int buffersBefore_ = 0;
 };
 
 TEST_F(MovieSoundTest, TheTrackBecomesAStreamSoundAndTheSoundSettingsArePutBack) {

@@ -70,7 +70,7 @@ struct MovieSpec {
     int pageBytes = 0;             // > 0: every packet flushed into pages of at most this many bytes
     int audioFrames = 0;           // > 0: an Ogg Vorbis track of that many samples (mono, 22050 Hz)
     bool audioFirst = true;        // the Vorbis stream's first page comes before the Theora one
-    std::map<int, Bytes> framePackets;  // frame index -> the bytes that replace its packet
+    std::map<int, Bytes> framePackets{};  // frame index -> the bytes that replace its packet
 };
 
 // The page helpers of the sound codecs' test encoders serve here too.
@@ -405,6 +405,15 @@ inline void EnterWorkDirectory() {
     directory = dir;
     std::atexit([] { std::filesystem::remove_all(directory); });
     ASSERT_EQ(chdir(dir), 0);
+}
+
+// What every movie test suite does first: its work directory, the log, and
+// the colour conversion tables.
+inline void PrepareMovieTests() {
+    EnterWorkDirectory();
+    SetLogOutputOff(0);
+    OpenLogFile();
+    InitYuvTables();
 }
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {

@@ -14,10 +14,7 @@ namespace {
 class TheoraDecoderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        EnterWorkDirectory();
-        SetLogOutputOff(0);
-        OpenLogFile();
-        InitYuvTables();
+        PrepareMovieTests();
     }
 
     void SetUp() override {
@@ -89,9 +86,7 @@ TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilently) {
         all.insert(all.end(), a.data.begin(), a.data.end());
         return all;
     }());
-    MovieSpec huge;
-    huge.width = 16400;  // wider than any picture the library makes
-    huge.height = 16;
+    const MovieSpec huge{.width = 16400, .height = 16};  // wider than any picture the library makes
     const Bytes tooWide = EncodeHeadersOnly(huge);
     Bytes garbage = {'O', 'g', 'g', 'S'};
     for (int i = 0; i < 3000; ++i) garbage.push_back(static_cast<uint8_t>(i * 31));
@@ -117,10 +112,7 @@ TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilently) {
 }
 
 TEST_F(TheoraDecoderTest, AStreamOfHeadersOnlyOpensWithoutFramesAndItsThreadEnds) {
-    MovieSpec spec;
-    spec.width = 48;
-    spec.height = 16;
-    ASSERT_NE(Open(EncodeHeadersOnly(spec)), nullptr);
+    ASSERT_NE(Open(EncodeHeadersOnly(MovieSpec{.width = 48, .height = 16})), nullptr);
     TheoraStreamInfo info{};
     GetTheoraInfo(decoder_, &info);
     EXPECT_EQ(info.frameCount, 0);
@@ -134,15 +126,9 @@ TEST_F(TheoraDecoderTest, AStreamOfHeadersOnlyOpensWithoutFramesAndItsThreadEnds
 }
 
 TEST_F(TheoraDecoderTest, TheIndexHoldsEveryFrameOnThePageItEndsOnAndEveryKeyFrame) {
-    MovieSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.frames = 20;
-    spec.keyInterval = 5;
-    spec.noise = 20;       // large packets ...
-    spec.pageBytes = 700;  // ... spread over several small pages each
-    spec.audioFrames = 30000;
-    const Bytes file = EncodeMovie(spec);
+    // Noise makes large packets, spread over several small pages each.
+    const Bytes file = EncodeMovie({.width = 64, .height = 48, .frames = 20, .keyInterval = 5,
+                                    .noise = 20, .pageBytes = 700, .audioFrames = 30000});
     std::vector<int> keys;
     ReferenceDecode(file, &keys);
     ASSERT_EQ(keys.size(), 20u);
@@ -182,11 +168,7 @@ TEST_F(TheoraDecoderTest, TheIndexHoldsEveryFrameOnThePageItEndsOnAndEveryKeyFra
 }
 
 TEST_F(TheoraDecoderTest, DecodedFramesMatchTheirSourcesAndFollowTheCurrentFrame) {
-    MovieSpec spec;
-    spec.width = 64;
-    spec.height = 32;
-    spec.frames = 12;
-    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    ASSERT_NE(Open(EncodeMovie({.width = 64, .height = 32, .frames = 12})), nullptr);
     EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 0);
     // The open left frame 0 converted: nothing to do until the frame moves.
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
@@ -216,15 +198,8 @@ TEST_F(TheoraDecoderTest, DecodedFramesMatchTheirSourcesAndFollowTheCurrentFrame
 TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) {
     // Large packets over small pages (many continued pages), a Vorbis stream
     // interleaved, key frames every 6 frames.
-    MovieSpec spec;
-    spec.width = 48;
-    spec.height = 48;
-    spec.frames = 40;
-    spec.keyInterval = 6;
-    spec.noise = 30;
-    spec.pageBytes = 500;
-    spec.audioFrames = 40000;
-    const Bytes file = EncodeMovie(spec);
+    const Bytes file = EncodeMovie({.width = 48, .height = 48, .frames = 40, .keyInterval = 6,
+                                    .noise = 30, .pageBytes = 500, .audioFrames = 40000});
     const std::vector<Picture> reference = ReferenceDecode(file);
     ASSERT_EQ(reference.size(), 40u);
     ASSERT_NE(Open(file), nullptr);
@@ -244,11 +219,7 @@ TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) 
 }
 
 TEST_F(TheoraDecoderTest, TheStockKeepsTheFramesAheadAndWrapsToTheStart) {
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 20;
-    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    ASSERT_NE(Open(EncodeMovie({.width = 16, .height = 16, .frames = 20})), nullptr);
     const std::vector<int32_t> opened = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     EXPECT_EQ(SettledStock(opened), opened);
     SeekTheora(decoder_, 17);
@@ -266,12 +237,7 @@ TEST_F(TheoraDecoderTest, AJumpBackBehindAFullStockIsServedNotWaitedForEver) {
     // The stock holds 15..24 when the movie's clock wraps to frame 3: every
     // entry lies after the new frame, none would ever be freed, and the owner
     // would wait for frame 3 for ever.
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 30;
-    spec.keyInterval = 8;
-    const Bytes file = EncodeMovie(spec);
+    const Bytes file = EncodeMovie({.width = 16, .height = 16, .frames = 30, .keyInterval = 8});
     const std::vector<Picture> reference = ReferenceDecode(file);
     ASSERT_NE(Open(file), nullptr);
     SeekTheora(decoder_, 15);
@@ -290,9 +256,7 @@ TEST_F(TheoraDecoderTest, AJumpBackBehindAFullStockIsServedNotWaitedForEver) {
 }
 
 TEST_F(TheoraDecoderTest, ASeekToTheFrameCountEndsTheThreadAndTheDecoderStillCloses) {
-    MovieSpec spec;
-    spec.frames = 6;
-    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    ASSERT_NE(Open(EncodeMovie({.frames = 6})), nullptr);
     SeekTheora(decoder_, 0);  // the current frame: nothing happens
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0) << "the picture stayed current";
     SeekTheora(decoder_, 50);
@@ -309,11 +273,7 @@ TEST_F(TheoraDecoderTest, AnAdvanceLongerThanTheMovieWrapsAsOftenAsItNeeds) {
     // A count of more than the whole movie once left the current frame past
     // the end, where no frame ever comes: the next GetTheoraFrame waited for
     // ever.
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 6;
-    ASSERT_NE(Open(EncodeMovie(spec)), nullptr);
+    ASSERT_NE(Open(EncodeMovie({.width = 16, .height = 16, .frames = 6})), nullptr);
     AdvanceTheoraFrames(decoder_, 3 * 6 + 4);
     ASSERT_EQ(GetTheoraCurrentFrame(decoder_), 4);
     EXPECT_EQ(FrameShown(Frame()), 4);
@@ -328,11 +288,7 @@ TEST_F(TheoraDecoderTest, ASeekRightAfterASeekIsNeverLost) {
     // at once; the thread, serving the older seek, then cleared the newer
     // request. A lost seek to the frame count left the thread resting and
     // the next GetTheoraFrame waiting for ever.
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 12;
-    WriteBytes("twice.ogv", EncodeMovie(spec));
+    WriteBytes("twice.ogv", EncodeMovie({.width = 16, .height = 16, .frames = 12}));
     for (int round = 0; round < 200; ++round) {
         Close();
         file_ = OpenAccessFile("twice.ogv", 0, 1, 0);
@@ -352,12 +308,7 @@ TEST_F(TheoraDecoderTest, ASeekRightAfterASeekIsNeverLost) {
 
 TEST_F(TheoraDecoderTest, OtherChromaLayoutsTakeTheChromaSampleThatCoversEachPixel) {
     for (th_pixel_fmt format : {TH_PF_444, TH_PF_422}) {
-        MovieSpec spec;
-        spec.width = 48;
-        spec.height = 32;
-        spec.frames = 3;
-        spec.format = format;
-        ASSERT_NE(Open(EncodeMovie(spec)), nullptr) << format;
+        ASSERT_NE(Open(EncodeMovie({.width = 48, .height = 32, .frames = 3, .format = format})), nullptr) << format;
         for (int k = 0; k < 3; ++k) {
             if (k > 0) AdvanceTheoraFrames(decoder_, 1);
             const Picture p = k == 0 ? CopyPicture(GetTheoraImage(decoder_)) : Frame();
@@ -369,13 +320,7 @@ TEST_F(TheoraDecoderTest, OtherChromaLayoutsTakeTheChromaSampleThatCoversEachPix
 }
 
 TEST_F(TheoraDecoderTest, DamagedOrCutDataDecodesWhatIsThereAndNothingMore) {
-    MovieSpec spec;
-    spec.width = 32;
-    spec.height = 32;
-    spec.frames = 16;
-    spec.noise = 25;
-    spec.pageBytes = 300;
-    const Bytes file = EncodeMovie(spec);
+    const Bytes file = EncodeMovie({.width = 32, .height = 32, .frames = 16, .noise = 25, .pageBytes = 300});
     // Cut in the middle of the data: only whole packets count.
     const Bytes cut(file.begin(), file.begin() + static_cast<long>(file.size() * 2 / 3));
     ASSERT_NE(Open(cut), nullptr);
@@ -427,12 +372,8 @@ TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
     // (repeat) packet, once made the decode thread copy planes through stale
     // pointers. Such frames now count as missing, and the movie shows frames
     // again from the next key frame that decodes.
-    MovieSpec spec;
-    spec.width = 32;
-    spec.height = 32;
-    spec.frames = 8;
-    spec.keyInterval = 4;
-    spec.pageBytes = 4000;  // every packet on a page of its own
+    // Every packet on a page of its own.
+    const MovieSpec spec{.width = 32, .height = 32, .frames = 8, .keyInterval = 4, .pageBytes = 4000};
     const Bytes refusedKey = {0x00, 0x70};  // an intra frame with reserved bits set
     const Bytes good = EncodeMovie(spec);
     for (const Bytes& first : {refusedKey, Bytes{}}) {
@@ -456,13 +397,8 @@ TEST_F(TheoraDecoderTest, NoPictureIsShownBeforeAKeyFrameWasDecoded) {
 }
 
 TEST_F(TheoraDecoderTest, IndexAndKeyFrameTableGrowPastAThousandEntries) {
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 1003;
-    spec.keyInterval = 50;
-    spec.pageBytes = 4000;  // one page per frame: more than 1,000 page entries
-    const Bytes file = EncodeMovie(spec);
+    // One page per frame: more than 1,000 page entries.
+    const Bytes file = EncodeMovie({.width = 16, .height = 16, .frames = 1003, .keyInterval = 50, .pageBytes = 4000});
     ASSERT_NE(Open(file), nullptr);
     TheoraStreamInfo info{};
     GetTheoraInfo(decoder_, &info);
@@ -476,14 +412,10 @@ TEST_F(TheoraDecoderTest, IndexAndKeyFrameTableGrowPastAThousandEntries) {
 
 TEST_F(TheoraDecoderTest, EveryFailureOfTheOpenIsLoggedAndLeavesNothingBehind) {
     WriteBytes("short.ogv", EncodeMovie(MovieSpec{}));
-    MovieSpec spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.frames = 1001;
-    spec.keyInterval = 64;
-    spec.pageBytes = 4000;  // a page per frame: both tables grow past 1,000 entries
+    // A page per frame: both tables grow past 1,000 entries.
+    MovieSpec spec{.width = 16, .height = 16, .frames = 1001, .keyInterval = 64, .pageBytes = 4000};
     WriteBytes("pages.ogv", EncodeMovie(spec));
-    spec.pageBytes = 0;     // frames packed into few pages: only the key-frame table grows
+    spec.pageBytes = 0;  // frames packed into few pages: only the key-frame table grows
     WriteBytes("frames.ogv", EncodeMovie(spec));
     const struct {
         const char* file;

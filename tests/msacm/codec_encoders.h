@@ -3,6 +3,8 @@
 // must give back), MP3 through LAME and Ogg Vorbis through libvorbisenc.
 #pragma once
 
+#include "le_bytes.h"
+
 #include <lame/lame.h>
 #include <ogg/ogg.h>
 #include <vorbis/vorbisenc.h>
@@ -15,17 +17,6 @@
 #include <vector>
 
 namespace codectest {
-
-using Bytes = std::vector<uint8_t>;
-
-inline void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
 
 // frames of an interleaved sine tone; each channel a different pitch.
 inline std::vector<int16_t> Tone(int frames, int channels, int rate, double hertz = 440.0, double amplitude = 9000.0) {
@@ -129,19 +120,24 @@ inline Encoded EncodeImaAdpcm(const std::vector<int16_t>& pcm, int channels, int
     return out;
 }
 
-// The 20-byte "fmt " body of IMA ADPCM.
-inline Bytes ImaFmtBody(int channels, uint32_t rate, int blockAlign) {
-    const int perBlock = ImaSamplesPerBlock(channels, blockAlign);
+// The "fmt " fields every ADPCM format starts with: 4-bit samples, the size
+// of what follows the WAVEFORMATEX (extraBytes), and the samples a block holds.
+inline Bytes AdpcmFmtHead(uint16_t tag, int channels, uint32_t rate, int blockAlign, int perBlock, int extraBytes) {
     Bytes b;
-    Put16(b, 0x11);
+    Put16(b, tag);
     Put16(b, channels);
     Put32(b, rate);
     Put32(b, static_cast<uint32_t>(uint64_t{rate} * blockAlign / perBlock));
     Put16(b, blockAlign);
     Put16(b, 4);
-    Put16(b, 2);
+    Put16(b, extraBytes);
     Put16(b, perBlock);
     return b;
+}
+
+// The 20-byte "fmt " body of IMA ADPCM.
+inline Bytes ImaFmtBody(int channels, uint32_t rate, int blockAlign) {
+    return AdpcmFmtHead(0x11, channels, rate, blockAlign, ImaSamplesPerBlock(channels, blockAlign), 2);
 }
 
 // ---- Microsoft ADPCM -------------------------------------------------------------------
@@ -202,16 +198,7 @@ inline Encoded EncodeMsAdpcm(const std::vector<int16_t>& pcm, int channels, int 
 
 // The 50-byte "fmt " body of Microsoft ADPCM with the seven standard pairs.
 inline Bytes MsAdpcmFmtBody(int channels, uint32_t rate, int blockAlign) {
-    const int perBlock = MsSamplesPerBlock(channels, blockAlign);
-    Bytes b;
-    Put16(b, 0x02);
-    Put16(b, channels);
-    Put32(b, rate);
-    Put32(b, static_cast<uint32_t>(uint64_t{rate} * blockAlign / perBlock));
-    Put16(b, blockAlign);
-    Put16(b, 4);
-    Put16(b, 32);
-    Put16(b, perBlock);
+    Bytes b = AdpcmFmtHead(0x02, channels, rate, blockAlign, MsSamplesPerBlock(channels, blockAlign), 32);
     Put16(b, 7);
     for (const auto& pair : kMsCoefficients) {
         Put16(b, static_cast<uint16_t>(pair[0]));

@@ -5,6 +5,7 @@
 #include "platform/msacm/msacm.h"
 #include "platform/seams/seams.h"
 
+#include "../dsound/pcm_format.h"
 #include "codec_encoders.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +16,7 @@ using namespace codectest;
 
 namespace {
 
-WAVEFORMATEX Pcm(WORD channels, DWORD rate, WORD bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = bits;
-    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
+using dstest::Pcm;
 
 // A format block with its extra bytes, as a file's "fmt " body gives it.
 struct FormatBlock {

@@ -32,6 +32,16 @@ std::string OneNote(const std::string& instrument, const std::string& notes) {
     return "tempo 60\ninstrument i " + instrument + "\ntrack t i { " + notes + " }\n";
 }
 
+// Plays the tune from its start (fading in over fadeInMs) for the given
+// frames into buf (stereo).
+void PlayFromStart(pxt::Synth* synth, const pxt::Tune& tune, std::vector<float>* buf, int frames,
+                   int fadeInMs = 0) {
+    synth->SetTune(std::make_shared<pxt::Tune>(tune));
+    synth->Start(0, fadeInMs);
+    buf->assign(2 * static_cast<size_t>(frames), 0.0f);
+    synth->Render(buf->data(), frames);
+}
+
 }  // namespace
 
 TEST(Synth, RendersTheSameFramesEveryTime) {
@@ -118,10 +128,8 @@ TEST(Synth, PositionWrapsIntoTheLoop) {
 TEST(Synth, StopFadesOutWithinMillisecondsAndReleasesVoices) {
     const pxt::Tune tune = Compile(pxtest::kBandTune);  // dry: nothing rings on
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(tune));
-    synth.Start(0, 0);
-    std::vector<float> buf(2 * 44100);
-    synth.Render(buf.data(), 22050);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 22050);
     ASSERT_GT(synth.ActiveVoices(), 0);
     const float before = buf[2 * 22049];
     const float usualStep = pxtest::MaxStep(buf, 0, 22050);
@@ -150,10 +158,8 @@ TEST(Synth, VolumeScalesTheOutputLinearly) {
 TEST(Synth, VolumeChangeWhilePlayingGlides) {
     const pxt::Tune tune = Compile(OneNote("sine s=1", "o4 a1"));
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(tune));
-    synth.Start(0, 0);
-    std::vector<float> buf(2 * 4410);
-    synth.Render(buf.data(), 4410);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 4410);
     synth.SetVolume(0.0f);
     synth.Render(buf.data(), 4410);
     // A 440 Hz sine at full level moves at most about 0.044 a frame; the
@@ -165,10 +171,8 @@ TEST(Synth, VolumeChangeWhilePlayingGlides) {
 TEST(Synth, FadeInRisesFromSilence) {
     const pxt::Tune tune = Compile(OneNote("sine s=1 a=0", "o4 a1"));
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(tune));
-    synth.Start(0, 1000);
-    std::vector<float> buf(2 * 44100);
-    synth.Render(buf.data(), 44100);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 44100, 1000);
     EXPECT_LT(pxtest::Peak(buf.data(), 2 * 4410), 0.1f * pxtest::Peak(buf.data() + 2 * 39690, 2 * 4410) + 1e-6f);
     EXPECT_GT(pxtest::Peak(buf.data() + 2 * 39690, 2 * 4410), 0.2f);
 }
@@ -176,10 +180,8 @@ TEST(Synth, FadeInRisesFromSilence) {
 TEST(Synth, RestartingWithAFadeLetsTheOldNotesFadeOut) {
     const pxt::Tune tune = Compile(OneNote("sine s=1 a=0", "o4 a1"));
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(tune));
-    synth.Start(0, 0);
-    std::vector<float> buf(2 * 4410);
-    synth.Render(buf.data(), 4410);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 4410);
     const float natural = pxtest::MaxStep(buf, 100, 4410);
     const float last[2] = {buf[2 * 4409], buf[2 * 4409 + 1]};
     synth.Start(0, 500);
@@ -197,10 +199,8 @@ TEST(Synth, MoreNotesThanVoicesTakeOverTheQuietest) {
     chord += "]1";
     const pxt::Tune tune = Compile(OneNote("saw r=5000", chord));
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(tune));
-    synth.Start(0, 0);
-    std::vector<float> buf(2 * 2048);
-    synth.Render(buf.data(), 2048);
+    std::vector<float> buf;
+    PlayFromStart(&synth, tune, &buf, 2048);
     EXPECT_EQ(64, synth.ActiveVoices());
     for (float v : buf) ASSERT_TRUE(std::isfinite(v));
 }
@@ -217,14 +217,6 @@ pxt::Tune StackedNotes(int tracks, int notesPerTrack, uint32_t loopEnd) {
     t.tracks.resize(static_cast<size_t>(tracks));
     for (pxt::Track& tr : t.tracks) tr.events.assign(static_cast<size_t>(notesPerTrack), pxt::NoteEvent{0, 1, 60, 127});
     return t;
-}
-
-// Plays the tune from its start for the given frames into buf (stereo).
-void PlayFromStart(pxt::Synth* synth, const pxt::Tune& tune, std::vector<float>* buf, int frames) {
-    synth->SetTune(std::make_shared<pxt::Tune>(tune));
-    synth->Start(0, 0);
-    buf->assign(2 * static_cast<size_t>(frames), 0.0f);
-    synth->Render(buf->data(), frames);
 }
 
 TEST(Synth, OfMoreNotesOnOneFrameThanVoicesOnlyTheFirstStart) {
@@ -262,10 +254,8 @@ TEST(Synth, AFileStackingThousandsOfNotesOnAOneTickLoopStartsAtMostTheVoices) {
 
 TEST(Synth, ReplacingTheTuneStopsTheOldOne) {
     pxt::Synth synth(44100);
-    synth.SetTune(std::make_shared<pxt::Tune>(Compile(pxtest::kBandTune)));
-    synth.Start(0, 0);
-    std::vector<float> buf(2 * 2048);
-    synth.Render(buf.data(), 2048);
+    std::vector<float> buf;
+    PlayFromStart(&synth, Compile(pxtest::kBandTune), &buf, 2048);
     synth.SetTune(nullptr);
     EXPECT_FALSE(synth.IsPlaying());
     EXPECT_FALSE(synth.Start(0, 0));

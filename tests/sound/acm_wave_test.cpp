@@ -51,14 +51,7 @@ TEST_F(AcmWaveTest, StereoMsAdpcmConvertsToSixteenBitPcm) {
     Opened w(MsWave(coded, 2, 22050, 1024));
     ASSERT_EQ(w.result, 0);
     EXPECT_EQ(w.converter.kind, kConverterAcm);
-    WAVEFORMATEX f{};
-    GetConverterFormat(&w.converter, &f);
-    EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(f.nChannels, 2);
-    EXPECT_EQ(f.nSamplesPerSec, 22050u);
-    EXPECT_EQ(f.wBitsPerSample, 16);
-    EXPECT_EQ(f.nBlockAlign, 4);
-    EXPECT_EQ(f.nAvgBytesPerSec, 88200u);
+    WAVEFORMATEX f = ExpectPcm16Format(&w.converter, 2, 22050);
     EXPECT_EQ(w.converter.acmTotalSamples, -1);
     EXPECT_EQ(GetConvertedSize(&w.converter), static_cast<int32_t>(coded.decoded.size() * 2));
     uint8_t* pcm = nullptr;

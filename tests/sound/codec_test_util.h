@@ -1,5 +1,6 @@
-// Shared by the tests of the compressed formats: a converter over a memory
-// image, reads, the PCM held by a memory sound's buffer, and stream playback.
+// Shared by the tests of the compressed formats: reads through a converter
+// over a memory image, the PCM held by a memory sound's buffer, and stream
+// playback.
 #pragma once
 
 #include "../msacm/codec_encoders.h"
@@ -13,30 +14,22 @@
 namespace codecsound {
 
 using soundtest::Bytes;
+using soundtest::Opened;
 using codectest::AsSamples;
 
-// A converter over a memory image; closes both at the end of the scope.
-class Opened {
-public:
-    explicit Opened(Bytes image) : image_(std::move(image)) {
-        stream_.functions = *GetMemoryStreamFunctions();
-        stream_.handle = OpenMemStream(image_.data(), image_.size());
-        result = OpenSoundConverter(&stream_, &converter);
-    }
-    ~Opened() {
-        CloseConverter(&converter);
-        CloseMemStream(stream_.handle);
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-
-    int32_t result;
-    SoundConverter converter{};
-
-private:
-    Bytes image_;  // the stream reads it: it lives as long as the converter
-    DataStream stream_{};
-};
+// The converter's output format, expected to be 16-bit PCM of the given
+// channels and rate.
+inline WAVEFORMATEX ExpectPcm16Format(SoundConverter* c, WORD channels, DWORD rate) {
+    WAVEFORMATEX f{};
+    GetConverterFormat(c, &f);
+    EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(f.nChannels, channels);
+    EXPECT_EQ(f.nSamplesPerSec, rate);
+    EXPECT_EQ(f.wBitsPerSample, 16);
+    EXPECT_EQ(f.nBlockAlign, 2 * channels);
+    EXPECT_EQ(f.nAvgBytesPerSec, rate * 2 * channels);
+    return f;
+}
 
 inline Bytes ReadBytes(SoundConverter* c, int32_t bytes) {
     Bytes out(static_cast<size_t>(bytes));

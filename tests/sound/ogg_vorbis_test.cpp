@@ -42,14 +42,7 @@ TEST_F(OggVorbisTest, MonoAndStereoStreamsGiveSixteenBitPcmOfTheirLength) {
     Opened mono(MonoFile());
     ASSERT_EQ(mono.result, 0);
     EXPECT_EQ(mono.converter.kind, kConverterOgg);
-    WAVEFORMATEX f{};
-    GetConverterFormat(&mono.converter, &f);
-    EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(f.nChannels, 1);
-    EXPECT_EQ(f.nSamplesPerSec, 44100u);
-    EXPECT_EQ(f.nBlockAlign, 2);
-    EXPECT_EQ(f.nAvgBytesPerSec, 88200u);
-    EXPECT_EQ(f.wBitsPerSample, 16);
+    WAVEFORMATEX f = ExpectPcm16Format(&mono.converter, 1, 44100);
     EXPECT_EQ(mono.converter.blockCapacity, 4096u);
     EXPECT_EQ(GetConvertedSize(&mono.converter), 300000);
     const std::vector<int16_t> pcm = ReadAllSamples(&mono.converter);

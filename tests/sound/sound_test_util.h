@@ -1,8 +1,9 @@
-// Shared set-up for the sound tests: WAVE images built in memory, sound
-// started on the manual audio output (no device, no sound thread), output
-// rendered by hand, and the log read back.
+// Shared set-up for the sound tests: WAVE images built in memory, a converter
+// over such an image, sound started on the manual audio output (no device, no
+// sound thread), output rendered by hand, and the log read back.
 #pragma once
 
+#include "../msacm/le_bytes.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/services.h"
@@ -10,6 +11,7 @@
 #include "platform/sdl/sdl_audio.h"
 #include "platform/seams/seams.h"
 #include "sound/sound.h"
+#include "sound/sound_converter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,20 +22,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace soundtest {
 
-using Bytes = std::vector<uint8_t>;
-
-inline void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
+using codectest::Bytes;
+using codectest::Put16;
+using codectest::Put32;
 
 struct Chunk {
     std::string id;
@@ -87,6 +83,29 @@ inline Bytes Wave16(const std::vector<int16_t>& samples, uint16_t channels = 1, 
 inline Bytes Wave8(const Bytes& samples, uint16_t channels = 1, uint32_t rate = 44100) {
     return Riff({{"fmt ", FmtBody(1, channels, rate, 8)}, {"data", samples}});
 }
+
+// A converter over a memory image; closes both at the end of the scope.
+class Opened {
+public:
+    explicit Opened(Bytes image) : image_(std::move(image)) {
+        stream_.functions = *GetMemoryStreamFunctions();
+        stream_.handle = OpenMemStream(image_.data(), image_.size());
+        result = OpenSoundConverter(&stream_, &converter);
+    }
+    ~Opened() {
+        CloseConverter(&converter);
+        CloseMemStream(stream_.handle);
+    }
+    Opened(const Opened&) = delete;
+    Opened& operator=(const Opened&) = delete;
+
+    int32_t result;
+    SoundConverter converter{};
+
+private:
+    Bytes image_;  // the stream reads it: it lives as long as the converter
+    DataStream stream_{};
+};
 
 // count samples of a pattern that never repeats within 7000 and is never 0.
 inline std::vector<int16_t> Pattern(int count, int base) {

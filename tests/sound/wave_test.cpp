@@ -11,26 +11,6 @@ using namespace soundtest;
 
 namespace {
 
-// A converter over a memory image; closes both at the end of the scope.
-class Opened {
-public:
-    explicit Opened(Bytes image) : image_(std::move(image)) {
-        stream_.functions = *GetMemoryStreamFunctions();
-        stream_.handle = OpenMemStream(image_.data(), image_.size());
-        result = OpenSoundConverter(&stream_, &converter);
-    }
-    ~Opened() {
-        CloseConverter(&converter);
-        CloseMemStream(stream_.handle);
-    }
-    int32_t result;
-    SoundConverter converter{};
-
-private:
-    Bytes image_;  // the stream reads it: it lives as long as the converter
-    DataStream stream_{};
-};
-
 Bytes ReadAll(SoundConverter* c, int step) {
     Bytes out;
     std::vector<uint8_t> piece(static_cast<size_t>(step));
