@@ -6,6 +6,7 @@
 #include "platform/kernel32/kernel32.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -72,20 +73,21 @@ int MemStreamSeek(DWORD_PTR handle, int32_t offset, int origin) {
     return 0;
 }
 
-// Whole elements only: a partial element at the end stays unread. A read that
-// copies something clears the end flag, even when it copies fewer elements
-// than asked; one that can copy nothing (at the end, or with less than one
-// element left) sets it.
+// Reads as the file stream does: copies what is there up to the bytes asked
+// for, a partial element at the end included, moves over it, and returns the
+// number of whole elements. A read at the end copies nothing and sets the end
+// flag; any other read clears it.
 size_t MemStreamRead(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle) {
     MemStream* stream = MemStreams().Find(handle);
     if (stream == nullptr || buffer == nullptr || elementSize == 0 || count == 0) return 0;
-    size_t left = stream->size - stream->position;
-    size_t elements = left / elementSize < count ? left / elementSize : count;
-    stream->eof = elements == 0;
-    if (elements == 0) return 0;
-    std::memcpy(buffer, stream->data + stream->position, elements * elementSize);
-    stream->position += elements * elementSize;
-    return elements;
+    if (count > SIZE_MAX / elementSize) return 0;
+    const size_t left = stream->size - stream->position;
+    stream->eof = left == 0;
+    const size_t bytes = left < elementSize * count ? left : elementSize * count;
+    if (bytes == 0) return 0;
+    std::memcpy(buffer, stream->data + stream->position, bytes);
+    stream->position += bytes;
+    return bytes / elementSize;
 }
 
 int MemStreamEof(DWORD_PTR handle) {
