@@ -123,6 +123,19 @@ int32_t SetOutputFormat(SoundConverter* c, const vorbis_info* info, int32_t widt
     return 0;
 }
 
+// Opens the decoder over the converter's stream and stands it at the first
+// sample: after opening a short chained stream vorbisfile stands in a later
+// link. Where that seek fails the decoder is opened afresh and left where
+// the open put it.
+int OpenAtFirstSample(const OggReader& reader, SoundConverter* c, OggVorbis_File* file) {
+    if (reader.open(&c->stream, file, nullptr, 0, kCallbacks) != 0) return -1;
+    if (reader.pcmSeek(file, 0) == 0) return 0;
+    reader.clear(file);
+    std::memset(file, 0, sizeof *file);
+    c->stream.functions.Seek(c->stream.handle, 0, 0);
+    return reader.open(&c->stream, file, nullptr, 0, kCallbacks);
+}
+
 // After an error (a setup the decoder cannot start with, a page of an
 // unknown stream) vorbisfile is left half set up, and a further read or seek
 // on it can crash: only a fresh open may follow. 0 with the decoder at the
@@ -135,7 +148,7 @@ int32_t ReopenFailedDecoder(SoundConverter* c) {
     c->oggDecoderFailed = 0;
     c->stream.functions.Seek(c->stream.handle, 0, 0);
     // A failed open leaves nothing to clear.
-    if (reader.open(&c->stream, file, nullptr, 0, kCallbacks) != 0) {
+    if (OpenAtFirstSample(reader, c, file) != 0) {
         c->oggDecoderOpen = 0;
         return -1;
     }
@@ -154,7 +167,7 @@ int32_t OpenOggConverter(SoundConverter* c) {
     const OggReader& reader = ReaderOf(c);
     auto* file = static_cast<OggVorbis_File*>(AllocMemoryZeroed(sizeof(OggVorbis_File), "", 0));
     if (file == nullptr) return -1;
-    if (reader.open(&c->stream, file, nullptr, 0, kCallbacks) != 0) {
+    if (OpenAtFirstSample(reader, c, file) != 0) {
         FreeMemory(file);
         return -1;
     }

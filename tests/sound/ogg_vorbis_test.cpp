@@ -4,7 +4,10 @@
 #include "codec_test_util.h"
 #include "sound/sound_ogg.h"
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 using namespace codecsound;
@@ -109,6 +112,36 @@ TEST_F(OggVorbisTest, AChainedLinkOfAnotherFormatEndsTheData) {
     const std::vector<int16_t> pcm = ReadAllSamples(&o.converter);
     EXPECT_EQ(pcm.size(), 60000u);
     EXPECT_LT(RelativeError(pcm, a), 0.1);
+}
+
+TEST_F(OggVorbisTest, ShortChainedFilesDecodeFromTheirFirstSample) {
+    // Two short links each; the decoder does not stand at the first sample
+    // after opening them.
+    struct Case {
+        const char* what;
+        const char* file;
+        int channels;
+        uint32_t rate;
+    };
+    const Case cases[] = {
+        {"links of one format", "chained-2links-same-format.ogg", 1, 8000},
+        {"links of two formats", "chained-2links-different-format.ogg", 2, 22050},
+    };
+    for (const Case& c : cases) {
+        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/sound/files/" + c.file, std::ios::binary);
+        Opened o(Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        ASSERT_EQ(o.result, 0) << c.what;
+        ExpectPcm16Format(&o.converter, static_cast<WORD>(c.channels), c.rate);
+        const int32_t size = GetConvertedSize(&o.converter);
+        EXPECT_GT(size, 0) << c.what;
+        for (int pass = 0; pass < 2; ++pass) {
+            const std::vector<int16_t> pcm = ReadAllSamples(&o.converter);
+            EXPECT_EQ(static_cast<int32_t>(pcm.size() * 2), size) << c.what << " pass " << pass;
+            EXPECT_TRUE(std::any_of(pcm.begin(), pcm.end(), [](int16_t v) { return v != 0; }))
+                << c.what << " pass " << pass;
+            ASSERT_EQ(SeekConverter(&o.converter, 0), 0) << c.what;
+        }
+    }
 }
 
 TEST_F(OggVorbisTest, EightBitOutputAndAnUnsetSampleWidth) {
