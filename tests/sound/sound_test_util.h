@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -129,18 +130,42 @@ inline std::vector<int16_t> RenderLeft(int frames) {
     return left;
 }
 
+// A folder of the suite's own in the temporary directory, current while the
+// suite runs, with the log in it; removed with everything in it at the end.
+class SuiteFolder {
+public:
+    static void Enter(const char* prefix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
+        ASSERT_EQ(chdir(pattern.c_str()), 0);
+        path_ = pattern;
+        owner_ = getpid();
+        SetLogOutputOff(0);
+        OpenLogFile();
+    }
+    // Also for a death test's child that ends with _exit; a forked child
+    // leaves its parent's folder alone.
+    static void Leave() {
+        if (path_.empty() || getpid() != owner_) return;
+        CloseLogFile();
+        EXPECT_EQ(chdir(previous_), 0);
+        std::filesystem::remove_all(path_);
+        path_.clear();
+    }
+
+private:
+    static inline char previous_[4096] = {};
+    static inline std::string path_;
+    static inline pid_t owner_ = 0;
+};
+
 // Sound started on the manual output without the sound thread; every test
 // leaves no sound record, buffer or memory block behind.
 class SoundTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        char pattern[] = "/tmp/velumi-sound-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(dir, nullptr);
-        ASSERT_EQ(chdir(dir), 0);
-        SetLogOutputOff(0);
-        OpenLogFile();
-    }
+    static void SetUpTestSuite() { SuiteFolder::Enter("velumi-sound"); }
+    static void TearDownTestSuite() { SuiteFolder::Leave(); }
 
     void SetUp() override {
         seams::ClearAllCalls();

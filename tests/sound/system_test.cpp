@@ -22,13 +22,8 @@ struct StartUpFailure {
 
 class SoundStartUp : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        char pattern[] = "/tmp/velumi-sound-system-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        ASSERT_EQ(chdir(pattern), 0);
-        SetLogOutputOff(0);
-        OpenLogFile();
-    }
+    static void SetUpTestSuite() { SuiteFolder::Enter("velumi-sound-system"); }
+    static void TearDownTestSuite() { SuiteFolder::Leave(); }
     void SetUp() override {
         seams::ClearAllCalls();
         ASSERT_EQ(sdl::SetManualAudioOutput(true), 0);
@@ -215,6 +210,7 @@ TEST_F(SoundStartUp, OnOneProcessorThePumpRefillsStreams) {
 // thread waits for that lock.
 void TerminateSoundThenExit(int) {
     TerminateSound();
+    SuiteFolder::Leave();
     _exit(7);
 }
 
@@ -223,12 +219,16 @@ TEST_F(SoundStartUp, ARefusedStreamBufferEndsTheProgramWithoutADeadlock) {
     EXPECT_EXIT(
         {
             SetSoundThreadModeForTest(1);
-            if (InitializeSound() != 0) _exit(1);
+            if (InitializeSound() != 0) {
+                SuiteFolder::Leave();
+                _exit(1);
+            }
             GetLibraryHooks().exitProcess = TerminateSoundThenExit;
             seams::FailCall("IDirectSound::CreateSoundBuffer");
             SetSoundLoadType(2);
             const Bytes image = Wave16(Pattern(100, 0));
             CreateSoundFromImage(image.data(), static_cast<uint32_t>(image.size()), 1, -1);
+            SuiteFolder::Leave();
             _exit(2);
         },
         ::testing::ExitedWithCode(7), "");

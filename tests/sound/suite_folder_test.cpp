@@ -1,0 +1,32 @@
+// The sound suites run in folders of their own in the temporary directory
+// and leave none behind: run two of their tests in a child process whose
+// temporary directory is fresh, and look at what is left there.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(SuiteFolders, SoundSuitesLeaveNothingInTheTemporaryDirectory) {
+    const char* const tests[] = {"WaveTest.APlainFileGivesItsFormatAndData", "SoundStartUp.StartsOnceAndEndsOnce",
+                                  "SoundStartUp.ARefusedStreamBufferEndsTheProgramWithoutADeadlock"};
+    char pattern[] = "/tmp/velumi-suite-folders-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path temporary = pattern;
+    for (const char* test : tests) {
+        const std::string command = "TMPDIR=" + temporary.string() + " " + fs::read_symlink("/proc/self/exe").string() +
+                                    " --gtest_filter=" + test + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << test;
+        EXPECT_TRUE(fs::is_empty(temporary)) << test << " left " << fs::directory_iterator(temporary)->path();
+    }
+    fs::remove_all(temporary);
+}
+
+}  // namespace
