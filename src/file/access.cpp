@@ -1,30 +1,15 @@
 // The replaceable FileFunctionTable and the access calls over it: an archive
-// member is looked up first, then the table's own open is used.
+// member (or an archive folder's listing) is looked up first, then the
+// table's own open or search is used.
 #include "file/file.h"
+#include "file/archive_access.h"
 
 namespace {
-
-// Archive members are numbered with the top four bits set; nothing else uses
-// those values.
-constexpr DWORD_PTR kArchiveMemberBits = 0xF0000000;
 
 FileFunctionTable& Table() {
     static FileFunctionTable table = *GetPlainFileFunctionTable();
     return table;
 }
-
-bool IsArchiveMemberHandle(DWORD_PTR handle) { return (handle & ~DWORD_PTR{0x0FFFFFFF}) == kArchiveMemberBits; }
-
-// ---- archive members ----------------------------------------------------------------
-// The place where a path is looked up among the open archives before the
-// plain file is tried. No archive reader is attached yet: every lookup finds
-// nothing, and a member handle (which cannot be made yet) is refused.
-DWORD_PTR OpenArchiveMember(const char* /*path*/) { return 0; }
-int CloseArchiveMember(DWORD_PTR) { return -1; }
-int64_t TellArchiveMember(DWORD_PTR) { return -1; }
-int SeekArchiveMember(DWORD_PTR, int64_t, int) { return -1; }
-size_t ReadArchiveMember(void*, size_t, size_t, DWORD_PTR) { return 0; }
-int EofArchiveMember(DWORD_PTR) { return -1; }
 
 }  // namespace
 
@@ -74,13 +59,18 @@ int IdleCheckAccessFile(DWORD_PTR handle) {
 }
 
 DWORD_PTR FindFirstAccessFile(const char* pattern, FileInfo* info) {
+    if (pattern == nullptr || pattern[0] == '\0') return 0;
+    DWORD_PTR found = FindFirstInArchive(pattern, info);
+    if (found != 0) return found;
     return Table().FindFirst != nullptr ? Table().FindFirst(pattern, info) : 0;
 }
 
 int FindNextAccessFile(DWORD_PTR handle, FileInfo* info) {
+    if (IsArchiveFindHandle(handle)) return FindNextInArchive(handle, info);
     return Table().FindNext != nullptr ? Table().FindNext(handle, info) : -1;
 }
 
 int FindCloseAccessFile(DWORD_PTR handle) {
+    if (IsArchiveFindHandle(handle)) return FindCloseInArchive(handle);
     return Table().FindClose != nullptr ? Table().FindClose(handle) : -1;
 }

@@ -2,9 +2,10 @@
 // that are checked on every use, so that a stale or made-up handle is refused
 // instead of followed.
 //
-// A handle is base | (generation << 16) | (slot + 1): never 0, below
-// 0x10000000 (archive members own the values with the top four bits set), and
-// a closed handle stays refused until its slot has been reused 255 times.
+// A handle is base | (generation << 16) | (slot + 1): never 0, and a closed
+// handle stays refused until its slot has been reused 255 times. Plain files,
+// memory streams and searches lie below 0x10000000; archive members own the
+// values with the top four bits set.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -15,6 +16,8 @@
 constexpr DWORD_PTR kFileHandleBasePlain = 0x01000000;
 constexpr DWORD_PTR kFileHandleBaseMemory = 0x02000000;
 constexpr DWORD_PTR kFileHandleBaseFind = 0x03000000;
+constexpr DWORD_PTR kFileHandleBaseArchiveFind = 0x04000000;
+constexpr DWORD_PTR kFileHandleBaseArchiveMember = 0xF0000000;  // index with the top four bits set
 
 template <typename Record, int Capacity>
 class FileHandleRegistry {
@@ -66,3 +69,17 @@ private:
     Record* records_[Capacity] = {};
     uint8_t generations_[Capacity] = {};
 };
+
+// A seek on a record with a position and an end flag: from origin 0 (the
+// start), 1 (the position) or 2 (the size, asked of sizeOf only then). Clears
+// the end flag; -1 for a missing record, an unknown origin, a size that
+// cannot be told, or a place before 0 or past the largest offset.
+template <typename Record, typename SizeOf>
+int SeekRecord(Record* record, int64_t offset, int origin, SizeOf sizeOf) {
+    if (record == nullptr || origin < 0 || origin > 2) return -1;
+    const int64_t base = origin == 0 ? 0 : origin == 1 ? record->position : sizeOf();
+    if (base < 0 || (offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) return -1;
+    record->position = base + offset;
+    record->eof = false;
+    return 0;
+}

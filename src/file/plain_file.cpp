@@ -186,18 +186,7 @@ int64_t CurrentSize(PlainFile* record) {
 
 int PlainSeek(DWORD_PTR handle, int64_t offset, int origin) {
     PlainFile* record = Files().Find(handle);
-    if (record == nullptr) return -1;
-    int64_t base;
-    switch (origin) {
-        case 0: base = 0; break;
-        case 1: base = record->position; break;
-        case 2: base = CurrentSize(record); break;
-        default: return -1;
-    }
-    if (base < 0 || (offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) return -1;
-    record->position = base + offset;
-    record->eof = false;
-    return 0;
+    return SeekRecord(record, offset, origin, [&] { return CurrentSize(record); });
 }
 
 // Copies bytes at the position from the read-ahead cache, waiting for the

@@ -136,7 +136,7 @@ TEST_F(Files, MissingAndBadHandles) {
         EXPECT_EQ(SeekAccessFile(bad, 0, 0), -1);
         EXPECT_NE(EofAccessFile(bad), 0);
     }
-    seams::FailCall("CreateFileA", 1);
+    seams::FailCall("CreateFileA");  // the archive beside each folder, then the file
     EXPECT_EQ(OpenAccessFile(path.c_str(), 0, 1, 0), 0u);
 }
 

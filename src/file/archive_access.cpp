@@ -1,0 +1,229 @@
+// Archive members and archive searches behind the access calls.
+#include "file/archive_access.h"
+#include "file/archive.h"
+#include "file/handle_registry.h"
+
+#include "core/memory.h"
+#include "core/utility.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+constexpr int kMaxOpenMembers = 512;
+constexpr int kMaxArchiveFinds = 64;
+
+struct ArchiveMember {
+    uint8_t* data;
+    uint32_t size;
+    int64_t position;
+    bool eof;
+};
+
+struct ArchiveFind {
+    FileInfo* entries;
+    uint32_t count;
+    uint32_t next;
+};
+
+FileHandleRegistry<ArchiveMember, kMaxOpenMembers>& Members() {
+    static FileHandleRegistry<ArchiveMember, kMaxOpenMembers> members(kFileHandleBaseArchiveMember);
+    return members;
+}
+
+FileHandleRegistry<ArchiveFind, kMaxArchiveFinds>& Finds() {
+    static FileHandleRegistry<ArchiveFind, kMaxArchiveFinds> finds(kFileHandleBaseArchiveFind);
+    return finds;
+}
+
+// The places of the path's separators, outermost first ('\' or '/', not the
+// second byte of a double-byte character).
+std::basic_string<size_t> Separators(const char* path) {
+    std::basic_string<size_t> places;
+    for (size_t i = 0; path[i] != '\0'; i += CharacterBytes(path + i))
+        if (path[i] == '\\' || path[i] == '/') places.push_back(i);
+    return places;
+}
+
+// Calls visit(archive, inner path) for each archive that may hold path, the
+// innermost folder's first, until visit returns true.
+template <typename Visit>
+bool VisitArchives(const std::string& path, Visit visit) {
+    const std::basic_string<size_t> places = Separators(path.c_str());
+    for (auto it = places.rbegin(); it != places.rend(); ++it) {
+        const std::string folder = path.substr(0, *it);
+        if (folder.empty() || folder.back() == ':' || folder.back() == '\\' || folder.back() == '/') continue;
+        ArchiveRecord record;
+        if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
+        const bool done = visit(record, path.c_str() + *it + 1);
+        CloseArchive(&record);
+        if (done) return true;
+    }
+    return false;
+}
+
+void DestroyMember(ArchiveMember* member) {
+    FreeMemory(member->data);
+    FreeMemory(member);
+}
+
+DWORD_PTR AddMember(uint8_t* data, uint32_t size) {
+    auto* member = static_cast<ArchiveMember*>(AllocMemoryZeroed(sizeof(ArchiveMember), __FILE__, __LINE__));
+    if (member == nullptr) {
+        FreeMemory(data);
+        return 0;
+    }
+    member->data = data;
+    member->size = size;
+    const DWORD_PTR handle = Members().Add(member);
+    if (handle == 0) DestroyMember(member);
+    return handle;
+}
+
+// ---- searches ---------------------------------------------------------------------------
+const char* SkipCharacter(const char* text) { return text + CharacterBytes(text); }
+
+bool SameCharacter(const char* a, const char* b) {
+    const int bytes = CharacterBytes(a);
+    if (bytes != CharacterBytes(b)) return false;
+    if (bytes == 2) return a[0] == b[0] && a[1] == b[1];
+    return std::tolower(static_cast<unsigned char>(*a)) == std::tolower(static_cast<unsigned char>(*b));
+}
+
+bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string& folder, const char* pattern) {
+    uint32_t count = 0;
+    ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t, uint32_t) {
+        if (MatchFilePattern(pattern, name)) ++count;
+    });
+    if (count == 0) return false;
+    find->entries = static_cast<FileInfo*>(AllocMemoryZeroed(count * sizeof(FileInfo), __FILE__, __LINE__));
+    if (find->entries == nullptr) return false;
+    ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t isDirectory, uint32_t size) {
+        if (!MatchFilePattern(pattern, name)) return;
+        FileInfo& info = find->entries[find->count++];
+        CopyText(info.name, sizeof info.name, name);
+        info.isDirectory = isDirectory;
+        info.size = size;
+    });
+    return true;
+}
+
+}  // namespace
+
+bool MatchFilePattern(const char* pattern, const char* name) {
+    if (std::strcmp(pattern, "*.*") == 0) pattern = "*";
+    const char* star = nullptr;  // the last '*' seen, and where its run ends in name
+    const char* resume = nullptr;
+    while (*name != '\0') {
+        if (*pattern == '*') {
+            star = ++pattern;
+            resume = name;
+        } else if (*pattern != '\0' && (*pattern == '?' || SameCharacter(pattern, name))) {
+            pattern = SkipCharacter(pattern);
+            name = SkipCharacter(name);
+        } else if (star != nullptr) {
+            pattern = star;
+            name = resume = SkipCharacter(resume);
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return *pattern == '\0';
+}
+
+DWORD_PTR OpenArchiveMember(const char* path) {
+    DWORD_PTR handle = 0;
+    VisitArchives(path, [&](const ArchiveRecord& record, const char* inner) {
+        ArchiveMemberInfo info;
+        if (GetArchiveMemberInfo(&record, inner, &info) != 0) return false;
+        uint8_t* data = LoadArchiveMember(&record, info);
+        if (data != nullptr) handle = AddMember(data, info.size);
+        return true;
+    });
+    return handle;
+}
+
+bool IsArchiveMemberHandle(DWORD_PTR handle) { return (handle & ~DWORD_PTR{0x0FFFFFFF}) == kFileHandleBaseArchiveMember; }
+
+int CloseArchiveMember(DWORD_PTR handle) {
+    ArchiveMember* member = Members().Remove(handle);
+    if (member == nullptr) return -1;
+    DestroyMember(member);
+    return 0;
+}
+
+int64_t TellArchiveMember(DWORD_PTR handle) {
+    ArchiveMember* member = Members().Find(handle);
+    return member != nullptr ? member->position : -1;
+}
+
+int SeekArchiveMember(DWORD_PTR handle, int64_t offset, int origin) {
+    ArchiveMember* member = Members().Find(handle);
+    return SeekRecord(member, offset, origin, [&] { return int64_t{member->size}; });
+}
+
+size_t ReadArchiveMember(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle) {
+    ArchiveMember* member = Members().Find(handle);
+    if (member == nullptr || buffer == nullptr || elementSize == 0 || count == 0) return 0;
+    if (count > SIZE_MAX / elementSize) return 0;
+    const size_t wanted = elementSize * count;
+    const size_t left = member->position < member->size ? static_cast<size_t>(member->size - member->position) : 0;
+    const size_t got = wanted < left ? wanted : left;
+    if (got > 0) std::memcpy(buffer, member->data + member->position, got);
+    member->position += static_cast<int64_t>(got);
+    if (got < wanted) member->eof = true;
+    return got / elementSize;
+}
+
+int EofArchiveMember(DWORD_PTR handle) {
+    ArchiveMember* member = Members().Find(handle);
+    if (member == nullptr) return -1;
+    return member->eof ? 1 : 0;
+}
+
+DWORD_PTR FindFirstInArchive(const char* pattern, FileInfo* info) {
+    const std::basic_string<size_t> places = Separators(pattern);
+    if (places.empty()) return 0;
+    const std::string path(pattern);
+    const std::string folder = path.substr(0, places.back() + 1) + "x";  // a name inside the folder
+    ArchiveFind find{};
+    VisitArchives(folder, [&](const ArchiveRecord& record, const char* inner) {
+        std::string innerFolder(inner, std::strlen(inner) - 1);
+        return FillFind(&find, record, innerFolder, pattern + places.back() + 1);
+    });
+    if (find.entries == nullptr) return 0;
+    auto* record = static_cast<ArchiveFind*>(AllocMemory(sizeof(ArchiveFind), __FILE__, __LINE__));
+    const DWORD_PTR handle = record != nullptr ? Finds().Add(new (record) ArchiveFind(find)) : 0;
+    if (handle == 0) {
+        FreeMemory(find.entries);
+        FreeMemory(record);
+        return 0;
+    }
+    FindNextInArchive(handle, info);
+    return handle;
+}
+
+bool IsArchiveFindHandle(DWORD_PTR handle) {
+    return (handle & ~DWORD_PTR{0x00FFFFFF}) == kFileHandleBaseArchiveFind;
+}
+
+int FindNextInArchive(DWORD_PTR handle, FileInfo* info) {
+    ArchiveFind* find = Finds().Find(handle);
+    if (find == nullptr || find->next >= find->count) return -1;
+    if (info != nullptr) *info = find->entries[find->next];
+    ++find->next;
+    return 0;
+}
+
+int FindCloseInArchive(DWORD_PTR handle) {
+    ArchiveFind* find = Finds().Remove(handle);
+    if (find == nullptr) return -1;
+    FreeMemory(find->entries);
+    FreeMemory(find);
+    return 0;
+}

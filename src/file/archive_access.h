@@ -1,0 +1,30 @@
+// Archive members as files of the access calls. A path "dir\x.png" is looked
+// up in the archive "dir.gla" beside the folder (then in archives of the outer
+// folders: "a\b\x.png" in "a.gla" as "b\x.png"), with the built-in key, before
+// the plain file. An opened member is read into memory whole and served from
+// there; at most 512 members are open at once, their handles the index with
+// the top four bits set.
+#pragma once
+
+#include "file/file.h"
+
+// 0 when no archive holds the path.
+DWORD_PTR OpenArchiveMember(const char* path);
+bool IsArchiveMemberHandle(DWORD_PTR handle);
+int CloseArchiveMember(DWORD_PTR handle);
+int64_t TellArchiveMember(DWORD_PTR handle);
+int SeekArchiveMember(DWORD_PTR handle, int64_t offset, int origin);
+size_t ReadArchiveMember(void* buffer, size_t elementSize, size_t count, DWORD_PTR handle);
+int EofArchiveMember(DWORD_PTR handle);
+
+// Searches: the entries of an archive folder that match the pattern's last
+// element ('*' and '?', letters in either case); 0 when no archive holds a
+// match, and the plain search is to be used.
+DWORD_PTR FindFirstInArchive(const char* pattern, FileInfo* info);
+bool IsArchiveFindHandle(DWORD_PTR handle);
+int FindNextInArchive(DWORD_PTR handle, FileInfo* info);
+int FindCloseInArchive(DWORD_PTR handle);
+
+// Whether name matches a search pattern: '*' any run, '?' one character,
+// ASCII letters in either case, double-byte characters whole; "*.*" is "*".
+bool MatchFilePattern(const char* pattern, const char* name);

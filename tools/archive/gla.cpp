@@ -1,0 +1,124 @@
+// The archive packer:
+//   gla pack FOLDER ARCHIVE [--key KEY] [--store]   every file under FOLDER
+//   gla list ARCHIVE [--key KEY]                    size, stored size, path
+//   gla extract ARCHIVE FOLDER [--key KEY]          every member into FOLDER
+// Archives are read with the library's own reader. Exit code 0 on success,
+// 1 on a failure (with a line on stderr), 2 on a wrong command line.
+#include "archive_writer.h"
+
+#include "core/memory.h"
+#include "file/archive.h"
+#include "platform/kernel32/kernel32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Options {
+    std::string command;
+    std::vector<std::string> paths;
+    const char* key = nullptr;
+    bool store = false;
+};
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: gla pack FOLDER ARCHIVE [--key KEY] [--store]\n"
+                 "       gla list ARCHIVE [--key KEY]\n"
+                 "       gla extract ARCHIVE FOLDER [--key KEY]\n");
+    return 2;
+}
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "gla: %s\n", text.c_str());
+    return 1;
+}
+
+bool WriteFile(const fs::path& path, const uint8_t* bytes, size_t size) {
+    const fs::path partial = path.string() + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+        if (!out.good()) return false;
+    }
+    std::error_code code;
+    fs::rename(partial, path, code);
+    return !code;
+}
+
+int Pack(const Options& o) {
+    std::vector<ArchiveInput> inputs;
+    std::vector<uint8_t> archive;
+    std::string error;
+    ArchiveOptions options;
+    options.key = o.key;
+    options.pack = !o.store;
+    if (!ReadFolderInputs(o.paths[0], &inputs, &error) || !BuildArchive(inputs, options, &archive, &error))
+        return Fail(error);
+    if (!WriteFile(o.paths[1], archive.data(), archive.size())) return Fail("cannot write " + o.paths[1]);
+    std::printf("%zu files, %zu bytes\n", inputs.size(), archive.size());
+    return 0;
+}
+
+// Calls visit(path, info) for every member under folder, depth first.
+void WalkMembers(const ArchiveRecord& record, const std::string& folder,
+                 const std::function<void(const std::string&, const ArchiveMemberInfo&)>& visit) {
+    ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t isDirectory, uint32_t) {
+        const std::string path = folder.empty() ? std::string(name) : folder + "\\" + name;
+        ArchiveMemberInfo info;
+        if (isDirectory) WalkMembers(record, path, visit);
+        else if (GetArchiveMemberInfo(&record, path.c_str(), &info) == 0) visit(path, info);
+    });
+}
+
+int ListOrExtract(const Options& o) {
+    std::ifstream in(o.paths[0], std::ios::binary);
+    std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return Fail("cannot read " + o.paths[0]);
+    if (image.size() > 0xFFFFFFFFu) return Fail(o.paths[0] + " is too large");
+    ArchiveRecord record;
+    ClearArchiveRecord(&record);
+    if (OpenArchiveFromMemory(&record, image.data(), static_cast<uint32_t>(image.size()), o.key) != 0)
+        return Fail(o.paths[0] + " is no archive this key opens");
+    int failures = 0;
+    WalkMembers(record, "", [&](const std::string& path, const ArchiveMemberInfo& info) {
+        if (o.command == "list") {
+            std::printf("%10u %10u %s\n", info.size, info.storedSize, platform::ShiftJisToUtf8(path.c_str()).c_str());
+            return;
+        }
+        const fs::path target = fs::path(o.paths[1]) / platform::PathToNative(path.c_str());
+        uint8_t* bytes = LoadArchiveMember(&record, info);
+        std::error_code code;
+        fs::create_directories(target.parent_path(), code);
+        if (bytes == nullptr || !WriteFile(target, bytes, info.size)) {
+            ++failures;
+            Fail("cannot extract " + target.string());
+        }
+        FreeMemory(bytes);
+    });
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) o.key = argv[++i];
+        else if (std::strcmp(argv[i], "--store") == 0) o.store = true;
+        else if (o.command.empty()) o.command = argv[i];
+        else o.paths.emplace_back(argv[i]);
+    }
+    if (o.command == "pack" && o.paths.size() == 2) return Pack(o);
+    if (o.command == "list" && o.paths.size() == 1) return ListOrExtract(o);
+    if (o.command == "extract" && o.paths.size() == 2) return ListOrExtract(o);
+    return Usage();
+}
