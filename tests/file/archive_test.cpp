@@ -93,13 +93,19 @@ uint8_t* DirAt(uint8_t* tables, const ArchiveHeader& h, uint32_t d) { return tab
 
 class Archives : public ::testing::Test {
 protected:
+    // The suite runs in a folder of its own, with the log in it.
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/velumi-archive-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(dir, nullptr);
-        ASSERT_EQ(chdir(dir), 0);
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        suiteFolder_ = pattern;
+        ASSERT_EQ(chdir(pattern), 0);
         SetLogOutputOff(0);
         OpenLogFile();
+    }
+    static void TearDownTestSuite() {
+        CloseLogFile();
+        EXPECT_EQ(chdir("/"), 0);
+        fs::remove_all(suiteFolder_);
     }
     void SetUp() override {
         char pattern[] = "/tmp/velumi-archive-files-XXXXXX";
@@ -129,6 +135,7 @@ protected:
         return bytes;
     }
 
+    static inline std::string suiteFolder_;
     std::string native_;
     uint32_t blocks_ = 0;
     size_t logStart_ = 0;
