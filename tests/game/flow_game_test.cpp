@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include "archive_writer.h"
+
 #include "core/library.h"
 #include "core/library_hooks.h"
 #include "game/scenes/boot_scenes.h"
@@ -16,6 +18,7 @@
 #include "game/scenes/puzzle_scene.h"
 #include "game/scenes/puzzle_tables.h"
 #include "game/scenes/sentaku_scene.h"
+#include "game/resources.h"
 #include "game/scenes/title_scene.h"
 #include "graphics/graphics.h"
 #include "platform/gdi32/gdi32.h"
@@ -114,6 +117,24 @@ protected:
             if (name.size() == 2) continue;  // a level file
             std::filesystem::create_symlink(entry.path(), Native("data/" + name));
         }
+    }
+    // The pictures and sounds the game loads through the library go into
+    // "data.gla" and leave the data folder; the levels (read with the
+    // run-time's own file calls) and the tunes (read by the music library)
+    // stay there.
+    void MoveGameDataIntoArchive() {
+        std::vector<ArchiveInput> inputs;
+        for (const auto& entry : std::filesystem::directory_iterator(Native("data"))) {
+            const std::string name = entry.path().filename().string();
+            if (name.size() == 2 || entry.path().extension() == ".ptcop") continue;
+            inputs.push_back(ArchiveInput{name, ReadBytes(entry.path().string())});
+            std::filesystem::remove(entry.path());
+        }
+        std::vector<uint8_t> archive;
+        std::string error;
+        ASSERT_TRUE(BuildArchive(inputs, ArchiveOptions{}, &archive, &error)) << error;
+        WriteBytes(Native("data.gla"), archive);
+        ASSERT_GE(inputs.size(), 20u);
     }
     // A shipped level with its shortest solution, or the fallback level (also
     // when the shipped one takes the small solver too long). Without `solve`
@@ -335,6 +356,39 @@ TEST_F(GameFlowTest, TheJapaneseGameFromTheNoticeToTheEnding) {
     ClickButtonWhen("QUIT", TitleReady(), [] { return &Title().quitButton; });
     RunTheGame();
     EXPECT_EQ(g_saveData.slot[2].level, 50);
+}
+
+TEST_F(GameFlowTest, TheGameFromItsArchiveToAClearedLevel) {
+    ASSERT_TRUE(haveArt_);
+    MoveGameDataIntoArchive();
+    for (const auto& entry : std::filesystem::directory_iterator(Native("data"))) {
+        const std::string extension = entry.path().extension().string();
+        ASSERT_TRUE(extension != ".png" && extension != ".wav") << entry.path() << " is still a plain file";
+    }
+    g_config.language = 1;
+    const std::vector<Move> level1 = UseLevel(1, kTwoSwapLevel);
+    UseLevel(2, kTwoSwapLevel);
+    ASSERT_FALSE(level1.empty());
+
+    ClickButtonWhen("NEXT on the notice", Showing<FirstScene>(), [] {
+        return &dynamic_cast<FirstScene*>(g_sceneManager.current)->next;
+    });
+    Add("every picture and sound loaded", TitleReady(), [] {
+        for (int32_t slot : {kImagePieces, kImageEffect, kImageCursor, kImageSentaku, kImageFigures, kImageFrames,
+                             kImageFont, kImageVolume, kImageLogo, kImageBackground0, kImageBackground0 + 4})
+            EXPECT_GE(ImageHandle(slot), 0) << "image slot " << slot;
+        for (int32_t n = 0; n < kLoadedSoundEffects; ++n) EXPECT_GE(g_soundEffects.handle[n], 0) << "sound " << n;
+    });
+    Capture("gla_01_title", TitleReady());
+    ClickButtonWhen("slot 1 (new game)", TitleReady(), [] { return &Title().slotButtons[0]; });
+    PlayMoves(1, level1);
+    Capture("gla_02_puzzle_cleared", Showing<PuzzleScene>([](PuzzleScene& s) { return s.clearTimer == 150; }));
+    ClickButtonWhen("NEXT after the clear", Showing<PuzzleScene>(), [] { return &Puzzle().nextButton; });
+    ClickButtonWhen("BACK on level 2", PuzzleReady(2), [] { return &Puzzle().backButton; });
+    ClickButtonWhen("back to the title", SelectReady(2), [] { return &Select().back; });
+    ClickButtonWhen("QUIT", TitleReady(), [] { return &Title().quitButton; });
+    RunTheGame();
+    EXPECT_EQ(g_saveData.slot[0].level, 1) << "level 1 was cleared and saved";
 }
 
 // Each background behind a level, as a player sees it.

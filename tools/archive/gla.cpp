@@ -1,9 +1,11 @@
 // The archive packer:
-//   gla pack FOLDER ARCHIVE [--key KEY] [--store]   every file under FOLDER
-//   gla list ARCHIVE [--key KEY]                    size, stored size, path
-//   gla extract ARCHIVE FOLDER [--key KEY]          every member into FOLDER
-// Archives are read with the library's own reader. Exit code 0 on success,
-// 1 on a failure (with a line on stderr), 2 on a wrong command line.
+//   gla pack FOLDER ARCHIVE [--key KEY] [--store] [--packed]   every file under FOLDER
+//   gla list ARCHIVE [--key KEY] [--packed]                    size, stored size, path
+//   gla extract ARCHIVE FOLDER [--key KEY] [--packed]          every member into FOLDER
+// --packed: the whole archive is itself packed data, as an archive carried
+// inside a program is. Archives are read with the library's own reader. Exit
+// code 0 on success, 1 on a failure (with a line on stderr), 2 on a wrong
+// command line.
 #include "archive_writer.h"
 
 #include "core/memory.h"
@@ -27,13 +29,14 @@ struct Options {
     std::vector<std::string> paths;
     const char* key = nullptr;
     bool store = false;
+    bool packed = false;
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: gla pack FOLDER ARCHIVE [--key KEY] [--store]\n"
-                 "       gla list ARCHIVE [--key KEY]\n"
-                 "       gla extract ARCHIVE FOLDER [--key KEY]\n");
+                 "usage: gla pack FOLDER ARCHIVE [--key KEY] [--store] [--packed]\n"
+                 "       gla list ARCHIVE [--key KEY] [--packed]\n"
+                 "       gla extract ARCHIVE FOLDER [--key KEY] [--packed]\n");
     return 2;
 }
 
@@ -63,9 +66,21 @@ int Pack(const Options& o) {
     options.pack = !o.store;
     if (!ReadFolderInputs(o.paths[0], &inputs, &error) || !BuildArchive(inputs, options, &archive, &error))
         return Fail(error);
+    if (o.packed) archive = PackData(archive.data(), static_cast<uint32_t>(archive.size()));
     if (!WriteFile(o.paths[1], archive.data(), archive.size())) return Fail("cannot write " + o.paths[1]);
     std::printf("%zu files, %zu bytes\n", inputs.size(), archive.size());
     return 0;
+}
+
+// The packed data in bytes replaced by what it unpacks to.
+bool Unpack(std::vector<uint8_t>* bytes) {
+    const auto available = static_cast<uint32_t>(bytes->size());
+    const int64_t size = DecompressPackedData(nullptr, bytes->data(), available);
+    if (size < 0) return false;
+    std::vector<uint8_t> plain(static_cast<size_t>(size));
+    if (DecompressPackedData(plain.data(), bytes->data(), available) != size) return false;
+    *bytes = std::move(plain);
+    return true;
 }
 
 // Calls visit(path, info) for every member under folder, depth first.
@@ -84,6 +99,7 @@ int ListOrExtract(const Options& o) {
     std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) return Fail("cannot read " + o.paths[0]);
     if (image.size() > 0xFFFFFFFFu) return Fail(o.paths[0] + " is too large");
+    if (o.packed && !Unpack(&image)) return Fail(o.paths[0] + " is no packed data");
     ArchiveRecord record;
     ClearArchiveRecord(&record);
     if (OpenArchiveFromMemory(&record, image.data(), static_cast<uint32_t>(image.size()), o.key) != 0)
@@ -114,6 +130,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) o.key = argv[++i];
         else if (std::strcmp(argv[i], "--store") == 0) o.store = true;
+        else if (std::strcmp(argv[i], "--packed") == 0) o.packed = true;
         else if (o.command.empty()) o.command = argv[i];
         else o.paths.emplace_back(argv[i]);
     }
