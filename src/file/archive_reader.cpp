@@ -274,30 +274,32 @@ void* GetArchiveMemoryImage(const ArchiveRecord* record) {
 }
 
 uint8_t* LoadArchiveMember(const ArchiveRecord* record, const ArchiveMemberInfo& info) {
-    const uint8_t* stored = record->image != nullptr ? record->image + info.offset : nullptr;
+    auto fail = [](const char* what, uint8_t* read, uint8_t* member) -> uint8_t* {
+        WriteLogFormatted("アーカイブのメンバーを読めません(%s) in LoadArchiveMember", what);
+        FreeMemory(read);
+        FreeMemory(member);
+        return nullptr;
+    };
     uint8_t* read = nullptr;
+    const uint8_t* stored = record->image != nullptr ? record->image + info.offset : nullptr;
     if (stored == nullptr) {
         read = static_cast<uint8_t*>(AllocMemory(info.storedSize > 0 ? info.storedSize : 1, __FILE__, __LINE__));
-        if (read == nullptr || !ReadAt(record->file, info.offset, read, info.storedSize)) {
-            WriteLogFormatted("アーカイブのメンバーを読めません in LoadArchiveMember");
-            FreeMemory(read);
-            return nullptr;
-        }
+        if (read == nullptr || !ReadAt(record->file, info.offset, read, info.storedSize))
+            return fail("cannot read it", read, nullptr);
         if (info.packed == 0) return read;
         stored = read;
     }
     auto* member = static_cast<uint8_t*>(AllocMemory(info.size > 0 ? info.size : 1, __FILE__, __LINE__));
-    bool ok = member != nullptr;
-    if (ok && info.packed != 0)
-        ok = DecompressPackedData(nullptr, stored, info.storedSize) == info.size &&
-             DecompressPackedData(member, stored, info.storedSize) == info.size;
-    else if (ok)
+    if (member == nullptr) return fail("no memory", read, nullptr);
+    if (info.packed == 0) {
         std::memcpy(member, stored, info.size);
-    FreeMemory(read);
-    if (!ok) {
-        FreeMemory(member);
-        return nullptr;
+        return member;
     }
+    if (DecompressPackedData(nullptr, stored, info.storedSize) != info.size)
+        return fail("packed size differs from its entry", read, member);
+    if (DecompressPackedData(member, stored, info.storedSize) != info.size)
+        return fail("damaged packed data", read, member);
+    FreeMemory(read);
     return member;
 }
 

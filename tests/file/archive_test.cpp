@@ -370,6 +370,21 @@ TEST_F(Archives, AnArchiveMemberComesBeforeThePlainFile) {
     };
     for (const Case& c : cases) EXPECT_EQ(ReadAll(Path(c.path)), c.expected) << c.path;
 
+    // A packed member whose head lies about its size is refused, with a log line.
+    Bytes copy = archive;
+    ArchiveRecord record;
+    ClearArchiveRecord(&record);
+    ASSERT_EQ(OpenArchiveFromMemory(&record, copy.data(), static_cast<uint32_t>(copy.size()), nullptr), 0);
+    uint32_t offset = 0;
+    ASSERT_EQ(GetArchiveMemberData(&record, "sub\\b.bin", &offset, nullptr), 0);
+    for (const int delta : {-1, +1}) {
+        Bytes lying = archive;
+        WriteLE32(lying.data() + offset, static_cast<uint32_t>(kInputs[1].bytes.size() + delta));
+        Write("data.gla", lying);
+        EXPECT_EQ(ReadAll(Path("data\\Sub\\b.bin")), "(none)") << delta;
+        EXPECT_NE(NewLog().find("packed size differs from its entry"), std::string::npos) << delta;
+        logStart_ = LogText().size();
+    }
     // A damaged archive is passed over, with a log line, for the plain file.
     archive[kArchiveTablesOffset] ^= 1;
     Write("data.gla", archive);
