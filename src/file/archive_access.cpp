@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,8 +43,8 @@ FileHandleRegistry<ArchiveFind, kMaxArchiveFinds>& Finds() {
 
 // The places of the path's separators, outermost first ('\' or '/', not the
 // second byte of a double-byte character).
-std::basic_string<size_t> Separators(const char* path) {
-    std::basic_string<size_t> places;
+std::vector<size_t> Separators(const char* path) {
+    std::vector<size_t> places;
     for (size_t i = 0; path[i] != '\0'; i += CharacterBytes(path + i))
         if (path[i] == '\\' || path[i] == '/') places.push_back(i);
     return places;
@@ -53,10 +54,10 @@ std::basic_string<size_t> Separators(const char* path) {
 // innermost folder's first, until visit returns true.
 template <typename Visit>
 bool VisitArchives(const std::string& path, Visit visit) {
-    const std::basic_string<size_t> places = Separators(path.c_str());
+    const std::vector<size_t> places = Separators(path.c_str());
     for (auto it = places.rbegin(); it != places.rend(); ++it) {
         const std::string folder = path.substr(0, *it);
-        if (folder.empty() || folder.back() == ':' || folder.back() == '\\' || folder.back() == '/') continue;
+        if (folder.empty() || folder.back() == ':') continue;  // the root has no archive beside it
         ArchiveRecord record;
         if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
         const bool done = visit(record, path.c_str() + *it + 1);
@@ -187,14 +188,14 @@ int EofArchiveMember(DWORD_PTR handle) {
 }
 
 DWORD_PTR FindFirstInArchive(const char* pattern, FileInfo* info) {
-    const std::basic_string<size_t> places = Separators(pattern);
+    const std::vector<size_t> places = Separators(pattern);
     if (places.empty()) return 0;
-    const std::string path(pattern);
-    const std::string folder = path.substr(0, places.back() + 1) + "x";  // a name inside the folder
+    const char* last = pattern + places.back() + 1;
     ArchiveFind find{};
-    VisitArchives(folder, [&](const ArchiveRecord& record, const char* inner) {
-        std::string innerFolder(inner, std::strlen(inner) - 1);
-        return FillFind(&find, record, innerFolder, pattern + places.back() + 1);
+    VisitArchives(pattern, [&](const ArchiveRecord& record, const char* inner) {
+        // The inner path ends with the pattern's last element: the folder is before it.
+        const std::string folder(inner, std::strlen(inner) - std::strlen(last));
+        return FillFind(&find, record, folder, last);
     });
     if (find.entries == nullptr) return 0;
     auto* record = static_cast<ArchiveFind*>(AllocMemory(sizeof(ArchiveFind), __FILE__, __LINE__));
