@@ -1,6 +1,7 @@
 // Every class the platform stand-ins offer through CoCreateInstance is
 // registered here, once, before the first object is created.
 #include "platform/com/com.h"
+#include "platform/d3d9/d3d9.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput.h"
 #include "platform/dsound/dsound.h"
@@ -12,6 +13,7 @@ void RegisterPlatformClasses() {
     dsound::RegisterClasses();
     dinput::RegisterClasses();
     ddraw::RegisterClasses();
+    d3d9::RegisterRuntime(true);
 }
 
 }  // namespace com

@@ -37,20 +37,29 @@
 //     blend factor as ONE, an unknown stage operation as DISABLE);
 //   - BeginScene inside a scene, EndScene outside one, a draw outside a scene,
 //     a draw with a null vertex pointer, a zero stride, an FVF not
-//     pre-transformed, or a primitive count that overruns 0x7FFFFF vertices:
+//     pre-transformed, or a primitive count above 0xFFFFF:
 //     D3DERR_INVALIDCALL. A stage reading D3DTA_TEXTURE with no texture set
 //     reads opaque black as Direct3D 9 does (not an error);
-//   - every call of a lost device that would draw or create default-pool
-//     storage: D3DERR_DEVICELOST; TestCooperativeLevel gives
-//     D3DERR_DEVICELOST, then D3DERR_DEVICENOTRESET; Reset with a render
-//     target or default-pool texture still alive: D3DERR_INVALIDCALL.
+//   - Reset while the device still reports D3DERR_DEVICELOST gives that;
+//     Reset with a default-pool resource (other than the back buffer) still
+//     alive, or with the back buffer or swap chain still held:
+//     D3DERR_INVALIDCALL.
+//
+// A lost device: Present gives D3DERR_DEVICELOST; draws, clears and copies
+// do nothing and succeed, as Direct3D 9's do; TestCooperativeLevel gives
+// D3DERR_DEVICELOST, then D3DERR_DEVICENOTRESET until Reset succeeds.
+// Exclusive full screen changes the display mode (ChangeDisplaySettingsA) to
+// the back buffer's size and restores it when the device goes.
 //
 // Not done here (refused with D3DERR_NOTAVAILABLE, or only stored): vertex and
 // index buffers, vertex and pixel shaders, vertex declarations, stream
 // sources and DrawPrimitive / DrawIndexedPrimitive from buffers; untransformed
-// (XYZ) vertices, lights, material, fog and transforms are stored, not drawn;
-// multisampling (only D3DMULTISAMPLE_NONE); the caps report shader model 1.1
-// so that nothing asks for shaders.
+// (XYZ) vertices, lights, material, fog, depth bias and transforms are stored,
+// not drawn; textures keep every level but draw from level 0; volume
+// textures are kept in memory and read as no texture when set on a stage;
+// D3DTA_CONSTANT reads as opaque white; multisampling (only
+// D3DMULTISAMPLE_NONE); the caps report shader model 1.1 so that nothing asks
+// for shaders.
 //
 // Test seams (seams::FailCall): "IDirect3D9::<Method>",
 // "IDirect3DDevice9::<Method>", "IDirect3DSurface9::<Method>",

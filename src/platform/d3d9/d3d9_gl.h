@@ -1,0 +1,115 @@
+// The stand-in's only door to OpenGL. Callers speak in Direct3D 9 values
+// (blend factors, comparison functions, filters, address modes); this side
+// turns them into GL calls and skips what is already set.
+//
+// Storage: colour is kept in RGBA8 textures that hold A8R8G8B8 pixels, and
+// row r of a Direct3D surface is GL row r (no flip anywhere: the vertex
+// program maps y = 0 to the bottom of normalised device space, so texture
+// rows, framebuffer rows and reads all run in the same order).
+#pragma once
+
+#include "platform/d3d9/d3d9.h"
+
+#include <cstdint>
+#include <string>
+
+namespace d3d9::gl {
+
+// Makes the process's GL context current and loads the functions, once.
+// False when there is no 3.3 core context (the reason in *error).
+bool Start(std::string* error = nullptr);
+bool Started();
+// Makes the context current on this thread again.
+bool MakeCurrent();
+
+struct DriverInfo {
+    std::string vendor;
+    std::string renderer;
+    std::string version;
+    int maxTextureSize = 0;
+};
+const DriverInfo& Driver();
+
+struct Rect {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+};
+
+// ---- storage ----------------------------------------------------------------
+// A colour texture of the given size and level count, every pixel fill
+// (A8R8G8B8); 0 when GL refuses it.
+uint32_t NewColorTexture(int width, int height, int levels, uint32_t fill);
+void DeleteTexture(uint32_t texture);
+// Rows of w A8R8G8B8 pixels, top row first.
+void WriteColor(uint32_t texture, int level, const Rect& area, const uint32_t* argb);
+void ReadColor(uint32_t texture, int level, const Rect& area, uint32_t* argb);
+uint32_t NewDepthBuffer(int width, int height, int bits);
+void DeleteDepthBuffer(uint32_t buffer);
+
+// ---- targets ----------------------------------------------------------------
+struct Target {
+    uint32_t color = 0;  // colour texture
+    int level = 0;
+    uint32_t depth = 0;  // depth buffer, 0 for none
+    bool colorHasAlpha = true;  // false: alpha is never written
+};
+// Clears area of the target: colour (A8R8G8B8, only the channels of
+// colorWrite, D3DCOLORWRITEENABLE bits) and/or depth.
+void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DWORD colorWrite, bool depth, float z);
+// Copies source area to dest area, scaled nearest or bilinear.
+void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, uint32_t destTexture, int destLevel,
+          const Rect& dest, bool linear);
+
+// ---- programs ---------------------------------------------------------------
+// 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are
+// bound to units 0..7.
+uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string* log);
+void DeleteProgram(uint32_t program);
+
+// ---- drawing ----------------------------------------------------------------
+struct SamplerSetup {
+    uint32_t texture = 0;  // 0: none bound
+    DWORD magFilter = D3DTEXF_POINT;
+    DWORD minFilter = D3DTEXF_POINT;
+    DWORD addressU = D3DTADDRESS_WRAP;
+    DWORD addressV = D3DTADDRESS_WRAP;
+    D3DCOLOR border = 0;
+};
+
+struct PipelineSetup {
+    Target target;
+    int targetWidth = 0;
+    int targetHeight = 0;
+    Rect clip;  // the viewport, cut by the scissor rectangle when it is on
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
+    DWORD srcBlendAlpha = D3DBLEND_ONE, destBlendAlpha = D3DBLEND_ZERO, blendOpAlpha = D3DBLENDOP_ADD;
+    bool depthTest = false;
+    bool depthWrite = false;
+    DWORD depthFunc = D3DCMP_LESSEQUAL;
+    DWORD cull = D3DCULL_NONE;
+    DWORD fill = D3DFILL_SOLID;
+    DWORD colorWrite = 0xF;
+    uint32_t program = 0;
+    float textureFactor[4] = {1, 1, 1, 1};  // r, g, b, a
+    float alphaRef = 0;                      // 0..255
+    SamplerSetup samplers[8];
+};
+
+struct VertexLayout {
+    int stride = 0;
+    int diffuseOffset = -1;  // -1: absent (white)
+    int specularOffset = -1;  // -1: absent (black)
+    int texCount = 0;
+    int texOffset[8] = {};
+    int texSize[8] = {};  // floats per set
+};
+
+// Draws count vertices (or indexCount indices of indexBytes each) of the
+// Direct3D primitive type. vertexBytes bytes of vertices are sent.
+void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,
+          size_t vertexBytes, int count, const void* indices, int indexBytes, int indexCount);
+
+}  // namespace d3d9::gl

@@ -1,0 +1,72 @@
+// Shared fixtures of the Direct3D 9 stand-in tests: a headless OpenGL
+// context (SDL's offscreen driver), a window, a device, and helpers that
+// make textures, draw quads and read the back buffer back.
+#pragma once
+
+#include "platform/d3d9/d3d9.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace d3d9test {
+
+// Pre-transformed vertices of the two layouts the library draws with.
+struct ColorVertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+};
+struct TexVertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+    float u, v;
+};
+struct Tex2Vertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+    DWORD specular;
+    float u0, v0, u1, v1;
+};
+constexpr DWORD kColorFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+constexpr DWORD kTexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD kTex2Fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
+
+// Channel a (shift 24, 16, 8, 0) of an ARGB colour.
+inline int Channel(uint32_t argb, int shift) { return static_cast<int>((argb >> shift) & 0xFF); }
+// True when every channel of a and b differ by at most tolerance.
+bool Near(uint32_t a, uint32_t b, int tolerance, bool withAlpha = true);
+
+// A window and a windowed X8R8G8B8 device of kWidth x kHeight, skipped only
+// when this machine has no OpenGL 3.3 context.
+class DeviceTest : public ::testing::Test {
+protected:
+    static constexpr UINT kWidth = 64;
+    static constexpr UINT kHeight = 48;
+
+    void SetUp() override;
+    void TearDown() override;
+    // Present parameters of a window of kWidth x kHeight.
+    D3DPRESENT_PARAMETERS WindowParams() const;
+
+    // The render target's pixels (through GetRenderTargetData).
+    std::vector<uint32_t> ReadTarget(IDirect3DSurface9* target = nullptr);
+    uint32_t PixelAt(int x, int y) { return ReadTarget()[static_cast<size_t>(y) * kWidth + x]; }
+    // A managed texture filled from argb (w x h, top row first).
+    IDirect3DTexture9* MakeTexture(int w, int h, D3DFORMAT format, const std::vector<uint32_t>& argb);
+    // A quad covering the pixels [x0, x1) x [y0, y1), texels mapped one to one.
+    void DrawTexturedQuad(float x0, float y0, float x1, float y1, DWORD diffuse, float u1 = 1, float v1 = 1);
+    void DrawColorQuad(float x0, float y0, float x1, float y1, DWORD diffuse);
+    // Sets stage 0 to the given operations, stage 1 off.
+    void SetStage0(DWORD colorOp, DWORD colorArg1, DWORD colorArg2, DWORD alphaOp, DWORD alphaArg1, DWORD alphaArg2);
+
+    HWND window_ = nullptr;
+    IDirect3D9* d3d_ = nullptr;
+    IDirect3DDevice9* device_ = nullptr;
+};
+
+// Headless video, a private window registry and no injected failures.
+void PrepareHeadless();
+HWND MakeWindow(int width, int height);
+
+}  // namespace d3d9test
