@@ -64,6 +64,33 @@ TEST_F(LineTest, ClipsToTheDrawAreaInEitherDirection) {
     EXPECT_EQ(diagonal, SetPixels(small, 0));
 }
 
+TEST_F(LineTest, ClippedStartLandsOnTheExactRowWhateverTheProcessor) {
+    // Lines whose start, clipped to the left edge, falls on a whole row: a
+    // multiply-add fused into one rounding puts it one row off.
+    struct Case {
+        const char* what;
+        int32_t x1, y1, x2, y2;
+    } cases[] = {
+        {"steep, downwards", -25, -46, 100, 304},
+        {"steep, upwards", -60, 334, 12, -38},
+        {"shallow, downwards", -192, -34, 384, 98},
+        {"shallow, near the top", -123, -79, 99, 69},
+    };
+    TestImage img(320, 240, kMemImgX8R8G8B8);
+    SetDrawStateArea(0, 0, 320, 240);
+    for (const Case& c : cases) {
+        img.FillAll(0);
+        DrawMemImgLine(&img, c.x1, c.y1, c.x2, c.y2, 1);
+        const int32_t dy = c.y2 - c.y1, dx = c.x2 - c.x1;
+        ASSERT_EQ(0, (-c.x1) * dy % dx) << c.what;
+        const int32_t row = c.y1 + (-c.x1) * dy / dx;  // exact
+        const int32_t before = row - (dy > 0 ? 1 : -1);
+        ASSERT_TRUE(row > 0 && row < 239) << c.what;
+        EXPECT_EQ(1u, img.Get(0, row)) << c.what;
+        EXPECT_EQ(0u, img.Get(0, before)) << c.what;
+    }
+}
+
 TEST_F(LineTest, ExtremeCoordinatesStayInsideTheArea) {
     TestImage img(20, 20, kMemImgX8R8G8B8);
     SetDrawStateArea(3, 4, 17, 15);
