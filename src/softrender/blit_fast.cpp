@@ -9,6 +9,9 @@
 #include <immintrin.h>
 #endif
 
+#include <atomic>
+#include <cstdio>
+#include <time.h>
 #include <unistd.h>
 
 namespace soft {
@@ -189,11 +192,19 @@ void RunRowsKeyed(const PixelRule& r, const BlitSpan& span, Step step) {
     }
 }
 
-// Bytes of the second-level cache (1 MiB when the system does not say).
+// Bytes of the second-level cache as the system reports it (the C library,
+// else the kernel's description of the first processor), 1 MiB when neither says.
 size_t SecondLevelCacheBytes() {
     static const size_t bytes = [] {
         long v = sysconf(_SC_LEVEL2_CACHE_SIZE);
-        return v > 0 ? static_cast<size_t>(v) : size_t{1} << 20;
+        if (v > 0) return static_cast<size_t>(v);
+        if (FILE* f = std::fopen("/sys/devices/system/cpu/cpu0/cache/index2/size", "r")) {
+            unsigned long kib = 0;
+            const bool read = std::fscanf(f, "%luK", &kib) == 1;
+            std::fclose(f);
+            if (read && kib > 0) return static_cast<size_t>(kib) << 10;
+        }
+        return size_t{1} << 20;
     }();
     return bytes;
 }
@@ -242,11 +253,68 @@ void StreamCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
     }
 }
 
+// Whether streaming past the cache beats an ordinary move for copies of a
+// size depends on the machine (its caches' sizes and speeds), so it is
+// measured there: for each power-of-two size class of copies that do not
+// fit the second-level cache the machine reports, the first copies alternate
+// between the two ways (both leave the same bytes), the fastest time of each
+// is kept, and the faster way serves every later copy of that class.
+class StreamChooser {
+public:
+    // 1: stream, 0: move, -1: time this copy (*stream says which way).
+    int Choose(size_t bytes, bool* stream) {
+        Class& c = classes_[SizeClass(bytes)];
+        const int decided = c.decided.load(std::memory_order_relaxed);
+        if (decided >= 0) return decided;
+        const int trial = c.trials.fetch_add(1, std::memory_order_relaxed);
+        if (trial >= kTrials) {
+            Decide(c);
+            return c.decided.load(std::memory_order_relaxed);
+        }
+        *stream = trial % 2 == 0;
+        return -1;
+    }
+
+    void Record(size_t bytes, bool stream, uint64_t nanoseconds) {
+        std::atomic<uint64_t>& best = classes_[SizeClass(bytes)].best[stream ? 1 : 0];
+        uint64_t seen = best.load(std::memory_order_relaxed);
+        while (nanoseconds < seen && !best.compare_exchange_weak(seen, nanoseconds, std::memory_order_relaxed)) {
+        }
+    }
+
+private:
+    static constexpr int kTrials = 8;
+    struct Class {
+        std::atomic<int> decided{-1};
+        std::atomic<int> trials{0};
+        std::atomic<uint64_t> best[2] = {UINT64_MAX, UINT64_MAX};  // move, stream
+    };
+
+    static int SizeClass(size_t bytes) { return 63 - __builtin_clzll(static_cast<unsigned long long>(bytes) | 1); }
+
+    static void Decide(Class& c) {
+        const uint64_t move = c.best[0].load(std::memory_order_relaxed);
+        const uint64_t stream = c.best[1].load(std::memory_order_relaxed);
+        c.decided.store(stream < move ? 1 : 0, std::memory_order_relaxed);
+    }
+
+    Class classes_[64];
+};
+
+StreamChooser g_streamChooser;
+
+uint64_t Nanoseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+}
+
 // The plain copy. Rows that lie back to back in both images go as one block.
-// When source and destination together exceed the second-level cache (so
-// they would not stay in it anyway) and do not overlap, the copy streams past
-// the cache; otherwise it moves (a blit within one image copies what was
-// there before).
+// A copy whose source and destination together fit the second-level cache
+// moves (keeping the destination in the cache for the draws that follow);
+// a larger one streams past the cache when the chooser found that faster on
+// this machine. Overlapping copies always move (a blit within one image
+// copies what was there before).
 void CopyRows(const BlitSpan& span, int32_t pixelByte) {
     const size_t bytes = static_cast<size_t>(span.width) * pixelByte;
     const bool contiguous =
@@ -257,16 +325,21 @@ void CopyRows(const BlitSpan& span, int32_t pixelByte) {
     const uintptr_t sEnd = s0 + (span.height - 1) * span.sourcePitch + bytes;
     const uintptr_t dEnd = d0 + (span.height - 1) * span.destPitch + bytes;
     const bool overlap = s0 < dEnd && d0 < sEnd;
-    if (!overlap && 2 * bytes * span.height > SecondLevelCacheBytes()) {
-        for (int32_t y = 0; y < rows; ++y) {
-            StreamCopy(span.dest + y * span.destPitch, span.source + y * span.sourcePitch, rowBytes);
-        }
-        _mm_sfence();
-        return;
-    }
+    const size_t total = 2 * bytes * span.height;
+    bool stream = false;
+    int choice = 0;
+    if (!overlap && total > SecondLevelCacheBytes()) choice = g_streamChooser.Choose(total, &stream);
+    if (choice >= 0) stream = choice == 1;
+    const uint64_t start = choice < 0 ? Nanoseconds() : 0;
     for (int32_t y = 0; y < rows; ++y) {
-        std::memmove(span.dest + y * span.destPitch, span.source + y * span.sourcePitch, rowBytes);
+        if (stream) {
+            StreamCopy(span.dest + y * span.destPitch, span.source + y * span.sourcePitch, rowBytes);
+        } else {
+            std::memmove(span.dest + y * span.destPitch, span.source + y * span.sourcePitch, rowBytes);
+        }
     }
+    if (stream) _mm_sfence();
+    if (choice < 0) g_streamChooser.Record(total, stream, Nanoseconds() - start);
 }
 
 bool Blit32(const PixelRule& r, const BlitSpan& span) {

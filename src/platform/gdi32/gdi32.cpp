@@ -147,25 +147,137 @@ bool TargetOf(HDC hdc, Target* t) {
     return true;
 }
 
+// Reads rows of a DIB as 0x00RRGGBB. Each channel with contiguous mask bits
+// goes through a table of its (at most 8) top bits, already in place, so a
+// pixel costs three lookups; other masks take ReadPixel one pixel at a time.
+class RowReader {
+public:
+    explicit RowReader(const DibView& v) : v_(v) {
+        plain32_ = v.bitCount == 32 && v.masks[0] == 0xFF0000 && v.masks[1] == 0xFF00 && v.masks[2] == 0xFF;
+        tabled_ = v.bitCount != 24;
+        for (int c = 0; c < 3 && tabled_; ++c) {
+            const int width = v.widths[c], shift = v.shifts[c];
+            const uint32_t run = width >= 32 ? ~0u : (1u << width) - 1;
+            if (width == 0 || (run << shift) != v.masks[c]) {
+                tabled_ = false;
+                break;
+            }
+            const int bits = std::min(width, 8);
+            down_[c] = shift + width - bits;
+            index_[c] = (1u << bits) - 1;
+            for (uint32_t i = 0; i <= index_[c]; ++i)
+                table_[c][i] = Channel(i << down_[c], v.masks[c], shift, width) << (16 - 8 * c);
+        }
+    }
+
+    // count pixels from column first of row into out.
+    void Read(const uint8_t* row, int first, int count, uint32_t* out) const {
+        const int bytes = v_.bitCount / 8;
+        const uint8_t* p = row + static_cast<size_t>(first) * bytes;
+        if (plain32_) {
+            for (int i = 0; i < count; ++i) {
+                uint32_t pixel;
+                std::memcpy(&pixel, p + 4 * i, 4);
+                out[i] = pixel & 0xFFFFFF;
+            }
+        } else if (tabled_ && bytes == 2) {
+            for (int i = 0; i < count; ++i) {
+                uint16_t pixel;
+                std::memcpy(&pixel, p + 2 * i, 2);
+                out[i] = Lookup(pixel);
+            }
+        } else if (tabled_) {
+            for (int i = 0; i < count; ++i) {
+                uint32_t pixel;
+                std::memcpy(&pixel, p + 4 * i, 4);
+                out[i] = Lookup(pixel);
+            }
+        } else {
+            for (int i = 0; i < count; ++i) out[i] = ReadPixel(v_, row, first + i);
+        }
+    }
+
+private:
+    uint32_t Lookup(uint32_t pixel) const {
+        return table_[0][(pixel >> down_[0]) & index_[0]] | table_[1][(pixel >> down_[1]) & index_[1]] |
+               table_[2][(pixel >> down_[2]) & index_[2]];
+    }
+
+    const DibView& v_;
+    bool plain32_ = false;
+    bool tabled_ = false;
+    int down_[3] = {};
+    uint32_t index_[3] = {};
+    uint32_t table_[3][256] = {};
+};
+
+// How destination columns take source columns: the same one each (an
+// unscaled copy), each source column twice (a doubled copy), or any map.
+enum class ColumnMap { Same, Doubled, Any };
+
+ColumnMap ClassifyColumns(const std::vector<int>& srcX, size_t from, size_t to) {
+    bool same = true, doubled = (to - from) % 2 == 0;
+    for (size_t dx = from; dx < to; ++dx) {
+        same = same && srcX[dx] == srcX[from] + static_cast<int>(dx - from);
+        doubled = doubled && srcX[dx] == srcX[from] + static_cast<int>((dx - from) / 2);
+    }
+    return same ? ColumnMap::Same : doubled ? ColumnMap::Doubled : ColumnMap::Any;
+}
+
 // Copies source pixels into a destination rectangle; srcX/srcY give, for each
 // destination column and row, the source column and row from the top (-1: none).
+// Each source row is read once into a line of pixels; a destination row that
+// repeats the row above (a doubled copy) is copied from it.
 void CopyToPicture(const Target& t, const DibView& v, int destLeft, int destTop, const std::vector<int>& srcX,
                    const std::vector<int>& srcY) {
     if (t.backend == 0) return;
     int pw = 0, ph = 0;
     uint32_t* picture = platform::sdl::LockWindowPicture(t.backend, &pw, &ph);
     if (picture == nullptr) return;
-    for (size_t dy = 0; dy < srcY.size(); ++dy) {
-        int py = destTop + static_cast<int>(dy) + t.offset.y;
-        if (py < 0 || py >= ph) continue;
-        const uint8_t* row = SourceRow(v, srcY[dy]);
-        if (row == nullptr) continue;
-        uint32_t* out = picture + static_cast<size_t>(py) * pw;
-        for (size_t dx = 0; dx < srcX.size(); ++dx) {
-            int px = destLeft + static_cast<int>(dx) + t.offset.x;
-            int sx = srcX[dx];
-            if (px < 0 || px >= pw || sx < 0 || sx >= v.width) continue;
-            out[px] = ReadPixel(v, row, sx);
+    // The destination columns inside the picture, and the source columns they read.
+    const int64_t left = int64_t{destLeft} + t.offset.x;
+    const size_t from = static_cast<size_t>(std::clamp<int64_t>(-left, 0, static_cast<int64_t>(srcX.size())));
+    const size_t to = static_cast<size_t>(std::clamp<int64_t>(pw - left, static_cast<int64_t>(from),
+                                                              static_cast<int64_t>(srcX.size())));
+    int lo = v.width, hi = -1;
+    size_t valid = 0;
+    for (size_t dx = from; dx < to; ++dx) {
+        if (srcX[dx] < 0 || srcX[dx] >= v.width) continue;
+        lo = std::min(lo, srcX[dx]);
+        hi = std::max(hi, srcX[dx]);
+        ++valid;
+    }
+    if (valid > 0) {
+        const RowReader reader(v);
+        const size_t span = static_cast<size_t>(hi - lo + 1);
+        const bool whole = valid == to - from;  // every column in the picture gets a pixel
+        const ColumnMap map = whole ? ClassifyColumns(srcX, from, to) : ColumnMap::Any;
+        std::vector<uint32_t> line(span);
+        const uint32_t* last = nullptr;
+        int lastRow = -1;
+        for (size_t dy = 0; dy < srcY.size(); ++dy) {
+            const int64_t py = int64_t{destTop} + static_cast<int64_t>(dy) + t.offset.y;
+            if (py < 0 || py >= ph) continue;
+            const uint8_t* row = SourceRow(v, srcY[dy]);
+            if (row == nullptr) continue;
+            uint32_t* out = picture + static_cast<size_t>(py) * pw + (left + static_cast<int64_t>(from));
+            if (whole && last != nullptr && srcY[dy] == lastRow) {
+                std::memcpy(out, last, (to - from) * sizeof(uint32_t));
+            } else if (map == ColumnMap::Same) {
+                reader.Read(row, lo, static_cast<int>(span), out);
+            } else {
+                reader.Read(row, lo, static_cast<int>(span), line.data());
+                if (map == ColumnMap::Doubled) {
+                    for (size_t i = 0; i < span; ++i) out[2 * i] = out[2 * i + 1] = line[i];
+                } else {
+                    for (size_t dx = from; dx < to; ++dx) {
+                        const int sx = srcX[dx];
+                        if (sx >= 0 && sx < v.width) out[dx - from] = line[static_cast<size_t>(sx - lo)];
+                    }
+                }
+            }
+            last = out;
+            lastRow = srcY[dy];
         }
     }
     platform::sdl::UnlockWindowPicture(t.backend, true);
