@@ -74,6 +74,8 @@ int32_t IsTheoraKeyFrame(const TheoraDecoder* decoder, int32_t frame);
 // The frame numbers the stock holds now, in entry order (-1 for a free entry);
 // returns how many entries there are (at most capacity are written).
 int32_t GetTheoraStockFrames(const TheoraDecoder* decoder, int32_t* frames, int32_t capacity);
+// Tests: frame packets the decoder has decoded since the open.
+int64_t GetTheoraFramesDecoded(const TheoraDecoder* decoder);
 // Page index entries: their count, and one entry's fields (-1 outside).
 int32_t GetTheoraPageCount(const TheoraDecoder* decoder);
 int GetTheoraPageEntry(const TheoraDecoder* decoder, int32_t index, uint32_t* offset, int32_t* firstFrame,

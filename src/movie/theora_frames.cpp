@@ -154,3 +154,7 @@ int GetTheoraPageEntry(const TheoraDecoder* d, int32_t index, uint32_t* offset, 
     if (frameCount != nullptr) *frameCount = e.frameCount;
     return 0;
 }
+
+int64_t GetTheoraFramesDecoded(const TheoraDecoder* d) {
+    return d == nullptr ? 0 : d->framesDecoded.load(std::memory_order_relaxed);
+}

@@ -11,6 +11,15 @@
 
 constexpr int32_t kTheoraReadBytes = 4096;      // bytes read into the sync layer at a time
 constexpr int32_t kTheoraIndexGrowth = 1000;    // page entries and key-frame bytes added at a time
+// The largest coded frame: 4K UHD in either orientation, its sides rounded up
+// to whole 16-pixel blocks (3840x2176 or 2176x3840).
+constexpr uint32_t kTheoraMaxLongSide = 3840;
+constexpr uint32_t kTheoraMaxShortSide = 2176;
+// Frames a seek decodes at most: the key frame before the target and the
+// frames just before the target. A movie whose key frames lie further apart
+// shows the target with what the skipped frames would have changed missing,
+// until its next key frame.
+constexpr int32_t kTheoraMaxSeekDecodes = 128;
 
 // One page on which at least one video packet ends.
 struct TheoraPageEntry {
@@ -77,6 +86,7 @@ struct TheoraDecoder {
     // 1 once libtheora decoded a key frame (the thread's): before that it has
     // no picture, and what it hands out for one points nowhere.
     int32_t pictureReady = 0;
+    std::atomic<int64_t> framesDecoded{0};  // packets given to the decoder (tests)
     int32_t headers = 0;
 
     FrameStockEntry* stock = nullptr;
@@ -102,6 +112,9 @@ int32_t ReadTheoraData(TheoraDecoder* decoder, int32_t bytes);
 // among them). 1 when the last packet was a key frame, 0 when it was not (and
 // for count <= 0), -1 at the end of the file.
 int32_t DecodeTheoraFrames(TheoraDecoder* decoder, int32_t count);
+// Takes the next frame's packet, decoding it when decode. 1 for a key frame,
+// 0 for another, -1 at the end of the file.
+int32_t TakeTheoraFrame(TheoraDecoder* decoder, bool decode);
 DWORD TheoraDecodeThread(LPVOID parameter);
 // Short waits of both sides: 0 yields, more sleeps that many milliseconds.
 void TheoraNap(int32_t milliseconds);

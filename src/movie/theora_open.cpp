@@ -7,6 +7,7 @@
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -100,6 +101,9 @@ int ReadTheoraHeaders(TheoraDecoder* d) {
 
 bool FrameSizeIsSound(const theora_info& info) {
     if (info.width == 0 || info.height == 0 || info.width > kMaxFrameSide || info.height > kMaxFrameSide) return false;
+    if (std::max(info.width, info.height) > kTheoraMaxLongSide ||
+        std::min(info.width, info.height) > kTheoraMaxShortSide)
+        return false;
     if (info.fps_numerator == 0 || info.fps_denominator == 0) return false;
     return uint64_t{info.width} * info.height * 4 <= kMaxFrameBytes;
 }

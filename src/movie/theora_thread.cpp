@@ -124,8 +124,14 @@ bool DecodeFromKeyPage(TheoraDecoder* d, int32_t target) {
     }
     d->lastDecoded = first - 1;
     d->endOfData.store(0, std::memory_order_release);
+    // Frames before the target's key frame change nothing it shows; of those
+    // after it, at most the last few are decoded.
+    int32_t key = std::min(target, static_cast<int32_t>(d->frameCount) - 1);
+    while (key > first && d->keyFrames[key] == 0) --key;
+    const int32_t firstAfterKey = target - kTheoraMaxSeekDecodes + 2;
     while (d->lastDecoded < target) {
-        if (DecodeTheoraFrames(d, 1) < 0) {
+        const int32_t frame = d->lastDecoded + 1;
+        if (TakeTheoraFrame(d, frame == key || (frame > key && frame >= firstAfterKey)) < 0) {
             d->endOfData.store(1, std::memory_order_release);
             return true;
         }
@@ -234,20 +240,27 @@ int32_t DecodeTheoraFrames(TheoraDecoder* d, int32_t count) {
     for (int64_t f = int64_t{last} + 1; f <= int64_t{last} + count; ++f)
         if (f >= 0 && f < d->frameCount && d->keyFrames[f] != 0) lastKey = static_cast<int32_t>(f);
     int32_t result = 0;
-    for (int32_t taken = 0; taken < count;) {
+    for (int32_t taken = 0; taken < count; ++taken) {
+        const int32_t frame = d->lastDecoded + 1;
+        result = TakeTheoraFrame(d, lastKey < 0 || frame >= lastKey);
+        if (result < 0) return -1;
+    }
+    return result;
+}
+
+int32_t TakeTheoraFrame(TheoraDecoder* d, bool decode) {
+    for (;;) {
         if (!TakePacket(d)) return -1;
         const int key = theora_packet_iskeyframe(&d->packet);
         if (key < 0) continue;  // a header: not a frame
-        const int32_t frame = d->lastDecoded + 1;
-        if (lastKey < 0 || frame >= lastKey) {
+        if (decode) {
+            d->framesDecoded.fetch_add(1, std::memory_order_relaxed);
             const bool decoded = theora_decode_packetin(&d->decoderState, &d->packet) == 0;
             if (decoded && key == 1 && d->packet.bytes > 0) d->pictureReady = 1;
         }
-        d->lastDecoded = frame;
-        result = key == 1 ? 1 : 0;
-        ++taken;
+        d->lastDecoded += 1;
+        return key == 1 ? 1 : 0;
     }
-    return result;
 }
 
 DWORD TheoraDecodeThread(LPVOID parameter) {

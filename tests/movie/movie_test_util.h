@@ -135,7 +135,7 @@ inline StreamPages EncodeTheoraPages(const MovieSpec& s, int serial = 0x7E0) {
     info.colorspace = TH_CS_UNSPECIFIED;
     info.pixel_fmt = s.format;
     info.quality = 63;
-    info.keyframe_granule_shift = 6;
+    info.keyframe_granule_shift = s.keyInterval > 64 ? 9 : 6;  // room for the key frame spacing
     th_enc_ctx* encoder = th_encode_alloc(&info);
     EXPECT_NE(encoder, nullptr);
     StreamPages out;

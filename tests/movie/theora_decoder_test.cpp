@@ -5,6 +5,8 @@
 #include "file/file.h"
 #include "movie_test_util.h"
 
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 using namespace movietest;
@@ -123,6 +125,49 @@ TEST_F(TheoraDecoderTest, AStreamOfHeadersOnlyOpensWithoutFramesAndItsThreadEnds
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
     EXPECT_EQ(SeekTheora(decoder_, 0), 0);
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
+}
+
+TEST_F(TheoraDecoderTest, FramesBeyondFourKUltraHdAreRefused) {
+    // The rule: the coded frame's longer side at most 3840, its shorter side
+    // at most 2176 (2160 rounded up to whole 16-pixel blocks).
+    struct Case {
+        const char* what;
+        int width, height;
+        bool opens;
+    } cases[] = {
+        {"as wide as 4K UHD", 3840, 16, true},
+        {"as tall as 4K UHD upright", 16, 3840, true},
+        {"one block wider", 3856, 16, false},
+        {"one block taller", 16, 3856, false},
+        {"both sides past the shorter side", 2192, 2192, false},
+    };
+    for (const Case& c : cases) {
+        TheoraDecoder* d = Open(EncodeHeadersOnly(MovieSpec{.width = c.width, .height = c.height}));
+        EXPECT_EQ(d != nullptr, c.opens) << c.what;
+        Close();
+    }
+    // Small files that declare huge frames: refused at once, before any decoding.
+    for (const char* name : {"theora_16384x4096.ogv", "timeout-8192x4128-31frames.ogv"}) {
+        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/movie/data/" + name, std::ios::binary);
+        const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 4000u) << name;
+        EXPECT_EQ(Open(bytes), nullptr) << name;
+    }
+}
+
+TEST_F(TheoraDecoderTest, ASeekFarFromItsKeyFrameDecodesABoundedNumberOfFrames) {
+    // One key frame, then 299 others: a seek near the end decodes the key
+    // frame and the frames just before the target, not all of them.
+    ASSERT_NE(Open(EncodeMovie({.width = 16, .height = 16, .frames = 300, .keyInterval = 1000}), 1), nullptr);
+    EXPECT_EQ(IsTheoraKeyFrame(decoder_, 0), 1);
+    EXPECT_EQ(IsTheoraKeyFrame(decoder_, 150), 0);
+    const int64_t before = GetTheoraFramesDecoded(decoder_);
+    SeekTheora(decoder_, 290);
+    EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 1);
+    EXPECT_EQ(GetTheoraCurrentFrame(decoder_), 290);
+    const int64_t decoded = GetTheoraFramesDecoded(decoder_) - before;
+    EXPECT_GE(decoded, 1);
+    EXPECT_LE(decoded, 128 + 2) << "the seek, and the one-frame stock filled meanwhile";
 }
 
 TEST_F(TheoraDecoderTest, TheIndexHoldsEveryFrameOnThePageItEndsOnAndEveryKeyFrame) {
