@@ -9,7 +9,9 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
+#include "core/log.h"
 #include "core/memory.h"
+#include "sound/ogg_check.h"
 #include "sound/sound_converter.h"
 #include "sound/sound_ogg.h"
 
@@ -165,6 +167,12 @@ int32_t ReopenFailedDecoder(SoundConverter* c) {
 int32_t OpenOggConverter(SoundConverter* c) {
     c->oggDecoderOpen = 0;
     const OggReader& reader = ReaderOf(c);
+    // Layouts that lead vorbisfile astray on a later seek or read are refused first.
+    const char* why = nullptr;
+    if (CheckOggVorbisPages(c->stream, &why) == OggCheck::Faulty) {
+        WriteLogFormatted("Ogg Vorbis データの構造が壊れています (%s)\n", why);
+        return -1;
+    }
     auto* file = static_cast<OggVorbis_File*>(AllocMemoryZeroed(sizeof(OggVorbis_File), "", 0));
     if (file == nullptr) return -1;
     if (OpenAtFirstSample(reader, c, file) != 0) {

@@ -144,6 +144,55 @@ TEST_F(OggVorbisTest, ShortChainedFilesDecodeFromTheirFirstSample) {
     }
 }
 
+TEST_F(OggVorbisTest, PageLayoutsThatLeadTheDecoderAstrayAreRefusedAtOpen) {
+    const std::vector<int16_t> tone = WithNoise(Tone(40000, 1, 22050));
+    const codectest::Pages v = EncodeOggPages(tone, 1, 22050, 1), w = EncodeOggPages(tone, 1, 22050, 2);
+    const codectest::Pages other = OtherStreamPages(77, 2);
+    ASSERT_GE(v.size(), 4u);
+    const Bytes junk(50, 0x5A);
+    auto with = [&](std::initializer_list<Bytes> head, size_t from) {
+        codectest::Pages all(head);
+        all.insert(all.end(), v.begin() + static_cast<long>(from), v.end());
+        return Join(all);
+    };
+    auto repro = [](const char* name) {
+        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/sound/files/" + name, std::ios::binary);
+        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    };
+    struct Case {
+        const char* what;
+        Bytes file;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a header page repeated", with({v[0], v[1], v[1]}, 2), false},
+        {"a header page repeated, another stream's page between", with({other[0], v[0], v[1], other[1], v[1]}, 2), false},
+        {"a page of a stream the link did not start", with({v[0], v[1], other[1]}, 2), false},
+        {"two Vorbis streams in one link", with({v[0], w[0], v[1], w[1]}, 2), false},
+        {"damaged bytes inside the headers", with({v[0], junk, v[1]}, 2), false},
+        {"the identification header alone", with({v[0], v[2]}, 3), false},
+        {"found by fuzzing: seek", repro("vorbisfile-pcm-seek-negative-memmove.min.ogg"), false},
+        {"found by fuzzing: read after a seek", repro("vorbisfile-read-after-seek-negative-memmove.ogg"), false},
+        {"plain", Join(v), true},
+        {"another stream multiplexed", MultiplexWithOtherStream(v, 77), true},
+        {"damaged bytes among the audio pages", with({v[0], v[1], v[2], junk}, 3), true},
+        {"two links", Join({Join(v), Join(w)}), true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_GT(c.file.size(), 1000u) << c.what;
+        const std::string before = NewLog();
+        Opened o(c.file);
+        EXPECT_EQ(o.result == 0, c.opens) << c.what;
+        const std::string log = NewLog().substr(before.size());
+        EXPECT_EQ(Contains(log, "Ogg Vorbis データの構造が壊れています"), !c.opens) << c.what << ": " << log;
+        if (c.opens) {
+            EXPECT_GE(ReadAllSamples(&o.converter).size(), 40000u) << c.what;
+            EXPECT_EQ(SeekConverter(&o.converter, 1000), 0) << c.what;
+            EXPECT_FALSE(ReadAllSamples(&o.converter).empty()) << c.what;
+        }
+    }
+}
+
 TEST_F(OggVorbisTest, EightBitOutputAndAnUnsetSampleWidth) {
     OggSampleBytes = 1;
     Opened narrow(MonoFile());
