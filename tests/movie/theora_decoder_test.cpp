@@ -521,6 +521,68 @@ TEST(YuvTables, TheTablePathGivesItsFixedPointValues) {
     EXPECT_EQ(p.At(7, 1), 0xFF00FF00u);
 }
 
+TEST(YuvTables, EveryChromaValueAgainstTheFormulas) {
+    // Every Cb and Cr value, with luma values across the whole range (below
+    // black and above white too), through both paths: 4:2:0 through the
+    // fixed-point tables, 4:4:4 through the floating-point formula.
+    InitYuvTables();
+    constexpr int kBlocks = 256, kRows = 8;  // blocks across, block rows
+    auto lumaAt = [](int x, int y) { return static_cast<uint8_t>((x * 7 + y * 61 + (x / 2) * 13) & 255); };
+    auto cbAt = [](int bx, int by) { return static_cast<uint8_t>((bx + by * 29) & 255); };
+    auto crAt = [](int bx, int by) { return static_cast<uint8_t>((bx * 37 + by * 101) & 255); };
+    auto fixed = [](int y, int cb, int cr) {
+        auto c = [](int v) { return static_cast<uint32_t>(std::clamp(v / 16384, 0, 255)); };
+        const int luma = 19070 * (y - 16);
+        return 0xFF000000u | c(luma + 26148 * (cr - 128)) << 16 |
+               c(luma - 6406 * (cb - 128) - 13320 * (cr - 128)) << 8 | c(luma + 33062 * (cb - 128));
+    };
+    auto floating = [](int y, int cb, int cr) {
+        auto c = [](double v) { return static_cast<uint32_t>(std::clamp(static_cast<int>(v), 0, 255)); };
+        const double luma = 1.164 * (y - 16);
+        return 0xFF000000u | c(luma + 1.596 * (cr - 128)) << 16 |
+               c(luma - 0.391 * (cb - 128) - 0.813 * (cr - 128)) << 8 | c(luma + 2.018 * (cb - 128));
+    };
+    const int width = 2 * kBlocks, height = 2 * kRows;
+    std::vector<uint8_t> luma(width * height), u420(kBlocks * kRows), v420(kBlocks * kRows);
+    std::vector<uint8_t> u444(width * height), v444(width * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            luma[y * width + x] = lumaAt(x, y);
+            u444[y * width + x] = cbAt(x / 2, y / 2);
+            v444[y * width + x] = crAt(x / 2, y / 2);
+            u420[(y / 2) * kBlocks + x / 2] = cbAt(x / 2, y / 2);
+            v420[(y / 2) * kBlocks + x / 2] = crAt(x / 2, y / 2);
+        }
+    }
+    struct Case {
+        const char* what;
+        YuvPlanes planes;
+        uint32_t (*model)(int, int, int);
+    } cases[] = {
+        {"4:2:0, tables", YuvPlanes{luma.data(), u420.data(), v420.data(), width, height, width, kBlocks, kRows, kBlocks},
+         +fixed},
+        {"4:4:4, formula", YuvPlanes{luma.data(), u444.data(), v444.data(), width, height, width, width, height, width},
+         +floating},
+    };
+    for (const Case& c : cases) {
+        PixelImage image{};
+        ASSERT_EQ(CreateXRGB8PixelImage(width, height, &image), 0);
+        ConvertYuvToImage(c.planes, &image);
+        const Picture p = CopyPicture(&image);
+        ReleasePixelImage(&image);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t want = c.model(lumaAt(x, y), cbAt(x / 2, y / 2), crAt(x / 2, y / 2));
+                if (p.At(x, y) != want && ++wrong <= 3)
+                    ADD_FAILURE() << c.what << ": (" << x << ", " << y << ") is " << std::hex << p.At(x, y)
+                                  << ", not " << want;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << c.what;
+    }
+}
+
 TEST(YuvTables, OtherLayoutsConvertEachPixelWithItsOwnChroma) {
     InitYuvTables();
     // 4:4:4, 2x2: each pixel its own chroma.

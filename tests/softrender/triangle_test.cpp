@@ -2,6 +2,8 @@
 // one-colour spans, clipping and refusals.
 #include "soft_test_util.h"
 
+#include <string>
+
 namespace {
 
 using TriangleTest = SoftTest;
@@ -64,6 +66,50 @@ TEST_F(TriangleTest, GeneralTrianglesWithTheMiddleVertexOnEitherSide) {
     auto mspans = RowSpans(mirror, 0);
     for (int y = 0; y < 8; ++y) EXPECT_GE(mspans[y].first, 0) << y;
     EXPECT_EQ(std::make_pair(-1, -1), mspans[8]);
+}
+
+// The image's runs of equal non-zero pixels, row by row, as "y:first-last"
+// with "*n" for a pixel value n above 1 (drawn n times when adding 1).
+std::string Runs(TestImage& img) {
+    std::string out;
+    for (int y = 0; y < img.img.height; ++y) {
+        for (int x = 0; x < img.img.width;) {
+            const uint32_t p = img.Get(x, y);
+            const int first = x;
+            while (x < img.img.width && img.Get(x, y) == p) ++x;
+            if (p == 0) continue;
+            out += std::to_string(y) + ":" + std::to_string(first) + "-" + std::to_string(x - 1);
+            out += (p > 1 ? "*" + std::to_string(p) : std::string()) + " ";
+        }
+    }
+    return out;
+}
+
+TEST_F(TriangleTest, EdgeWalksOfGeneralTriangles) {
+    // Drawn adding 1, so that a row walked twice shows.
+    struct Case {
+        const char* what;
+        TriangleVertex a, b, c;
+        const char* runs;
+    } cases[] = {
+        {"middle vertex on the right: the lower right edge starts at it", {10, 11, 0, 0}, {15, 15, 0, 0},
+         {0, 8, 0, 0}, "8:0-0 9:2-3 10:4-7 11:6-10 12:9-11 13:11-12 14:13-14 "},
+        {"a short lower right edge", {15, 4, 0, 0}, {18, 8, 0, 0}, {12, 10, 0, 0},
+         "4:15-15 5:15-16 6:14-17 7:14-17 8:13-18 9:13-15 "},
+        {"middle vertex on the left at row 0, top above the image: the walk goes back to the middle row",
+         {12, 4, 0, 0}, {11, 0, 0, 0}, {12, -2, 0, 0}, "0:11-11 0:12-12*2 1:11-12 2:12-12 3:12-12 "},
+        {"middle vertex on the left above the image: its row is its y truncated toward zero", {13, -1, 0, 0},
+         {18, -5, 0, 0}, {13, 8, 0, 0},
+         "0:13-16 1:13-16 2:13-16 3:13-15 4:13-15 5:13-15 6:13-14 7:13-14 8:13-13 "},
+    };
+    SetDrawStateArea(0, 0, 24, 24);
+    SetBlend(2, 255);
+    for (const Case& c : cases) {
+        TestImage img(24, 24, kMemImgX8R8G8B8);
+        img.FillAll(0);
+        EXPECT_EQ(0, DrawColour(img, c.a, c.b, c.c, 1)) << c.what;
+        EXPECT_EQ(c.runs, Runs(img)) << c.what;
+    }
 }
 
 TEST_F(TriangleTest, ImageOnFourCornersShowsEachSourcePixelOnce) {
