@@ -460,3 +460,106 @@ TEST_F(D3D9Device, BoundTexturesOutliveTheirLastReference) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(D3D9Device, SixteenBitPixelsRoundTripThroughTexturesAndTargets) {
+    struct Case {
+        const char* what;
+        uint32_t written;   // A8R8G8B8
+        uint16_t packed;    // as 5-6-5
+        uint32_t expanded;  // the 5-6-5 pixel sampled: top bits repeated below
+    } cases[] = {
+        {"white", 0xFFFFFFFF, 0xFFFF, 0xFFFFFFFF},
+        {"black", 0xFF000000, 0x0000, 0xFF000000},
+        {"low bits dropped", 0xFF8F4F2F, 0x8A65, 0xFF8C4D29},
+        {"alpha is always opaque", 0x00102030, 0x1106, 0xFF102031},
+    };
+    IDirect3DSurface9 *target = nullptr, *copy = nullptr;
+    ASSERT_EQ(device_->CreateRenderTarget(4, 4, D3DFMT_R5G6B5, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    SetStage0(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture = MakeTexture(1, 1, D3DFMT_R5G6B5, {c.written});
+        device_->SetTexture(0, texture);
+        DrawTexturedQuad(0, 0, 4, 4, 0xFFFFFFFF);
+        EXPECT_EQ(PixelAt(2, 2), c.expanded) << c.what;
+        device_->SetTexture(0, nullptr);
+        texture->Release();
+        RECT pixel{1, 1, 2, 2};
+        ASSERT_EQ(device_->ColorFill(target, &pixel, c.written), D3D_OK);
+        ASSERT_EQ(device_->GetRenderTargetData(target, copy), D3D_OK);
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(copy->LockRect(&locked, &pixel, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(*static_cast<uint16_t*>(locked.pBits), c.packed) << c.what;
+        EXPECT_EQ(locked.Pitch, 8);
+        copy->UnlockRect();
+    }
+    copy->Release();
+    target->Release();
+}
+
+TEST_F(D3D9Device, ARenderTargetTextureIsDrawnIntoThenDrawnFrom) {
+    IDirect3DTexture9* canvas = nullptr;
+    ASSERT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &canvas, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(canvas->GetSurfaceLevel(0, &level), D3D_OK);
+    RECT left{0, 0, 4, 8};
+    ASSERT_EQ(device_->ColorFill(level, nullptr, 0xFF0000FF), D3D_OK);
+    ASSERT_EQ(device_->ColorFill(level, &left, 0xFFFFFF00), D3D_OK);
+    RECT outside{0, 0, 9, 8};
+    EXPECT_EQ(device_->ColorFill(level, &outside, 0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device_->SetRenderTarget(0, level), D3D_OK);
+    D3DVIEWPORT9 vp;
+    device_->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, 8u) << "the viewport covers the new target";
+    RECT corner{6, 6, 8, 8};
+    device_->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    IDirect3DSurface9* back = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    device_->SetRenderTarget(0, back);
+    back->Release();
+    device_->SetTexture(0, canvas);
+    SetStage0(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    DrawTexturedQuad(20, 10, 28, 18, 0xFFFFFFFF);
+    std::vector<uint32_t> px = ReadTarget();
+    EXPECT_EQ(px[12 * kWidth + 21], 0xFFFFFF00u);
+    EXPECT_EQ(px[12 * kWidth + 25], 0xFF0000FFu);
+    EXPECT_EQ(px[17 * kWidth + 27], 0xFFFF0000u);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(level->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL) << "render-target textures do not lock";
+    device_->SetTexture(0, nullptr);
+    level->Release();
+    canvas->Release();
+}
+
+TEST_F(D3D9Device, CopiesRefuseMismatchedSurfaces) {
+    IDirect3DSurface9 *target = nullptr, *sysSmall = nullptr, *sys565 = nullptr, *plain = nullptr;
+    ASSERT_EQ(device_->CreateRenderTarget(8, 8, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &sysSmall, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(8, 8, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &sys565, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr), D3D_OK);
+    struct Case {
+        const char* what;
+        HRESULT result;
+    } cases[] = {
+        {"read back into a smaller surface", device_->GetRenderTargetData(target, sysSmall)},
+        {"read back into another format", device_->GetRenderTargetData(target, sys565)},
+        {"read back from a plain surface", device_->GetRenderTargetData(plain, sys565)},
+        {"stretch from system memory", device_->StretchRect(sysSmall, nullptr, target, nullptr, D3DTEXF_NONE)},
+        {"stretch with an unknown filter",
+         device_->StretchRect(target, nullptr, plain, nullptr, static_cast<D3DTEXTUREFILTERTYPE>(7))},
+        {"update from video memory", device_->UpdateSurface(plain, nullptr, target, nullptr)},
+        {"update of another format", device_->UpdateSurface(sys565, nullptr, plain, nullptr)},
+        {"a null surface", device_->StretchRect(nullptr, nullptr, target, nullptr, D3DTEXF_NONE)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.result, D3DERR_INVALIDCALL) << c.what;
+    EXPECT_EQ(device_->StretchRect(target, nullptr, plain, nullptr, D3DTEXF_LINEAR), D3D_OK);
+    plain->Release();
+    sys565->Release();
+    sysSmall->Release();
+    target->Release();
+}
+
+}  // namespace
