@@ -61,6 +61,7 @@ constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTrian
     X(void, TexParameteri, (GLenum, GLenum, GLint))                                                           \
     X(void, PixelStorei, (GLenum, GLint))                                                                     \
     X(void, GenFramebuffers, (GLsizei, GLuint*))                                                              \
+    X(void, DeleteFramebuffers, (GLsizei, const GLuint*))                                                     \
     X(void, BindFramebuffer, (GLenum, GLuint))                                                                \
     X(void, FramebufferTexture2D, (GLenum, GLenum, GLenum, GLuint, GLint))                                    \
     X(void, FramebufferRenderbuffer, (GLenum, GLenum, GLenum, GLuint))                                        \
@@ -132,6 +133,7 @@ bool g_started = false;
 bool g_tried = false;
 std::string g_error;
 DriverInfo g_driver;
+bool g_depthRenderable[3] = {};  // 16, 24, 32 bits
 
 // What the context holds now, so that unchanged state is not sent again.
 struct Objects {
@@ -176,6 +178,37 @@ void CreateObjects() {
     g.PixelStorei(kUnpackAlignment, 1);
 }
 
+GLenum DepthFormat(int bits) {
+    return bits <= 16 ? kDepthComponent16 : bits <= 24 ? kDepthComponent24 : kDepthComponent32;
+}
+
+int DepthIndex(int bits) { return bits <= 16 ? 0 : bits <= 24 ? 1 : 2; }
+
+// Tries each depth format on a small framebuffer with a colour texture.
+void ProbeDepthFormats() {
+    GLuint color = 0, fbo = 0;
+    g.GenTextures(1, &color);
+    g.BindTexture(kTexture2D, color);
+    g.TexImage2D(kTexture2D, 0, static_cast<GLint>(kRgba8), 4, 4, 0, kBgra, kUnsignedByte, nullptr);
+    g.GenFramebuffers(1, &fbo);
+    g.BindFramebuffer(kFramebuffer, fbo);
+    g.FramebufferTexture2D(kFramebuffer, kColorAttachment0, kTexture2D, color, 0);
+    for (int bits : {16, 24, 32}) {
+        GLuint depth = 0;
+        g.GenRenderbuffers(1, &depth);
+        g.BindRenderbuffer(kRenderbuffer, depth);
+        g.RenderbufferStorage(kRenderbuffer, DepthFormat(bits), 4, 4);
+        g.FramebufferRenderbuffer(kFramebuffer, kDepthAttachment, kRenderbuffer, depth);
+        g_depthRenderable[DepthIndex(bits)] =
+            g.GetError() == 0 && g.CheckFramebufferStatus(kFramebuffer) == kFramebufferComplete;
+        g.FramebufferRenderbuffer(kFramebuffer, kDepthAttachment, kRenderbuffer, 0);
+        g.DeleteRenderbuffers(1, &depth);
+    }
+    g.BindFramebuffer(kFramebuffer, 0);
+    g.DeleteFramebuffers(1, &fbo);
+    g.DeleteTextures(1, &color);
+}
+
 bool StartOnce() {
     if (!platform::sdl::AcquireGLContext(&g_error)) return false;
     if (!LoadFunctions()) return false;
@@ -190,6 +223,7 @@ bool StartOnce() {
     g_driver.renderer = String(kRenderer);
     g_driver.version = String(kVersion);
     g.GetIntegerv(kMaxTextureSize, &g_driver.maxTextureSize);
+    ProbeDepthFormats();
     CreateObjects();
     return g.GetError() == 0;
 }
@@ -389,6 +423,8 @@ bool MakeCurrent() { return g_started && platform::sdl::AcquireGLContext(nullptr
 
 const DriverInfo& Driver() { return g_driver; }
 
+bool DepthRenderable(int bits) { return g_started && g_depthRenderable[DepthIndex(bits)]; }
+
 uint32_t NewColorTexture(int width, int height, int levels, uint32_t fill) {
     if (!g_started || width < 1 || height < 1 || width > g_driver.maxTextureSize || height > g_driver.maxTextureSize)
         return 0;
@@ -442,8 +478,7 @@ uint32_t NewDepthBuffer(int width, int height, int bits) {
     GLuint id = 0;
     g.GenRenderbuffers(1, &id);
     g.BindRenderbuffer(kRenderbuffer, id);
-    GLenum format = bits <= 16 ? kDepthComponent16 : bits <= 24 ? kDepthComponent24 : kDepthComponent32;
-    g.RenderbufferStorage(kRenderbuffer, format, width, height);
+    g.RenderbufferStorage(kRenderbuffer, DepthFormat(bits), width, height);
     if (g.GetError() != 0) {
         DeleteDepthBuffer(id);
         return 0;

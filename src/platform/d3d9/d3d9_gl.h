@@ -1,6 +1,7 @@
 // The stand-in's only door to OpenGL. Callers speak in Direct3D 9 values
 // (blend factors, comparison functions, filters, address modes); this side
-// turns them into GL calls and skips what is already set.
+// turns them into GL calls (a framebuffer attachment, texture binding or
+// sampler is sent again only when it changes).
 //
 // Storage: colour is kept in RGBA8 textures that hold A8R8G8B8 pixels, and
 // row r of a Direct3D surface is GL row r (no flip anywhere: the vertex
@@ -29,6 +30,9 @@ struct DriverInfo {
     int maxTextureSize = 0;
 };
 const DriverInfo& Driver();
+// Whether a depth buffer of 16, 24 or 32 bits can be drawn into beside a
+// colour texture (probed once at start).
+bool DepthRenderable(int bits);
 
 struct Rect {
     int x = 0;

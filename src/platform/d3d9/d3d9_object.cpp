@@ -59,6 +59,11 @@ std::vector<D3DDISPLAYMODE> ModesOf(D3DFORMAT format) {
 
 bool CheckAdapter(UINT adapter, D3DDEVTYPE type) { return adapter == 0 && type == D3DDEVTYPE_HAL; }
 
+// A depth format the table holds and the GL context can draw with.
+bool DepthUsable(const FormatInfo* f) {
+    return f != nullptr && f->depth && HardwareAvailable() && gl::DepthRenderable(f->depthBits);
+}
+
 bool ValidVertexProcessing(DWORD flags) {
     int n = ((flags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0) + ((flags & D3DCREATE_HARDWARE_VERTEXPROCESSING) != 0) +
             ((flags & D3DCREATE_MIXED_VERTEXPROCESSING) != 0);
@@ -240,7 +245,7 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT ada
     if (!CheckAdapter(adapter, type) || !IsDisplayFormat(adapterFormat)) return D3DERR_INVALIDCALL;
     const FormatInfo* f = FindFormat(checkFormat);
     bool ok = f != nullptr;
-    if (ok && (usage & D3DUSAGE_DEPTHSTENCIL)) ok = f->depth && resourceType == D3DRTYPE_SURFACE;
+    if (ok && (usage & D3DUSAGE_DEPTHSTENCIL)) ok = DepthUsable(f) && resourceType == D3DRTYPE_SURFACE;
     else if (ok && (usage & D3DUSAGE_RENDERTARGET)) ok = f->renderTarget && resourceType != D3DRTYPE_VOLUMETEXTURE;
     else if (ok) ok = f->texture && resourceType != D3DRTYPE_CUBETEXTURE;
     hr = ok ? D3D_OK : D3DERR_NOTAVAILABLE;
@@ -264,7 +269,7 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMA
     if (!CheckAdapter(adapter, type) || !IsDisplayFormat(adapterFormat)) return D3DERR_INVALIDCALL;
     const FormatInfo* target = FindFormat(renderTargetFormat);
     const FormatInfo* depth = FindFormat(depthFormat);
-    bool ok = target != nullptr && target->renderTarget && depth != nullptr && depth->depth;
+    bool ok = target != nullptr && target->renderTarget && DepthUsable(depth);
     hr = ok ? D3D_OK : D3DERR_NOTAVAILABLE;
     Record("CheckDepthStencilMatch", {adapterFormat, renderTargetFormat, depthFormat}, hr);
     return hr;
