@@ -366,6 +366,14 @@ TEST_F(D3D9Device, StretchRectCopiesAndScalesBetweenTargets) {
     RECT part{1, 0, 3, 2}, at{0, 0, 2, 2};
     ASSERT_EQ(device_->StretchRect(small, &part, large, &at, D3DTEXF_POINT), D3D_OK);
     EXPECT_EQ(ReadTarget(large)[0], 0xFF000000u | 60 << 16);
+    // Into a target without alpha, alpha stays opaque.
+    IDirect3DSurface9* clear = nullptr;
+    ASSERT_EQ(device_->CreateRenderTarget(4, 2, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &clear, nullptr), D3D_OK);
+    ASSERT_EQ(device_->ColorFill(clear, nullptr, 0x40112233), D3D_OK);
+    ASSERT_EQ(device_->StretchRect(clear, nullptr, large, nullptr, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(ReadTarget(large)[9], 0xFF112233u);
+    ASSERT_EQ(device_->StretchRect(clear, nullptr, small, nullptr, D3DTEXF_NONE), D3D_OK);
+    clear->Release();
     RECT beyond{0, 0, 5, 2};
     EXPECT_EQ(device_->StretchRect(small, &beyond, large, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->StretchRect(small, nullptr, small, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
@@ -397,9 +405,18 @@ TEST_F(D3D9Device, ALostDeviceIsResetOnceItsVideoMemoryIsGone) {
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr), D3D_OK);
     device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
     d3d9::LoseDevice(device_, 2);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK) << "silently nothing";
+    DrawColorQuad(0, 0, 8, 8, 0xFFFF0000);  // succeeds and draws nothing
+    IDirect3DSurface9 *back = nullptr, *copy = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    device_->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+    EXPECT_EQ(device_->GetRenderTargetData(back, copy), D3DERR_DEVICELOST);
+    copy->Release();
+    back->Release();
     D3DPRESENT_PARAMETERS p = WindowParams();
     EXPECT_EQ(device_->Reset(&p), D3DERR_DEVICELOST) << "not yet resettable";
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
@@ -408,6 +425,8 @@ TEST_F(D3D9Device, ALostDeviceIsResetOnceItsVideoMemoryIsGone) {
     texture->Release();
     ASSERT_EQ(device_->Reset(&p), D3D_OK);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    EXPECT_EQ(PixelAt(4, 4), 0xFF0000FFu);
     DWORD blend = 7;
     device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
     EXPECT_EQ(blend, static_cast<DWORD>(FALSE)) << "states go back to their defaults";

@@ -205,7 +205,9 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
         s->desc().Width != d->desc().Width || s->desc().Height != d->desc().Height ||
         s->desc().Format != d->desc().Format || d->locked())
         hr = D3DERR_INVALIDCALL;
-    if (SUCCEEDED(hr) && !lost_) {
+    else if (lost_)
+        hr = D3DERR_DEVICELOST;
+    if (SUCCEEDED(hr)) {
         MakeCurrent();
         std::vector<uint32_t> pixels(static_cast<size_t>(s->desc().Width) * s->desc().Height);
         s->ReadArgb(s->Whole(), pixels.data());
@@ -229,8 +231,7 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
         hr = D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr) && !lost_) {
         MakeCurrent();
-        gl::Blit(s->glTexture(), s->glLevel(), ToGl(from), d->glTexture(), d->glLevel(), ToGl(to),
-                 filter == D3DTEXF_LINEAR);
+        gl::Blit(s->glTexture(), s->glLevel(), ToGl(from), d->AsTarget(nullptr), ToGl(to), filter == D3DTEXF_LINEAR);
     }
     Record("StretchRect", {from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom, filter},
            hr);

@@ -511,13 +511,13 @@ void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DW
     if (bits != 0) g.Clear(bits);
 }
 
-void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, uint32_t destTexture, int destLevel,
-          const Rect& dest, bool linear) {
+void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Target& destTarget, const Rect& dest,
+          bool linear) {
     if (!g_started) return;
     Attach(kReadFramebuffer, o.readFbo, Target{sourceTexture, sourceLevel, 0, true});
-    Attach(kDrawFramebuffer, o.blitFbo, Target{destTexture, destLevel, 0, true});
+    Attach(kDrawFramebuffer, o.blitFbo, Target{destTarget.color, destTarget.level, 0, true});
     g.Disable(kScissorTest);
-    g.ColorMask(1, 1, 1, 1);
+    ApplyColorMask(0xF, destTarget.colorHasAlpha);
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, dest.y, dest.x + dest.w,
                       dest.y + dest.h, kColorBufferBit, linear ? kLinear : kNearest);
     g.BindFramebuffer(kDrawFramebuffer, o.drawFbo);

@@ -62,9 +62,10 @@ struct Target {
 // Clears area of the target: colour (A8R8G8B8, only the channels of
 // colorWrite, D3DCOLORWRITEENABLE bits) and/or depth.
 void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DWORD colorWrite, bool depth, float z);
-// Copies source area to dest area, scaled nearest or bilinear.
-void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, uint32_t destTexture, int destLevel,
-          const Rect& dest, bool linear);
+// Copies source area to dest area, scaled nearest or bilinear; a dest
+// without alpha keeps its alpha at 255.
+void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Target& dest, const Rect& destArea,
+          bool linear);
 
 // ---- programs ---------------------------------------------------------------
 // 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are
