@@ -583,3 +583,42 @@ TEST_F(D3D9Device, CopiesRefuseMismatchedSurfaces) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(D3D9Device, ALockableBackBufferLocksItsPixelsBothWays) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060, 1.0f, 0);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    RECT area{10, 5, 14, 9};
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(back->LockRect(&locked, &area, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint32_t*>(locked.pBits)[0] & 0x00FFFFFFu, 0x00204060u);
+    auto* row1 = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch);
+    row1[2] = 0xFFABCDEF;  // pixel (12, 6)
+    ASSERT_EQ(back->UnlockRect(), D3D_OK);
+    std::vector<uint32_t> px = ReadTarget();
+    EXPECT_EQ(px[6 * kWidth + 12], 0xFFABCDEFu);
+    EXPECT_EQ(px[6 * kWidth + 13], 0xFF204060u);
+    back->Release();
+}
+
+TEST_F(D3D9Device, PresentScalesASourceRectangleIntoADestRectangle) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    RECT dot{1, 2, 2, 3};
+    device_->Clear(1, &dot, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    RECT source{0, 0, 32, 24}, dest{0, 0, 64, 48};  // a quarter of the back buffer, doubled
+    ASSERT_EQ(device_->Present(&source, &dest, nullptr, nullptr), D3D_OK);
+    std::vector<uint32_t> picture;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::ReadWindowPicture(window_, &picture, &w, &h));
+    for (int y = 3; y < 7; ++y)
+        for (int x = 1; x < 5; ++x) {
+            bool white = x >= 2 && x < 4 && y >= 4 && y < 6;
+            EXPECT_EQ(picture[static_cast<size_t>(y) * w + x], white ? 0x00FFFFFFu : 0u) << x << "," << y;
+        }
+    RECT outside{0, 0, 65, 48};
+    EXPECT_EQ(device_->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
