@@ -207,6 +207,7 @@ private:
     Surface* depthStencil_ = nullptr;  // bound
     DeviceState state_;
     ProgramCache programs_;
+    uint32_t program_ = 0;  // the program of the last draw, while kDirtyProgram is clear
     bool inScene_ = false;
     bool lost_ = false;
     bool changedMode_ = false;  // a full-screen device changed the display mode

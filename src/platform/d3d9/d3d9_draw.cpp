@@ -142,7 +142,9 @@ bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, U
         s.addressV = state_.sampler[i][D3DSAMP_ADDRESSV];
         s.border = state_.sampler[i][D3DSAMP_BORDERCOLOR];
     }
-    setup->program = programs_.Find(MakeFixedFunctionKey(state_, state_.fvf, bound));
+    if ((state_.dirty & kDirtyProgram) || program_ == 0)
+        program_ = programs_.Find(MakeFixedFunctionKey(state_, state_.fvf, bound));
+    setup->program = program_;
     if (setup->program == 0) return false;
     const auto& rs = state_.render;
     setup->target = renderTarget_->AsTarget(depthStencil_);

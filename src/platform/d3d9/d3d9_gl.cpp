@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace d3d9::gl {
@@ -320,41 +321,99 @@ void ApplySampler(int unit, const SamplerSetup& s) {
     o.samplerValid[unit] = true;
 }
 
-void ApplyPipeline(const PipelineSetup& s) {
-    BindDrawTarget(s.target);
-    g.Viewport(0, 0, s.targetWidth, s.targetHeight);
-    SetScissor(s.clip);
-    if (s.blend) {
-        g.Enable(kBlend);
-        g.BlendFuncSeparate(BlendFactor(s.srcBlend), BlendFactor(s.destBlend), BlendFactor(s.srcBlendAlpha),
-                            BlendFactor(s.destBlendAlpha));
-        g.BlendEquationSeparate(BlendOp(s.blendOp), BlendOp(s.blendOpAlpha));
-    } else {
-        g.Disable(kBlend);
+// The fixed parts of a pipeline as GL values, to send only what changed.
+struct FixedState {
+    Rect viewport, clip;
+    bool blend = false;
+    GLenum blendFactors[4] = {}, blendOps[2] = {};
+    bool depthTest = false, depthWrite = false;
+    GLenum depthFunc = 0;
+    GLenum cull = 0;  // 0: no culling
+    GLenum polygon = 0;
+    bool mask[4] = {};
+    GLuint program = 0;
+};
+
+bool SameRect(const Rect& a, const Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
+
+FixedState FixedOf(const PipelineSetup& s) {
+    FixedState f;
+    f.viewport = Rect{0, 0, s.targetWidth, s.targetHeight};
+    f.clip = s.clip;
+    f.blend = s.blend;
+    if (f.blend) {
+        f.blendFactors[0] = BlendFactor(s.srcBlend);
+        f.blendFactors[1] = BlendFactor(s.destBlend);
+        f.blendFactors[2] = BlendFactor(s.srcBlendAlpha);
+        f.blendFactors[3] = BlendFactor(s.destBlendAlpha);
+        f.blendOps[0] = BlendOp(s.blendOp);
+        f.blendOps[1] = BlendOp(s.blendOpAlpha);
     }
-    if (s.depthTest && s.target.depth != 0) {
-        g.Enable(kDepthTest);
-        g.DepthFunc(Compare(s.depthFunc));
-        g.DepthMask(s.depthWrite ? 1 : 0);
-    } else {
-        g.Disable(kDepthTest);
+    f.depthTest = s.depthTest && s.target.depth != 0;
+    if (f.depthTest) {
+        f.depthFunc = Compare(s.depthFunc);
+        f.depthWrite = s.depthWrite;
     }
     // Rows run top-down in GL's upward y, so a clockwise triangle on the
     // Direct3D screen is counter-clockwise (GL's front face) here.
-    if (s.cull == D3DCULL_CW || s.cull == D3DCULL_CCW) {
-        g.Enable(kCullFace);
-        g.CullFace(s.cull == D3DCULL_CW ? kFront : kBack);
-    } else {
-        g.Disable(kCullFace);
-    }
-    g.PolygonMode(kFrontAndBack, s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill);
-    ApplyColorMask(s.colorWrite, s.target.colorHasAlpha);
-    g.UseProgram(s.program);
-    g.Uniform2f(g.GetUniformLocation(s.program, "uTarget"), static_cast<float>(s.targetWidth),
-                static_cast<float>(s.targetHeight));
-    g.Uniform4f(g.GetUniformLocation(s.program, "uTFactor"), s.textureFactor[0], s.textureFactor[1],
-                s.textureFactor[2], s.textureFactor[3]);
-    g.Uniform1f(g.GetUniformLocation(s.program, "uAlphaRef"), s.alphaRef);
+    f.cull = s.cull == D3DCULL_CW ? kFront : s.cull == D3DCULL_CCW ? kBack : 0;
+    f.polygon = s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill;
+    f.mask[0] = (s.colorWrite & 4) != 0;
+    f.mask[1] = (s.colorWrite & 2) != 0;
+    f.mask[2] = (s.colorWrite & 1) != 0;
+    f.mask[3] = s.target.colorHasAlpha && (s.colorWrite & 8) != 0;
+    f.program = s.program;
+    return f;
+}
+
+FixedState g_fixed;
+bool g_fixedValid = false;  // false after a clear or copy changed GL state behind it
+
+void ApplyFixed(const FixedState& f) {
+    const FixedState& was = g_fixed;
+    bool all = !g_fixedValid;
+    if (all || !SameRect(was.viewport, f.viewport)) g.Viewport(0, 0, f.viewport.w, f.viewport.h);
+    if (all || !SameRect(was.clip, f.clip)) SetScissor(f.clip);
+    if (all || was.blend != f.blend) f.blend ? g.Enable(kBlend) : g.Disable(kBlend);
+    if (f.blend && (all || std::memcmp(was.blendFactors, f.blendFactors, sizeof f.blendFactors) != 0))
+        g.BlendFuncSeparate(f.blendFactors[0], f.blendFactors[1], f.blendFactors[2], f.blendFactors[3]);
+    if (f.blend && (all || std::memcmp(was.blendOps, f.blendOps, sizeof f.blendOps) != 0))
+        g.BlendEquationSeparate(f.blendOps[0], f.blendOps[1]);
+    if (all || was.depthTest != f.depthTest) f.depthTest ? g.Enable(kDepthTest) : g.Disable(kDepthTest);
+    if (f.depthTest && (all || was.depthFunc != f.depthFunc)) g.DepthFunc(f.depthFunc);
+    if (f.depthTest && (all || was.depthWrite != f.depthWrite)) g.DepthMask(f.depthWrite ? 1 : 0);
+    if (all || was.cull != f.cull) f.cull != 0 ? g.Enable(kCullFace) : g.Disable(kCullFace);
+    if (f.cull != 0 && (all || was.cull != f.cull)) g.CullFace(f.cull);
+    if (all || was.polygon != f.polygon) g.PolygonMode(kFrontAndBack, f.polygon);
+    if (all || std::memcmp(was.mask, f.mask, sizeof f.mask) != 0) g.ColorMask(f.mask[0], f.mask[1], f.mask[2], f.mask[3]);
+    if (all || was.program != f.program) g.UseProgram(f.program);
+    g_fixed = f;
+    g_fixedValid = true;
+}
+
+// Uniform places and the values last sent, per program (uniforms belong to
+// their program in GL).
+struct Uniforms {
+    GLint target = -1, factor = -1, alphaRef = -1;
+    float values[7] = {-1, -1, -1, -1, -1, -1, -1};
+};
+std::unordered_map<GLuint, Uniforms> g_uniforms;
+
+void ApplyUniforms(const PipelineSetup& s) {
+    Uniforms& u = g_uniforms[s.program];
+    float values[7] = {static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight), s.textureFactor[0],
+                       s.textureFactor[1], s.textureFactor[2], s.textureFactor[3], s.alphaRef};
+    if (std::memcmp(u.values, values, sizeof values) == 0) return;
+    g.Uniform2f(u.target, values[0], values[1]);
+    g.Uniform4f(u.factor, values[2], values[3], values[4], values[5]);
+    g.Uniform1f(u.alphaRef, values[6]);
+    std::memcpy(u.values, values, sizeof values);
+}
+
+void ApplyPipeline(const PipelineSetup& s) {
+    BindDrawTarget(s.target);
+    ApplyFixed(FixedOf(s));
+    ApplyUniforms(s);
     for (int i = 0; i < 8; ++i) ApplySampler(i, s.samplers[i]);
 }
 
@@ -495,6 +554,7 @@ void DeleteDepthBuffer(uint32_t buffer) {
 void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DWORD colorWrite, bool depth, float z) {
     if (!g_started || area.w < 1 || area.h < 1) return;
     BindDrawTarget(target);
+    g_fixedValid = false;
     SetScissor(area);
     GLbitfield bits = 0;
     if (color && target.color != 0) {
@@ -516,6 +576,7 @@ void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Tar
     if (!g_started) return;
     Attach(kReadFramebuffer, o.readFbo, Target{sourceTexture, sourceLevel, 0, true});
     Attach(kDrawFramebuffer, o.blitFbo, Target{destTarget.color, destTarget.level, 0, true});
+    g_fixedValid = false;
     g.Disable(kScissorTest);
     ApplyColorMask(0xF, destTarget.colorHasAlpha);
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, dest.y, dest.x + dest.w,
@@ -546,7 +607,13 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
         g.DeleteProgram(program);
         return 0;
     }
+    g_fixedValid = false;
     g.UseProgram(program);
+    Uniforms& u = g_uniforms[program];
+    u = Uniforms{};
+    u.target = g.GetUniformLocation(program, "uTarget");
+    u.factor = g.GetUniformLocation(program, "uTFactor");
+    u.alphaRef = g.GetUniformLocation(program, "uAlphaRef");
     for (int i = 0; i < 8; ++i) {
         std::string name = "uTex" + std::to_string(i);
         g.Uniform1i(g.GetUniformLocation(program, name.c_str()), i);
@@ -555,7 +622,10 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
 }
 
 void DeleteProgram(uint32_t program) {
-    if (g_started && program != 0) g.DeleteProgram(program);
+    if (!g_started || program == 0) return;
+    g.DeleteProgram(program);
+    g_uniforms.erase(program);
+    if (g_fixed.program == program) g_fixedValid = false;
 }
 
 void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,
