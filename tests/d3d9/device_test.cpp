@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 using namespace d3d9test;
 
@@ -619,6 +620,65 @@ TEST_F(D3D9Device, PresentScalesASourceRectangleIntoADestRectangle) {
         }
     RECT outside{0, 0, 65, 48};
     EXPECT_EQ(device_->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(D3D9Device, AnyCallFailsOnceWithTheResultATestChose) {
+    IDirect3DTexture9* texture = MakeTexture(2, 2, D3DFMT_A8R8G8B8, std::vector<uint32_t>(4, 0));
+    IDirect3DSurface9* surface = nullptr;
+    device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &surface, nullptr);
+    IDirect3DSwapChain9* chain = nullptr;
+    device_->GetSwapChain(0, &chain);
+    D3DMATRIX m{};
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_POINT;
+    D3DMATERIAL9 material{};
+    BOOL flags[4] = {};
+    D3DLOCKED_RECT locked;
+    ColorVertex v[3] = {};
+    struct Case {
+        const char* name;
+        std::function<HRESULT()> call;
+        bool unlockAfter;
+    } cases[] = {
+        {"IDirect3DDevice9::SetTransform", [&] { return device_->SetTransform(D3DTS_VIEW, &m); }, false},
+        {"IDirect3DDevice9::SetLight", [&] { return device_->SetLight(300, &light); }, false},
+        {"IDirect3DDevice9::LightEnable", [&] { return device_->LightEnable(3, TRUE); }, false},
+        {"IDirect3DDevice9::SetMaterial", [&] { return device_->SetMaterial(&material); }, false},
+        {"IDirect3DDevice9::SetVertexShaderConstantB", [&] { return device_->SetVertexShaderConstantB(4, flags, 4); }, false},
+        {"IDirect3DDevice9::SetRenderState", [&] { return device_->SetRenderState(D3DRS_LIGHTING, FALSE); }, false},
+        {"IDirect3DDevice9::Clear", [&] { return device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0); }, false},
+        {"IDirect3DDevice9::BeginScene", [&] { return device_->BeginScene(); }, false},
+        {"IDirect3DDevice9::DrawPrimitiveUP",
+         [&] { return device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ColorVertex)); }, false},
+        {"IDirect3DDevice9::EndScene", [&] { return device_->EndScene(); }, false},
+        {"IDirect3DDevice9::SetDialogBoxMode", [&] { return device_->SetDialogBoxMode(TRUE); }, false},
+        {"IDirect3DSwapChain9::Present", [&] { return chain->Present(nullptr, nullptr, nullptr, nullptr, 0); }, false},
+        {"IDirect3DSurface9::LockRect", [&] { return surface->LockRect(&locked, nullptr, 0); }, true},
+        {"IDirect3DTexture9::LockRect", [&] { return texture->LockRect(0, &locked, nullptr, 0); }, true},
+        {"IDirect3DDevice9::TestCooperativeLevel", [&] { return device_->TestCooperativeLevel(); }, false},
+        {"IDirect3D9::CheckDepthStencilMatch",
+         [&] {
+             return d3d_->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D16);
+         },
+         false},
+    };
+    device_->SetFVF(kColorFvf);
+    for (const Case& c : cases) {
+        seams::FailCall(c.name, 1, static_cast<int64_t>(E_OUTOFMEMORY));
+        EXPECT_EQ(c.call(), E_OUTOFMEMORY) << c.name;
+        EXPECT_EQ(c.call(), D3D_OK) << c.name << " succeeds again";
+        if (c.unlockAfter) {
+            surface->UnlockRect();
+            texture->UnlockRect(0);
+        }
+    }
+    chain->Release();
+    surface->Release();
+    texture->Release();
 }
 
 }  // namespace

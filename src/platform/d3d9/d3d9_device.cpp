@@ -63,6 +63,7 @@ HRESULT SwapChain::Present(const RECT* sourceRect, const RECT* destRect, HWND wi
 }
 
 HRESULT SwapChain::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) {
+    if (HRESULT seam = Enter("IDirect3DSwapChain9", "GetBackBuffer"); FAILED(seam)) return seam;
     if (surface == nullptr || index != 0 || type != D3DBACKBUFFER_TYPE_MONO) return D3DERR_INVALIDCALL;
     device()->backBuffer()->AddRef();
     *surface = device()->backBuffer();
@@ -70,6 +71,7 @@ HRESULT SwapChain::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DS
 }
 
 HRESULT SwapChain::GetPresentParameters(D3DPRESENT_PARAMETERS* params) {
+    if (HRESULT seam = Enter("IDirect3DSwapChain9", "GetPresentParameters"); FAILED(seam)) return seam;
     if (params == nullptr) return D3DERR_INVALIDCALL;
     *params = device()->params();
     return D3D_OK;
@@ -195,6 +197,7 @@ HRESULT Device::TestCooperativeLevel() {
 }
 
 HRESULT Device::CheckDeviceState(HWND window) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "CheckDeviceState"); FAILED(seam)) return seam;
     (void)window;
     return lost_ ? D3DERR_DEVICELOST : D3D_OK;
 }
@@ -202,6 +205,7 @@ HRESULT Device::CheckDeviceState(HWND window) {
 UINT Device::GetAvailableTextureMem() { return kTextureMemory; }
 
 HRESULT Device::GetDirect3D(IDirect3D9** d3d) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "GetDirect3D"); FAILED(seam)) return seam;
     if (d3d == nullptr) return D3DERR_INVALIDCALL;
     d3d_->AddRef();
     *d3d = d3d_;
@@ -217,6 +221,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
 }
 
 HRESULT Device::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "GetDisplayMode"); FAILED(seam)) return seam;
     if (swapChain != 0 || mode == nullptr) return D3DERR_INVALIDCALL;
     *mode = DesktopMode();
     return D3D_OK;
@@ -239,6 +244,7 @@ HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE typ
 }
 
 HRESULT Device::SetDialogBoxMode(BOOL enable) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "SetDialogBoxMode"); FAILED(seam)) return seam;
     // Only with a lockable back buffer, as Direct3D requires.
     if (enable && !(params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER)) return D3DERR_INVALIDCALL;
     dialogBoxMode_ = enable;
@@ -246,12 +252,14 @@ HRESULT Device::SetDialogBoxMode(BOOL enable) {
 }
 
 HRESULT Device::SetMaximumFrameLatency(UINT maxLatency) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "SetMaximumFrameLatency"); FAILED(seam)) return seam;
     if (maxLatency > 20) return D3DERR_INVALIDCALL;
     maxLatency_ = maxLatency == 0 ? 3 : maxLatency;
     return D3D_OK;
 }
 
 HRESULT Device::GetMaximumFrameLatency(UINT* maxLatency) {
+    if (HRESULT seam = Enter("IDirect3DDevice9", "GetMaximumFrameLatency"); FAILED(seam)) return seam;
     if (maxLatency == nullptr) return D3DERR_INVALIDCALL;
     *maxLatency = maxLatency_;
     return D3D_OK;

@@ -47,6 +47,7 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
 }
 
 HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
+    if (HRESULT seam = Enter(kDevice, "GetRenderTarget"); FAILED(seam)) return seam;
     if (index != 0 || surface == nullptr) return D3DERR_INVALIDCALL;
     renderTarget_->AddRef();
     *surface = renderTarget_;
@@ -70,6 +71,7 @@ HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* surface) {
 }
 
 HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** surface) {
+    if (HRESULT seam = Enter(kDevice, "GetDepthStencilSurface"); FAILED(seam)) return seam;
     if (surface == nullptr) return D3DERR_INVALIDCALL;
     *surface = depthStencil_;
     if (depthStencil_ == nullptr) return D3DERR_NOTFOUND;
@@ -79,6 +81,7 @@ HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** surface) {
 
 // ---- transforms, viewport, material, lights -----------------------------------------------
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    if (HRESULT seam = Enter(kDevice, "SetTransform"); FAILED(seam)) return seam;
     int slot = TransformSlot(state);
     HRESULT hr = slot < 0 || matrix == nullptr ? D3DERR_INVALIDCALL : D3D_OK;
     if (SUCCEEDED(hr)) state_.transform[slot] = *matrix;
@@ -87,6 +90,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
 }
 
 HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+    if (HRESULT seam = Enter(kDevice, "GetTransform"); FAILED(seam)) return seam;
     int slot = TransformSlot(state);
     if (slot < 0 || matrix == nullptr) return D3DERR_INVALIDCALL;
     *matrix = state_.transform[slot];
@@ -110,6 +114,7 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* viewport) {
 }
 
 HRESULT Device::GetViewport(D3DVIEWPORT9* viewport) {
+    if (HRESULT seam = Enter(kDevice, "GetViewport"); FAILED(seam)) return seam;
     if (viewport == nullptr) return D3DERR_INVALIDCALL;
     *viewport = state_.viewport;
     return D3D_OK;
@@ -124,6 +129,7 @@ HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
 }
 
 HRESULT Device::GetMaterial(D3DMATERIAL9* material) {
+    if (HRESULT seam = Enter(kDevice, "GetMaterial"); FAILED(seam)) return seam;
     if (material == nullptr) return D3DERR_INVALIDCALL;
     *material = state_.material;
     return D3D_OK;
@@ -139,6 +145,7 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
 }
 
 HRESULT Device::GetLight(DWORD index, D3DLIGHT9* light) {
+    if (HRESULT seam = Enter(kDevice, "GetLight"); FAILED(seam)) return seam;
     auto found = state_.lights.find(index);
     if (light == nullptr || found == state_.lights.end()) return D3DERR_INVALIDCALL;
     *light = found->second;
@@ -155,6 +162,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
 }
 
 HRESULT Device::GetLightEnable(DWORD index, BOOL* enable) {
+    if (HRESULT seam = Enter(kDevice, "GetLightEnable"); FAILED(seam)) return seam;
     if (enable == nullptr || state_.lights.find(index) == state_.lights.end()) return D3DERR_INVALIDCALL;
     auto found = state_.lightEnabled.find(index);
     *enable = found != state_.lightEnabled.end() && found->second ? TRUE : FALSE;
@@ -175,6 +183,7 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 }
 
 HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+    if (HRESULT seam = Enter(kDevice, "GetRenderState"); FAILED(seam)) return seam;
     if (value == nullptr || !IsRenderState(state)) return D3DERR_INVALIDCALL;
     *value = state_.render[state];
     return D3D_OK;
@@ -198,6 +207,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
 }
 
 HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
+    if (HRESULT seam = Enter(kDevice, "GetTexture"); FAILED(seam)) return seam;
     if (stage >= kStages || texture == nullptr) return D3DERR_INVALIDCALL;
     BaseTexture* t = state_.texture[stage];
     *texture = t != nullptr ? t->Interface() : nullptr;
@@ -218,6 +228,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 }
 
 HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
+    if (HRESULT seam = Enter(kDevice, "GetTextureStageState"); FAILED(seam)) return seam;
     if (value == nullptr || stage >= kStages || !IsStageState(type)) return D3DERR_INVALIDCALL;
     *value = state_.stage[stage][type];
     return D3D_OK;
@@ -236,6 +247,7 @@ HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD v
 }
 
 HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
+    if (HRESULT seam = Enter(kDevice, "GetSamplerState"); FAILED(seam)) return seam;
     if (value == nullptr || sampler >= kStages || !IsSamplerState(type)) return D3DERR_INVALIDCALL;
     *value = state_.sampler[sampler][type];
     return D3D_OK;
@@ -251,6 +263,7 @@ HRESULT Device::SetScissorRect(const RECT* rect) {
 }
 
 HRESULT Device::GetScissorRect(RECT* rect) {
+    if (HRESULT seam = Enter(kDevice, "GetScissorRect"); FAILED(seam)) return seam;
     if (rect == nullptr) return D3DERR_INVALIDCALL;
     *rect = state_.scissor;
     return D3D_OK;
@@ -267,37 +280,57 @@ HRESULT Device::SetFVF(DWORD fvf) {
 }
 
 HRESULT Device::GetFVF(DWORD* fvf) {
+    if (HRESULT seam = Enter(kDevice, "GetFVF"); FAILED(seam)) return seam;
     if (fvf == nullptr) return D3DERR_INVALIDCALL;
     *fvf = state_.fvf;
     return D3D_OK;
 }
 
 // No declaration, shader or buffer can exist yet, so only null is taken.
-HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* d) { return d == nullptr ? D3D_OK : D3DERR_INVALIDCALL; }
-HRESULT Device::SetVertexShader(IDirect3DVertexShader9* s) { return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL; }
-HRESULT Device::SetPixelShader(IDirect3DPixelShader9* s) { return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL; }
-HRESULT Device::SetIndices(IDirect3DIndexBuffer9* b) { return b == nullptr ? D3D_OK : D3DERR_INVALIDCALL; }
+HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* d) {
+    if (HRESULT seam = Enter(kDevice, "SetVertexDeclaration"); FAILED(seam)) return seam;
+    return d == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
+HRESULT Device::SetVertexShader(IDirect3DVertexShader9* s) {
+    if (HRESULT seam = Enter(kDevice, "SetVertexShader"); FAILED(seam)) return seam;
+    return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
+HRESULT Device::SetPixelShader(IDirect3DPixelShader9* s) {
+    if (HRESULT seam = Enter(kDevice, "SetPixelShader"); FAILED(seam)) return seam;
+    return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
+HRESULT Device::SetIndices(IDirect3DIndexBuffer9* b) {
+    if (HRESULT seam = Enter(kDevice, "SetIndices"); FAILED(seam)) return seam;
+    return b == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT, UINT) {
+    if (HRESULT seam = Enter(kDevice, "SetStreamSource"); FAILED(seam)) return seam;
     return stream == 0 && buffer == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count4) {
+    if (HRESULT seam = Enter(kDevice, "SetVertexShaderConstantF"); FAILED(seam)) return seam;
     return StoreConstants(state_.vertexConstF, start, data, count4, 4);
 }
 HRESULT Device::SetVertexShaderConstantI(UINT start, const int* data, UINT count4) {
+    if (HRESULT seam = Enter(kDevice, "SetVertexShaderConstantI"); FAILED(seam)) return seam;
     return StoreConstants(state_.vertexConstI, start, data, count4, 4);
 }
 HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count) {
+    if (HRESULT seam = Enter(kDevice, "SetVertexShaderConstantB"); FAILED(seam)) return seam;
     return StoreConstants(state_.vertexConstB, start, data, count, 1);
 }
 HRESULT Device::SetPixelShaderConstantF(UINT start, const float* data, UINT count4) {
+    if (HRESULT seam = Enter(kDevice, "SetPixelShaderConstantF"); FAILED(seam)) return seam;
     return StoreConstants(state_.pixelConstF, start, data, count4, 4);
 }
 HRESULT Device::SetPixelShaderConstantI(UINT start, const int* data, UINT count4) {
+    if (HRESULT seam = Enter(kDevice, "SetPixelShaderConstantI"); FAILED(seam)) return seam;
     return StoreConstants(state_.pixelConstI, start, data, count4, 4);
 }
 HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) {
+    if (HRESULT seam = Enter(kDevice, "SetPixelShaderConstantB"); FAILED(seam)) return seam;
     return StoreConstants(state_.pixelConstB, start, data, count, 1);
 }
 

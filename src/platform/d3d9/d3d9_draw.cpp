@@ -229,8 +229,14 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
 }
 
 // No vertex or index buffer can be set yet, so there is nothing to draw from.
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) { return D3DERR_INVALIDCALL; }
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) {
+    if (HRESULT seam = Enter(kDevice, "DrawPrimitive"); FAILED(seam)) return seam;
+    return D3DERR_INVALIDCALL;
+}
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) { return D3DERR_INVALIDCALL; }
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) {
+    if (HRESULT seam = Enter(kDevice, "DrawIndexedPrimitive"); FAILED(seam)) return seam;
+    return D3DERR_INVALIDCALL;
+}
 
 }  // namespace d3d9

@@ -206,6 +206,7 @@ UINT Direct3D::GetAdapterModeCount(UINT adapter, D3DFORMAT format) {
 }
 
 HRESULT Direct3D::EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) {
+    if (HRESULT seam = Enter("IDirect3D9", "EnumAdapterModes"); FAILED(seam)) return seam;
     std::vector<D3DDISPLAYMODE> modes = adapter == 0 ? ModesOf(format) : std::vector<D3DDISPLAYMODE>{};
     if (displayMode == nullptr || mode >= modes.size()) return D3DERR_INVALIDCALL;
     *displayMode = modes[mode];
@@ -221,6 +222,7 @@ HRESULT Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
 }
 
 HRESULT Direct3D::GetAdapterDisplayModeEx(UINT adapter, D3DDISPLAYMODEEX* mode, D3DDISPLAYMODEEX* unused) {
+    if (HRESULT seam = Enter("IDirect3D9", "GetAdapterDisplayModeEx"); FAILED(seam)) return seam;
     if (adapter != 0 || mode == nullptr || mode->Size != sizeof(D3DDISPLAYMODEEX)) return D3DERR_INVALIDCALL;
     D3DDISPLAYMODE m = DesktopMode();
     *mode = D3DDISPLAYMODEEX{sizeof(D3DDISPLAYMODEEX), m.Width, m.Height, m.RefreshRate, m.Format,
@@ -231,6 +233,7 @@ HRESULT Direct3D::GetAdapterDisplayModeEx(UINT adapter, D3DDISPLAYMODEEX* mode, 
 
 HRESULT Direct3D::CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT displayFormat, D3DFORMAT backBufferFormat,
                                   BOOL windowed) {
+    if (HRESULT seam = Enter("IDirect3D9", "CheckDeviceType"); FAILED(seam)) return seam;
     if (!CheckAdapter(adapter, type)) return D3DERR_INVALIDCALL;
     if (!HardwareAvailable()) return D3DERR_NOTAVAILABLE;
     bool ok = (displayFormat == D3DFMT_X8R8G8B8 || displayFormat == D3DFMT_R5G6B5) &&
@@ -255,6 +258,7 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT ada
 
 HRESULT Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL windowed,
                                              D3DMULTISAMPLE_TYPE multiSample, DWORD* qualityLevels) {
+    if (HRESULT seam = Enter("IDirect3D9", "CheckDeviceMultiSampleType"); FAILED(seam)) return seam;
     if (!CheckAdapter(adapter, type) || FindFormat(surfaceFormat) == nullptr) return D3DERR_INVALIDCALL;
     (void)windowed;
     if (multiSample != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;

@@ -55,9 +55,13 @@ HRESULT Surface::QueryInterface(REFIID iid, void** object) {
 ULONG Surface::AddRef() { return owner_ != nullptr ? owner_->AddRefResource() : AddRefResource(); }
 ULONG Surface::Release() { return owner_ != nullptr ? owner_->ReleaseResource() : ReleaseResource(); }
 
-HRESULT Surface::GetDevice(IDirect3DDevice9** device) { return GetDeviceOf(this, device); }
+HRESULT Surface::GetDevice(IDirect3DDevice9** device) {
+    if (HRESULT seam = Enter("IDirect3DSurface9", "GetDevice"); FAILED(seam)) return seam;
+    return GetDeviceOf(this, device);
+}
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
+    if (HRESULT seam = Enter("IDirect3DSurface9", "GetDesc"); FAILED(seam)) return seam;
     if (desc == nullptr) return D3DERR_INVALIDCALL;
     *desc = desc_;
     return D3D_OK;

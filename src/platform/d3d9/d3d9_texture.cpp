@@ -60,6 +60,7 @@ HRESULT Texture::QueryInterface(REFIID iid, void** object) {
 }
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+    if (HRESULT seam = Enter("IDirect3DTexture9", "GetLevelDesc"); FAILED(seam)) return seam;
     Surface* s = Level(level);
     if (s == nullptr || desc == nullptr) return D3DERR_INVALIDCALL;
     *desc = s->desc();
@@ -118,6 +119,7 @@ HRESULT VolumeTexture::QueryInterface(REFIID iid, void** object) {
 }
 
 HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) {
+    if (HRESULT seam = Enter("IDirect3DVolumeTexture9", "GetLevelDesc"); FAILED(seam)) return seam;
     if (level >= levels_.size() || desc == nullptr) return D3DERR_INVALIDCALL;
     *desc = levels_[level].desc;
     return D3D_OK;
@@ -145,6 +147,7 @@ HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* 
 }
 
 HRESULT VolumeTexture::UnlockBox(UINT level) {
+    if (HRESULT seam = Enter("IDirect3DVolumeTexture9", "UnlockBox"); FAILED(seam)) return seam;
     if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
     levels_[level].locked = false;
     return D3D_OK;
