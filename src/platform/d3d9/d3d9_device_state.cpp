@@ -16,6 +16,12 @@ HRESULT StoreConstants(std::array<T, N>& file, UINT start, const T* data, UINT c
     return D3D_OK;
 }
 
+// No declaration, shader or buffer can exist yet, so only null is taken.
+HRESULT OnlyNull(const char* method, const void* object) {
+    if (HRESULT seam = Enter(kDevice, method); FAILED(seam)) return seam;
+    return object == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
 D3DLIGHT9 DefaultLight() {
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_DIRECTIONAL;
@@ -286,23 +292,10 @@ HRESULT Device::GetFVF(DWORD* fvf) {
     return D3D_OK;
 }
 
-// No declaration, shader or buffer can exist yet, so only null is taken.
-HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* d) {
-    if (HRESULT seam = Enter(kDevice, "SetVertexDeclaration"); FAILED(seam)) return seam;
-    return d == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
-}
-HRESULT Device::SetVertexShader(IDirect3DVertexShader9* s) {
-    if (HRESULT seam = Enter(kDevice, "SetVertexShader"); FAILED(seam)) return seam;
-    return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
-}
-HRESULT Device::SetPixelShader(IDirect3DPixelShader9* s) {
-    if (HRESULT seam = Enter(kDevice, "SetPixelShader"); FAILED(seam)) return seam;
-    return s == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
-}
-HRESULT Device::SetIndices(IDirect3DIndexBuffer9* b) {
-    if (HRESULT seam = Enter(kDevice, "SetIndices"); FAILED(seam)) return seam;
-    return b == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
-}
+HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* d) { return OnlyNull("SetVertexDeclaration", d); }
+HRESULT Device::SetVertexShader(IDirect3DVertexShader9* s) { return OnlyNull("SetVertexShader", s); }
+HRESULT Device::SetPixelShader(IDirect3DPixelShader9* s) { return OnlyNull("SetPixelShader", s); }
+HRESULT Device::SetIndices(IDirect3DIndexBuffer9* b) { return OnlyNull("SetIndices", b); }
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT, UINT) {
     if (HRESULT seam = Enter(kDevice, "SetStreamSource"); FAILED(seam)) return seam;
