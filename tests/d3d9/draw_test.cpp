@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 using namespace d3d9test;
 
@@ -216,6 +217,59 @@ TEST_F(D3D9Draw, EveryStageOperationAndArgumentMatchesItsFormula) {
         uint32_t got = At(4, 4), expected = ExpectedStage0(c);
         EXPECT_TRUE(Near(got, expected, kTolerance)) << c.what << ": got " << std::hex << got << " expected " << expected;
     }
+    texture->Release();
+}
+
+TEST_F(D3D9Draw, TheSecondStageReadsWhatTheFirstLeftInCurrentOrTemp) {
+    IDirect3DTexture9* texture = MakeTexture(1, 1, D3DFMT_A8R8G8B8, {kTexel});
+    device_->SetTexture(0, texture);
+    device_->SetTexture(1, texture);
+    device_->SetRenderState(D3DRS_TEXTUREFACTOR, kFactor);
+    auto u = [](uint32_t c, int shift) { return Unit(c, shift); };
+    struct Case {
+        const char* what;
+        DWORD op0, arg0, alphaArg0, result0;
+        DWORD op1, arg1a, arg1b;
+        std::function<float(int)> expected;  // per channel shift; alpha is always CURRENT's
+    } cases[] = {
+        {"stage 0 into TEMP leaves CURRENT the diffuse colour", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_TEXTURE,
+         D3DTA_TEMP, D3DTOP_MODULATE, D3DTA_TEMP, D3DTA_CURRENT,
+         [&](int sh) { return sh == 24 ? u(kDiffuse, 24) : u(kTexel, sh) * u(kDiffuse, sh); }},
+        {"blend by the alpha stage 0 left", D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_TEXTURE, D3DTA_CURRENT,
+         D3DTOP_BLENDCURRENTALPHA, D3DTA_DIFFUSE, D3DTA_CURRENT,
+         [&](int sh) {
+             float a = u(kTexel, 24);
+             return sh == 24 ? a : u(kDiffuse, sh) * a + u(kFactor, sh) * (1 - a);
+         }},
+        {"subtract from what stage 0 made", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_CURRENT,
+         D3DTOP_SUBTRACT, D3DTA_CURRENT, D3DTA_TFACTOR,
+         [&](int sh) {
+             if (sh == 24) return u(kDiffuse, 24);
+             return std::max(0.0f, std::min(1.0f, 2 * u(kTexel, sh) * u(kDiffuse, sh)) - u(kFactor, sh));
+         }},
+    };
+    Tex2Vertex v[3];
+    const float xy[3][2] = {{0, 0}, {16, 0}, {0, 16}};
+    for (int i = 0; i < 3; ++i) v[i] = Tex2Vertex{xy[i][0], xy[i][1], 0.2f, 1, kDiffuse, 0, 0.5f, 0.5f, 0.5f, 0.5f};
+    device_->SetFVF(kTex2Fvf);
+    for (const Case& c : cases) {
+        SetStage0(c.op0, c.arg0, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, c.alphaArg0, D3DTA_DIFFUSE);
+        device_->SetTextureStageState(0, D3DTSS_RESULTARG, c.result0);
+        if (c.result0 == D3DTA_TEMP) device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        device_->SetTextureStageState(1, D3DTSS_COLOROP, c.op1);
+        device_->SetTextureStageState(1, D3DTSS_COLORARG1, c.arg1a);
+        device_->SetTextureStageState(1, D3DTSS_COLORARG2, c.arg1b);
+        device_->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device_->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+        ClearTo(0);
+        device_->BeginScene();
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Tex2Vertex)), D3D_OK) << c.what;
+        device_->EndScene();
+        float expected[4] = {c.expected(24), c.expected(16), c.expected(8), c.expected(0)};
+        EXPECT_TRUE(Near(At(3, 3), Pack(expected), kTolerance)) << c.what << ": " << std::hex << At(3, 3) << " "
+                                                                 << Pack(expected);
+    }
+    device_->SetTextureStageState(0, D3DTSS_RESULTARG, D3DTA_CURRENT);
     texture->Release();
 }
 
