@@ -36,10 +36,11 @@
 //     nearest documented one (a comparison outside 1..8 as ALWAYS, an unknown
 //     blend factor as ONE, an unknown stage operation as DISABLE);
 //   - BeginScene inside a scene, EndScene outside one, a draw outside a scene,
-//     a draw with a null vertex pointer, a zero stride, an FVF not
-//     pre-transformed, or a primitive count above 0xFFFFF:
-//     D3DERR_INVALIDCALL. A stage reading D3DTA_TEXTURE with no texture set
-//     reads opaque black as Direct3D 9 does (not an error);
+//     a draw with a null vertex pointer, a stride below the FVF's vertex
+//     size or above 255, an FVF not pre-transformed, an unknown primitive
+//     type, a primitive count above 0xFFFFF, or an index at or past
+//     minIndex + numVertices: D3DERR_INVALIDCALL. A stage reading
+//     D3DTA_TEXTURE with no texture set reads opaque black (not an error);
 //   - Reset while the device still reports D3DERR_DEVICELOST gives that;
 //     Reset with a default-pool resource (other than the back buffer) still
 //     alive, or with the back buffer or swap chain still held:
