@@ -4,6 +4,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput.h"
+#include "platform/dshow/dshow.h"
 #include "platform/dsound/dsound.h"
 
 namespace com {
@@ -14,6 +15,7 @@ void RegisterPlatformClasses() {
     dinput::RegisterClasses();
     ddraw::RegisterClasses();
     d3d9::RegisterRuntime(true);
+    dshow::RegisterClasses();
 }
 
 }  // namespace com

@@ -480,6 +480,7 @@ public:
     IMediaSample* Copy(IMediaSample* source);
     bool UsingDifferentAllocators() const;
     bool ModifiesData() const { return modifiesData_; }
+    CritSec* ReceiveLock() { return &receiveLock_; }
     InPlaceInputPin* InputPin() const { return input_; }
     InPlaceOutputPin* OutputPin() const { return output_; }
 
@@ -540,11 +541,12 @@ private:
     void SendCompleteIfDue();
     void Wake();
 
-    CritSec rendererLock_;
+    CritSec rendererFilterLock_;
+    CritSec rendererLock_;  // held while a sample goes through
     RendererInputPin* input_ = nullptr;
     std::mutex waitLock_;
     std::condition_variable wake_;
-    uint64_t generation_ = 0;  // bumped by every state change and flush
+    uint64_t generation_ = 0;  // bumped by every wake-up
     bool endOfStream_ = false;
     bool completeSent_ = false;
     bool shownInPause_ = false;

@@ -1,0 +1,46 @@
+// Seams, counters and the system reference clock.
+#include "platform/dshow/graph_internal.h"
+#include "platform/seams/seams.h"
+
+#include <atomic>
+#include <condition_variable>
+
+namespace dshow {
+namespace {
+std::atomic<int> g_filters{0};
+std::atomic<int> g_threads{0};
+
+class SystemClock : public ComObject<IReferenceClock> {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (!(iid == IID_IUnknown || iid == IID_IReferenceClock)) return E_NOINTERFACE;
+        *object = static_cast<IReferenceClock*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT GetTime(REFERENCE_TIME* time) override {
+        if (time == nullptr) return E_POINTER;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        *time = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
+        return S_OK;
+    }
+};
+}  // namespace
+
+bool SeamFails(const char* name) { return seams::ShouldFailCall(name); }
+
+HRESULT SeamResult(const char* name) {
+    const int64_t chosen = seams::FailureResult(name);
+    return (chosen < 0 && chosen != -1 && chosen >= INT32_MIN) ? static_cast<HRESULT>(chosen) : E_FAIL;
+}
+
+void CountFilter(int delta) { g_filters += delta; }
+void StreamingThread::Count(int delta) { g_threads += delta; }
+int LiveStreamingThreadsForTest() { return g_threads; }
+int LiveFiltersForTest() { return g_filters; }
+
+IReferenceClock* CreateSystemClock() { return new SystemClock(); }
+
+}  // namespace dshow
