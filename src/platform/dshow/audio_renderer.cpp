@@ -209,7 +209,8 @@ HRESULT AudioRenderer::EndOfStream() {
     std::unique_lock<std::mutex> lock(mix_.mutex);
     for (;;) {
         if (IsStopped() || input_.IsFlushing()) return S_OK;
-        const bool drained = !outputOpen_ || Queued() < 2;
+        // The last two frames stay: the mixer reads a frame ahead.
+        const bool drained = !outputOpen_ || Queued() <= 2;
         if (drained && State() == State_Running) break;
         room_.wait(lock);
     }

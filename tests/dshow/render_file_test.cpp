@@ -1,0 +1,56 @@
+// Movies made here, rendered from their files into a capturing RGB24
+// renderer and the audio output: first frame, end of play, sound.
+#include "graph_fixture.h"
+#include "media_maker.h"
+
+namespace dshowtest {
+namespace {
+
+struct Case {
+    const char* what;
+    MovieSpec spec;
+};
+
+const Case kMovies[] = {
+    {"MPEG-1 system stream", {"mpeg", "mpeg1video", "mp2", 64, 48, 12, 25}},
+    {"MJPEG in AVI with PCM", {"avi", "mjpeg", "pcm_s16le"}},
+    {"MPEG-4 part 2 in MP4 with AAC", {"mp4", "mpeg4", "aac"}},
+    {"VP8 in WebM with Vorbis", {"webm", "libvpx", "libvorbis"}},
+    {"odd size, no sound", {"avi", "mjpeg", nullptr, 33, 17}},
+};
+
+class RenderFileTest : public GraphTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(RenderFileTest, ShowsTheBandsPlaysToTheEndAndIsHeard) {
+    const Case& c = GetParam();
+    if (!HasEncoder(c.spec.video) || (c.spec.audio != nullptr && !HasEncoder(c.spec.audio)))
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << c.what;
+    const std::string path = TempPath(std::string("movie.") + c.spec.container);
+    ASSERT_EQ(WriteMovie(c.spec, path), "");
+    CaptureRenderer* capture = AddCapture();
+    ASSERT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), S_OK) << c.what;
+    EXPECT_EQ(capture->width, c.spec.width);
+    EXPECT_EQ(capture->height, c.spec.height);
+    EXPECT_EQ(RunToEnd(), EC_COMPLETE) << c.what;
+    // An MP4 written with AAC holds one video frame less than was encoded.
+    EXPECT_GE(capture->frames, c.spec.frames - 1) << c.what;
+    EXPECT_LE(capture->frames, c.spec.frames) << c.what;
+    for (int band = 0; band < 4; ++band) {
+        const int x = c.spec.width * (2 * band + 1) / 8, y = c.spec.height / 2;
+        const std::vector<int> got = capture->Pixel(x, y);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], kBands[band][k], 28) << c.what << " band " << band;
+    }
+    if (c.spec.audio != nullptr) EXPECT_GT(loudest.load(), 4000) << c.what;
+    Control()->Stop();
+    std::remove(path.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, RenderFileTest, ::testing::ValuesIn(kMovies), [](const auto& info) {
+    std::string name = info.param.what;
+    for (char& ch : name)
+        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+});
+
+}  // namespace
+}  // namespace dshowtest
