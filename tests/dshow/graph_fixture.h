@@ -87,6 +87,8 @@ protected:
     void TearDown() override {
         if (control != nullptr) control->Release();
         if (graph != nullptr) graph->Release();
+        control = nullptr;
+        graph = nullptr;
         quit = true;
         pump.join();
         sdl::SetManualAudioOutput(false);

@@ -38,9 +38,13 @@ TEST_P(RenderFileTest, ShowsTheBandsPlaysToTheEndAndIsHeard) {
     for (int band = 0; band < 4; ++band) {
         const int x = c.spec.width * (2 * band + 1) / 8, y = c.spec.height / 2;
         const std::vector<int> got = capture->Pixel(x, y);
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], kBands[band][k], 28) << c.what << " band " << band;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(got[k], kBands[band][k], 28) << c.what << " band " << band;
+        }
     }
-    if (c.spec.audio != nullptr) EXPECT_GT(loudest.load(), 4000) << c.what;
+    if (c.spec.audio != nullptr) {
+        EXPECT_GT(loudest.load(), 4000) << c.what;
+    }
     Control()->Stop();
     std::remove(path.c_str());
 }
