@@ -142,15 +142,21 @@ std::string WriteMovie(const MovieSpec& s, const std::string& path) {
     AVFormatContext* oc = nullptr;
     if (avformat_alloc_output_context2(&oc, nullptr, s.container, path.c_str()) < 0) return "no muxer";
     Track video, audio;
-    std::string why = OpenVideo(oc, s, video);
+    std::string why = s.video != nullptr ? OpenVideo(oc, s, video) : "";
     if (why.empty() && s.audio != nullptr) why = OpenAudio(oc, s, audio);
     AVPacket* pkt = av_packet_alloc();
     if (why.empty() && avio_open(&oc->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) why = "cannot write";
     if (why.empty() && avformat_write_header(oc, nullptr) < 0) why = "header refused";
     const bool full = video.ctx != nullptr && video.ctx->pix_fmt == AV_PIX_FMT_YUVJ420P;
-    while (why.empty() && video.next < s.frames) {
-        const bool audioFirst = audio.ctx != nullptr &&
-                                av_compare_ts(audio.next, audio.ctx->time_base, video.next, video.ctx->time_base) < 0;
+    const AVRational frameBase = {1, s.fps};
+    auto more = [&] {
+        return video.ctx != nullptr ? video.next < s.frames
+                                    : av_compare_ts(audio.next, audio.ctx->time_base, s.frames, frameBase) < 0;
+    };
+    while (why.empty() && more()) {
+        const bool audioFirst =
+            audio.ctx != nullptr &&
+            (video.ctx == nullptr || av_compare_ts(audio.next, audio.ctx->time_base, video.next, frameBase) < 0);
         Track& t = audioFirst ? audio : video;
         av_frame_make_writable(t.frame);
         if (audioFirst)

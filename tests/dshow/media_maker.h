@@ -11,7 +11,7 @@ namespace dshowtest {
 
 struct MovieSpec {
     const char* container;  // FFmpeg's muxer name: "mpeg", "avi", "mp4", "webm"
-    const char* video;      // encoder name
+    const char* video;      // encoder name, or null for no picture
     const char* audio;      // encoder name, or null for no sound
     int width = 64;
     int height = 48;

@@ -56,5 +56,43 @@ INSTANTIATE_TEST_SUITE_P(Movies, RenderFileTest, ::testing::ValuesIn(kMovies), [
     return name;
 });
 
+struct PartialCase {
+    const char* what;
+    MovieSpec spec;
+    bool withCapture;
+    HRESULT expected;
+};
+
+const PartialCase kPartial[] = {
+    {"picture and sound, no picture renderer", {"avi", "mjpeg", "pcm_s16le"}, false, VFW_S_VIDEO_NOT_RENDERED},
+    {"picture only, no picture renderer", {"avi", "mjpeg", nullptr}, false, VFW_E_CANNOT_RENDER},
+    {"sound only, a picture renderer waiting", {"wav", nullptr, "pcm_s16le"}, true, S_OK},
+    {"MP3 file", {"mp3", nullptr, "libmp3lame"}, false, S_OK},
+};
+
+TEST_F(GraphTest, WhatCannotBeRenderedIsReported) {
+    for (const PartialCase& c : kPartial) {
+        const std::string path = TempPath("partial.bin");
+        ASSERT_EQ(WriteMovie(c.spec, path), "") << c.what;
+        CaptureRenderer* capture = c.withCapture ? AddCapture() : nullptr;
+        EXPECT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), c.expected) << c.what;
+        if (capture != nullptr) {
+            EXPECT_FALSE(capture->GetPin(0)->IsConnected()) << c.what;
+        }
+        if (SUCCEEDED(c.expected)) {
+            EXPECT_EQ(RunToEnd(), EC_COMPLETE) << c.what;
+            EXPECT_GT(loudest.load(), 4000) << c.what;
+        }
+        Control()->Stop();
+        graph->Release();  // a fresh graph for the next case
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                         reinterpret_cast<void**>(&graph));
+        control->Release();
+        control = nullptr;
+        loudest = 0;
+        std::remove(path.c_str());
+    }
+}
+
 }  // namespace
 }  // namespace dshowtest
