@@ -177,6 +177,24 @@ TEST_F(GraphControlTest, PositionsFollowPlayAndTheLoopRestartsAtZero) {
     EXPECT_EQ(capture->frames, 2 * firstPass);
 }
 
+TEST_F(GraphControlTest, TheGraphChangesOnlyWhileStopped) {
+    CaptureRenderer* capture = AddCapture();
+    ASSERT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), S_OK);
+    ASSERT_EQ(Control()->Run(), S_OK);
+    IPin* in = capture->GetPin(0);
+    EXPECT_EQ(graph->RemoveFilter(capture), VFW_E_NOT_STOPPED);
+    EXPECT_EQ(graph->Disconnect(in), VFW_E_NOT_STOPPED);
+    EXPECT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), VFW_E_NOT_STOPPED);
+    auto* filter = Query<IMediaFilter>(IID_IMediaFilter);
+    EXPECT_EQ(filter->SetSyncSource(nullptr), VFW_E_NOT_STOPPED);
+    ASSERT_EQ(Control()->Stop(), S_OK);
+    EXPECT_EQ(filter->SetSyncSource(nullptr), S_OK);
+    filter->Release();
+    EXPECT_EQ(graph->Disconnect(in), S_OK);
+    EXPECT_FALSE(capture->GetPin(0)->IsConnected());
+    EXPECT_EQ(graph->RemoveFilter(capture), S_OK);
+}
+
 TEST_F(GraphControlTest, PauseFromStoppedShowsOnePicture) {
     CaptureRenderer* capture = AddCapture();
     ASSERT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), S_OK);

@@ -136,7 +136,11 @@ HRESULT AsyncOutputPin::Request(IMediaSample* sample, DWORD_PTR user) {
     if (flushing_) return VFW_E_WRONG_STATE;
     if (!worker_.joinable()) {
         quit_ = false;
-        worker_ = std::thread([this] { Work(); });
+        worker_ = std::thread([this] {
+            dshow::CountThread(+1);
+            Work();
+            dshow::CountThread(-1);
+        });
     }
     pending_.push_back({sample, user, S_OK});
     jobsChanged_.notify_all();

@@ -6,14 +6,15 @@
 //   - AddFilter keeps a reference to the filter until RemoveFilter or the
 //     graph's end; a null filter: E_POINTER; a name already used gets a
 //     number added (VFW_S_DUPLICATE_NAME).
-//   - Connect(out, in) tries the pins directly, then through one or two
-//     filters: those already in the graph with a free input pin first, then
-//     the stand-in's own (demultiplexer, decoders, colour converter).
+//   - Connect(out, in) tries the pins directly, then through one of the
+//     stand-in's own filters (a decoder or the colour converter).
 //     Render(out) connects the pin onward until a renderer ends each chain:
-//     filters in the graph first, then the default audio renderer (audio).
-//     Chains that end nowhere are taken back; a partial success gives
-//     VFW_S_PARTIAL_RENDER (or VFW_S_AUDIO_NOT_RENDERED /
-//     VFW_S_VIDEO_NOT_RENDERED when only that kind is missing).
+//     filters already in the graph with a free input pin first, then the
+//     stand-in's own (demultiplexer, decoders, colour converter, the default
+//     audio renderer). Chains that end nowhere are taken back; a partial
+//     success gives VFW_S_AUDIO_NOT_RENDERED or VFW_S_VIDEO_NOT_RENDERED
+//     when only that kind is missing, else VFW_S_PARTIAL_RENDER. There is no
+//     default video renderer: a picture needs a renderer in the graph.
 //   - RenderFile(path) adds a file source (an asynchronous reader over the
 //     file) and renders its output pin. A missing or unreadable file:
 //     VFW_E_NOT_FOUND. A file FFmpeg cannot open, an empty file, or one whose
@@ -40,15 +41,18 @@
 // colour converter turns into bottom-up RGB24 (VIDEOINFOHEADER). Pictures
 // larger than 16384 x 16384 or 2^26 pixels are refused.
 //
-// Test seams (seams::FailCall): "IGraphBuilder::<Method>",
-// "IMediaControl::<Method>", "IMediaSeeking::<Method>",
-// "IMediaEvent::<Method>", "IMediaFilter::<Method>", "IBasicAudio::<Method>",
-// "IBaseFilter::EnumPins", "IEnumFilters::Next", "IEnumPins::Next",
-// "IPin::<Method>" and "QueryInterface(<interface>)" for the graph's
-// interfaces (IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent,
-// IMediaFilter, IBasicAudio) make that call fail with the chosen HRESULT
-// (E_FAIL when the test chose none). WaitForCompletion's failure comes with
-// no event code.
+// Test seams (seams::FailCall), each failing its call with the chosen
+// HRESULT (E_FAIL when the test chose none):
+//   "IGraphBuilder::AddFilter", "::RemoveFilter", "::EnumFilters",
+//   "::ConnectDirect", "::Connect", "::Disconnect", "::Render", "::RenderFile";
+//   "IMediaControl::Run", "::Pause", "::Stop", "::GetState";
+//   "IMediaEvent::GetEvent", "::WaitForCompletion" (with event code 0);
+//   "IMediaSeeking::GetDuration", "::GetStopPosition", "::GetCurrentPosition",
+//   "::SetPositions"; "IBasicAudio::put_Volume", "::put_Balance";
+//   "IMediaFilter::SetSyncSource"; "IBaseFilter::EnumPins";
+//   "IEnumFilters::Next", "IEnumPins::Next"; and "QueryInterface(<name>)"
+//   for the graph's IGraphBuilder, IMediaControl, IMediaSeeking,
+//   IMediaEvent, IMediaFilter and IBasicAudio (E_NOINTERFACE by default).
 #pragma once
 
 #include "platform/com/com.h"

@@ -19,6 +19,7 @@ HRESULT SeamResult(const char* name);
     } while (0)
 
 void CountFilter(int delta);
+void CountThread(int delta);
 
 // A streaming thread that is counted while it runs.
 class StreamingThread {
@@ -40,7 +41,7 @@ public:
     bool Running() const { return thread_.joinable(); }
 
 private:
-    static void Count(int delta);
+    static void Count(int delta) { CountThread(delta); }
     std::thread thread_;
 };
 

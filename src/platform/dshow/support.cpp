@@ -37,7 +37,7 @@ HRESULT SeamResult(const char* name) {
 }
 
 void CountFilter(int delta) { g_filters += delta; }
-void StreamingThread::Count(int delta) { g_threads += delta; }
+void CountThread(int delta) { g_threads += delta; }
 int LiveStreamingThreadsForTest() { return g_threads; }
 int LiveFiltersForTest() { return g_filters; }
 
