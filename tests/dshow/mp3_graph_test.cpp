@@ -3,6 +3,7 @@
 // decoder, and the renderer is swapped for the null renderer.
 #include "../msacm/codec_encoders.h"
 #include "graph_fixture.h"
+#include "media_maker.h"
 #include "memory_source.h"
 
 namespace dshowtest {
@@ -44,9 +45,9 @@ IPin* UpstreamOfRenderer(IGraphBuilder* graph) {
 class Mp3GraphTest : public GraphTest {
 protected:
     // Builds reader -> ... -> collector -> null renderer; false on a failure.
-    bool Build(const std::vector<uint8_t>& mp3, Collector* collector) {
+    bool Build(const std::vector<uint8_t>& mp3, Collector* collector, const GUID& subtype = MEDIASUBTYPE_MPEG1Audio) {
         stream = std::make_unique<MemoryStream>(mp3);
-        auto* reader = new MemoryReader(stream.get(), MEDIATYPE_Stream, MEDIASUBTYPE_MPEG1Audio);
+        auto* reader = new MemoryReader(stream.get(), MEDIATYPE_Stream, subtype);
         if (graph->AddFilter(collector, u"Collector") != S_OK || graph->AddFilter(reader, u"MemFile") != S_OK)
             return false;
         renderHr = graph->Render(reader->GetPin(0));
@@ -136,6 +137,21 @@ TEST_F(Mp3GraphTest, BytesThatAreNoSoundLeaveTheCollectorUnconnected) {
     EXPECT_FALSE(Build(noise, collector));
     EXPECT_EQ(renderHr, VFW_E_UNSUPPORTED_STREAM);
     EXPECT_FALSE(collector->InputPin()->IsConnected());
+}
+
+TEST_F(Mp3GraphTest, AStreamTypedAsMpegAudioIsParsedAsNothingElse) {
+    const std::string path = TempPath("tone.wav");
+    ASSERT_EQ(WriteMovie({"wav", nullptr, "pcm_s16le"}, path), "");
+    const std::vector<uint8_t> wave = ReadFile(path);
+    std::remove(path.c_str());
+    auto* refused = new Collector();
+    EXPECT_FALSE(Build(wave, refused));
+    EXPECT_EQ(renderHr, VFW_E_UNSUPPORTED_STREAM);
+    TearDown();
+    quit = false;
+    SetUp();
+    ASSERT_TRUE(Build(wave, new Collector(), GUID_NULL));  // an untyped stream is probed
+    EXPECT_EQ(RunToEnd(), EC_COMPLETE);
 }
 
 }  // namespace

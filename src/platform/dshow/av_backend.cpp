@@ -98,7 +98,7 @@ bool Describe(AVStream* st, int index, StreamInfo* info) {
 
 }  // namespace
 
-std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source) {
+std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source, const char* container) {
     SilenceLogs();
     if (source.size <= 0) return nullptr;
     auto state = std::make_unique<State>();
@@ -114,7 +114,9 @@ std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source) {
     if (state->format == nullptr) return nullptr;
     state->format->pb = state->io;
     state->format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&state->format, nullptr, nullptr, nullptr) < 0) return nullptr;  // frees the context
+    const AVInputFormat* forced = container != nullptr ? av_find_input_format(container) : nullptr;
+    if (container != nullptr && forced == nullptr) return nullptr;
+    if (avformat_open_input(&state->format, nullptr, forced, nullptr) < 0) return nullptr;  // frees the context
     if (avformat_find_stream_info(state->format, nullptr) < 0) return nullptr;
     state->packet = av_packet_alloc();
     if (state->packet == nullptr) return nullptr;

@@ -43,7 +43,8 @@ class Demuxer {
 public:
     // Opens and probes; null when the bytes are no container FFmpeg can
     // read or hold no stream that can be decoded (usable streams only).
-    static std::unique_ptr<Demuxer> Open(ByteSource source);
+    // container names FFmpeg's reader to use ("mp3"); null: probe for it.
+    static std::unique_ptr<Demuxer> Open(ByteSource source, const char* container = nullptr);
     ~Demuxer();
     const std::vector<StreamInfo>& Streams() const { return streams_; }
     int64_t Duration() const { return duration_; }  // 100 ns, 0 when unknown

@@ -115,7 +115,7 @@ public:
     HRESULT Pause() override;
     HRESULT Stop() override;
 
-    HRESULT OpenSource(IAsyncReader* reader);
+    HRESULT OpenSource(IAsyncReader* reader, const AM_MEDIA_TYPE& type);
     void CloseSource();
 
     // IMediaSeeking: positions are set while stopped (the graph stops first).
@@ -293,7 +293,7 @@ HRESULT DemuxInputPin::CheckConnect(IPin* pin) {
     return FAILED(pin->QueryInterface(IID_IAsyncReader, reinterpret_cast<void**>(&reader_))) ? E_NOINTERFACE : S_OK;
 }
 
-HRESULT DemuxInputPin::CompleteConnect(IPin*) { return demux_->OpenSource(reader_); }
+HRESULT DemuxInputPin::CompleteConnect(IPin*) { return demux_->OpenSource(reader_, CurrentMediaType()); }
 
 HRESULT DemuxInputPin::BreakConnect() {
     demux_->CloseSource();
@@ -313,7 +313,13 @@ Demultiplexer::~Demultiplexer() {
     reader_.Join();
 }
 
-HRESULT Demultiplexer::OpenSource(IAsyncReader* reader) {
+// A byte stream typed as MPEG audio is parsed as nothing else; any other
+// stream is probed.
+const char* ContainerFor(const AM_MEDIA_TYPE& type) {
+    return type.subtype == MEDIASUBTYPE_MPEG1Audio ? "mp3" : nullptr;
+}
+
+HRESULT Demultiplexer::OpenSource(IAsyncReader* reader, const AM_MEDIA_TYPE& type) {
     if (reader == nullptr) return E_UNEXPECTED;
     LONGLONG total = 0, available = 0;
     if (FAILED(reader->Length(&total, &available))) return VFW_E_UNSUPPORTED_STREAM;
@@ -324,7 +330,7 @@ HRESULT Demultiplexer::OpenSource(IAsyncReader* reader) {
         if (n <= 0) return 0;
         return FAILED(reader->SyncRead(position, static_cast<LONG>(n), buffer)) ? -1 : static_cast<int>(n);
     };
-    demuxer_ = av::Demuxer::Open(std::move(source));
+    demuxer_ = av::Demuxer::Open(std::move(source), ContainerFor(type));
     if (demuxer_ == nullptr) return VFW_E_UNSUPPORTED_STREAM;
     int audio = 0, video = 0;
     for (const av::StreamInfo& info : demuxer_->Streams()) {
