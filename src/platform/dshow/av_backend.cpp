@@ -96,6 +96,16 @@ bool Describe(AVStream* st, int index, StreamInfo* info) {
     return SizeAllowed(par->width, par->height);
 }
 
+// Probes the streams with decoders that refuse pictures beyond the limit,
+// so that a header claiming an enormous picture costs no memory.
+bool FindStreamInfo(AVFormatContext* format) {
+    std::vector<AVDictionary*> options(format->nb_streams, nullptr);
+    for (AVDictionary*& o : options) av_dict_set_int(&o, "max_pixels", kMaxPixels, 0);
+    const int found = avformat_find_stream_info(format, options.empty() ? nullptr : options.data());
+    for (AVDictionary*& o : options) av_dict_free(&o);
+    return found >= 0;
+}
+
 }  // namespace
 
 std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source, const char* container) {
@@ -117,7 +127,7 @@ std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source, const char* container)
     const AVInputFormat* forced = container != nullptr ? av_find_input_format(container) : nullptr;
     if (container != nullptr && forced == nullptr) return nullptr;
     if (avformat_open_input(&state->format, nullptr, forced, nullptr) < 0) return nullptr;  // frees the context
-    if (avformat_find_stream_info(state->format, nullptr) < 0) return nullptr;
+    if (!FindStreamInfo(state->format)) return nullptr;
     state->packet = av_packet_alloc();
     if (state->packet == nullptr) return nullptr;
     std::unique_ptr<Demuxer> demuxer(new Demuxer(std::move(state)));
@@ -177,6 +187,7 @@ AVCodecContext* OpenCodec(const StreamInfo& stream) {
     if (ctx == nullptr) return nullptr;
     ctx->pkt_timebase = kUnits;
     ctx->thread_count = 1;
+    ctx->max_pixels = kMaxPixels;
     if (avcodec_parameters_to_context(ctx, par) < 0 || avcodec_open2(ctx, codec, nullptr) < 0)
         avcodec_free_context(&ctx);
     return ctx;
