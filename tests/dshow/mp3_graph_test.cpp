@@ -42,6 +42,44 @@ IPin* UpstreamOfRenderer(IGraphBuilder* graph) {
     return upstream;
 }
 
+// A renderer that takes samples only from its own allocator, so that a
+// transform in front of it must copy each sample over.
+class PickySink : public BaseFilter {
+public:
+    PickySink() : BaseFilter("Picky sink", nullptr, &lock, kCaptureClsid), pin(this) {}
+    int GetPinCount() override { return 1; }
+    BasePin* GetPin(int index) override { return index == 0 ? &pin : nullptr; }
+
+    struct Pin : BaseInputPin {
+        explicit Pin(PickySink* sink) : BaseInputPin("Picky pin", sink, &sink->lock, nullptr, u"In"), owner(sink) {}
+        HRESULT CheckMediaType(const MediaTypeValue* t) override {
+            return t->majortype == MEDIATYPE_Audio && t->subtype == MEDIASUBTYPE_PCM ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+        }
+        HRESULT NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override {
+            IMemAllocator* own = nullptr;
+            GetAllocator(&own);
+            own->Release();
+            return allocator == own ? BaseInputPin::NotifyAllocator(allocator, readOnly) : E_FAIL;
+        }
+        HRESULT Receive(IMediaSample* sample) override {
+            HRESULT hr = BaseInputPin::Receive(sample);
+            if (hr != S_OK) return hr;
+            BYTE* data = nullptr;
+            sample->GetPointer(&data);
+            owner->bytes.insert(owner->bytes.end(), data, data + sample->GetActualDataLength());
+            return S_OK;
+        }
+        HRESULT EndOfStream() override {
+            owner->NotifyEvent(EC_COMPLETE, S_OK, 0);
+            return S_OK;
+        }
+        PickySink* owner;
+    };
+    CritSec lock;
+    Pin pin;
+    std::vector<uint8_t> bytes;
+};
+
 class Mp3GraphTest : public GraphTest {
 protected:
     // Builds reader -> ... -> collector -> null renderer; false on a failure.
@@ -137,6 +175,23 @@ TEST_F(Mp3GraphTest, BytesThatAreNoSoundLeaveTheCollectorUnconnected) {
     EXPECT_FALSE(Build(noise, collector));
     EXPECT_EQ(renderHr, VFW_E_UNSUPPORTED_STREAM);
     EXPECT_FALSE(collector->InputPin()->IsConnected());
+}
+
+TEST_F(Mp3GraphTest, ATransformCopiesSamplesIntoAnotherAllocator) {
+    auto mp3 = codectest::EncodeMp3(codectest::Tone(22050, 1, 22050), 1, 22050, 32);
+    stream = std::make_unique<MemoryStream>(mp3.bytes);
+    auto* reader = new MemoryReader(stream.get(), MEDIATYPE_Stream, MEDIASUBTYPE_MPEG1Audio);
+    auto* collector = new Collector();
+    auto* sink = new PickySink();
+    ASSERT_EQ(graph->AddFilter(collector, u"Collector"), S_OK);  // filters in the graph are tried in this order
+    ASSERT_EQ(graph->AddFilter(sink, u"Sink"), S_OK);
+    ASSERT_EQ(graph->AddFilter(reader, u"MemFile"), S_OK);
+    ASSERT_EQ(graph->Render(reader->GetPin(0)), S_OK);
+    ASSERT_TRUE(sink->pin.IsConnected());
+    EXPECT_TRUE(collector->UsingDifferentAllocators());
+    EXPECT_EQ(RunToEnd(), EC_COMPLETE);
+    EXPECT_GE(sink->bytes.size(), 22050u * 2);
+    EXPECT_EQ(sink->bytes, collector->pcm);
 }
 
 TEST_F(Mp3GraphTest, AStreamTypedAsMpegAudioIsParsedAsNothingElse) {
