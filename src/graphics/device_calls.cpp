@@ -1,6 +1,5 @@
 // The graphics calls that serve the Direct3D 9 back end and the movie
-// overlay. Without that back end there is no device: texture calls report so,
-// and the descriptors and DirectDraw helpers work as they will with it.
+// overlay: the device format descriptors and the DirectDraw helpers.
 #include "core/log.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
@@ -14,12 +13,6 @@ constexpr int kFirstDeviceFormat = 20;  // D3DFMT_R8G8B8
 constexpr int kLastDeviceFormat = 35;   // D3DFMT_A2R10G10B10
 
 }  // namespace
-
-// Creates the textures of a picture on the device: there is no device.
-int CreateImageTextures(ImagePicture*) { return -1; }
-
-// Releases every device resource before a device reset: nothing is held.
-int ReleaseDeviceResources() { return 0; }
 
 // The descriptor of a device format code from 20 to 35, built on first use;
 // null for other codes and codes without a descriptor.

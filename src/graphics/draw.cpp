@@ -2,6 +2,7 @@
 // corners), rectangles and the clear, dispatched to the software renderer.
 #include "core/log.h"
 #include "core/utility.h"
+#include "d3d9/d3d9_backend.h"
 #include "graphics/graphics_internal.h"
 #include "movie/movie.h"
 #include "softrender/soft_draw.h"
@@ -83,23 +84,99 @@ private:
     RECT rect_;
 };
 
+bool OnDevice() { return Screen().d3dActive != 0; }
+
+// Subtractive blending on a device that cannot subtract: the destination is
+// inverted, the draw added, and the destination inverted again.
+class SubtractBracket {
+public:
+    SubtractBracket(int32_t left, int32_t top, int32_t right, int32_t bottom)
+        : on_(OnDevice() && g_drawState.blendMode == kBlendSubtract && !Device().blendOpCap),
+          rect_{left, top, right, bottom} {
+        if (on_) BeginSubtractPass(&rect_);
+    }
+    ~SubtractBracket() {
+        if (on_) EndSubtractPass(&rect_);
+    }
+    SubtractBracket(const SubtractBracket&) = delete;
+    SubtractBracket& operator=(const SubtractBracket&) = delete;
+
+private:
+    bool on_;
+    RECT rect_;
+};
+
+// The destination rectangle inverted by a white box in the inverting mode.
+void InvertOnDevice(const RECT* rect) {
+    const int32_t parameter = g_drawState.blendParameter;
+    SetBlendMode(kBlendSubtract, parameter);
+    VertexBatch& b = Device().batch;
+    const uint32_t saved = b.drawColor;
+    b.drawColor = 0xFFFFFFFF;
+    DrawFillBoxHardware(rect->left, rect->top, rect->right, rect->bottom, MakeColor(255, 255, 255));
+    b.drawColor = saved;
+}
+
 // The whole image with its top-left at (x, y), unscaled.
 void BlitImage(ImageRecord* record, int32_t x, int32_t y, int32_t transparent) {
     if (g_drawState.drawAreaEmpty) return;
-    MaskBracket mask(x, y, Saturate(int64_t{x} + record->width), Saturate(int64_t{y} + record->height));
-    // Direct3D 9 back end: DrawImageHardware here when the picture has textures.
+    const int32_t right = Saturate(int64_t{x} + record->width), bottom = Saturate(int64_t{y} + record->height);
+    MaskBracket mask(x, y, right, bottom);
+    if (OnDevice() && record->tileCount > 0) {
+        SubtractBracket subtract(x, y, right, bottom);
+        DrawImageHardware(record, x, y, static_cast<float>(x), static_cast<float>(y), transparent, 1);
+        return;
+    }
     BlitMemImg(Targets().current, &record->memImg, x, y, transparent, BlendFor(record->width, record->height));
 }
 
-// The source scaled onto the corners (x1 > x2 or y1 > y2 mirrors).
-void StretchImage(const MEMIMG* source, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t transparent) {
+// The image scaled onto the corners (x1 > x2 or y1 > y2 mirrors); source is
+// its pixels for the software path.
+void StretchImage(const ImageRecord* record, const MEMIMG* source, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                  int32_t transparent) {
     if (g_drawState.drawAreaEmpty) return;
     MaskBracket mask(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+    if (OnDevice() && record->tileCount > 0) {
+        SubtractBracket subtract(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+        DrawImageStretchHardware(record, static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
+                                 static_cast<float>(y2), transparent, 1);
+        return;
+    }
     const int32_t corners[4] = {x1, y1, x2, y2};
     BlitMemImgStretch(Targets().current, source, corners, transparent, BlendFor(source->width, source->height));
 }
 
+// The clear on the device: the whole target's viewport, the rectangle cut to
+// it, the draw area's viewport put back.
+int ClearDeviceTarget(const RECT* rect, const GraphicsSettings& g) {
+    FlushVertexBatch();
+    EndDeviceScene();
+    DeviceBlock& device = Device();
+    if (device.drawRefusal || device.device == nullptr) return 0;
+    const DrawState& d = g_drawState;
+    SetDeviceViewportRect(0, 0, d.drawTargetWidth, d.drawTargetHeight);
+    const D3DCOLOR color = static_cast<D3DCOLOR>(0xFF000000u | (g.backgroundRed << 16) | (g.backgroundGreen << 8) |
+                                                 g.backgroundBlue);
+    device.device->Clear(rect != nullptr ? 1 : 0, rect, D3DCLEAR_TARGET, color, 1.0f, 0);
+    if (!d.drawAreaEmpty) SetDeviceViewportRect(d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom);
+    return 0;
+}
+
 }  // namespace
+
+int BeginSubtractPass(const RECT* rect) {
+    if (!OnDevice() || rect == nullptr) return 0;
+    InvertOnDevice(rect);
+    SetBlendMode(5, g_drawState.blendParameter);
+    return 0;
+}
+
+int EndSubtractPass(const RECT* rect) {
+    if (!OnDevice() || rect == nullptr) return 0;
+    InvertOnDevice(rect);
+    SetBlendMode(kBlendSubtract, g_drawState.blendParameter);
+    return 0;
+}
 
 int DrawImage(int32_t x, int32_t y, int32_t image, int32_t transparent) {
     if (Suspended()) return 0;
@@ -126,7 +203,7 @@ int DrawImageRect(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY, int32_
         BlitImage(record, static_cast<int32_t>(left), static_cast<int32_t>(top), transparent);
         return 0;
     }
-    StretchImage(&record->memImg, static_cast<int32_t>(left + record->width), static_cast<int32_t>(top),
+    StretchImage(record, &record->memImg, static_cast<int32_t>(left + record->width), static_cast<int32_t>(top),
                  static_cast<int32_t>(left), static_cast<int32_t>(top + record->height), transparent);
     return 0;
 }
@@ -135,7 +212,7 @@ int DrawImageStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t i
     if (Suspended()) return 0;
     ImageRecord* record = ImageToDraw(image, "DrawImageStretched");
     if (record == nullptr) return -1;
-    StretchImage(&record->memImg, x1, y1, x2, y2, transparent);
+    StretchImage(record, &record->memImg, x1, y1, x2, y2, transparent);
     return 0;
 }
 
@@ -150,10 +227,18 @@ int DrawImageRectStretched(float x1, float y1, float x2, float y2, int32_t sourc
                                  sourceY, width, height);
     }
     // A temporary view on the rectangle, cut to the image as DeriveImage cuts.
-    MEMIMG part{};
-    DeriveMemImg(&part, &record->memImg, sourceX, sourceY, width, height);
-    StretchImage(&part, FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), transparent);
-    ReleaseMemImg(&part);
+    ImageRecord part = *record;
+    part.x = record->x + sourceX;
+    part.y = record->y + sourceY;
+    part.width = std::min(width, record->width - sourceX);
+    part.height = std::min(height, record->height - sourceY);
+    part.tiles = nullptr;
+    part.tileCount = 0;
+    DeriveMemImg(&part.memImg, &record->memImg, sourceX, sourceY, width, height);
+    if (OnDevice() && record->tileCount > 0 && !BuildImageTiles(&part)) WriteLog("描画タイルのメモリ確保に失敗しました\n");
+    StretchImage(&part, &part.memImg, FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), transparent);
+    FreeImageTiles(&part);
+    ReleaseMemImg(&part.memImg);
     return 0;
 }
 
@@ -163,6 +248,7 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
     ImageRecord* record = ImageToDraw(image, "DrawImageQuad");
     if (record == nullptr) return -1;
     if (g_drawState.drawAreaEmpty) return 0;
+    if (OnDevice()) return WriteLog("Direct3D 9 では四隅を指定した描画はまだできません in DrawImageQuad\n");
     // Corners in the order top-left, top-right, bottom-left, bottom-right.
     const int32_t tlx = FloatToInt(x1), tly = FloatToInt(y1), trx = FloatToInt(x2), try_ = FloatToInt(y2);
     const int32_t blx = FloatToInt(x4), bly = FloatToInt(y4), brx = FloatToInt(x3), bry = FloatToInt(y3);
@@ -182,7 +268,11 @@ int FillRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color
     if (Suspended()) return 0;
     if (!HasTarget("FillRectangle")) return -1;
     MaskBracket mask(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
-    // Direct3D 9 back end: DrawFillBoxHardware here.
+    if (OnDevice()) {
+        SubtractBracket subtract(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+        DrawFillBoxHardware(x1, y1, x2, y2, color);
+        return 0;
+    }
     RECT rect{x1, y1, x2, y2};
     FillMemImgRect(Targets().current, &rect, color);
     return 0;
@@ -195,7 +285,11 @@ int OutlineRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t co
     int32_t top = std::min(y1, y2), bottom = std::max(y1, y2);
     if (left == right || top == bottom) return 0;
     MaskBracket mask(left, top, right, bottom);
-    // Direct3D 9 back end: DrawLineHardware here.
+    if (OnDevice()) {
+        SubtractBracket subtract(left, top, right, bottom);
+        DrawLineHardware(left, top, right, bottom, color);
+        return 0;
+    }
     const auto c = static_cast<int32_t>(color);
     const int32_t p = g_drawState.blendParameter;
     const MemImgLineRecord lines[4] = {
@@ -217,8 +311,8 @@ int ClearDrawTarget(const RECT* rect) {
     if (!Screen().started || target == nullptr) {
         return WriteLog("グラフィックスが初期化されていません in ClearDrawTarget\n");
     }
-    // Direct3D 9 back end: flush the batch, end the scene and clear the device here.
     const GraphicsSettings& g = Settings();
+    if (OnDevice()) return ClearDeviceTarget(rect, g);
     ClearMemImg(target, rect,
                 MakeMemImgColor(target->base->colorType, g.backgroundRed, g.backgroundGreen, g.backgroundBlue));
     return 0;

@@ -2,6 +2,7 @@
 // re-present timer.
 #include "core/library.h"
 #include "core/log.h"
+#include "d3d9/d3d9_backend.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
 #include "platform/user32/user32.h"
@@ -23,8 +24,7 @@ void FrontBufferTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
     KillTimer(hwnd, id);
     g_frontTimerArmed = false;
     if (!Screen().started || g_drawState.drawTarget != kDrawTargetFront) return;
-    // Direct3D 9 back end: in full screen the sub back buffer is copied first (CopySubBackBuffer).
-    CopyScreenToWindow();
+    FlushSubBufferAndPresent();
     UpdateFrontBufferTimer();
 }
 
@@ -46,6 +46,29 @@ bool MakeGreyCopy(const MEMIMG* image, int32_t width, int32_t height, MEMIMG* gr
         }
     }
     return true;
+}
+
+// The draw area as the device's viewport and scissor rectangle (an empty area
+// draws nothing, so the device keeps the last one).
+void ApplyDeviceDrawArea() {
+    const DrawState& d = g_drawState;
+    if (!Screen().d3dActive || d.drawAreaEmpty) return;
+    SetDeviceViewportRect(d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom);
+    SetDeviceScissorRect(RECT{d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom});
+}
+
+// Makes the screen the device's render target: the sub back buffer once it
+// exists, else the back buffer.
+int SelectDeviceTarget(int32_t target) {
+    if (!Screen().d3dActive) return 0;
+    FlushVertexBatch();
+    EndDeviceScene();
+    if (target != kDrawTargetBack && target != kDrawTargetFront) {
+        return WriteLog("Direct3D 9 で描画しているときは画像を描画先にできません in SetDrawTarget\n");
+    }
+    DeviceBlock& device = Device();
+    SetDeviceRenderTarget(device.subBackBuffer != nullptr ? device.subBackBuffer : device.backBuffer);
+    return 0;
 }
 
 }  // namespace
@@ -70,14 +93,14 @@ int SetDrawTarget(int32_t target) {
         if (record == nullptr) return -1;
         memImg = &record->memImg;
     }
-    // Direct3D 9 back end: flush the vertex batch, end the scene and select the
-    // render target here.
+    if (SelectDeviceTarget(target) != 0) return -1;
     SoftwareTargets& t = Targets();
     t.current = memImg;
     g_drawState.drawTarget = target;
     g_drawState.drawTargetWidth = memImg->width;
     g_drawState.drawTargetHeight = memImg->height;
     StoreDrawArea(0, 0, memImg->width, memImg->height);
+    ApplyDeviceDrawArea();
     UpdateFrontBufferTimer();
     return 0;
 }
@@ -92,7 +115,7 @@ int SetDrawRegion(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (top > bottom) std::swap(top, bottom);
     int32_t w = g_drawState.drawTargetWidth, h = g_drawState.drawTargetHeight;
     StoreDrawArea(Clamp(left, 0, w), Clamp(top, 0, h), Clamp(right, 0, w), Clamp(bottom, 0, h));
-    // Direct3D 9 back end: viewport, scissor rectangle and projection here.
+    ApplyDeviceDrawArea();
     return 0;
 }
 
@@ -115,7 +138,24 @@ void ForgetDrawTargetImage(int32_t handle) {
 
 // ---- blend image -------------------------------------------------------------------
 
+// Hands the blend image's texture (null: none) and its size to the device.
+static void SetDeviceBlendImageOf(int32_t image, int32_t borderParameter, int32_t borderRange) {
+    if (!Screen().d3dActive) return;
+    IDirect3DTexture9* texture = image != -1 ? ImageFirstTexture(image) : nullptr;
+    const ImageRecord* record = image != -1 ? FindImage(image) : nullptr;
+    if (texture != nullptr && record != nullptr) {
+        const ImageTexture& t = *record->tiles[0].texture;
+        VertexBatch& b = Device().batch;
+        b.blendWidth = static_cast<float>(t.width);
+        b.blendHeight = static_cast<float>(t.height);
+        b.blendWidthInv = 1.0f / b.blendWidth;
+        b.blendHeightInv = 1.0f / b.blendHeight;
+    }
+    SetDeviceBlendImage(texture, borderParameter, borderRange);
+}
+
 void ReleaseBlendImage() {
+    if (Screen().d3dActive) SetDeviceBlendImage(nullptr, -1, -1);
     SoftwareTargets& t = Targets();
     ReleaseMemImg(&t.blendStore);
     t.blend = nullptr;
@@ -145,7 +185,7 @@ int SetBlendImage(int32_t image, int32_t borderParameter, int32_t borderRange) {
         }
     }
     ReleaseBlendImage();
-    // Direct3D 9 back end: SetDeviceBlendImage with the image's texture here.
+    SetDeviceBlendImageOf(image, borderParameter, borderRange);
     SoftwareTargets& t = Targets();
     if (image != -1) {
         t.blendStore = grey;

@@ -149,6 +149,15 @@ int FlushSubBufferAndPresent();
 // Screens presented since graphics started.
 int32_t GetPresentCount();
 
+// Copies the rectangle (x1, y1)-(x2, y2) of the draw target into the image
+// with its top-left at (destX, destY); what does not fit the image is left
+// out. 0, or -1 for an invalid image, rectangle or destination.
+int CopyScreenToImage(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t destX, int32_t destY, int32_t image);
+// The call that puts every image's pixels back after the device was made anew
+// (null: every image is reloaded from its file).
+using ImageRestoreCallback = void (*)();
+int SetImageRestoreCallback(ImageRestoreCallback callback);
+
 // ---- mask screen brackets (nothing switches the mask screen on here) -------
 int BeginMaskDraw(RECT rect);
 int EndMaskDraw(RECT rect);

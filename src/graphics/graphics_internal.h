@@ -11,7 +11,8 @@
 #include <cstdint>
 
 struct IDirectDraw7;
-struct ImageTexture;  // a Direct3D texture entry; its shape comes with that back end
+struct IDirect3DTexture9;
+struct IDirect3DSurface9;
 
 // The global screen state.
 struct ScreenState {
@@ -22,7 +23,7 @@ struct ScreenState {
     int32_t refreshRate = 60;
     int32_t framePeriodUs = 0;    // measured at start-up
     int32_t presentRectFlag = 0;
-    int32_t d3dActive = 0;        // the Direct3D 9 back end draws (never, so far)
+    int32_t d3dActive = 0;        // the Direct3D 9 back end draws
     int32_t hardwareOff = 0;      // the Direct3D 9 path may not be used
     int32_t substitute320x240 = 0;  // a 320x240 full screen runs as 640x480, doubled
     // The software screen: the draw-screen size and whether present doubles it.
@@ -32,21 +33,45 @@ struct ScreenState {
     int32_t presentCount = 0;
 };
 
+// One Direct3D texture of a picture: the rectangle of the picture it holds,
+// its size in texels and, with the extended interface, its system-memory copy.
+struct ImageTexture {
+    IDirect3DTexture9* texture;
+    IDirect3DSurface9* surface;
+    int32_t width;                // texels
+    int32_t height;
+    int32_t x;                    // the picture rectangle it holds
+    int32_t y;
+    int32_t usedWidth;
+    int32_t usedHeight;
+    IDirect3DTexture9* staging;
+};
+
+// One rectangular piece of an image on one texture: corners top-left,
+// top-right, bottom-left, bottom-right, each x, y in image pixels and u, v in
+// the texture's 0 to 1 coordinates.
+struct ImageDrawTile {
+    float corners[4][4];
+    ImageTexture* texture;
+    uint8_t upperLeft[4];         // the corner lies in the image's upper-left half
+};
+
+// Flag bytes of a picture, handed whole to the device's draw-state application.
+constexpr int kPictureTextured = 0;
+constexpr int kPictureAlphaChannel = 1;  // the texture's alpha is blended
+constexpr int kPictureCutOut = 2;        // the texture's alpha only cuts transparent pixels out
+constexpr int kPictureSystemCopy = 3;    // textures keep a system-memory copy
+
 // The picture an image shares with the images derived from it.
 struct ImagePicture {
     int32_t refCount;
     int32_t width;
     int32_t height;
-    MEMIMG memImg;                // software pixels (the whole picture)
-    // Direct3D side, filled by that back end when it comes: the format index
-    // into its texture-format table, flag bytes, the alpha and cut-out flags
-    // and the texture list.
-    int32_t deviceFormatIndex;
+    MEMIMG memImg;                // software pixels (the whole picture), kept on both paths
+    int32_t deviceFormatIndex;    // into the device's texture format table
     uint8_t flags[4];
-    int32_t alphaChannel;
-    int32_t cutOut;
     int32_t textureCount;
-    ImageTexture* textures;
+    ImageTexture* textures;       // null until the textures are laid out
 };
 
 // The record behind an image handle.
@@ -64,6 +89,7 @@ struct ImageRecord {
     int32_t* lostFlag;            // set to 1 when the image is deleted
     int32_t movieHandle;          // -1: no movie bound
     int32_t tileCount;            // Direct3D draw tiles (none on the software path)
+    ImageDrawTile* tiles;
 };
 
 // The software renderer's draw targets.
@@ -145,16 +171,49 @@ void ReadCaptureEnvironment();
 // graphics runs.
 int ResetGraphicsConfiguration();
 
-// Calls for the Direct3D 9 back end and movie overlays (no device yet):
-// CreateImageTextures -1, ReleaseDeviceResources 0, the device format
-// descriptors of codes 20 to 35 (null for others), a cleared DirectDraw
-// capability block, and no overlay surface.
+// Calls for the Direct3D 9 back end and movie overlays.
 struct DDCAPS;
+// Lays out and creates the textures of a picture that has none yet and fills
+// them from its pixels; 0, or -1 with a log line (also without a device).
 int CreateImageTextures(ImagePicture* picture);
+// Copies the picture's pixels (the rectangle x, y, width, height) into its
+// textures; 0 or -1.
+int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width, int32_t height);
+// Releases every image's textures before the device goes; 0.
 int ReleaseDeviceResources();
+// Releases one picture's textures and frees its texture list.
+void ReleasePictureTextures(ImagePicture* picture);
+// Builds the draw tiles of an image over its picture's textures (none when
+// the picture has none); false when memory runs out.
+bool BuildImageTiles(ImageRecord* record);
+void FreeImageTiles(ImageRecord* record);
+// Gives a new image its textures and tiles while the device draws.
+void PrepareImageForDevice(ImageRecord* record);
+// The texture of the image's first tile, or null.
+IDirect3DTexture9* ImageFirstTexture(int32_t handle);
 const ColorFormatInfo* GetDeviceColorFormat(int d3dFormat);
 DDCAPS* ClearDirectDrawCaps(DDCAPS* caps);
 void* GetOverlayDestinationSurface();
+// The display's frame period, through the DirectDraw object.
+void MeasureRefreshPeriod();
+// Re-creates the device after a loss or a mode change and restores every
+// image; 0, or -1 when the device cannot be made again (the software path
+// then draws).
+int ResetGraphicsDevice(int32_t modeChange);
+// Flushes the batch, ends the scene and presents the back buffer (the sub back
+// buffer copied onto it first); a lost device is re-created. 0 or -1.
+int PresentFrame();
+// Brings every image's pixels back after a device re-creation: the restore
+// callback, or the reload from files when none is set.
+int RunImageRestore();
+// Reloads every image that has a file; the others keep their pixels.
+int RestoreImagesFromFiles();
+
+// The emulated subtractive blend on a device without the blend operation:
+// the first pass inverts the rectangle and sets additive blending, the last
+// inverts it again and puts the subtractive mode back. 0.
+int BeginSubtractPass(const RECT* rect);
+int EndSubtractPass(const RECT* rect);
 
 // The mask screen (nothing creates it in this program).
 void ResetMaskState();

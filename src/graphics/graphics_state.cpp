@@ -3,6 +3,7 @@
 // and colour values.
 #include "core/library.h"
 #include "core/log.h"
+#include "d3d9/d3d9_backend.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
 
@@ -24,6 +25,17 @@ const ColorFormatInfo* FormatOf(int32_t colorType, bool alpha) {
         ready = true;
     }
     return &formats[(colorType == kMemImgX8R8G8B8 ? 2 : 0) + (alpha ? 1 : 0)];
+}
+
+// The back buffer's format while the device draws, else null.
+const ColorFormatInfo* ScreenDeviceFormat() {
+    if (!Screen().d3dActive || Device().device == nullptr) return nullptr;
+    return GetDeviceColorFormat(static_cast<int>(Device().backBufferFormat));
+}
+
+// The packed draw colour goes to the device's batch whenever it changes.
+void StoreDeviceDrawColor() {
+    if (Screen().d3dActive) Device().batch.drawColor = PackDrawColor();
 }
 
 }  // namespace
@@ -120,7 +132,7 @@ int GetDrawScreenSize(int32_t* width, int32_t* height) {
 int SetBlendMode(int32_t mode, int32_t parameter) {
     g_drawState.blendMode = mode;
     g_drawState.blendParameter = Clamp255(parameter);
-    // Direct3D 9 back end: the packed draw colour is stored in its device block here.
+    StoreDeviceDrawColor();
     return 0;
 }
 
@@ -128,7 +140,7 @@ int SetDrawBrightness(int32_t red, int32_t green, int32_t blue) {
     g_drawState.brightnessRed = static_cast<uint8_t>(Clamp255(red));
     g_drawState.brightnessGreen = static_cast<uint8_t>(Clamp255(green));
     g_drawState.brightnessBlue = static_cast<uint8_t>(Clamp255(blue));
-    // Direct3D 9 back end: re-pack the draw colour here.
+    StoreDeviceDrawColor();
     return 0;
 }
 
@@ -163,19 +175,23 @@ int GetTransparentColor(int32_t* red, int32_t* green, int32_t* blue) {
 int SetFilterMode(int32_t mode) {
     if (g_drawState.drawingSuspended || g_drawState.filterMode == mode) return 0;
     g_drawState.filterMode = mode;
-    // Direct3D 9 back end: SetDeviceTextureFilter here while it is active.
+    if (Screen().d3dActive) SetDeviceTextureFilter(mode);
     return 0;
 }
 
 // ---- colours ----------------------------------------------------------------------
 
 uint32_t MakeColor(int32_t red, int32_t green, int32_t blue) {
+    if (const ColorFormatInfo* device = ScreenDeviceFormat()) {
+        return PackColorValue(device, Clamp255(red), Clamp255(green), Clamp255(blue), 255) | device->noneMask;
+    }
     return MakeMemImgColor(ScreenColorType(), red, green, blue);
 }
 
 int SplitColor(uint32_t color, int32_t* red, int32_t* green, int32_t* blue) {
     int r = 0, g = 0, b = 0;
-    UnpackColorValue(FormatOf(ScreenColorType(), false), color, &r, &g, &b, nullptr);
+    const ColorFormatInfo* device = ScreenDeviceFormat();
+    UnpackColorValue(device != nullptr ? device : FormatOf(ScreenColorType(), false), color, &r, &g, &b, nullptr);
     if (red != nullptr) *red = r;
     if (green != nullptr) *green = g;
     if (blue != nullptr) *blue = b;

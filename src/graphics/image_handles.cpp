@@ -25,11 +25,13 @@ namespace {
 void ReleasePicture(ImagePicture* picture) {
     if (--picture->refCount > 0) return;
     ReleaseMemImg(&picture->memImg);
-    // Direct3D 9 back end: the picture's textures are released here.
+    ReleasePictureTextures(picture);
+    FreeMemory(picture->textures);
     FreeMemory(picture);
 }
 
 void FreeImageRecord(ImageRecord* record) {
+    FreeImageTiles(record);
     ReleaseMemImg(&record->memImg);
     ReleasePicture(record->picture);
     FreeMemory(record->fileName);
@@ -83,7 +85,9 @@ int32_t AddImage(MEMIMG* memImg, const char* fileName, int32_t flag, const char*
     record->loadFlag = flag;
     record->movieHandle = -1;
     DeriveMemImg(&record->memImg, &picture->memImg, 0, 0, picture->width, picture->height);
-    return table.Add(record);
+    const int32_t handle = table.Add(record);
+    PrepareImageForDevice(record);
+    return handle;
 }
 
 bool IsCreatableSize(int32_t width, int32_t height, int32_t pixelBytes) {
@@ -145,6 +149,7 @@ void TransferMovieFrame(const MovieRecord* movie, ImageRecord* record) {
     if (width <= 0 || height <= 0) return;
     const MEMIMG& target = record->memImg;
     ConvertPixelImageRect(frame, 0, 0, width, height, target.base->colorFormat, target.pixels, target.base->pitch);
+    UploadPictureRect(record->picture, record->x, record->y, width, height);
 }
 
 // The frame callback of a movie bound to an image (the user word is the
@@ -261,7 +266,9 @@ int DeriveImage(int32_t x, int32_t y, int32_t width, int32_t height, int32_t sou
     record->width = width;
     record->height = height;
     DeriveMemImg(&record->memImg, &record->picture->memImg, record->x, record->y, width, height);
-    return Images().Add(record);
+    const int32_t handle = Images().Add(record);
+    PrepareImageForDevice(record);
+    return handle;
 }
 
 int DeleteImage(int32_t image, int32_t) {
@@ -314,6 +321,7 @@ int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t a
         // colour and its alpha as they are.
         uint32_t a = static_cast<uint32_t>(alpha < 0 ? 0 : alpha > 255 ? 255 : alpha);
         ClearMemImg(memImg, nullptr, color | (a << (base->colorType == kMemImgX8R8G8B8 ? 24 : 16)));
+        UploadPictureRect(record->picture, record->x, record->y, record->width, record->height);
         return 0;
     }
     // The fill reads the draw area, which belongs to the draw target: the
@@ -323,6 +331,7 @@ int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t a
     RECT rect{0, 0, memImg->width, memImg->height};
     FillMemImgRect(memImg, &rect, color);
     StoreDrawArea(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+    UploadPictureRect(record->picture, record->x, record->y, record->width, record->height);
     return 0;
 }
 
@@ -351,11 +360,17 @@ void ConvertAllImages(int32_t colorType) {
         }
         ReleaseMemImg(&picture->memImg);
         picture->memImg = converted;
+        // The textures follow the new pixels: made again below.
+        ReleasePictureTextures(picture);
+        FreeMemory(picture->textures);
+        picture->textures = nullptr;
+        picture->textureCount = 0;
     }
     for (int slot = 0; slot < table.HighWater(); ++slot) {
         ImageRecord* record = table.At(slot);
         if (record == nullptr || record->memImg.base == record->picture->memImg.base) continue;
         ReleaseMemImg(&record->memImg);
         DeriveMemImg(&record->memImg, &record->picture->memImg, record->x, record->y, record->width, record->height);
+        PrepareImageForDevice(record);
     }
 }

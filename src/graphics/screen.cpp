@@ -4,6 +4,7 @@
 #include "core/library_state.h"
 #include "core/log.h"
 #include "core/services.h"
+#include "d3d9/d3d9_backend.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "platform/ddraw/ddraw.h"
@@ -13,51 +14,9 @@
 
 namespace {
 
-IDirectDraw7* g_directDraw = nullptr;
-
-void ReleaseDirectDrawObject() {
-    if (g_directDraw == nullptr) return;
-    g_directDraw->Release();
-    g_directDraw = nullptr;
-}
-
-// The DirectDraw object through which present waits for the vertical blank.
-int CreateDirectDrawObject() {
-    ReleaseDirectDrawObject();
-    WriteLog("DirectDraw オブジェクトの取得を行います....  ");
-    void* object = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_DirectDraw7, nullptr, 7, IID_IDirectDraw7, &object)) || object == nullptr) {
-        return WriteLog("オブジェクトの取得に失敗しました\n");
-    }
-    g_directDraw = static_cast<IDirectDraw7*>(object);
-    WriteLog("成功\n");
-    WriteLog("引き続き初期化処理... ");
-    if (FAILED(g_directDraw->Initialize(nullptr))) {
-        ReleaseDirectDrawObject();
-        return WriteLog("DirectDrawオブジェクトの初期化に失敗しました\n");
-    }
-    WriteLog("初期化に成功しました\n");
-    g_directDraw->SetCooperativeLevel(GetMainWindow(), DDSCL_NORMAL);
-    return 0;
-}
-
 void WaitForVerticalBlank() {
-    if (g_directDraw != nullptr && !g_drawState.noVsync) g_directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-}
-
-// The display's frame period, from two vertical-blank waits; the nominal
-// period when the waits do not wait.
-void MeasureRefreshPeriod() {
-    ScreenState& s = Screen();
-    int32_t nominal = 1000000 / (s.refreshRate > 0 ? s.refreshRate : 60);
-    int64_t measured = 0;
-    if (g_directDraw != nullptr) {
-        g_directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-        int64_t start = GetTimeUs(0);
-        g_directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-        measured = GetTimeUs(0) - start;
-    }
-    s.framePeriodUs = measured >= 1000 && measured < 1000000 ? static_cast<int32_t>(measured) : nominal;
+    IDirectDraw7* directDraw = GetDirectDrawObject();
+    if (directDraw != nullptr && !g_drawState.noVsync) directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
 }
 
 // The draw-screen size: a 320x240 full screen runs as 640x480 doubled, and
@@ -135,6 +94,8 @@ void RebuildScreen(int32_t oldColorType) {
     if (type != oldColorType && Settings().imageBitDepth == 0) ConvertAllImages(type);
     ddraw::SetVerticalBlankRate(Screen().refreshRate);
     ClearScreen();
+    g_drawState.drawTarget = target;
+    if (Screen().d3dActive) ResetGraphicsDevice(1);
     if (SetDrawTarget(target) != 0) SetDrawTarget(kDrawTargetBack);
     // Fonts: the default font keeps its size and thickness across the change.
     CarryDefaultFontAcross();
@@ -142,37 +103,55 @@ void RebuildScreen(int32_t oldColorType) {
 
 }  // namespace
 
-IDirectDraw7* GetDirectDrawObject() { return g_directDraw; }
+IDirectDraw7* GetDirectDrawObject() { return Device().directDraw; }
+
+// The display's frame period, from two vertical-blank waits; the nominal
+// period when the waits do not wait.
+void MeasureRefreshPeriod() {
+    ScreenState& s = Screen();
+    int32_t nominal = 1000000 / (s.refreshRate > 0 ? s.refreshRate : 60);
+    int64_t measured = 0;
+    if (GetDirectDrawObject() != nullptr) {
+        GetDirectDrawObject()->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        int64_t start = GetTimeUs(0);
+        GetDirectDrawObject()->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+        measured = GetTimeUs(0) - start;
+    }
+    s.framePeriodUs = measured >= 1000 && measured < 1000000 ? static_cast<int32_t>(measured) : nominal;
+}
+
 
 int32_t InitGraphics() {
     ScreenState& s = Screen();
     if (s.started) return 0;
     WriteLog("グラフィックスの初期化を開始します\n");
-    // Direct3D 9 back end: SetupDirect3D9 comes here; it makes the DirectDraw
-    // object and either the device or, failing that, the software path below.
-    s.d3dActive = 0;
-    if (CreateDirectDrawObject() != 0) {
-        EndGraphics();
-        return -1;
-    }
     ddraw::SetVerticalBlankRate(s.refreshRate);
     InitMemImgTables();
     ComputeScreenLayout();
+    // The device, or the software path when none can be made; -1 only when
+    // neither can run.
+    if (SetupDirect3D9() != 0) {
+        EndGraphics();
+        return -1;
+    }
     if (CreateScreenImages() != 0) {
         EndGraphics();
         return -1;
     }
-    MeasureRefreshPeriod();
     ResetGraphicsDrawState();
     s.presentCount = 0;
     s.started = 1;
     ClearScreen();
+    if (s.d3dActive) {
+        InitDeviceStateCache();
+        Device().batch.drawColor = PackDrawColor();
+    }
     SetDrawTarget(kDrawTargetFront);
     ReadCaptureEnvironment();
-    // Direct3D 9 back end: InitDeviceStateCache here while it is active.
     InitFontModule();  // with the default font
-    WriteLogFormatted("グラフィックスの初期化が完了しました(%d x %d, %d bit%s)", s.drawWidth, s.drawHeight,
-                      GetScreenBitDepth(), s.doubled ? ", 2倍表示" : "");
+    WriteLogFormatted("グラフィックスの初期化が完了しました(%d x %d, %d bit%s, %s)", s.drawWidth, s.drawHeight,
+                      GetScreenBitDepth(), s.doubled ? ", 2倍表示" : "",
+                      s.d3dActive ? "Direct3D 9" : "ソフトウエア");
     return 0;
 }
 
@@ -184,15 +163,13 @@ int32_t EndGraphics() {
         DeleteAllImages();
         ReleaseBlendImage();
         ResetMaskState();
-        // Direct3D 9 back end: DeleteAllVertexBuffers, DeleteAllIndexBuffers and
-        // DeleteAllShaders here.
+        // Vertex buffers, index buffers and shaders go here once they exist.
     }
     ReleaseScreenImages();
     Targets().current = nullptr;
     g_drawState.drawTarget = kDrawTargetBack;
     StoreDrawArea(0, 0, 0, 0);
-    // Direct3D 9 back end: TerminateDirect3D9 here (it releases the DirectDraw object).
-    ReleaseDirectDrawObject();
+    TerminateDirect3D9();
     s.started = 0;
     s.d3dActive = 0;
     return 0;
@@ -263,14 +240,17 @@ int CopyScreenToWindow() {
 
 int PresentScreen() {
     if (!Screen().started) return WriteLog("グラフィックスが初期化されていません in PresentScreen\n");
-    // Direct3D 9 back end: PresentFrame (flush, end the scene, Present) instead.
     WaitForVerticalBlank();
-    int result = CopyScreenToWindow();
+    int result = Screen().d3dActive ? PresentFrame() : CopyScreenToWindow();
     CountPresent();
     return result;
 }
 
-int FlushSubBufferAndPresent() { return CopyScreenToWindow(); }
+int FlushSubBufferAndPresent() {
+    if (!Screen().d3dActive) return CopyScreenToWindow();
+    if (!IsWindowMode()) CopySubBackBuffer();
+    return PresentFrame();
+}
 
 int32_t GetPresentCount() { return Screen().presentCount; }
 

@@ -55,6 +55,19 @@ struct DrawState {
     int32_t noVsync = 0;            // 1: present does not wait for the vertical blank
     int32_t emulate320x240 = 0;     // SetEmulate320x240
     int32_t transparentFringeFixOff = 0;
+    // Device settings the Direct3D 9 back end applies before each draw.
+    int32_t cullMode = 0;            // 0 none, 2 clockwise, other counter-clockwise
+    int32_t fillMode = 3;            // D3DFILL_SOLID
+    int32_t zSet2D[4] = {0, 0, 4, 0};  // enable, write enable, compare function, depth bias
+    int32_t zSet3D[4] = {1, 1, 4, 0};
+    int32_t fogEnable = 0;
+    int32_t diffuseMaterialSource = 0;
+    int32_t specularMaterialSource = 0;
+    int32_t lightsChanged = 0;
+    int32_t lightingOff = 0;
+    int32_t addressU[8] = {};        // D3DTEXTUREADDRESS; 0 = not yet chosen
+    int32_t addressV[8] = {};
+    int32_t addressW[8] = {};
 };
 
 // The one draw state. Starts as: empty draw area, mode 0, parameter 255,

@@ -1,0 +1,110 @@
+// The Direct3D 9 back end as the graphics layer and the fonts call it: start-up
+// and shutdown, the state setters, the vertex batch, the hardware draws, the
+// screen lock and the restore after a device re-creation. Results: 0 on
+// success, -1 on failure or without a device, unless a line says otherwise.
+#pragma once
+
+#include "d3d9/device_block.h"
+
+struct ImageRecord;
+struct PixelImage;
+
+// ---- start-up and shutdown ------------------------------------------------------------------
+// Loads the runtime, makes the DirectDraw object and either the device (the
+// screen's active flag 1) or the software path (flag 0). -1 when the runtime
+// cannot be loaded, the DirectDraw object cannot be made, or the software
+// path's display-mode change fails.
+int SetupDirect3D9();
+int TerminateDirect3D9();
+void BeginDeviceScene();
+void EndDeviceScene();
+int SetDeviceDialogBoxMode(int32_t flag);
+int ResetDeviceDialogBoxMode(int32_t flag);
+int CreateSubBackBuffer();
+// The device and its format probing (called by SetupDirect3D9).
+int CreateDirect3DDevice();
+// The two sizes every device surface of the screen has: the draw screen.
+int32_t DeviceScreenWidth();
+int32_t DeviceScreenHeight();
+
+// ---- blend stages ------------------------------------------------------------------------------
+int SetupDeviceBlendStages(int32_t handles, const BlendStageSet* set, int32_t texturesOnly);
+int SetDeviceBlendMode(int32_t mode, int32_t textureAlpha, int32_t alphaTest);
+int SetDeviceBlendImage(IDirect3DTexture9* texture, int32_t borderParameter, int32_t borderRange);
+int SetDeviceBlendOverride(const BlendStageSet* set, int32_t texturesOnly);
+int ApplyDeviceBlendTextures(const BlendStageSet* set, int32_t texturesOnly, int32_t handles);
+// The preset stage set of a number 0 to 71 (its first texture word holds its
+// stage count).
+const DeviceStageRecord* StagePreset(int32_t number);
+
+// ---- draw-state application ----------------------------------------------------------------
+// flags: 0x1 transparency, 0x2 image bit, 0x8 Gouraud, 0x20 colour modulation,
+// 0x40 alpha modulation, 0x80 fog, 0x100 keep texture and blending, 0x200
+// lighting, 0x400 specular, 0x800 3D Z set, 0x1000 address modes of the draw
+// state, 0x2000 keep shaders.
+void ApplyDrawState(const uint8_t* formatFlags, IDirect3DTexture9* texture, uint32_t flags);
+
+// ---- cached setters ----------------------------------------------------------------------------
+int SetDeviceLighting(int32_t flag);
+int ResetTexCoordIndices();
+int SetDeviceTextureFilter(int32_t mode);
+int SetDeviceMaxAnisotropy(int32_t value);
+int SetDeviceZEnable(int32_t value);
+int SetDeviceZWriteEnable(int32_t flag);
+int SetDeviceZFunc(int32_t func);
+int SetDeviceDepthBias(uint32_t bits);
+int SetDeviceTexture(IDirect3DTexture9* texture);
+int SetDeviceDiffuseSource(int32_t flag);
+int SetDeviceSpecularSource(int32_t flag);
+int SetDeviceCullMode(int32_t value);
+int SetDeviceAddressMode(int32_t sampler, int32_t mode);
+int SetDeviceAddressU(int32_t sampler, int32_t mode);
+int SetDeviceAddressV(int32_t sampler, int32_t mode);
+int SetDeviceAddressW(int32_t sampler, int32_t mode);
+int SetDeviceTextureTransform(int32_t stage, int32_t flag, const D3DMATRIX* matrix);
+int SetDeviceFogEnable(int32_t flag);
+int SetDeviceFogMode(int32_t mode);
+int SetDeviceFogColor(uint32_t color);
+int SetDeviceFogStartEnd(float start, float end);
+int SetDeviceFogDensity(float density);
+int SetDeviceViewport(const D3DVIEWPORT9& viewport);
+int SetDeviceViewportRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
+int SetDeviceScissorRect(const RECT& rect);
+int SetDeviceRenderTarget(IDirect3DSurface9* surface);
+// Sends a render state directly and records nothing.
+void SendRenderState(D3DRENDERSTATETYPE state, uint32_t value);
+
+// ---- state reset -------------------------------------------------------------------------------
+int InitDeviceStateCache();
+int ReapplyDeviceStates();
+void RestoreDeviceStates();
+int ResetFixedFunctionStates();
+
+// ---- vertex batch ------------------------------------------------------------------------------
+int FlushVertexBatch();
+int SetDeviceWorldMatrix(const D3DMATRIX* matrix);
+int DrawVertexGridStrips(int32_t columns, const void* vertices, int32_t rows);
+// Makes room for k vertices of kind and primitive type (drawing the batch in
+// place when it holds another kind or type or would be full); the write
+// pointer then takes them.
+void ReserveBatch(int32_t kind, int32_t primitiveType, int32_t k);
+// Counts k vertices written at the write pointer.
+void CommitBatch(int32_t k);
+
+// ---- hardware draws ----------------------------------------------------------------------------
+int DrawImageHardware(const ImageRecord* record, int32_t x, int32_t y, float fx, float fy, int32_t transparent,
+                      int32_t imageBit);
+// The image scaled onto the rectangle (x1, y1)-(x2, y2); x1 > x2 or y1 > y2
+// mirrors it.
+int DrawImageStretchHardware(const ImageRecord* record, float x1, float y1, float x2, float y2,
+                             int32_t transparent, int32_t imageBit);
+int DrawFillBoxHardware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
+int DrawLineHardware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
+
+// ---- screen lock and sub back buffer ---------------------------------------------------------
+int LockDrawScreenRect(const RECT& rect, PixelImage* out);
+int UnlockDrawScreen();
+int CopySubBackBuffer();
+
+// ---- restore after a re-creation -------------------------------------------------------------
+int RestoreDeviceResources();

@@ -1,0 +1,159 @@
+// The graphics layer's device path: present through the swap chain (the sub
+// back buffer copied first), the answer to a lost device, the re-creation of
+// the device with every image restored, and the screen-to-image copy.
+#include "core/log.h"
+#include "d3d9/d3d9_backend.h"
+#include "graphics/graphics_internal.h"
+#include "image/image_decode.h"
+#include "softrender/soft_draw.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+ImageRestoreCallback g_restoreCallback = nullptr;
+
+// The rectangle of the window the back buffer is shown in (doubled when the
+// screen is).
+RECT PresentDestination() {
+    const ScreenState& s = Screen();
+    const int32_t scale = s.doubled ? 2 : 1;
+    return RECT{0, 0, s.drawWidth * scale, s.drawHeight * scale};
+}
+
+// After a failed present: re-creates the device once it may be reset.
+void AnswerLostDevice() {
+    IDirect3DDevice9* device = Device().device;
+    if (device == nullptr) return;
+    const HRESULT state = device->TestCooperativeLevel();
+    if (state == D3DERR_DEVICENOTRESET) {
+        WriteLog("デバイスがロストしました。デバイスを作り直します\n");
+        ResetGraphicsDevice(0);
+    }
+}
+
+// Puts a picture's own file back into its pixels when the file still decodes
+// to the same size; false when it does not.
+bool ReloadPicture(ImageRecord* record) {
+    ImagePicture* picture = record->picture;
+    if (record->fileName == nullptr || record->movieHandle != -1 || record->x != 0 || record->y != 0 ||
+        record->width != picture->width || record->height != picture->height) {
+        return false;
+    }
+    PixelImage decoded{};
+    if (LoadPixelImage(record->fileName, nullptr, 0, &decoded) != 0) return false;
+    const MEMIMG& m = picture->memImg;
+    bool done = false;
+    if (decoded.width == m.width && decoded.height == m.height && decoded.format.dxtType == 0) {
+        done = ConvertPixelImageRect(&decoded, 0, 0, m.width, m.height, m.base->colorFormat, m.pixels, m.base->pitch) == 0;
+    }
+    ReleasePixelImage(&decoded);
+    return done;
+}
+
+}  // namespace
+
+int PresentFrame() {
+    DeviceBlock& d = Device();
+    FlushVertexBatch();
+    EndDeviceScene();
+    if (d.subBackBuffer != nullptr &&
+        FAILED(d.device->StretchRect(d.subBackBuffer, nullptr, d.backBuffer, nullptr, D3DTEXF_NONE))) {
+        return -1;
+    }
+    const ScreenState& s = Screen();
+    const RECT source{0, 0, s.drawWidth, s.drawHeight};
+    const RECT dest = PresentDestination();
+    const HRESULT hr = d.swapChain != nullptr ? d.swapChain->Present(&source, &dest, nullptr, nullptr, 0)
+                                              : d.device->Present(&source, &dest, nullptr, nullptr);
+    if (hr == D3DERR_DEVICELOST) {
+        AnswerLostDevice();
+        return 0;
+    }
+    return FAILED(hr) ? -1 : 0;
+}
+
+int ResetGraphicsDevice(int32_t modeChange) {
+    ScreenState& s = Screen();
+    const DrawState saved = g_drawState;
+    if (s.d3dActive) ReleaseDeviceResources();
+    TerminateDirect3D9();
+    if (SetupDirect3D9() != 0) return -1;
+    if (!s.d3dActive) {
+        WriteLog("デバイスを作り直せませんでした。ソフトウエアで描画します\n");
+        SetDrawTarget(saved.drawTarget);
+        return -1;
+    }
+    RestoreDeviceResources();
+    SetDrawTarget(saved.drawTarget);
+    ReapplyDeviceStates();
+    for (int i = 0; i < 2; ++i) {
+        ClearDrawTarget(nullptr);
+        PresentFrame();
+    }
+    if (modeChange) {
+        RestoreImagesFromFiles();
+    } else {
+        RunImageRestore();
+    }
+    if (saved.blendImageHandle != -1) {
+        SetDeviceBlendImage(ImageFirstTexture(saved.blendImageHandle), saved.blendImageBorderParameter,
+                            saved.blendImageBorderRange);
+    }
+    RestoreDeviceStates();
+    if (!modeChange) SetDrawRegion(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+    return 0;
+}
+
+int SetImageRestoreCallback(ImageRestoreCallback callback) {
+    g_restoreCallback = callback;
+    return 0;
+}
+
+int RunImageRestore() {
+    if (g_restoreCallback != nullptr) {
+        g_restoreCallback();
+    } else {
+        RestoreImagesFromFiles();
+    }
+    return 0;
+}
+
+int RestoreImagesFromFiles() {
+    ImageTable& table = Images();
+    for (int slot = 0; slot < table.HighWater(); ++slot) {
+        ImageRecord* record = table.At(slot);
+        if (record == nullptr) continue;
+        ReloadPicture(record);
+        // Every picture's textures take its pixels again, reloaded or kept.
+        if (record->x == 0 && record->y == 0)
+            UploadPictureRect(record->picture, 0, 0, record->picture->width, record->picture->height);
+    }
+    return 0;
+}
+
+int CopyScreenToImage(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t destX, int32_t destY, int32_t image) {
+    ImageRecord* record = FindImageLogged(image, "CopyScreenToImage");
+    if (record == nullptr) return -1;
+    if (!Screen().started) return WriteLog("グラフィックスが初期化されていません in CopyScreenToImage\n");
+    const RECT rect{x1 < x2 ? x1 : x2, y1 < y2 ? y1 : y2, x1 < x2 ? x2 : x1, y1 < y2 ? y2 : y1};
+    PixelImage locked{};
+    if (LockDrawScreenRect(rect, &locked) != 0) {
+        return WriteLogFormatted("画面の範囲が不正です(%d, %d, %d, %d) in CopyScreenToImage", x1, y1, x2, y2);
+    }
+    // Only what fits in the image from the destination point is copied.
+    const int32_t w = std::min(locked.width, record->width - destX);
+    const int32_t h = std::min(locked.height, record->height - destY);
+    int result = 0;
+    if (destX < 0 || destY < 0 || w <= 0 || h <= 0) {
+        result = WriteLogFormatted("転送先の位置が不正です(%d, %d) in CopyScreenToImage", destX, destY);
+    } else {
+        const MEMIMG& m = record->memImg;
+        uint8_t* to = m.pixels + static_cast<ptrdiff_t>(destY) * m.base->pitch + destX * m.base->colorFormat->pixelByte;
+        result = ConvertPixelImageRect(&locked, 0, 0, w, h, m.base->colorFormat, to, m.base->pitch) == 0 ? 0 : -1;
+    }
+    UnlockDrawScreen();
+    if (result == 0) UploadPictureRect(record->picture, record->x + destX, record->y + destY, w, h);
+    return result;
+}
