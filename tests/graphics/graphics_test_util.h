@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -134,8 +135,9 @@ protected:
         EXPECT_EQ(AllocatedBlockCount(), blocksBefore_) << "memory blocks left behind";
     }
 
-    // (Re)starts the library in the mode.
-    void Start(const ScreenMode& mode) {
+    // (Re)starts the library in the mode; prepare runs right before the start
+    // (after the seams are cleared).
+    void Start(const ScreenMode& mode, const std::function<void()>& prepare = {}) {
         EnterWorkDirectory();
         if (IsLibraryRunning()) EndLibrary();
         setenv("SDL_VIDEODRIVER", "dummy", 0);
@@ -150,6 +152,7 @@ protected:
         SetWindowTitle(("graphics test " + std::to_string(++serial_)).c_str());
         ASSERT_EQ(SetScreenMode(mode.width, mode.height, mode.bits, 60), 0);
         ASSERT_EQ(SetEmulate320x240(mode.emulate), 0);
+        if (prepare) prepare();
         ASSERT_EQ(InitLibrary(), 0);
         ASSERT_EQ(SetDrawTarget(kDrawTargetBack), 0);
         ASSERT_EQ(SetTransparentColor(255, 0, 255), 0);

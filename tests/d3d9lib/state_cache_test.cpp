@@ -1,0 +1,197 @@
+// The state cache sends only changes, everything under the force flag, and
+// draws the pending batch before a change; the state reset and re-send; the
+// vertex batch's flush rules.
+#include "device_test_util.h"
+
+namespace device_test {
+namespace {
+
+class StateCacheTest : public DeviceTest {
+protected:
+    // Puts one untextured quad into the batch.
+    void QueueBox() {
+        ASSERT_EQ(DrawFillBoxHardware(0, 0, 4, 4, MakeColor(255, 255, 255)), 0);
+        ASSERT_GT(Device().batch.count, 0);
+    }
+};
+
+struct SetterCase {
+    const char* what;
+    int (*set)(int32_t);
+    int32_t value;
+    int state;
+    uint32_t sent;
+};
+
+TEST_F(StateCacheTest, ASetterSendsOnlyAChangeAndEverythingUnderForce) {
+    const SetterCase cases[] = {
+        {"Z write", SetDeviceZWriteEnable, 1, D3DRS_ZWRITEENABLE, 1},
+        {"Z function", SetDeviceZFunc, D3DCMP_ALWAYS, D3DRS_ZFUNC, D3DCMP_ALWAYS},
+        {"Z enable 2 sends FALSE", SetDeviceZEnable, 2, D3DRS_ZENABLE, 0},
+        {"cull 1 is counter-clockwise", SetDeviceCullMode, 1, D3DRS_CULLMODE, D3DCULL_CCW},
+        {"cull 2 is clockwise", SetDeviceCullMode, 2, D3DRS_CULLMODE, D3DCULL_CW},
+        {"cull 3 is counter-clockwise", SetDeviceCullMode, 3, D3DRS_CULLMODE, D3DCULL_CCW},
+        {"fog enable", SetDeviceFogEnable, 1, D3DRS_FOGENABLE, 1},
+        {"diffuse source", SetDeviceDiffuseSource, 1, D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+    };
+    for (const SetterCase& c : cases) {
+        QueueBox();
+        d3d9::ClearRecordedCalls();
+        c.set(c.value);
+        const int draw = CallIndex("DrawPrimitiveUP(");
+        const int state = CallIndex(RenderStateCall(c.state, c.sent));
+        EXPECT_GE(draw, 0) << c.what << ": the batch is drawn first";
+        EXPECT_GT(state, draw) << c.what;
+        QueueBox();
+        d3d9::ClearRecordedCalls();
+        c.set(c.value);
+        EXPECT_TRUE(CallsStarting("SetRenderState(").empty()) << c.what << ": an equal value sends nothing";
+        EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty()) << c.what << ": and draws nothing";
+        ForceResend() = 1;
+        c.set(c.value);
+        ForceResend() = 0;
+        EXPECT_EQ(CallsStarting(RenderStateCall(c.state, c.sent)).size(), 1u) << c.what << ": under force";
+        EXPECT_FALSE(CallsStarting("DrawPrimitiveUP(").empty()) << c.what;
+    }
+}
+
+TEST_F(StateCacheTest, FilterAndAnisotropyFollowTheirRules) {
+    EXPECT_EQ(SetDeviceTextureFilter(3), -1);
+    const int32_t count = Cache().current.stageCount;
+    ASSERT_GT(count, 0);
+    d3d9::ClearRecordedCalls();
+    ASSERT_EQ(SetDeviceTextureFilter(1), 0);
+    // Three filters for every sampler in use, linear magnification first.
+    EXPECT_EQ(CallsStarting("SetSamplerState(").size(), static_cast<size_t>(3 * count));
+    EXPECT_EQ(Cache().magFilter[0], D3DTEXF_LINEAR);
+    d3d9::ClearRecordedCalls();
+    Cache().maxAnisotropy = 5;
+    ASSERT_EQ(SetDeviceMaxAnisotropy(0), 0);
+    EXPECT_TRUE(CallsStarting("SetSamplerState(").empty()) << "every sampler already holds 1";
+    EXPECT_EQ(Cache().maxAnisotropy, 1);
+}
+
+TEST_F(StateCacheTest, AddressModesOfAllSamplersGoFromSevenDownToZero) {
+    d3d9::ClearRecordedCalls();
+    ASSERT_EQ(SetDeviceAddressU(-1, D3DTADDRESS_WRAP), 0);
+    const std::vector<std::string> calls = CallsStarting("SetSamplerState(");
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls.front().rfind("SetSamplerState(7, ", 0), 0u) << calls.front();
+    EXPECT_EQ(calls.back().rfind("SetSamplerState(0, ", 0), 0u) << calls.back();
+    EXPECT_EQ(SetDeviceAddressU(8, D3DTADDRESS_WRAP), -1);
+    d3d9::ClearRecordedCalls();
+    EXPECT_EQ(SetDeviceAddressU(3, D3DTADDRESS_WRAP), 0);
+    EXPECT_TRUE(CallsStarting("SetSamplerState(").empty());
+}
+
+TEST_F(StateCacheTest, ViewportIgnoresDepthRangeAndRenderTargetCoversItsSurface) {
+    D3DVIEWPORT9 v = Device().viewport;
+    v.MinZ = 0.5f;
+    d3d9::ClearRecordedCalls();
+    EXPECT_EQ(SetDeviceViewport(v), 0);
+    EXPECT_TRUE(CallsStarting("SetViewport(").empty());
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(Device().device->CreateRenderTarget(64, 32, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target,
+                                                  nullptr),
+              D3D_OK);
+    ASSERT_EQ(SetDeviceRenderTarget(target), 0);
+    EXPECT_EQ(Device().viewport.Width, 64u);
+    EXPECT_EQ(Device().viewport.Height, 32u);
+    SetDeviceRenderTarget(Device().backBuffer);
+    target->Release();
+    // A viewport the device refuses keeps the shadow and logs.
+    D3DVIEWPORT9 tooLarge{0, 0, 4000, 4000, 0.0f, 1.0f};
+    EXPECT_EQ(SetDeviceViewport(tooLarge), -1);
+    EXPECT_EQ(Device().viewport.Width, 320u);
+    EXPECT_NE(graphics_test::LogText().find("ビューポートのセットに失敗しました"), std::string::npos);
+}
+
+TEST_F(StateCacheTest, TheBatchSharesOneDrawAndFlushesOnlyWhenItMust) {
+    d3d9::ClearRecordedCalls();
+    QueueBox();
+    QueueBox();
+    EXPECT_EQ(Device().batch.count, 12);
+    EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty());
+    ASSERT_EQ(FlushVertexBatch(), 0);
+    EXPECT_EQ(CallsStarting("DrawPrimitiveUP(4, 4, ").size(), 1u);
+    EXPECT_EQ(Device().batch.write, Device().batch.rows[0]);
+    // An empty batch draws nothing.
+    d3d9::ClearRecordedCalls();
+    EXPECT_EQ(FlushVertexBatch(), 0);
+    EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty());
+    // A suppressed batch is discarded.
+    QueueBox();
+    Cache().drawSuppressed = 1;
+    d3d9::ClearRecordedCalls();
+    FlushVertexBatch();
+    Cache().drawSuppressed = 0;
+    EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty());
+    EXPECT_EQ(Device().batch.count, 0);
+}
+
+TEST_F(StateCacheTest, AFullBatchIsDrawnBeforeTheNextQuad) {
+    const int32_t capacity = kBatchRowTable[0].capacity;
+    d3d9::ClearRecordedCalls();
+    int32_t quads = 0;
+    while (Device().batch.count + 6 < capacity) {
+        QueueBox();
+        ++quads;
+    }
+    EXPECT_EQ(quads, (capacity - 1) / 6);
+    EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty());
+    QueueBox();
+    EXPECT_EQ(CallsStarting("DrawPrimitiveUP(4, " + std::to_string(quads * 2)).size(), 1u);
+    EXPECT_EQ(Device().batch.count, 6);
+}
+
+TEST_F(StateCacheTest, GridStripsDrawInOneCallAndRefuseThinGrids) {
+    std::vector<uint8_t> vertices(64 * 28, 0);
+    d3d9::ClearRecordedCalls();
+    EXPECT_EQ(DrawVertexGridStrips(8, vertices.data(), 8), 0);
+    const std::vector<std::string> calls = CallsStarting("DrawIndexedPrimitiveUP(");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find(", 122, "), std::string::npos) << calls[0];
+    EXPECT_EQ(DrawVertexGridStrips(1, vertices.data(), 8), -1);
+    EXPECT_EQ(DrawVertexGridStrips(8, vertices.data(), 1), -1);
+    EXPECT_EQ(DrawVertexGridStrips(600, vertices.data(), 2), -1) << "a row pair beyond the index list";
+}
+
+TEST_F(StateCacheTest, ReapplyResendsUnderForceAndClearsTheForceFlag) {
+    SetBlendMode(kBlendAlpha, 128);
+    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeColor(0, 0, 255)), 0);
+    FlushVertexBatch();
+    d3d9::ClearRecordedCalls();
+    ASSERT_EQ(ReapplyDeviceStates(), 0);
+    EXPECT_EQ(ForceResend(), 0);
+    EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA)).size() >= 1, true);
+    EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA)).size() >= 1, true);
+    EXPECT_FALSE(CallsStarting("SetViewport(").empty());
+    EXPECT_EQ(Cache().drawTexture, nullptr);
+}
+
+TEST_F(StateCacheTest, AKeptBlendFactorOfOneIsResentAfterAReset) {
+    // Multiply leaves SRCBLEND = ZERO (1) in the cache; mode 0 keeps it.
+    SetBlendMode(4, 255);
+    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeColor(0, 0, 255)), 0);
+    SetBlendMode(kBlendNone, 255);
+    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeColor(0, 0, 255)), 0);
+    FlushVertexBatch();
+    d3d9::ClearRecordedCalls();
+    ForceResend() = 1;
+    SetupDeviceBlendStages(1, nullptr, 0);
+    ForceResend() = 0;
+    EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_SRCBLEND, D3DBLEND_ZERO)).size(), 1u);
+}
+
+TEST_F(StateCacheTest, TheFirstFlushAfterTheResetDrawsTheQueuedPoint) {
+    // Start-up queued one point; the graphics start cleared and set a
+    // target, which flushed it.
+    Start(ScreenMode{}, [] {
+        d3d9::SetCallRecording(true);
+        d3d9::ClearRecordedCalls();
+    });
+    EXPECT_EQ(CallsStarting("DrawPrimitiveUP(1, 1, ").size(), 1u);
+}
+
+}  // namespace
+}  // namespace device_test
