@@ -108,6 +108,8 @@ int SetUseColorKey(int32_t flag);
 int32_t GetUseColorKey();
 int SetHardwareAllowed(int32_t flag);  // refused (-1) once the library runs
 int32_t IsHardwareAllowed();
+// 1 while the Direct3D 9 device draws, 0 on the software path.
+int32_t IsDirect3DActive();
 int SetTransparentFringeFix(int32_t flag);
 // The colour format images created with these properties get (the last
 // argument is 0).

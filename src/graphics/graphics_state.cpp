@@ -230,6 +230,8 @@ int SetHardwareAllowed(int32_t flag) {
 
 int32_t IsHardwareAllowed() { return Screen().hardwareOff ? 0 : 1; }
 
+int32_t IsDirect3DActive() { return Screen().d3dActive; }
+
 int SetTransparentFringeFix(int32_t flag) {
     g_drawState.transparentFringeFixOff = flag != 0 ? 0 : 1;
     return 0;

@@ -1,0 +1,70 @@
+// A whole frame of the puzzle scene (update, draw, present) on the Direct3D 9
+// device beside the same frame on the software renderer: CPU time per frame.
+// Both run headless on SDL's offscreen driver; the vertical-blank wait is off.
+#include "core/library.h"
+#include "game/game_main.h"
+#include "game/resources.h"
+#include "game/save_files.h"
+#include "game/scenes/puzzle_scene.h"
+#include "graphics/graphics.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/seams/seams.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Starts the game's library on the path, with the game's data beside the
+// build (VELUMI_DATA points elsewhere); false when the path is not had.
+bool StartGame(bool device) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (device) {
+        unsetenv("VELUMI_NO_HARDWARE");
+    } else {
+        setenv("VELUMI_NO_HARDWARE", "1", 1);
+    }
+    d3d9::RecheckHardware();
+    seams::SetNoWait(true);
+    const char* data = std::getenv("VELUMI_DATA");
+    ExeDirectory = data != nullptr ? std::string(data) + "/" : std::string(VELUMI_BENCH_DATA_DIR) + "/";
+    ConfigureLibrary();
+    if (InitLibrary() == -1) return false;
+    SetFilterMode(0);
+    SetDrawTarget(kDrawTargetBack);
+    SetTransparentColor(255, 0, 255);
+    LoadResources();
+    return IsDirect3DActive() == (device ? 1 : 0);
+}
+
+void PuzzleFrame(benchmark::State& state, bool device) {
+    if (!StartGame(device)) {
+        EndLibrary();
+        state.SkipWithError(device ? "no device here" : "the library did not start");
+        return;
+    }
+    PuzzleScene scene(5);
+    scene.Start();
+    for (int i = 0; i < 60; ++i) {  // past the wipe
+        scene.Update();
+        scene.Draw();
+        PresentScreen();
+    }
+    for (auto _ : state) {
+        scene.Update();
+        scene.Draw();
+        PresentScreen();
+    }
+    scene.End();
+    EndLibrary();
+}
+
+BENCHMARK_CAPTURE(PuzzleFrame, software, false)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(PuzzleFrame, device, true)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
