@@ -87,6 +87,7 @@ TEST_F(DeviceScreenTest, ALostDeviceIsMadeAgainWithItsImages) {
     ASSERT_GE(image, 0);
     IDirect3DDevice9* before = Device().device;
     SetBlendMode(kBlendAlpha, 255);
+    ASSERT_EQ(FillRectangle(0, 0, 4, 4, MakeColor(0, 0, 255)), 0);
     d3d9::LoseDevice(nullptr, 1);
     ASSERT_EQ(PresentScreen(), 0) << "the first present finds the device lost";
     ASSERT_EQ(PresentScreen(), 0) << "the second may reset it";
@@ -94,7 +95,10 @@ TEST_F(DeviceScreenTest, ALostDeviceIsMadeAgainWithItsImages) {
     ASSERT_EQ(Screen().d3dActive, 1);
     EXPECT_NE(graphics_test::LogText().find("デバイスを作り直します"), std::string::npos);
     ASSERT_NE(FindImage(image)->picture->textures[0].texture, nullptr);
-    EXPECT_EQ(Cache().blendMode, kBlendAlpha) << "the states came back";
+    DWORD src = 0;
+    ASSERT_EQ(Device().device->GetRenderState(D3DRS_SRCBLEND, &src), D3D_OK);
+    EXPECT_EQ(src, static_cast<DWORD>(D3DBLEND_SRCALPHA)) << "the states reached the new device";
+    EXPECT_NE(Device().device, nullptr);
     SetBlendMode(kBlendNone, 255);
     ClearDrawTarget(nullptr);
     ASSERT_EQ(DrawImage(50, 60, image, 0), 0);

@@ -96,11 +96,11 @@ TEST_F(StartupTest, EveryFallbackReachesTheSoftwarePathWithItsLine) {
         std::vector<const char*> failing;
         const char* line;
     } cases[] = {
-        {"device creation", {"IDirect3D9::CreateDevice", "IDirect3D9::CreateDeviceEx"}, "の作成に失敗しました\n"},
-        {"Z buffer", {"IDirect3DDevice9::CreateDepthStencilSurface"}, "Ｚバッファの作成に失敗しました\n"},
-        {"Z format", {"IDirect3D9::CheckDepthStencilMatch"}, "使用できる Zバッファフォーマットが見つかりませんでした\n"},
-        {"texture formats", {"IDirect3D9::CheckDeviceFormat"}, "使用できる 16bit カラーフォーマットが見つかりませんでした\n"},
-        {"runtime object", {"Direct3DCreate9", "Direct3DCreate9Ex"}, "IDirect3D9 オブジェクトの取得に失敗しました\n"},
+        {"device creation", {"IDirect3D9::CreateDevice", "IDirect3D9::CreateDeviceEx"}, "の作成に失敗しました"},
+        {"Z buffer", {"IDirect3DDevice9::CreateDepthStencilSurface"}, "Ｚバッファの作成に失敗しました"},
+        {"Z format", {"IDirect3D9::CheckDepthStencilMatch"}, "使用できる Zバッファフォーマットが見つかりませんでした"},
+        {"texture formats", {"IDirect3D9::CheckDeviceFormat"}, "使用できる 16bit カラーフォーマットが見つかりませんでした"},
+        {"runtime object", {"Direct3DCreate9", "Direct3DCreate9Ex"}, "IDirect3D9 オブジェクトの取得に失敗しました"},
     };
     for (const Case& c : cases) {
         Start(ScreenMode{}, [&] {
@@ -160,7 +160,7 @@ TEST_F(StartupTest, AMissingRuntimeFailsTheGraphicsStart) {
     d3d9::RegisterRuntime(false);
     EnableLogOutput(1);
     EXPECT_EQ(InitLibrary(), -1);
-    EXPECT_NE(graphics_test::LogText().find("d3d9.dll の読み込みに失敗しました\n"), std::string::npos);
+    EXPECT_NE(graphics_test::LogText().find("d3d9.dll の読み込みに失敗しました"), std::string::npos);
     d3d9::RegisterRuntime(true);
     Start(ScreenMode{});
 }
@@ -170,7 +170,7 @@ TEST_F(StartupTest, ABackBufferThatCannotBeLockedKeepsTheTransferRoad) {
     seams::ClearAllCalls();
     EXPECT_EQ(Screen().d3dActive, 1);
     EXPECT_EQ(Device().backBufferLock, 0);
-    EXPECT_NE(graphics_test::LogText().find("バックバッファロックはロックできません\n"), std::string::npos);
+    EXPECT_NE(graphics_test::LogText().find("バックバッファロックはロックできません"), std::string::npos);
 }
 
 }  // namespace
