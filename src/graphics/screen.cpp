@@ -240,7 +240,9 @@ int CopyScreenToWindow() {
 
 int PresentScreen() {
     if (!Screen().started) return WriteLog("グラフィックスが初期化されていません in PresentScreen\n");
-    WaitForVerticalBlank();
+    // The device waits for the vertical blank in its present (presentation
+    // interval one, immediate without the wait).
+    if (!Screen().d3dActive) WaitForVerticalBlank();
     int result = Screen().d3dActive ? PresentFrame() : CopyScreenToWindow();
     CountPresent();
     return result;
