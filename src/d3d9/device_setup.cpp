@@ -116,6 +116,9 @@ int SetupDirect3D9() {
         return -1;
     }
     s.d3dActive = 0;
+    // A window's device takes the desktop's depth; the software path keeps
+    // the depth asked for.
+    const int32_t askedDepth = s.colorDepth;
     if (!s.hardwareOff) {
         // The display mode of a full screen belongs to the main window here, so
         // the windowed-over-full-screen road finds it changed already.
@@ -124,6 +127,7 @@ int SetupDirect3D9() {
             return 0;
         }
         ReleaseDeviceObjects();
+        s.colorDepth = askedDepth;
     }
     WriteLog("ソフトウエアレンダリングを使用します\n");
     MeasureRefreshPeriod();

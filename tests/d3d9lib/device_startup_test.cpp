@@ -119,6 +119,18 @@ TEST_F(StartupTest, EveryFallbackReachesTheSoftwarePathWithItsLine) {
     }
 }
 
+TEST_F(StartupTest, AWindowTakesTheDesktopDepthOnlyWithADevice) {
+    const ScreenMode sixteen{320, 240, 16, 0, 1};
+    Start(sixteen);
+    EXPECT_EQ(GetScreenBitDepth(), 32) << "the device's back buffer has the desktop's format";
+    Start(sixteen, [] {
+        seams::FailCall("IDirect3D9::CreateDevice");
+        seams::FailCall("IDirect3D9::CreateDeviceEx");
+    });
+    EXPECT_EQ(Screen().d3dActive, 0);
+    EXPECT_EQ(GetScreenBitDepth(), 16) << "the software path keeps the depth asked for";
+}
+
 TEST_F(StartupTest, WithoutTheExtendedEntryThePlainObjectServes) {
     Start(ScreenMode{}, [] { seams::FailCall("Direct3DCreate9Ex"); });
     EXPECT_EQ(Screen().d3dActive, 1);

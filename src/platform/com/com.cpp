@@ -55,6 +55,9 @@ HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, 0); }
 
 HRESULT CoInitializeEx(void*, DWORD) {
     if (seams::ShouldFailCall("CoInitialize")) return static_cast<HRESULT>(seams::FailureResult("CoInitialize"));
+    // The stand-ins' classes and runtime modules ("d3d9.dll") are there from
+    // COM's start, before any module is loaded by name.
+    EnsureClassesRegistered();
     std::lock_guard<std::mutex> lock(g_lock);
     return g_initCount++ == 0 ? S_OK : S_FALSE;
 }
