@@ -105,6 +105,45 @@ TEST_F(DeviceScreenTest, ALostDeviceIsMadeAgainWithItsImages) {
     EXPECT_EQ(ReadScreen().At(51, 61), 0x3060C0u);
 }
 
+int g_restores = 0;
+
+size_t ResetCount() {
+    const std::string log = graphics_test::LogText(), line = "デバイスを作り直します";
+    size_t count = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+    return count;
+}
+
+// Loses the device and presents until it has been made again.
+void LoseAndRecover() {
+    const size_t before = ResetCount();
+    d3d9::LoseDevice(nullptr, 1);
+    for (int i = 0; i < 3 && ResetCount() == before; ++i) ASSERT_EQ(PresentScreen(), 0);
+    ASSERT_EQ(ResetCount(), before + 1);
+    ASSERT_EQ(Device().device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(DeviceScreenTest, TheRestoreCallbackOrTheFilesBringThePixelsBack) {
+    graphics_test::Picture p(4, 4, 0xFF102030);
+    const int32_t image = graphics_test::LoadPicture("restore.png", p);
+    ASSERT_GE(image, 0);
+    // Pixels changed since the load: the reload from the file puts the file's back.
+    ASSERT_EQ(FillImage(image, 200, 0, 0, 255), 0);
+    LoseAndRecover();
+    EXPECT_EQ(graphics_test::ImagePixel(image, 1, 1) & 0xFFFFFF, 0x102030u);
+    ClearDrawTarget(nullptr);
+    ASSERT_EQ(DrawImage(10, 10, image, 0), 0);
+    EXPECT_EQ(ReadScreen().At(11, 11), 0x102030u);
+    // With a callback set, the callback alone restores.
+    g_restores = 0;
+    ASSERT_EQ(SetImageRestoreCallback([] { ++g_restores; }), 0);
+    ASSERT_EQ(FillImage(image, 200, 0, 0, 255), 0);
+    LoseAndRecover();
+    SetImageRestoreCallback(nullptr);
+    EXPECT_EQ(g_restores, 1);
+    EXPECT_EQ(graphics_test::ImagePixel(image, 1, 1) & 0xFFFFFF, 0xC80000u) << "the file is not read";
+}
+
 TEST_F(DeviceScreenTest, AScreenModeChangeMakesTheDeviceAgain) {
     graphics_test::Picture p(4, 4, 0xFF20A040);
     const int32_t image = graphics_test::LoadPicture("mode.png", p);
