@@ -62,104 +62,53 @@ BmpSpec Rgb24Spec() {
     return s;
 }
 
-}  // namespace
 
-TEST(BmpDecode, TrueColourBottomUpAndTopDown) {
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(BuildBmp(Rgb24Spec()), &image), 0);
-    EXPECT_EQ(image.format.pixelByte, 3);
-    EXPECT_EQ(PixelAt(image, 0, 1), (Argb{255, 255, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 2, 1), (Argb{255, 0, 0, 255}));
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 255, 255, 255}));
-    EXPECT_EQ(PixelAt(image, 2, 0), (Argb{255, 128, 128, 128}));
-    ReleasePixelImage(&image);
-
-    BmpSpec top = Rgb24Spec();
-    top.height = -2;
-    ASSERT_EQ(DecodeBytes(BuildBmp(top), &image), 0);
-    EXPECT_EQ(image.height, 2);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 255, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 2, 1), (Argb{255, 128, 128, 128}));
-    ReleasePixelImage(&image);
-
-    // 32-bit without bit fields: X8R8G8B8 with the unused byte cleared.
-    BmpSpec x32{1, 1, 32};
-    x32.pixels = {0x11, 0x22, 0x33, 0x99};
-    ASSERT_EQ(DecodeBytes(BuildBmp(x32), &image), 0);
-    EXPECT_EQ(*static_cast<uint32_t*>(image.pixels), 0x00332211u);
-    EXPECT_EQ(image.format.alphaWidth, 0);
-    ReleasePixelImage(&image);
+BmpSpec With(BmpSpec s, void (*change)(BmpSpec&)) {
+    change(s);
+    return s;
 }
 
-TEST(BmpDecode, BitFieldsGiveTheirFormat) {
-    // 16-bit R5G6B5 through BI_BITFIELDS after a 40-byte header.
-    BmpSpec s{2, 1, 16, 3};
-    s.masks = {0xF800, 0x07E0, 0x001F};
-    s.pixels = {0x1F, 0xF8, 0xE0, 0x07};  // magenta, green
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(BuildBmp(s), &image), 0);
-    EXPECT_EQ(image.format.greenWidth, 6);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 255, 0, 255}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 0, 255, 0}));
-    ReleasePixelImage(&image);
-
-    // 16-bit without bit fields is X1R5G5B5; the unused top bit is dropped.
-    BmpSpec x555{1, 1, 16};
-    x555.pixels = {0x1F, 0xFC, 0, 0};  // top bit set, red 31, blue 31
-    ASSERT_EQ(DecodeBytes(BuildBmp(x555), &image), 0);
-    EXPECT_EQ(*static_cast<uint16_t*>(image.pixels), 0x7C1F);
-    ReleasePixelImage(&image);
-
-    // 32-bit with an alpha mask in a V5 header.
+// A V5 header with red, green, blue and alpha masks and one pixel.
+Bytes V5WithAlphaMask() {
     BmpSpec v5{1, 1, 32, 3};
     v5.headerSize = 124;
     Bytes file = BuildBmp(v5);
-    // masks at header offset 40: red, green, blue, alpha
-    Set32(file, 14 + 40, 0x000000FF);
-    Set32(file, 14 + 44, 0x0000FF00);
-    Set32(file, 14 + 48, 0x00FF0000);
-    Set32(file, 14 + 52, 0xFF000000);
+    const uint32_t masks[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
+    for (int i = 0; i < 4; ++i) Set32(file, 14 + 40 + 4 * i, masks[i]);
     file.insert(file.end(), {0x10, 0x20, 0x30, 0x40});
-    ASSERT_EQ(DecodeBytes(file, &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0x40, 0x10, 0x20, 0x30}));
-    ReleasePixelImage(&image);
-
-    // Masks that are not one run of bits are refused.
-    s.masks = {0xF00F, 0x07E0, 0x001F};
-    EXPECT_EQ(DecodeBytes(BuildBmp(s), &image), -1);
+    return file;
 }
 
-TEST(BmpDecode, PaletteDepths) {
-    // 1-bit: 10 pixels 1010011110 in a 4-byte row.
-    BmpSpec one{10, 1, 1};
-    one.palette = {0x000000, 0xFFFFFF};
-    one.pixels = {0xA7, 0x80, 0, 0};
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(BuildBmp(one), &image), 0);
-    EXPECT_EQ(image.format.isPalette, 1);
-    const int expected[10] = {1, 0, 1, 0, 0, 1, 1, 1, 1, 0};
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(PixelAt(image, x, 0).r, expected[x] * 255) << x;
-    ReleasePixelImage(&image);
+}  // namespace
 
-    // 4-bit: high nibble first; an index past the palette reads as black.
-    BmpSpec four{3, 1, 4};
-    four.palette = {0x102030, 0x405060};
-    four.pixels = {0x10, 0xF0, 0, 0};
-    ASSERT_EQ(DecodeBytes(BuildBmp(four), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 0x40, 0x50, 0x60}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 0x10, 0x20, 0x30}));
-    EXPECT_EQ(PixelAt(image, 2, 0), (Argb{255, 0, 0, 0}));
-    ReleasePixelImage(&image);
-
-    // 8-bit under an OS/2 core header with three-byte entries.
-    BmpSpec core{2, 1, 8};
-    core.headerSize = 12;
-    core.palette = {0xAABBCC, 0x112233};
-    core.pixels = {1, 0, 0, 0};
-    ASSERT_EQ(DecodeBytes(BuildBmp(core), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 0x11, 0x22, 0x33}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 0xAA, 0xBB, 0xCC}));
-    ReleasePixelImage(&image);
+TEST(BmpDecode, EveryDepthAndHeader) {
+    const Argb red{255, 255, 0, 0}, blue{255, 0, 0, 255}, white{255, 255, 255, 255}, grey{255, 128, 128, 128};
+    const DecodeCase cases[] = {
+        {"24-bit bottom-up", BuildBmp(Rgb24Spec()), {{0, 1, red}, {2, 1, blue}, {0, 0, white}, {2, 0, grey}}, 3},
+        {"24-bit top-down", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.height = -2; })),
+         {{0, 0, red}, {2, 1, grey}}},
+        {"32-bit without bit fields: X byte cleared",
+         BuildBmp({1, 1, 32, 0, {}, {}, {0x11, 0x22, 0x33, 0x99}}),
+         {{0, 0, {255, 0x33, 0x22, 0x11}}}, 4, 0x00332211},
+        {"16-bit R5G6B5 bit fields after a 40-byte header",
+         BuildBmp({2, 1, 16, 3, {}, {0xF800, 0x07E0, 0x001F}, {0x1F, 0xF8, 0xE0, 0x07}}),
+         {{0, 0, {255, 255, 0, 255}}, {1, 0, {255, 0, 255, 0}}}},
+        {"16-bit without bit fields is X1R5G5B5, top bit dropped",
+         BuildBmp({1, 1, 16, 0, {}, {}, {0x1F, 0xFC, 0, 0}}), {}, 2, 0x7C1F},
+        {"32-bit with an alpha mask in a V5 header", V5WithAlphaMask(), {{0, 0, {0x40, 0x10, 0x20, 0x30}}}},
+        {"1-bit, 10 pixels 1010011110",
+         BuildBmp({10, 1, 1, 0, {0x000000, 0xFFFFFF}, {}, {0xA7, 0x80, 0, 0}}),
+         {{0, 0, white}, {1, 0, {255, 0, 0, 0}}, {2, 0, white}, {4, 0, {255, 0, 0, 0}}, {8, 0, white},
+          {9, 0, {255, 0, 0, 0}}},
+         1},
+        {"4-bit: high nibble first, an index past the palette is black",
+         BuildBmp({3, 1, 4, 0, {0x102030, 0x405060}, {}, {0x10, 0xF0, 0, 0}}),
+         {{0, 0, {255, 0x40, 0x50, 0x60}}, {1, 0, {255, 0x10, 0x20, 0x30}}, {2, 0, {255, 0, 0, 0}}}},
+        {"8-bit under an OS/2 core header",
+         BuildBmp({2, 1, 8, 0, {0xAABBCC, 0x112233}, {}, {1, 0, 0, 0}, 12}),
+         {{0, 0, {255, 0x11, 0x22, 0x33}}, {1, 0, {255, 0xAA, 0xBB, 0xCC}}}},
+    };
+    for (const DecodeCase& c : cases) ExpectDecodes(c);
 }
 
 TEST(BmpDecode, RunLengthEncoded) {
@@ -190,51 +139,25 @@ TEST(BmpDecode, RunLengthEncoded) {
     const int row[7] = {1, 2, 1, 2, 1, 2, 0};
     for (int x = 0; x < 7; ++x) EXPECT_EQ(static_cast<uint8_t*>(image.pixels)[x], row[x]) << x;
     ReleasePixelImage(&image);
-
-    // Data that stops before the end-of-bitmap code fails.
-    BmpSpec cut{4, 2, 8, 1};
-    cut.palette = {0};
-    cut.pixels = {4, 1, 0, 0, 2};
-    EXPECT_EQ(DecodeBytes(BuildBmp(cut), &image), -1);
-    // An absolute run longer than the data fails.
-    cut.pixels = {0, 200, 1, 2};
-    EXPECT_EQ(DecodeBytes(BuildBmp(cut), &image), -1);
 }
 
 TEST(BmpDecode, RefusesBadHeaders) {
-    PixelImage image;
-    auto refused = [&](BmpSpec s) {
-        int result = DecodeBytes(BuildBmp(s), &image);
-        ExpectDecodeOutcomeSound(result, image);
-        ReleasePixelImage(&image);
-        return result != 0;
+    Bytes backwardsOffset = BuildBmp(Rgb24Spec());
+    Set32(backwardsOffset, 10, 20);  // pixels inside the header
+    const std::pair<const char*, Bytes> cases[] = {
+        {"width 0", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.width = 0; }))},
+        {"most negative height", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.height = int32_t(0x80000000u); }))},
+        {"past the dimension limit", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.width = 100000; }))},
+        {"7 bits", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.bitCount = 7; }))},
+        {"RLE8 with 24 bits", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.compression = 1; }))},
+        {"30-byte header", BuildBmp(With(Rgb24Spec(), [](BmpSpec& s) { s.headerSize = 30; }))},
+        {"top-down RLE", BuildBmp({2, -1, 8, 1, {0}, {}, {2, 0, 0, 1}})},
+        {"masks not one run", BuildBmp({2, 1, 16, 3, {}, {0xF00F, 0x07E0, 0x001F}, {0, 0, 0, 0}})},
+        {"RLE stopping before the end code", BuildBmp({4, 2, 8, 1, {0}, {}, {4, 1, 0, 0, 2}})},
+        {"absolute run longer than the data", BuildBmp({4, 2, 8, 1, {0}, {}, {0, 200, 1, 2}})},
+        {"pixel offset into the header", backwardsOffset},
     };
-    BmpSpec s = Rgb24Spec();
-    s.width = 0;
-    EXPECT_TRUE(refused(s));
-    s = Rgb24Spec();
-    s.height = int32_t(0x80000000u);  // most negative height
-    EXPECT_TRUE(refused(s));
-    s = Rgb24Spec();
-    s.width = 100000;  // past the dimension limit
-    EXPECT_TRUE(refused(s));
-    s = Rgb24Spec();
-    s.bitCount = 7;
-    EXPECT_TRUE(refused(s));
-    s = Rgb24Spec();
-    s.compression = 1;  // RLE8 with 24 bits
-    EXPECT_TRUE(refused(s));
-    s = Rgb24Spec();
-    s.headerSize = 30;
-    EXPECT_TRUE(refused(s));
-    BmpSpec topDownRle{2, -1, 8, 1};
-    topDownRle.palette = {0};
-    topDownRle.pixels = {2, 0, 0, 1};
-    EXPECT_TRUE(refused(topDownRle));
-    // A pixel offset pointing back into the header.
-    Bytes file = BuildBmp(Rgb24Spec());
-    Set32(file, 10, 20);
-    EXPECT_NE(DecodeBytes(file, &image), 0);
+    for (const auto& [what, file] : cases) ExpectRefused(file, what);
 }
 
 TEST(BmpDecode, TruncationAndCorruptionSweeps) {

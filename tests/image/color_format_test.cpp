@@ -42,58 +42,63 @@ TEST(ColorFormat, FromMasksComputesWidthsAndRefusesBadMasks) {
     EXPECT_EQ(SetD3DFormatColorFormat(&f, 36), -1);
 }
 
-TEST(ColorFormat, NarrowingTruncatesAndWideningReplicatesBits) {
-    ColorFormatInfo f;
-    SetR5G6B5ColorFormat(&f);
-    // 8 -> 5 and 6 bits: truncation.
-    EXPECT_EQ(PackColorValue(&f, 255, 255, 255, 0), 0xFFFFu);
-    EXPECT_EQ(PackColorValue(&f, 132, 130, 7, 0), (16u << 11) | (32u << 5) | 0u);
-    EXPECT_EQ(PackColorValue(&f, 8, 4, 8, 0), (1u << 11) | (1u << 5) | 1u);
-    EXPECT_EQ(PackColorValue(&f, 7, 3, 7, 0), 0u);
-    // 5 and 6 -> 8 bits: replication, so the ends stay 0 and 255.
-    int r, g, b, a;
-    UnpackColorValue(&f, (16u << 11) | (32u << 5) | 1u, &r, &g, &b, &a);
-    EXPECT_EQ(r, 132);  // 10000 -> 10000100
-    EXPECT_EQ(g, 130);  // 100000 -> 10000010
-    EXPECT_EQ(b, 8);    // 00001 -> 00001000
-    EXPECT_EQ(a, 255);  // no alpha reads as opaque
-    UnpackColorValue(&f, 0xFFFF, &r, &g, &b, nullptr);
-    EXPECT_EQ(r, 255);
-    EXPECT_EQ(g, 255);
-    EXPECT_EQ(b, 255);
+namespace {
 
-    // Every 8-bit value survives 8 -> 5 -> 8 within the truncation step.
+using SetFormat = void (*)(ColorFormatInfo*);
+void SetG16R16(ColorFormatInfo* f) { SetD3DFormatColorFormat(f, 34); }
+
+}  // namespace
+
+// Narrowing truncates, widening replicates bits (so the ends stay 0 and 255);
+// bits outside the channels are packed as 0; out-of-range inputs clamp.
+TEST(ColorFormat, PackAndUnpackOneValue) {
+    const struct {
+        const char* what;
+        SetFormat set;
+        Argb argb;
+        uint32_t packed;
+    } packs[] = {
+        {"565 white", SetR5G6B5ColorFormat, {0, 255, 255, 255}, 0xFFFFu},
+        {"565 truncation", SetR5G6B5ColorFormat, {0, 132, 130, 7}, (16u << 11) | (32u << 5)},
+        {"565 lowest step", SetR5G6B5ColorFormat, {0, 8, 4, 8}, (1u << 11) | (1u << 5) | 1u},
+        {"565 below the step", SetR5G6B5ColorFormat, {0, 7, 3, 7}, 0u},
+        {"1-bit alpha 127", SetA1R5G5B5ColorFormat, {127, 0, 0, 0}, 0u},
+        {"1-bit alpha 128", SetA1R5G5B5ColorFormat, {128, 0, 0, 0}, 0x8000u},
+        {"16-bit channels replicate", SetG16R16, {0, 0xAB, 0xCD, 0}, 0xCDCDABABu},
+        {"X byte stays 0", SetXRGB8ColorFormat, {0x80, 255, 0, 255}, 0x00FF00FFu},
+        {"565 with alpha byte", SetR5G6B5A8ColorFormat, {0x80, 255, 0, 255}, 0x0080F81Fu},
+        {"clamped", SetXRGB8ColorFormat, {0, 300, -5, 0}, 0x00FF0000u},
+    };
+    ColorFormatInfo f;
+    for (const auto& c : packs) {
+        c.set(&f);
+        EXPECT_EQ(PackColorValue(&f, c.argb.r, c.argb.g, c.argb.b, c.argb.a), c.packed) << c.what;
+    }
+    const struct {
+        const char* what;
+        SetFormat set;
+        uint32_t value;
+        Argb argb;
+    } unpacks[] = {
+        {"565 replication, no alpha is opaque", SetR5G6B5ColorFormat, (16u << 11) | (32u << 5) | 1u, {255, 132, 130, 8}},
+        {"565 white", SetR5G6B5ColorFormat, 0xFFFF, {255, 255, 255, 255}},
+        {"1-bit alpha", SetA1R5G5B5ColorFormat, 0x8000, {255, 0, 0, 0}},
+        {"16-bit channels truncate", SetG16R16, 0xABCD1234u, {255, 0x12, 0xAB, 0}},
+    };
+    for (const auto& c : unpacks) {
+        c.set(&f);
+        Argb got;
+        UnpackColorValue(&f, c.value, &got.r, &got.g, &got.b, &got.a);
+        EXPECT_EQ(got, c.argb) << c.what;
+    }
+    // Every 8-bit value survives 8 -> 5 (6) -> 8 within the truncation step.
+    SetR5G6B5ColorFormat(&f);
     for (int v = 0; v < 256; ++v) {
-        UnpackColorValue(&f, PackColorValue(&f, v, v, v, 255), &r, &g, &b, nullptr);
+        int r, g;
+        UnpackColorValue(&f, PackColorValue(&f, v, v, v, 255), &r, &g, nullptr, nullptr);
         EXPECT_EQ(r >> 3, v >> 3) << v;
         EXPECT_EQ(g >> 2, v >> 2) << v;
     }
-
-    // One-bit alpha: 0-127 transparent, 128-255 opaque, read back as 0 or 255.
-    SetA1R5G5B5ColorFormat(&f);
-    EXPECT_EQ(PackColorValue(&f, 0, 0, 0, 127), 0u);
-    EXPECT_EQ(PackColorValue(&f, 0, 0, 0, 128), 0x8000u);
-    UnpackColorValue(&f, 0x8000, nullptr, nullptr, nullptr, &a);
-    EXPECT_EQ(a, 255);
-
-    // Channels wider than 8 bits narrow by truncation and widen by replication.
-    ASSERT_EQ(SetD3DFormatColorFormat(&f, 34), 0);  // G16R16
-    UnpackColorValue(&f, 0xABCD1234u, &r, &g, &b, nullptr);
-    EXPECT_EQ(r, 0x12);
-    EXPECT_EQ(g, 0xAB);
-    EXPECT_EQ(b, 0);
-    EXPECT_EQ(PackColorValue(&f, 0xAB, 0xCD, 0, 0), 0xCDCDABABu);
-}
-
-TEST(ColorFormat, UnusedBitsArePackedAsZero) {
-    ColorFormatInfo f;
-    SetXRGB8ColorFormat(&f);
-    EXPECT_EQ(PackColorValue(&f, 255, 0, 255, 0x80), 0x00FF00FFu);
-    SetR5G6B5A8ColorFormat(&f);
-    EXPECT_EQ(PackColorValue(&f, 255, 0, 255, 0x80), 0x0080F81Fu);
-    // Out-of-range inputs clamp rather than spill into other channels.
-    SetXRGB8ColorFormat(&f);
-    EXPECT_EQ(PackColorValue(&f, 300, -5, 0, 0), 0x00FF0000u);
 }
 
 TEST(ColorFormat, PaletteEntriesAreOpaqueUnlessAlphaIsKept) {

@@ -42,6 +42,11 @@ Bytes BgraFile(uint32_t width, uint32_t height, const Bytes& pixels) {
     return b;
 }
 
+Bytes Dds(Bytes header, const Bytes& data) {
+    header.insert(header.end(), data.begin(), data.end());
+    return header;
+}
+
 }  // namespace
 
 TEST(DdsDecode, DxtStaysCompressed) {
@@ -83,43 +88,22 @@ TEST(DdsDecode, DxtStaysCompressed) {
 }
 
 TEST(DdsDecode, UncompressedByMasks) {
-    // A8R8G8B8, 2 x 1.
-    Bytes argb = DdsHeader(2, 1, 0x41, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-    argb.insert(argb.end(), {1, 2, 3, 4, 5, 6, 7, 8});
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(argb, &image), 0);
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{8, 7, 6, 5}));
-    ReleasePixelImage(&image);
+    Bytes argb = Dds(DdsHeader(2, 1, 0x41, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {1, 2, 3, 4, 5, 6, 7, 8});
+    Bytes r565 = DdsHeader(3, 2, 0x40, nullptr, 16, 0xF800, 0x07E0, 0x001F, 0);
+    for (int i = 0; i < 6; ++i) Put16(r565, i == 4 ? 0xF800 : 0);  // rows packed without padding
+    const DecodeCase cases[] = {
+        {"A8R8G8B8", argb, {{1, 0, {8, 7, 6, 5}}}},
+        {"R5G6B5", r565, {{1, 1, {255, 255, 0, 0}}, {0, 1, {255, 0, 0, 0}}}},
+        {"8-bit luminance reads as grey", Dds(DdsHeader(1, 1, 0x20000, nullptr, 8, 0xFF, 0, 0, 0), {77}),
+         {{0, 0, {255, 77, 77, 77}}}},
+        {"X8R8G8B8: bits outside the masks are 0",
+         Dds(DdsHeader(1, 1, 0x40, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0), {1, 2, 3, 0xEE}), {}, 4, 0x00030201},
+    };
+    for (const DecodeCase& c : cases) ExpectDecodes(c);
     SweepTruncations(argb, argb.size());
     SweepCorruptions(argb);
-
-    // R5G6B5, 3 x 1 rows packed without padding.
-    Bytes r565 = DdsHeader(3, 2, 0x40, nullptr, 16, 0xF800, 0x07E0, 0x001F, 0);
-    for (int i = 0; i < 6; ++i) Put16(r565, i == 4 ? 0xF800 : 0);
-    ASSERT_EQ(DecodeBytes(r565, &image), 0);
-    EXPECT_EQ(image.pitch, 8);
-    EXPECT_EQ(PixelAt(image, 1, 1), (Argb{255, 255, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 0, 1), (Argb{255, 0, 0, 0}));
-    ReleasePixelImage(&image);
-
-    // 8-bit luminance reads as grey.
-    Bytes lum = DdsHeader(1, 1, 0x20000, nullptr, 8, 0xFF, 0, 0, 0);
-    lum.push_back(77);
-    ASSERT_EQ(DecodeBytes(lum, &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 77, 77, 77}));
-    ReleasePixelImage(&image);
-
-    // X8R8G8B8: bits outside the masks come out 0.
-    Bytes x8 = DdsHeader(1, 1, 0x40, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-    x8.insert(x8.end(), {1, 2, 3, 0xEE});
-    ASSERT_EQ(DecodeBytes(x8, &image), 0);
-    EXPECT_EQ(*static_cast<uint32_t*>(image.pixels), 0x00030201u);
-    ReleasePixelImage(&image);
-
-    // Masks that do not fit the bit count are refused.
-    Bytes bad = DdsHeader(1, 1, 0x40, nullptr, 16, 0xFF0000, 0xFF00, 0xFF, 0);
-    bad.insert(bad.end(), {0, 0, 0, 0});
-    EXPECT_NE(DecodeBytes(bad, &image), 0);
+    ExpectRefused(Dds(DdsHeader(1, 1, 0x40, nullptr, 16, 0xFF0000, 0xFF00, 0xFF, 0), {0, 0, 0, 0}),
+                  "masks that do not fit the bit count");
 }
 
 TEST(BgraDecode, ExactPixelsAndEveryTruncationFails) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -87,6 +88,40 @@ inline Argb PixelAt(const PixelImage& image, int x, int y) {
     return c;
 }
 
+// A pixel a decoded picture must have.
+struct PixelCheck {
+    int x, y;
+    Argb want;
+};
+
+// One row of a decoder's table: a file and what its picture must hold.
+// bytes (bytes per pixel) and firstWord (the raw first pixel, for bits
+// outside the channels) are checked when not -1.
+struct DecodeCase {
+    const char* what;
+    Bytes file;
+    std::vector<PixelCheck> pixels;
+    int bytes = -1;
+    int64_t firstWord = -1;
+};
+
+inline void ExpectDecodes(const DecodeCase& c) {
+    PixelImage image;
+    ASSERT_EQ(DecodeBytes(c.file, &image), 0) << c.what;
+    for (const PixelCheck& p : c.pixels) {
+        EXPECT_EQ(PixelAt(image, p.x, p.y), p.want) << c.what << " at " << p.x << "," << p.y;
+    }
+    if (c.bytes >= 0) {
+        EXPECT_EQ(image.format.pixelByte, c.bytes) << c.what;
+    }
+    if (c.firstWord >= 0) {
+        uint32_t word = 0;
+        std::memcpy(&word, image.pixels, size_t(image.format.pixelByte));
+        EXPECT_EQ(word, uint32_t(c.firstWord)) << c.what;
+    }
+    ReleasePixelImage(&image);
+}
+
 // A failed decode leaves a cleared record; a successful one a usable picture.
 inline void ExpectDecodeOutcomeSound(int result, const PixelImage& image) {
     if (result != 0) {
@@ -108,6 +143,15 @@ inline void ExpectDecodeOutcomeSound(int result, const PixelImage& image) {
             sum += r;
         }
     EXPECT_GE(sum, 0);
+}
+
+// A file the decoders must refuse, leaving a cleared record.
+inline void ExpectRefused(const Bytes& file, const char* what) {
+    PixelImage image;
+    int result = DecodeBytes(file, &image);
+    EXPECT_NE(result, 0) << what;
+    ExpectDecodeOutcomeSound(result, image);
+    ReleasePixelImage(&image);
 }
 
 // Every prefix shorter than minimumLength must fail; every prefix must decode

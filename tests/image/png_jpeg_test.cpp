@@ -130,84 +130,47 @@ Bytes GradientSamples(int width, int height, int components) {
     return samples;
 }
 
-}  // namespace
-
-TEST(PngDecode, TrueColourWithAndWithoutAlpha) {
-    PngSpec rgb{2, 1, PNG_COLOR_TYPE_RGB, 8, {255, 0, 0, 10, 20, 30}};
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(EncodePng(rgb), &image), 0);
-    EXPECT_EQ(image.format.pixelByte, 3);
-    EXPECT_EQ(image.format.alphaWidth, 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 255, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 10, 20, 30}));
-    ReleasePixelImage(&image);
-
-    PngSpec rgba{1, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, {1, 2, 3, 4, 250, 251, 252, 0}};
-    ASSERT_EQ(DecodeBytes(EncodePng(rgba), &image), 0);
-    EXPECT_EQ(image.format.alphaWidth, 8);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{4, 1, 2, 3}));
-    EXPECT_EQ(PixelAt(image, 0, 1), (Argb{0, 250, 251, 252}));
-    ReleasePixelImage(&image);
-
-    // 16-bit channels keep their high byte.
-    PngSpec deep{1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16, {0x12, 0xFF, 0x34, 0x00, 0x56, 0x80, 0x78, 0x01}};
-    ASSERT_EQ(DecodeBytes(EncodePng(deep), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0x78, 0x12, 0x34, 0x56}));
-    ReleasePixelImage(&image);
-
-    // An RGB tRNS colour becomes alpha 0 on exactly that colour.
-    PngSpec keyed{2, 1, PNG_COLOR_TYPE_RGB, 8, {255, 0, 255, 255, 0, 254}};
-    keyed.trnsColour.red = 255;
-    keyed.trnsColour.blue = 255;
-    keyed.hasTrnsColour = true;
-    ASSERT_EQ(DecodeBytes(EncodePng(keyed), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0).a, 0);
-    EXPECT_EQ(PixelAt(image, 1, 0).a, 255);
-    ReleasePixelImage(&image);
+PngSpec Keyed(PngSpec s, png_color_16 colour) {
+    s.trnsColour = colour;
+    s.hasTrnsColour = true;
+    return s;
 }
 
-TEST(PngDecode, PaletteAndGrey) {
-    PngSpec pal{5, 1, PNG_COLOR_TYPE_PALETTE, 2, {0b00011011, 0b01000000}};  // 0 1 2 3 1
-    pal.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}};
-    pal.trnsAlpha = {0, 128};
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(EncodePng(pal), &image), 0);
-    EXPECT_EQ(image.format.isPalette, 1);
-    EXPECT_EQ(image.format.alphaWidth, 8);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0, 10, 20, 30}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{128, 40, 50, 60}));
-    EXPECT_EQ(PixelAt(image, 3, 0), (Argb{255, 100, 110, 120}));  // past the tRNS entries
-    EXPECT_EQ(PixelAt(image, 4, 0), (Argb{128, 40, 50, 60}));
-    ReleasePixelImage(&image);
+PngSpec Paletted() {
+    PngSpec s{5, 1, PNG_COLOR_TYPE_PALETTE, 2, {0b00011011, 0b01000000}};  // 0 1 2 3 1
+    s.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}};
+    s.trnsAlpha = {0, 128};
+    return s;
+}
 
-    // 1-bit grey widens to 0 and 255.
-    PngSpec bits{9, 1, PNG_COLOR_TYPE_GRAY, 1, {0b10110000, 0b10000000}};
-    ASSERT_EQ(DecodeBytes(EncodePng(bits), &image), 0);
-    const int expected[9] = {255, 0, 255, 255, 0, 0, 0, 0, 255};
-    for (int x = 0; x < 9; ++x) EXPECT_EQ(PixelAt(image, x, 0), (Argb{255, expected[x], expected[x], expected[x]}));
-    ReleasePixelImage(&image);
+}  // namespace
 
-    // 4-bit grey: v x 17.
-    PngSpec nibble{2, 1, PNG_COLOR_TYPE_GRAY, 4, {0x5A}};
-    ASSERT_EQ(DecodeBytes(EncodePng(nibble), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0).r, 0x55);
-    EXPECT_EQ(PixelAt(image, 1, 0).g, 0xAA);
-    ReleasePixelImage(&image);
-
-    // 16-bit grey with alpha.
-    PngSpec ga{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16, {0xC0, 0x01, 0x40, 0xFF}};
-    ASSERT_EQ(DecodeBytes(EncodePng(ga), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0x40, 0xC0, 0xC0, 0xC0}));
-    ReleasePixelImage(&image);
-
-    // Grey with a tRNS grey level.
-    PngSpec greyKey{2, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 8}};
-    greyKey.trnsColour.gray = 7;
-    greyKey.hasTrnsColour = true;
-    ASSERT_EQ(DecodeBytes(EncodePng(greyKey), &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0, 7, 7, 7}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 8, 8, 8}));
-    ReleasePixelImage(&image);
+TEST(PngDecode, EveryColourTypeAndDepth) {
+    const Argb white{255, 255, 255, 255}, black{255, 0, 0, 0};
+    const DecodeCase cases[] = {
+        {"RGB", EncodePng({2, 1, PNG_COLOR_TYPE_RGB, 8, {255, 0, 0, 10, 20, 30}}),
+         {{0, 0, {255, 255, 0, 0}}, {1, 0, {255, 10, 20, 30}}}, 3},
+        {"RGBA", EncodePng({1, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, {1, 2, 3, 4, 250, 251, 252, 0}}),
+         {{0, 0, {4, 1, 2, 3}}, {0, 1, {0, 250, 251, 252}}}, 4},
+        {"16-bit channels keep their high byte",
+         EncodePng({1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16, {0x12, 0xFF, 0x34, 0x00, 0x56, 0x80, 0x78, 0x01}}),
+         {{0, 0, {0x78, 0x12, 0x34, 0x56}}}},
+        {"RGB tRNS colour is alpha 0 on exactly that colour",
+         EncodePng(Keyed({2, 1, PNG_COLOR_TYPE_RGB, 8, {255, 0, 255, 255, 0, 254}}, {0, 255, 0, 255, 0})),
+         {{0, 0, {0, 255, 0, 255}}, {1, 0, {255, 255, 0, 254}}}},
+        {"2-bit palette with tRNS", EncodePng(Paletted()),
+         {{0, 0, {0, 10, 20, 30}}, {1, 0, {128, 40, 50, 60}}, {3, 0, {255, 100, 110, 120}}, {4, 0, {128, 40, 50, 60}}},
+         1},
+        {"1-bit grey widens to 0 and 255", EncodePng({9, 1, PNG_COLOR_TYPE_GRAY, 1, {0b10110000, 0b10000000}}),
+         {{0, 0, white}, {1, 0, black}, {3, 0, white}, {4, 0, black}, {7, 0, black}, {8, 0, white}}},
+        {"4-bit grey is v x 17", EncodePng({2, 1, PNG_COLOR_TYPE_GRAY, 4, {0x5A}}),
+         {{0, 0, {255, 0x55, 0x55, 0x55}}, {1, 0, {255, 0xAA, 0xAA, 0xAA}}}},
+        {"16-bit grey with alpha", EncodePng({1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16, {0xC0, 0x01, 0x40, 0xFF}}),
+         {{0, 0, {0x40, 0xC0, 0xC0, 0xC0}}}},
+        {"grey with a tRNS level", EncodePng(Keyed({2, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 8}}, {0, 0, 0, 0, 7})),
+         {{0, 0, {0, 7, 7, 7}}, {1, 0, {255, 8, 8, 8}}}},
+    };
+    for (const DecodeCase& c : cases) ExpectDecodes(c);
 }
 
 TEST(PngDecode, InterlacedMatchesItsPixels) {

@@ -42,31 +42,49 @@ Bytes WhiteRle32() {
     return b;
 }
 
-}  // namespace
 
-TEST(TgaDecode, RunLengthTrueColourWithFooter) {
-    Bytes file = WhiteRle32();
-    EXPECT_EQ(file.size(), 84u);  // the size the built-in picture has
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(file, &image), 0);
-    EXPECT_EQ(image.width, 8);
-    EXPECT_EQ(image.format.alphaWidth, 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt(image, x, y), (Argb{255, 255, 255, 255}));
-    ReleasePixelImage(&image);
+Bytes Tga(Bytes header, std::initializer_list<uint8_t> data) {
+    header.insert(header.end(), data);
+    return header;
+}
 
-    // 24-bit grey steps: four runs of 64 per row, 256 x 8.
+// 24-bit grey steps: four runs of 64 per row, 256 x 8.
+Bytes GreySteps() {
     Bytes steps = TgaHeader(10, 256, 8, 24, 0);
     for (int row = 0; row < 8; ++row)
         for (uint8_t grey : {0x00, 0x55, 0xAA, 0xFF}) Append(steps, {0xBF, grey, grey, grey});
     AppendFooter(steps);
-    EXPECT_EQ(steps.size(), 172u);
-    ASSERT_EQ(DecodeBytes(steps, &image), 0);
-    EXPECT_EQ(image.format.pixelByte, 3);
-    EXPECT_EQ(PixelAt(image, 63, 0), (Argb{255, 0, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 64, 7), (Argb{255, 0x55, 0x55, 0x55}));
-    EXPECT_EQ(PixelAt(image, 255, 3), (Argb{255, 255, 255, 255}));
-    ReleasePixelImage(&image);
+    return steps;
+}
+
+}  // namespace
+
+TEST(TgaDecode, EveryTypeAndDepth) {
+    EXPECT_EQ(WhiteRle32().size(), 84u);  // the size the built-in picture has
+    EXPECT_EQ(GreySteps().size(), 172u);
+    const Argb white{255, 255, 255, 255};
+    const Bytes map = {0x30, 0x20, 0x10, 0x60, 0x50, 0x40};  // entries 2 and 3 (B, G, R)
+    const DecodeCase cases[] = {
+        {"RLE 32-bit with footer", WhiteRle32(), {{0, 0, white}, {7, 0, white}, {3, 5, white}, {7, 7, white}}},
+        {"RLE 24-bit runs of 64", GreySteps(),
+         {{63, 0, {255, 0, 0, 0}}, {64, 7, {255, 0x55, 0x55, 0x55}}, {255, 3, white}}, 3},
+        {"colour-mapped with an id field, map from entry 2",
+         Tga(TgaHeader(1, 3, 1, 8, 0x20, 1, 2, 2, 24, 5), {0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 2, 3, 0}),
+         {{0, 0, {255, 0x10, 0x20, 0x30}}, {1, 0, {255, 0x40, 0x50, 0x60}}, {2, 0, {255, 0, 0, 0}}}, 1},
+        {"colour-mapped RLE",
+         Tga(TgaHeader(9, 3, 1, 8, 0x20, 1, 2, 2, 24), {0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 0x81, 3, 0x00, 2}),
+         {{1, 0, {255, 0x40, 0x50, 0x60}}, {2, 0, {255, 0x10, 0x20, 0x30}}}},
+        {"RLE grey: raw packet of two, run of two", Tga(TgaHeader(11, 4, 1, 8, 0x20), {0x01, 10, 20, 0x81, 200}),
+         {{1, 0, {255, 20, 20, 20}}, {3, 0, {255, 200, 200, 200}}}},
+        {"16-bit grey with alpha", Tga(TgaHeader(3, 1, 1, 16, 0x28), {90, 30}), {{0, 0, {30, 90, 90, 90}}}},
+        {"16-bit colour, attribute bit as alpha", Tga(TgaHeader(2, 2, 1, 16, 0x21), {0x1F, 0x7C, 0x1F, 0xFC}),
+         {{0, 0, {0, 255, 0, 255}}, {1, 0, {255, 255, 0, 255}}}},
+        {"16-bit colour, attribute bit unused and cleared", Tga(TgaHeader(2, 1, 1, 16, 0x20), {0x1F, 0xFC}), {}, 2,
+         0x7C1F},
+        {"a run crossing the picture's end is cut", Tga(TgaHeader(10, 2, 1, 24, 0), {0xFF, 1, 2, 3}),
+         {{1, 0, {255, 3, 2, 1}}}},
+    };
+    for (const DecodeCase& c : cases) ExpectDecodes(c);
 }
 
 TEST(TgaDecode, OriginBitsPlaceTheFirstPixel) {
@@ -94,84 +112,20 @@ TEST(TgaDecode, OriginBitsPlaceTheFirstPixel) {
     }
 }
 
-TEST(TgaDecode, ColourMappedGreyAndSixteenBit) {
-    // Type 1 with an identification field and a map starting at entry 2.
-    Bytes mapped = TgaHeader(1, 3, 1, 8, 0x20, 1, 2, 2, 24, 5);
-    Append(mapped, {0x30, 0x20, 0x10, 0x60, 0x50, 0x40});  // entries 2 and 3 (B, G, R)
-    Append(mapped, {2, 3, 0});
-    PixelImage image;
-    ASSERT_EQ(DecodeBytes(mapped, &image), 0);
-    EXPECT_EQ(image.format.isPalette, 1);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{255, 0x10, 0x20, 0x30}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 0x40, 0x50, 0x60}));
-    EXPECT_EQ(PixelAt(image, 2, 0), (Argb{255, 0, 0, 0}));  // outside the map
-    ReleasePixelImage(&image);
-
-    // Type 9: the same, run-length coded.
-    Bytes mappedRle = TgaHeader(9, 3, 1, 8, 0x20, 1, 2, 2, 24);
-    Append(mappedRle, {0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 0x81, 3, 0x00, 2});
-    ASSERT_EQ(DecodeBytes(mappedRle, &image), 0);
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 0x40, 0x50, 0x60}));
-    EXPECT_EQ(PixelAt(image, 2, 0), (Argb{255, 0x10, 0x20, 0x30}));
-    ReleasePixelImage(&image);
-
-    // Type 11 grey: raw packet of two, run of two.
-    Bytes grey = TgaHeader(11, 4, 1, 8, 0x20);
-    Append(grey, {0x01, 10, 20, 0x81, 200});
-    ASSERT_EQ(DecodeBytes(grey, &image), 0);
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 20, 20, 20}));
-    EXPECT_EQ(PixelAt(image, 3, 0), (Argb{255, 200, 200, 200}));
-    ReleasePixelImage(&image);
-
-    // 16-bit grey with alpha.
-    Bytes greyAlpha = TgaHeader(3, 1, 1, 16, 0x28);
-    Append(greyAlpha, {90, 30});
-    ASSERT_EQ(DecodeBytes(greyAlpha, &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{30, 90, 90, 90}));
-    ReleasePixelImage(&image);
-
-    // 16-bit colour: the attribute bit is alpha only when the descriptor says so.
-    Bytes a1 = TgaHeader(2, 2, 1, 16, 0x21);
-    Append(a1, {0x1F, 0x7C, 0x1F, 0xFC});  // magenta without and with the top bit
-    ASSERT_EQ(DecodeBytes(a1, &image), 0);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Argb{0, 255, 0, 255}));
-    EXPECT_EQ(PixelAt(image, 1, 0), (Argb{255, 255, 0, 255}));
-    ReleasePixelImage(&image);
-    Bytes x1 = TgaHeader(2, 1, 1, 16, 0x20);
-    Append(x1, {0x1F, 0xFC});
-    ASSERT_EQ(DecodeBytes(x1, &image), 0);
-    EXPECT_EQ(*static_cast<uint16_t*>(image.pixels), 0x7C1F);  // unused bit cleared
-    ReleasePixelImage(&image);
-}
-
 TEST(TgaDecode, RefusesBadHeadersAndShortData) {
-    PixelImage image;
-    auto decodes = [&](const Bytes& file) {
-        int result = DecodeBytes(file, &image);
-        ExpectDecodeOutcomeSound(result, image);
-        ReleasePixelImage(&image);
-        return result == 0;
+    Bytes colourMapPast255 = TgaHeader(1, 1, 1, 8, 0, 1, 200, 100, 24);
+    colourMapPast255.resize(colourMapPast255.size() + 301);
+    const std::pair<const char*, Bytes> cases[] = {
+        {"one byte short", Tga(TgaHeader(2, 1, 1, 24, 0), {1, 2})},
+        {"type 4", Tga(TgaHeader(4, 1, 1, 24, 0), {1, 2, 3})},
+        {"width 0", Tga(TgaHeader(2, 0, 1, 24, 0), {1, 2, 3})},
+        {"20 bits", Tga(TgaHeader(2, 1, 1, 20, 0), {1, 2, 3})},
+        {"interleaved", Tga(TgaHeader(2, 1, 1, 24, 0xC0), {1, 2, 3})},
+        {"colour map past entry 255", colourMapPast255},
+        {"65535 x 65535, refused before reading", TgaHeader(10, 65535, 65535, 32, 8)},
+        {"run-length data ending early", Tga(TgaHeader(10, 4, 1, 24, 0), {0x82, 1, 2, 3})},
     };
-    Bytes ok = TgaHeader(2, 1, 1, 24, 0);
-    Append(ok, {1, 2, 3});
-    EXPECT_TRUE(decodes(ok));
-    EXPECT_FALSE(decodes(Bytes(ok.begin(), ok.end() - 1)));
-    EXPECT_FALSE(decodes([] { Bytes b = TgaHeader(4, 1, 1, 24, 0); Append(b, {1, 2, 3}); return b; }()));
-    EXPECT_FALSE(decodes([] { Bytes b = TgaHeader(2, 0, 1, 24, 0); Append(b, {1, 2, 3}); return b; }()));
-    EXPECT_FALSE(decodes([] { Bytes b = TgaHeader(2, 1, 1, 20, 0); Append(b, {1, 2, 3}); return b; }()));
-    EXPECT_FALSE(decodes([] { Bytes b = TgaHeader(2, 1, 1, 24, 0xC0); Append(b, {1, 2, 3}); return b; }()));
-    // A colour map reaching past entry 255.
-    EXPECT_FALSE(decodes([] { Bytes b = TgaHeader(1, 1, 1, 8, 0, 1, 200, 100, 24); b.resize(b.size() + 301); return b; }()));
-    // 65535 x 65535 is refused before anything is read or allocated.
-    EXPECT_FALSE(decodes(TgaHeader(10, 65535, 65535, 32, 8)));
-    // Run-length data ending early.
-    Bytes shortRle = TgaHeader(10, 4, 1, 24, 0);
-    Append(shortRle, {0x82, 1, 2, 3});
-    EXPECT_FALSE(decodes(shortRle));
-    // A run that crosses the picture's end is cut there.
-    Bytes longRun = TgaHeader(10, 2, 1, 24, 0);
-    Append(longRun, {0xFF, 1, 2, 3});
-    EXPECT_TRUE(decodes(longRun));
+    for (const auto& [what, file] : cases) ExpectRefused(file, what);
 }
 
 TEST(TgaDecode, TruncationAndCorruptionSweeps) {
