@@ -85,13 +85,10 @@ TEST(ShiftJis, Comparisons) {
 }
 
 TEST(Numbers, SaturatingConversions) {
-    EXPECT_EQ(DoubleToInt(2.9), 2);
-    EXPECT_EQ(DoubleToInt(-2.9), -2);
-    EXPECT_EQ(DoubleToInt(2147483647.9), INT32_MAX);
-    EXPECT_EQ(DoubleToInt(1e300), INT32_MAX);
-    EXPECT_EQ(DoubleToInt(-2147483648.9), INT32_MIN);
-    EXPECT_EQ(DoubleToInt(-1e300), INT32_MIN);
-    EXPECT_EQ(DoubleToInt(std::nan("")), 0);
+    // {value, result}: truncation toward 0, saturation from 2^31 on, NaN as 0.
+    const double doubles[][2] = {{2.9, 2}, {-2.9, -2}, {2147483647.9, INT32_MAX}, {2147483648.0, INT32_MAX},
+                                 {1e300, INT32_MAX}, {-2147483648.9, INT32_MIN}, {-1e300, INT32_MIN}, {std::nan(""), 0}};
+    for (const auto& c : doubles) EXPECT_EQ(DoubleToInt(c[0]), c[1]) << c[0];
     EXPECT_EQ(FloatToInt(-0.5f), 0);
     EXPECT_EQ(FloatToInt(3e9f), INT32_MAX);
     EXPECT_EQ(FloatToInt(-std::numeric_limits<float>::infinity()), INT32_MIN);

@@ -46,6 +46,7 @@ namespace {
 
 using SetFormat = void (*)(ColorFormatInfo*);
 void SetG16R16(ColorFormatInfo* f) { SetD3DFormatColorFormat(f, 34); }
+void SetX8B8G8R8(ColorFormatInfo* f) { SetD3DFormatColorFormat(f, 33); }
 
 }  // namespace
 
@@ -68,6 +69,7 @@ TEST(ColorFormat, PackAndUnpackOneValue) {
         {"X byte stays 0", SetXRGB8ColorFormat, {0x80, 255, 0, 255}, 0x00FF00FFu},
         {"565 with alpha byte", SetR5G6B5A8ColorFormat, {0x80, 255, 0, 255}, 0x0080F81Fu},
         {"clamped", SetXRGB8ColorFormat, {0, 300, -5, 0}, 0x00FF0000u},
+        {"red in the low byte", SetX8B8G8R8, {0x80, 0x11, 0x22, 0x33}, 0x00332211u},
     };
     ColorFormatInfo f;
     for (const auto& c : packs) {

@@ -1,6 +1,7 @@
 // DXT block decoding against hand-computed pixels, and DXT pictures.
 #include "image_test_util.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace image_test;
@@ -98,6 +99,13 @@ TEST(DxtBlock, PremultipliedTypesAreDividedBack) {
     EXPECT_EQ(px[0], Argb32(136, 248, 244, 248));  // 132 x 255 / 136 = 247.5 -> 248
     EXPECT_EQ(px[1], Argb32(136, 255, 255, 255));  // would exceed 255: clamped
     DecodeDXTBlock(block.data(), 3, px);             // the same bytes as DXT3: as stored
+    EXPECT_EQ(px[0], Argb32(136, 132, 130, 132));
+    // Interpolated alpha 136 everywhere: DXT4 divides back, DXT5 does not.
+    std::fill(block.begin(), block.begin() + 8, 0);
+    block[0] = block[1] = 136;
+    DecodeDXTBlock(block.data(), 4, px);
+    EXPECT_EQ(px[0], Argb32(136, 248, 244, 248));
+    DecodeDXTBlock(block.data(), 5, px);
     EXPECT_EQ(px[0], Argb32(136, 132, 130, 132));
 }
 

@@ -143,7 +143,7 @@ TEST_F(GdiTest, SixteenAndTwentyFourBitDibsAreConverted) {
         DWORD masks[3];
     } info565{};
     info565.header.biSize = sizeof info565.header;
-    info565.header.biWidth = 3;
+    info565.header.biWidth = 4;
     info565.header.biHeight = -1;
     info565.header.biPlanes = 1;
     info565.header.biBitCount = 16;
@@ -151,11 +151,12 @@ TEST_F(GdiTest, SixteenAndTwentyFourBitDibsAreConverted) {
     info565.masks[0] = 0xF800;
     info565.masks[1] = 0x07E0;
     info565.masks[2] = 0x001F;
-    uint16_t row565[4] = {0xF800, 0x07E0, 0x001F, 0};
-    SetDIBitsToDevice(dc_, 0, 0, 3, 1, 0, 0, 0, 1, row565, reinterpret_cast<BITMAPINFO*>(&info565), DIB_RGB_COLORS);
+    uint16_t row565[4] = {0xF800, 0x07E0, 0x001F, 0x8000};
+    SetDIBitsToDevice(dc_, 0, 0, 4, 1, 0, 0, 0, 1, row565, reinterpret_cast<BITMAPINFO*>(&info565), DIB_RGB_COLORS);
     EXPECT_EQ(At(0, 0), 0xFF0000u);
     EXPECT_EQ(At(1, 0), 0x00FF00u);
     EXPECT_EQ(At(2, 0), 0x0000FFu);
+    EXPECT_EQ(At(3, 0), 0x840000u);  // 16 of 31 rounds to 132
 
     BITMAPINFO info555 = Info32(1, -1);
     info555.bmiHeader.biBitCount = 16;

@@ -242,6 +242,7 @@ TEST_F(MessageTest, MouseEventsBecomeMouseMessagesAndMovesMerge) {
     EXPECT_EQ(GET_X_LPARAM(list[0].lParam), 30);  // three moves, one message, the last place
     EXPECT_EQ(GET_Y_LPARAM(list[0].lParam), 40);
     EXPECT_EQ(list[1].wParam & MK_LBUTTON, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(list[5].wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON), static_cast<WPARAM>(MK_RBUTTON | MK_MBUTTON));
     EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(list[6].wParam), -2 * WHEEL_DELTA);
     EXPECT_TRUE(GetKeyState(VK_RBUTTON) < 0);
     EXPECT_TRUE(GetKeyState(VK_MBUTTON) < 0);
@@ -265,7 +266,7 @@ TEST_F(MessageTest, ClicksInsideAChildGoToTheChild) {
     EXPECT_EQ(GetWindowLongPtrA(child, GWLP_ID), 1000);
     TakeAll();
     platform::InjectMouseButton(hwnd_, 1, true, 110, 60);
-    platform::InjectMouseButton(hwnd_, 1, true, 10, 10);
+    platform::InjectMouseButton(hwnd_, 1, true, 180, 60);  // just past the child's right edge
     std::vector<MSG> list = TakeAll(WM_LBUTTONDOWN, WM_LBUTTONDOWN);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].hwnd, child);

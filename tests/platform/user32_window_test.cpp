@@ -99,6 +99,11 @@ TEST_F(WindowTest, RectanglesFollowTheFrameAndMoves) {
     EXPECT_EQ(adjusted.right - adjusted.left, 640 + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
     EXPECT_EQ(adjusted.bottom - adjusted.top,
               480 + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION));
+    // A one-pixel border, a client edge of two and a menu bar.
+    RECT framed{0, 0, 100, 100};
+    AdjustWindowRectEx(&framed, WS_POPUP | WS_BORDER, TRUE, WS_EX_CLIENTEDGE);
+    EXPECT_EQ(framed.right - framed.left, 106);
+    EXPECT_EQ(framed.bottom - framed.top, 106 + GetSystemMetrics(SM_CYMENU));
 
     HWND hwnd = Track(CreateTestWindow(cls, 640, 480, style));
     RECT client{}, window{};

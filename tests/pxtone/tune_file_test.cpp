@@ -71,9 +71,10 @@ TEST(TuneFile, RefusesOutOfRangeFields) {
         {"loop end before last note", [](std::vector<uint8_t>& b) { PutU32(b, kLoopEnd, 300); }},
         {"reserved header", [](std::vector<uint8_t>& b) { b[31] = 1; }},
         {"unknown wave", [](std::vector<uint8_t>& b) { b[kFirstInstrument] = 7; }},
-        {"pulse duty", [](std::vector<uint8_t>& b) { b[kFirstInstrument + 1] = 200; }},
+        {"pulse duty 129", [](std::vector<uint8_t>& b) { b[kFirstInstrument + 1] = 129; }},
         {"reserved instrument", [](std::vector<uint8_t>& b) { b[kFirstInstrument + 9] = 1; }},
         {"instrument index", [](std::vector<uint8_t>& b) { b[kFirstInstrument + 6 * pxt::kInstrumentBytes] = 6; }},
+        {"pan -128", [](std::vector<uint8_t>& b) { b[kFirstInstrument + 6 * pxt::kInstrumentBytes + 2] = 0x80; }},
         {"event count beyond the file",
          [](std::vector<uint8_t>& b) { PutU32(b, kFirstInstrument + 6 * pxt::kInstrumentBytes + 8, 99999); }},
     };

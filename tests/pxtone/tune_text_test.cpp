@@ -74,7 +74,7 @@ TEST(TuneText, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(std::string::npos, ErrorOf(h + "define m { $m }\ntrack a p { $m }\n").find("nested too deeply"));
     EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { [c e g 1 }\n").find("chord"));
     EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { c1 \n").find("'{' without '}'"));
-    EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { o9 d1 }\n").find("note out of range"));
+    EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { o8 b++1 }\n").find("note out of range"));
     EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { c5 }\n").find("not a whole number of ticks"));
     EXPECT_NE(std::string::npos, ErrorOf(h + "track a k { c1 }\n").find("not a drum"));
     EXPECT_NE(std::string::npos, ErrorOf(h + "track a p { c2 }\n").find("does not end on a bar line"));
