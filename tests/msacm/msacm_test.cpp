@@ -175,6 +175,7 @@ TEST_F(MsacmTest, ASixteenByteDestinationGetsNoExtraSize) {
     ASSERT_EQ(acmFormatSuggest(nullptr, &pcm, reinterpret_cast<WAVEFORMATEX*>(room), 16, 0), MMSYSERR_NOERROR);
     EXPECT_EQ(room[16], 0x77);
     EXPECT_EQ(room[17], 0x77);
+    EXPECT_EQ(acmFormatSuggest(nullptr, &pcm, reinterpret_cast<WAVEFORMATEX*>(room), 15, 0), MMSYSERR_INVALPARAM);
 }
 
 TEST_F(MsacmTest, AdpcmFormatsAreCheckedAgainstTheirBlocksAndExtraBytes) {
@@ -199,6 +200,9 @@ TEST_F(MsacmTest, AdpcmFormatsAreCheckedAgainstTheirBlocksAndExtraBytes) {
     EXPECT_EQ(acmFormatSuggest(nullptr, ms.get(), &out, sizeof out, 0), ACMERR_NOTPOSSIBLE);
     ms = MsAdpcm(3, 8000, 256);
     EXPECT_EQ(acmFormatSuggest(nullptr, ms.get(), &out, sizeof out, 0), ACMERR_NOTPOSSIBLE);
+    ms = MsAdpcm(1, 8000, 256);
+    ms.bytes[20] = ms.bytes[21] = 0;  // no coefficient pairs
+    EXPECT_EQ(acmFormatSuggest(nullptr, ms.get(), &out, sizeof out, 0), ACMERR_NOTPOSSIBLE);
 }
 
 TEST_F(MsacmTest, OpeningChecksTheDestinationAndItsArguments) {
@@ -208,6 +212,7 @@ TEST_F(MsacmTest, OpeningChecksTheDestinationAndItsArguments) {
     WAVEFORMATEX other = Pcm(1, 44100, 16);
     EXPECT_EQ(acmStreamOpen(&stream, nullptr, &source, &other, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE);
     EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(acmStreamOpen(&stream, nullptr, &source, &pcm, nullptr, 0, 0, 0x80000000u), MMSYSERR_INVALFLAG);
     WAVEFILTER filter{};
     EXPECT_EQ(acmStreamOpen(&stream, nullptr, &source, &pcm, &filter, 0, 0, 0), MMSYSERR_NOTSUPPORTED);
     // A query needs no handle and opens nothing.
