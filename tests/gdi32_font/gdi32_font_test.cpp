@@ -245,6 +245,12 @@ TEST_F(GdiFontTest, CodePagesAndDefaultCharacter) {
     Selected s(font);
     GLYPHMETRICS gm{};
     EXPECT_EQ(GetGlyphOutlineA(s.dc(), 0x10000, GGO_BITMAP, &gm, 0, nullptr, &kIdentity), GDI_ERROR);
+    // The default character set is the system's own; height 0 is the default cell.
+    Selected byDefault(Keep(Make(0, FW_NORMAL, kMsGothic, DEFAULT_CHARSET)));
+    TEXTMETRICA tm{};
+    ASSERT_TRUE(GetTextMetricsA(byDefault.dc(), &tm));
+    EXPECT_EQ(tm.tmCharSet, SHIFTJIS_CHARSET);
+    EXPECT_EQ(tm.tmHeight, 16);
 }
 
 TEST_F(GdiFontTest, BufferRulesAndBlankGlyphs) {

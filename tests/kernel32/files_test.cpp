@@ -53,6 +53,7 @@ TEST(CodePages, ShiftJisRoundTrip) {
 
     int needed = MultiByteToWideChar(932, 0, sjis.c_str(), -1, nullptr, 0);
     ASSERT_EQ(needed, 10);  // nine characters and the NUL
+    EXPECT_EQ(MultiByteToWideChar(CP_OEMCP, 0, sjis.c_str(), -1, nullptr, 0), needed) << "the OEM page is 932 too";
     WCHAR wide[16];
     ASSERT_EQ(MultiByteToWideChar(932, 0, sjis.c_str(), -1, wide, 16), needed);
     EXPECT_EQ(std::u16string(wide), u"表示 ABC ｱｲ");
@@ -201,6 +202,7 @@ TEST(Directories, CreateChangeAndReport) {
     EXPECT_EQ(std::string(now), sub);
     EXPECT_EQ(length, sub.size());
     EXPECT_EQ(GetCurrentDirectoryA(3, now), sub.size() + 1) << "too small: the size needed";
+    EXPECT_EQ(GetCurrentDirectoryA(DWORD(sub.size()), now), sub.size() + 1) << "no room for the NUL";
     ASSERT_TRUE(SetCurrentDirectoryA(saved));
     EXPECT_FALSE(SetCurrentDirectoryA(dir.WindowsPath("none").c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
