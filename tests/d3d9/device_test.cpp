@@ -72,6 +72,11 @@ TEST(D3D9Runtime, FormatProbeAnswersWhatTheDeviceHolds) {
         {"depth as texture", 0, D3DRTYPE_TEXTURE, D3DFMT_D16, D3DERR_NOTAVAILABLE},
         {"depth surface", D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24X8, D3D_OK},
         {"volume texture", 0, D3DRTYPE_VOLUMETEXTURE, D3DFMT_X8R8G8B8, D3D_OK},
+        {"YV12 plain surface", 0, D3DRTYPE_SURFACE, D3DFMT_YV12, D3D_OK},
+        {"YUY2 plain surface", 0, D3DRTYPE_SURFACE, D3DFMT_YUY2, D3D_OK},
+        {"UYVY plain surface", 0, D3DRTYPE_SURFACE, D3DFMT_UYVY, D3D_OK},
+        {"YV12 texture", 0, D3DRTYPE_TEXTURE, D3DFMT_YV12, D3DERR_NOTAVAILABLE},
+        {"YUY2 render target", D3DUSAGE_RENDERTARGET, D3DRTYPE_SURFACE, D3DFMT_YUY2, D3DERR_NOTAVAILABLE},
     };
     for (const Case& c : cases)
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, c.usage, c.type, c.format), c.expected)

@@ -22,7 +22,12 @@
 //   - formats the probe does not hold: CheckDeviceFormat answers
 //     D3DERR_NOTAVAILABLE for DXT1-5, A4R4G4B4, A1R5G5B5, X1R5G5B5 as textures
 //     and for anything but R5G6B5, X8R8G8B8, A8R8G8B8 as render targets;
-//     CreateTexture and friends give D3DERR_INVALIDCALL for them;
+//     CreateTexture and friends give D3DERR_INVALIDCALL for them. The movie
+//     formats 'YV12', 'YUY2' and 'UYVY' are offered only as off-screen plain
+//     surfaces (an even width, and an even height for 'YV12'), locked in
+//     their documented layouts and converted to RGB by StretchRect
+//     (CheckDeviceFormatConversion says so); they are never drawn from,
+//     drawn into, or copied by UpdateSurface;
 //   - a width, height or depth of 0 or above the reported maximum (caps
 //     MaxTextureWidth / MaxTextureHeight, MaxVolumeExtent): D3DERR_INVALIDCALL
 //     (D3DERR_OUTOFVIDEOMEMORY when the memory cannot be had);
@@ -96,6 +101,11 @@ struct IDirect3DSurface9 : IDirect3DResource9 {
     virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
     // rect null: the whole surface. D3DLOCK_READONLY still lets the caller
     // write a system-memory surface (what it writes stays).
+    // 'YV12' surfaces lock as the Y plane (Pitch bytes a row, a multiple of
+    // 16), then the V plane and the U plane (Pitch / 2 a row, Height / 2
+    // rows); 'YUY2' as Y0 U Y1 V and 'UYVY' as U Y0 V Y1 for each pair of
+    // pixels. A rectangle of them must start on an even column (and an
+    // even row for 'YV12').
     virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
     virtual HRESULT UnlockRect() = 0;
 };
@@ -193,6 +203,10 @@ struct IDirect3DDevice9 : IUnknown {
     // Between default-pool surfaces (render targets, texture levels made
     // with D3DUSAGE_RENDERTARGET, plain default-pool surfaces); filter NONE
     // or POINT is nearest, LINEAR bilinear. Not inside the same surface.
+    // From a default-pool 'YV12' / 'YUY2' / 'UYVY' plain surface onto a
+    // render target or onto any level of a default or managed texture,
+    // converted to RGB (BT.601 studio range, the program's own software
+    // movie conversion).
     virtual HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
                                 const RECT* destRect, D3DTEXTUREFILTERTYPE filter) = 0;
     virtual HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color) = 0;
@@ -284,6 +298,11 @@ struct IDirect3D9 : IUnknown {
     // D3D_OK or D3DERR_NOTAVAILABLE, by the format table (see the top).
     virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
                                       D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
+    // Whether StretchRect converts sourceFormat into targetFormat: from
+    // 'YV12', 'YUY2', 'UYVY' or a render-target format into R5G6B5,
+    // X8R8G8B8 or A8R8G8B8. D3D_OK or D3DERR_NOTAVAILABLE.
+    virtual HRESULT CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type, D3DFORMAT sourceFormat,
+                                                D3DFORMAT targetFormat) = 0;
     // Only D3DMULTISAMPLE_NONE is available (quality count 1).
     virtual HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat,
                                                BOOL windowed, D3DMULTISAMPLE_TYPE multiSample,

@@ -38,6 +38,8 @@ public:
                             BOOL windowed) override;
     HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
                               D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+    HRESULT CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type, D3DFORMAT sourceFormat,
+                                        D3DFORMAT targetFormat) override;
     HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL windowed,
                                        D3DMULTISAMPLE_TYPE multiSample, DWORD* qualityLevels) override;
     HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,

@@ -39,6 +39,25 @@ gl::Rect ToGl(const RECT& r) { return gl::Rect{r.left, r.top, r.right - r.left, 
 
 Surface* AsSurface(IDirect3DSurface9* s) { return dynamic_cast<Surface*>(s); }
 
+// A Y'CbCr surface in the default pool goes onto a colour render target or
+// onto a level of a texture the device draws from.
+bool StretchesFromYuv(const Surface& s, const Surface& d) {
+    return s.pool() == D3DPOOL_DEFAULT && d.format().yuv == YuvLayout::None &&
+           (d.storage() == Storage::Gpu || d.storage() == Storage::Mirrored);
+}
+
+void StretchYuv(const Surface& s, const gl::Rect& from, Surface* d, const gl::Rect& to, bool linear) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(from.w) * from.h);
+    s.ReadArgb(from, pixels.data());
+    if (from.w == to.w && from.h == to.h) {
+        d->WriteArgb(to, pixels.data());
+        return;
+    }
+    std::vector<uint32_t> scaled(static_cast<size_t>(to.w) * to.h);
+    ScaleArgb(pixels.data(), from.w, from.h, scaled.data(), to.w, to.h, linear);
+    d->WriteArgb(to, scaled.data());
+}
+
 }  // namespace
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -127,14 +146,16 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
     HRESULT hr = Enter(kDevice, "CreateOffscreenPlainSurface");
     if (FAILED(hr)) return hr;
     const FormatInfo* f = FindFormat(format);
-    if (surface == nullptr || shared != nullptr || f == nullptr || !f->texture || !ValidPool(pool) ||
-        pool == D3DPOOL_MANAGED || !SizeAllowed(width, height, Limit()))
+    bool yuv = f != nullptr && f->yuv != YuvLayout::None;
+    if (surface == nullptr || shared != nullptr || f == nullptr || !(f->texture || yuv) || !ValidPool(pool) ||
+        pool == D3DPOOL_MANAGED || !SizeAllowed(width, height, Limit()) || !YuvSizeAllowed(*f, width, height))
         hr = D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) {
         *surface = nullptr;
         MakeCurrent();
         D3DSURFACE_DESC desc{format, D3DRTYPE_SURFACE, 0, pool, D3DMULTISAMPLE_NONE, 0, width, height};
-        Storage storage = pool == D3DPOOL_DEFAULT ? Storage::Gpu : Storage::Cpu;
+        // Y'CbCr pixels stay in memory and are converted when stretched.
+        Storage storage = pool == D3DPOOL_DEFAULT && !yuv ? Storage::Gpu : Storage::Cpu;
         auto made = std::make_unique<Surface>(this, desc, storage, true, nullptr, false);
         bool ok = made->Allocate();
         hr = Deliver(std::move(made), ok, surface);
@@ -150,7 +171,8 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
     Surface* s = AsSurface(source);
     Surface* d = AsSurface(dest);
     if (s == nullptr || d == nullptr || s->pool() != D3DPOOL_SYSTEMMEM || d->pool() != D3DPOOL_DEFAULT ||
-        s->desc().Format != d->desc().Format || s->locked() || d->locked() || d->storage() == Storage::Depth)
+        s->desc().Format != d->desc().Format || s->locked() || d->locked() || d->storage() == Storage::Depth ||
+        s->format().yuv != YuvLayout::None)
         return D3DERR_INVALIDCALL;
     RECT from = sourceRect != nullptr ? *sourceRect : WholeRect(s->desc());
     POINT at = destPoint != nullptr ? *destPoint : POINT{0, 0};
@@ -225,13 +247,20 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
     Surface* d = AsSurface(dest);
     RECT from = s != nullptr ? (sourceRect != nullptr ? *sourceRect : WholeRect(s->desc())) : RECT{};
     RECT to = d != nullptr ? (destRect != nullptr ? *destRect : WholeRect(d->desc())) : RECT{};
-    if (s == nullptr || d == nullptr || s == d || inScene_ || s->storage() != Storage::Gpu ||
-        d->storage() != Storage::Gpu || (!d->IsRenderTarget() && d->desc().Usage != 0) || s->locked() ||
-        d->locked() || !RectInside(from, s->desc()) || !RectInside(to, d->desc()) || filter > D3DTEXF_LINEAR)
+    bool yuv = s != nullptr && s->format().yuv != YuvLayout::None;
+    if (s == nullptr || d == nullptr || s == d || inScene_ || s->locked() || d->locked() ||
+        !RectInside(from, s->desc()) || !RectInside(to, d->desc()) || filter > D3DTEXF_LINEAR)
+        hr = D3DERR_INVALIDCALL;
+    else if (yuv ? !StretchesFromYuv(*s, *d) : s->storage() != Storage::Gpu || d->storage() != Storage::Gpu ||
+                                                   (!d->IsRenderTarget() && d->desc().Usage != 0))
         hr = D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr) && !lost_) {
         MakeCurrent();
-        gl::Blit(s->glTexture(), s->glLevel(), ToGl(from), d->AsTarget(nullptr), ToGl(to), filter == D3DTEXF_LINEAR);
+        if (yuv)
+            StretchYuv(*s, ToGl(from), d, ToGl(to), filter == D3DTEXF_LINEAR);
+        else
+            gl::Blit(s->glTexture(), s->glLevel(), ToGl(from), d->AsTarget(nullptr), ToGl(to),
+                     filter == D3DTEXF_LINEAR);
     }
     Record("StretchRect", {from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom, filter},
            hr);

@@ -6,7 +6,7 @@
 namespace d3d9 {
 namespace {
 
-constexpr std::array<FormatInfo, 7> kFormats{{
+constexpr std::array<FormatInfo, 10> kFormats{{
     {D3DFMT_A8R8G8B8, 4, true, true, false, true, 0},
     {D3DFMT_X8R8G8B8, 4, true, true, false, false, 0},
     {D3DFMT_R5G6B5, 2, true, true, false, false, 0},
@@ -14,6 +14,9 @@ constexpr std::array<FormatInfo, 7> kFormats{{
     {D3DFMT_D24X8, 0, false, false, true, false, 24},
     {D3DFMT_D24S8, 0, false, false, true, false, 24},
     {D3DFMT_D32, 0, false, false, true, false, 32},
+    {D3DFMT_YV12, 1, false, false, false, false, 0, YuvLayout::Yv12},
+    {D3DFMT_YUY2, 2, false, false, false, false, 0, YuvLayout::Yuy2},
+    {D3DFMT_UYVY, 2, false, false, false, false, 0, YuvLayout::Uyvy},
 }};
 
 uint32_t Expand565(uint16_t v) {

@@ -104,8 +104,10 @@ public:
     uint32_t glDepth() const { return glDepth_; }
     gl::Target AsTarget(const Surface* depth) const;
     gl::Rect Whole() const { return gl::Rect{0, 0, static_cast<int>(desc_.Width), static_cast<int>(desc_.Height)}; }
-    // Pixels of an area as A8R8G8B8, top row first, wherever they live.
+    // Pixels of an area as A8R8G8B8, top row first, wherever they live (a
+    // Y'CbCr surface converted).
     void ReadArgb(const gl::Rect& area, uint32_t* argb) const;
+    // Not for Y'CbCr surfaces (nothing is written).
     void WriteArgb(const gl::Rect& area, const uint32_t* argb);
     // The level is locked through its texture (the lock tells which).
     HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
@@ -117,6 +119,7 @@ private:
     Storage storage_;
     bool lockable_;
     Resource* owner_;
+    size_t pitch_;  // bytes a row of memory_ (of the Y plane for YV12)
     std::vector<uint8_t> memory_;
     uint32_t glTexture_ = 0;
     int glLevel_ = 0;

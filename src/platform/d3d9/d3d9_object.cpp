@@ -250,9 +250,24 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT ada
     bool ok = f != nullptr;
     if (ok && (usage & D3DUSAGE_DEPTHSTENCIL)) ok = DepthUsable(f) && resourceType == D3DRTYPE_SURFACE;
     else if (ok && (usage & D3DUSAGE_RENDERTARGET)) ok = f->renderTarget && resourceType != D3DRTYPE_VOLUMETEXTURE;
+    else if (ok && f->yuv != YuvLayout::None) ok = resourceType == D3DRTYPE_SURFACE;
     else if (ok) ok = f->texture && resourceType != D3DRTYPE_CUBETEXTURE;
     hr = ok ? D3D_OK : D3DERR_NOTAVAILABLE;
     Record("CheckDeviceFormat", {adapterFormat, usage, resourceType, checkFormat}, hr);
+    return hr;
+}
+
+HRESULT Direct3D::CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type, D3DFORMAT sourceFormat,
+                                              D3DFORMAT targetFormat) {
+    HRESULT hr = Enter("IDirect3D9", "CheckDeviceFormatConversion");
+    if (FAILED(hr)) return hr;
+    if (!CheckAdapter(adapter, type)) return D3DERR_INVALIDCALL;
+    const FormatInfo* from = FindFormat(sourceFormat);
+    const FormatInfo* to = FindFormat(targetFormat);
+    bool ok = from != nullptr && to != nullptr && (from->yuv != YuvLayout::None || from->renderTarget) &&
+              to->renderTarget;
+    hr = ok ? D3D_OK : D3DERR_NOTAVAILABLE;
+    Record("CheckDeviceFormatConversion", {sourceFormat, targetFormat}, hr);
     return hr;
 }
 

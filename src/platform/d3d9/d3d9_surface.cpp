@@ -16,7 +16,7 @@ bool InsideSurface(const RECT& r, const D3DSURFACE_DESC& d) {
 Surface::Surface(Device* device, const D3DSURFACE_DESC& desc, Storage storage, bool lockable, Resource* owner,
                  bool implicit)
     : Resource(device, implicit || owner != nullptr, desc.Pool), desc_(desc), format_(FindFormat(desc.Format)),
-      storage_(storage), lockable_(lockable), owner_(owner) {}
+      storage_(storage), lockable_(lockable), owner_(owner), pitch_(SurfacePitch(*format_, desc.Width)) {}
 
 Surface::~Surface() {
     device()->MakeCurrent();
@@ -33,7 +33,7 @@ bool Surface::Allocate(uint32_t glTexture, int glLevel) {
     }
     if (storage_ != Storage::Gpu) {
         try {
-            memory_.assign(static_cast<size_t>(desc_.Width) * desc_.Height * format_->bytesPerPixel, 0);
+            memory_.assign(SurfaceBytes(*format_, desc_.Width, desc_.Height), 0);
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -87,8 +87,8 @@ HRESULT Surface::UnlockRect() {
 HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     if (locked == nullptr || locked_ || !lockable_ || storage_ == Storage::Depth) return D3DERR_INVALIDCALL;
     RECT r = rect != nullptr ? *rect : RECT{0, 0, static_cast<LONG>(desc_.Width), static_cast<LONG>(desc_.Height)};
-    if (!InsideSurface(r, desc_)) return D3DERR_INVALIDCALL;
-    size_t pitch = static_cast<size_t>(desc_.Width) * format_->bytesPerPixel;
+    if (!InsideSurface(r, desc_) || !YuvRectAllowed(*format_, r)) return D3DERR_INVALIDCALL;
+    size_t pitch = pitch_;
     if (storage_ == Storage::Gpu) {
         if (memory_.empty()) {
             try {
@@ -119,7 +119,7 @@ HRESULT Surface::Unlock() {
     if (storage_ == Storage::Cpu || (lockFlags_ & D3DLOCK_READONLY)) return D3D_OK;
     gl::Rect area{lockRect_.left, lockRect_.top, lockRect_.right - lockRect_.left, lockRect_.bottom - lockRect_.top};
     std::vector<uint32_t> argb(static_cast<size_t>(area.w) * area.h);
-    size_t pitch = static_cast<size_t>(desc_.Width) * format_->bytesPerPixel;
+    size_t pitch = pitch_;
     for (int y = 0; y < area.h; ++y)
         ToArgb(*format_, memory_.data() + (area.y + y) * pitch + area.x * format_->bytesPerPixel,
                argb.data() + static_cast<size_t>(y) * area.w, area.w);
@@ -133,11 +133,15 @@ gl::Target Surface::AsTarget(const Surface* depth) const {
 }
 
 void Surface::ReadArgb(const gl::Rect& area, uint32_t* argb) const {
+    if (format_->yuv != YuvLayout::None) {
+        YuvToArgb(*format_, memory_.data(), pitch_, desc_.Height, area.x, area.y, area.w, area.h, argb);
+        return;
+    }
     if (storage_ == Storage::Gpu) {
         gl::ReadColor(glTexture_, glLevel_, area, argb);
         return;
     }
-    size_t pitch = static_cast<size_t>(desc_.Width) * format_->bytesPerPixel;
+    size_t pitch = pitch_;
     for (int y = 0; y < area.h; ++y) {
         uint32_t* row = argb + static_cast<size_t>(y) * area.w;
         if (storage_ == Storage::Depth) {
@@ -149,12 +153,12 @@ void Surface::ReadArgb(const gl::Rect& area, uint32_t* argb) const {
 }
 
 void Surface::WriteArgb(const gl::Rect& area, const uint32_t* argb) {
-    if (storage_ == Storage::Depth || area.w < 1 || area.h < 1) return;
+    if (storage_ == Storage::Depth || format_->yuv != YuvLayout::None || area.w < 1 || area.h < 1) return;
     std::vector<uint32_t> pixels(argb, argb + static_cast<size_t>(area.w) * area.h);
     if (!format_->alpha)
         for (uint32_t& p : pixels) p |= 0xFF000000u;
     if (storage_ != Storage::Gpu) {
-        size_t pitch = static_cast<size_t>(desc_.Width) * format_->bytesPerPixel;
+        size_t pitch = pitch_;
         for (int y = 0; y < area.h; ++y)
             FromArgb(*format_, pixels.data() + static_cast<size_t>(y) * area.w,
                      memory_.data() + (area.y + y) * pitch + area.x * format_->bytesPerPixel, area.w);
