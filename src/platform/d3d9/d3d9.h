@@ -57,19 +57,35 @@
 // Exclusive full screen changes the display mode (ChangeDisplaySettingsA) to
 // the back buffer's size and restores it when the device goes.
 //
-// Not done here (refused with D3DERR_NOTAVAILABLE, or only stored): vertex and
-// index buffers, vertex and pixel shaders, vertex declarations, stream
-// sources and DrawPrimitive / DrawIndexedPrimitive from buffers; untransformed
-// (XYZ) vertices, lights, material, fog, depth bias and transforms are stored,
-// not drawn; textures keep every level but draw from level 0; volume
-// textures are kept in memory and read as no texture when set on a stage;
-// D3DTA_CONSTANT reads as opaque white; multisampling (only
-// D3DMULTISAMPLE_NONE); the caps report shader model 1.1 so that nothing asks
-// for shaders.
+// Shaders and buffers: CreateVertexShader / CreatePixelShader take only the
+// documented token stream (a vs_1_1, vs_2_0, vs_2_x, vs_3_0 or ps_1_1 ..
+// ps_3_0 version token no higher than the caps report, instructions of known
+// opcodes with parameter tokens and sane lengths, comments, and the end token
+// 0x0000FFFF within 2^18 tokens) and give D3DERR_INVALIDCALL for anything
+// else. Shaders are kept and may be set, but never draw: draws always run
+// the fixed-function pipeline. Shader constants (256 vertex, 224 pixel float
+// registers) are stored and read back. Vertex declarations (stream 0, at
+// most 64 elements) are kept and may be set, replacing the FVF (GetFVF then
+// gives 0, and draws are refused until an FVF is set again). Vertex and index
+// buffers live in memory (locks nest; a lock outside the buffer is refused);
+// default-pool ones count as default-pool resources for Reset.
+// DrawPrimitive / DrawIndexedPrimitive read stream 0 and the index buffer
+// and refuse (D3DERR_INVALIDCALL) any vertex or index they would read past
+// the buffers, an index outside [minIndex, minIndex + numVertices), and
+// minIndex + baseVertex below 0.
+//
+// Not done here (refused with D3DERR_NOTAVAILABLE, or only stored):
+// untransformed (XYZ) vertices, lights, material, fog, depth bias and
+// transforms are stored, not drawn; textures keep every level but draw from
+// level 0; volume textures are kept in memory and read as no texture when
+// set on a stage; D3DTA_CONSTANT reads as opaque white; multisampling (only
+// D3DMULTISAMPLE_NONE); the caps report shader model 1.1 unless a test
+// scripts another (SetShaderModel below).
 //
 // Test seams (seams::FailCall): "IDirect3D9::<Method>",
 // "IDirect3DDevice9::<Method>", "IDirect3DSurface9::<Method>",
 // "IDirect3DTexture9::<Method>", "IDirect3DVolumeTexture9::<Method>",
+// "IDirect3DVertexBuffer9::<Method>", "IDirect3DIndexBuffer9::<Method>",
 // "IDirect3DSwapChain9::Present", "Direct3DCreate9" and "Direct3DCreate9Ex"
 // fail with the chosen HRESULT (D3DERR_INVALIDCALL when the test chose none;
 // the creators then give null / that result). d3d9::LoseDevice, the runtime
@@ -273,6 +289,8 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT SetPixelShaderConstantF(UINT start, const float* data, UINT count4) = 0;
     virtual HRESULT SetPixelShaderConstantI(UINT start, const int* data, UINT count4) = 0;
     virtual HRESULT SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) = 0;
+    virtual HRESULT GetVertexShaderConstantF(UINT start, float* data, UINT count4) = 0;
+    virtual HRESULT GetPixelShaderConstantF(UINT start, float* data, UINT count4) = 0;
 };
 
 struct IDirect3DDevice9Ex : IDirect3DDevice9 {
@@ -352,6 +370,12 @@ void RecheckHardware();
 // D3DERR_DEVICELOST `lostChecks` times and then D3DERR_DEVICENOTRESET, until
 // Reset succeeds. Null: every device of this process.
 void LoseDevice(IDirect3DDevice9* device, int lostChecks = 1);
+
+// The shader model the capabilities report (VertexShaderVersion and
+// PixelShaderVersion): 1.1 unless set, as a driver without shader model 2.0
+// reports; a test may script 2.0 or 3.0. Shader code of a higher version is
+// refused.
+void SetShaderModel(UINT major, UINT minor = 0);
 
 // The recording of calls: when on, every device, surface, texture and
 // runtime call appends "<Method>(<arguments>) = <result as hex>", e.g.

@@ -144,6 +144,7 @@ HRESULT Device::Initialize() {
 }
 
 void Device::UnbindAll() {
+    UnbindObjects();
     for (BaseTexture*& t : state_.texture) {
         if (t != nullptr) t->Unbind();
         t = nullptr;

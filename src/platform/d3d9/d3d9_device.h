@@ -122,7 +122,8 @@ public:
     HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) override;
     HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) override;
 
-    // ---- state (d3d9_device_state.cpp) ----
+    // ---- state (d3d9_device_state.cpp; bindings of shaders, declarations,
+    // buffers and reading constants back in d3d9_device_bind.cpp) ----
     HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
     HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
     HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override;
@@ -160,6 +161,8 @@ public:
     HRESULT SetPixelShaderConstantF(UINT start, const float* data, UINT count4) override;
     HRESULT SetPixelShaderConstantI(UINT start, const int* data, UINT count4) override;
     HRESULT SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) override;
+    HRESULT GetVertexShaderConstantF(UINT start, float* data, UINT count4) override;
+    HRESULT GetPixelShaderConstantF(UINT start, float* data, UINT count4) override;
 
     // ---- drawing (d3d9_draw.cpp) ----
     HRESULT BeginScene() override;
@@ -187,11 +190,16 @@ private:
     ~Device();
     void ReleaseImplicit();
     void UnbindAll();
+    void UnbindObjects();  // shaders, declaration, buffers (d3d9_device_bind.cpp)
     HRESULT MakeImplicit();
     void WaitForInterval();
     // The render state, texture and FVF as one draw's pipeline.
     bool BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, UINT stride);
     HRESULT CheckDraw(UINT stride, const void* vertices) const;
+    // Draws vertexCount vertices (through indexCount indices of indexBytes
+    // each when indices is set) with the current state.
+    HRESULT Submit(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexCount, UINT stride, const void* indices,
+                   int indexBytes, UINT indexCount);
     gl::Rect ClipRect() const;
     HRESULT ResetWith(D3DPRESENT_PARAMETERS* params);
     HRESULT SetDisplayModeFor(const D3DPRESENT_PARAMETERS& params);

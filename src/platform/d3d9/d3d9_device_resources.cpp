@@ -282,36 +282,4 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
     return hr;
 }
 
-// Vertex and index buffers, declarations and shaders are not offered yet: the
-// capabilities report no shader model and no hardware vertex processing.
-HRESULT Device::CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9** buffer, HANDLE*) {
-    if (HRESULT seam = Enter(kDevice, "CreateVertexBuffer"); FAILED(seam)) return seam;
-    if (buffer != nullptr) *buffer = nullptr;
-    return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT Device::CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9** buffer, HANDLE*) {
-    if (HRESULT seam = Enter(kDevice, "CreateIndexBuffer"); FAILED(seam)) return seam;
-    if (buffer != nullptr) *buffer = nullptr;
-    return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9** declaration) {
-    if (HRESULT seam = Enter(kDevice, "CreateVertexDeclaration"); FAILED(seam)) return seam;
-    if (declaration != nullptr) *declaration = nullptr;
-    return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT Device::CreateVertexShader(const DWORD*, IDirect3DVertexShader9** shader) {
-    if (HRESULT seam = Enter(kDevice, "CreateVertexShader"); FAILED(seam)) return seam;
-    if (shader != nullptr) *shader = nullptr;
-    return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT Device::CreatePixelShader(const DWORD*, IDirect3DPixelShader9** shader) {
-    if (HRESULT seam = Enter(kDevice, "CreatePixelShader"); FAILED(seam)) return seam;
-    if (shader != nullptr) *shader = nullptr;
-    return D3DERR_NOTAVAILABLE;
-}
-
 }  // namespace d3d9

@@ -16,12 +16,6 @@ HRESULT StoreConstants(std::array<T, N>& file, UINT start, const T* data, UINT c
     return D3D_OK;
 }
 
-// No declaration, shader or buffer can exist yet, so only null is taken.
-HRESULT OnlyNull(const char* method, const void* object) {
-    if (HRESULT seam = Enter(kDevice, method); FAILED(seam)) return seam;
-    return object == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
-}
-
 D3DLIGHT9 DefaultLight() {
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_DIRECTIONAL;
@@ -280,6 +274,7 @@ HRESULT Device::SetFVF(DWORD fvf) {
     HRESULT hr = Enter(kDevice, "SetFVF");
     if (FAILED(hr)) return hr;
     state_.fvf = fvf;
+    Rebind<Resource>(state_.declaration, nullptr);
     state_.dirty |= kDirtyProgram;
     Record("SetFVF", {fvf}, hr);
     return D3D_OK;
@@ -290,16 +285,6 @@ HRESULT Device::GetFVF(DWORD* fvf) {
     if (fvf == nullptr) return D3DERR_INVALIDCALL;
     *fvf = state_.fvf;
     return D3D_OK;
-}
-
-HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* d) { return OnlyNull("SetVertexDeclaration", d); }
-HRESULT Device::SetVertexShader(IDirect3DVertexShader9* s) { return OnlyNull("SetVertexShader", s); }
-HRESULT Device::SetPixelShader(IDirect3DPixelShader9* s) { return OnlyNull("SetPixelShader", s); }
-HRESULT Device::SetIndices(IDirect3DIndexBuffer9* b) { return OnlyNull("SetIndices", b); }
-
-HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT, UINT) {
-    if (HRESULT seam = Enter(kDevice, "SetStreamSource"); FAILED(seam)) return seam;
-    return stream == 0 && buffer == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count4) {

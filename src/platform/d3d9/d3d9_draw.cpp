@@ -189,14 +189,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     UINT count = VertexCount(type, primitiveCount);
     hr = CheckDraw(stride, vertices);
     if (SUCCEEDED(hr) && (count == 0 || primitiveCount > kMaxPrimitives)) hr = D3DERR_INVALIDCALL;
-    if (SUCCEEDED(hr) && !lost_) {
-        MakeCurrent();
-        gl::PipelineSetup setup;
-        gl::VertexLayout layout;
-        if (!BuildPipeline(&setup, &layout, stride)) return D3DERR_DRIVERINTERNALERROR;
-        gl::Draw(setup, layout, type, vertices, static_cast<size_t>(count) * stride, static_cast<int>(count), nullptr,
-                 0, 0);
-    }
+    if (SUCCEEDED(hr)) hr = Submit(type, vertices, count, stride, nullptr, 0, 0);
     Record("DrawPrimitiveUP", {type, primitiveCount, stride}, hr);
     return hr;
 }
@@ -216,27 +209,75 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     if (SUCCEEDED(hr) && !(indexBytes == 2 ? IndicesBelow<uint16_t>(indices, count, limit)
                                            : IndicesBelow<uint32_t>(indices, count, limit)))
         hr = D3DERR_INVALIDCALL;
-    if (SUCCEEDED(hr) && !lost_) {
-        MakeCurrent();
-        gl::PipelineSetup setup;
-        gl::VertexLayout layout;
-        if (!BuildPipeline(&setup, &layout, stride)) return D3DERR_DRIVERINTERNALERROR;
-        gl::Draw(setup, layout, type, vertices, static_cast<size_t>(limit) * stride, static_cast<int>(limit), indices,
-                 indexBytes, static_cast<int>(count));
-    }
+    if (SUCCEEDED(hr)) hr = Submit(type, vertices, limit, stride, indices, indexBytes, count);
     Record("DrawIndexedPrimitiveUP", {type, minIndex, numVertices, primitiveCount, indexFormat, stride}, hr);
     return hr;
 }
 
-// No vertex or index buffer can be set yet, so there is nothing to draw from.
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) {
-    if (HRESULT seam = Enter(kDevice, "DrawPrimitive"); FAILED(seam)) return seam;
-    return D3DERR_INVALIDCALL;
+HRESULT Device::Submit(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexCount, UINT stride,
+                      const void* indices, int indexBytes, UINT indexCount) {
+    if (lost_) return D3D_OK;
+    MakeCurrent();
+    gl::PipelineSetup setup;
+    gl::VertexLayout layout;
+    if (!BuildPipeline(&setup, &layout, stride)) return D3DERR_DRIVERINTERNALERROR;
+    gl::Draw(setup, layout, type, vertices, static_cast<size_t>(vertexCount) * stride, static_cast<int>(vertexCount),
+             indices, indexBytes, static_cast<int>(indexCount));
+    return D3D_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) {
-    if (HRESULT seam = Enter(kDevice, "DrawIndexedPrimitive"); FAILED(seam)) return seam;
-    return D3DERR_INVALIDCALL;
+// From stream 0: every vertex read must lie inside the buffer.
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    HRESULT hr = Enter(kDevice, "DrawPrimitive");
+    if (FAILED(hr)) return hr;
+    const VertexBuffer* b = state_.stream;
+    UINT stride = state_.streamStride;
+    UINT count = VertexCount(type, primitiveCount);
+    hr = CheckDraw(stride, b != nullptr ? b->data() : nullptr);
+    if (SUCCEEDED(hr) && (count == 0 || primitiveCount > kMaxPrimitives ||
+                          state_.streamOffset + (static_cast<uint64_t>(startVertex) + count) * stride > b->length()))
+        hr = D3DERR_INVALIDCALL;
+    if (SUCCEEDED(hr))
+        hr = Submit(type, b->data() + state_.streamOffset + static_cast<size_t>(startVertex) * stride, count, stride,
+                    nullptr, 0, 0);
+    Record("DrawPrimitive", {type, startVertex, primitiveCount}, hr);
+    return hr;
+}
+
+// From stream 0 through the index buffer: each index must lie in
+// [minIndex, minIndex + numVertices) and, moved by baseVertex, name a vertex
+// inside the vertex buffer.
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
+                                     UINT startIndex, UINT primitiveCount) {
+    HRESULT hr = Enter(kDevice, "DrawIndexedPrimitive");
+    if (FAILED(hr)) return hr;
+    const VertexBuffer* vb = state_.stream;
+    const IndexBuffer* ib = state_.indices;
+    UINT stride = state_.streamStride;
+    UINT count = VertexCount(type, primitiveCount);
+    int64_t lowest = static_cast<int64_t>(baseVertex) + minIndex;
+    hr = CheckDraw(stride, vb != nullptr ? vb->data() : nullptr);
+    if (SUCCEEDED(hr) && (ib == nullptr || count == 0 || primitiveCount > kMaxPrimitives || numVertices == 0 ||
+                          lowest < 0 ||
+                          state_.streamOffset + (static_cast<uint64_t>(lowest) + numVertices) * stride > vb->length() ||
+                          (static_cast<uint64_t>(startIndex) + count) * ib->indexBytes() > ib->length()))
+        hr = D3DERR_INVALIDCALL;
+    std::vector<uint32_t> rebased;
+    if (SUCCEEDED(hr)) {
+        rebased.resize(count);
+        const uint8_t* at = ib->data() + static_cast<size_t>(startIndex) * ib->indexBytes();
+        for (UINT i = 0; i < count && SUCCEEDED(hr); ++i) {
+            uint32_t index = 0;
+            std::memcpy(&index, at + static_cast<size_t>(i) * ib->indexBytes(), ib->indexBytes());
+            if (index < minIndex || index - minIndex >= numVertices) hr = D3DERR_INVALIDCALL;
+            rebased[i] = index - minIndex;
+        }
+    }
+    if (SUCCEEDED(hr))
+        hr = Submit(type, vb->data() + state_.streamOffset + static_cast<size_t>(lowest) * stride, numVertices, stride,
+                    rebased.data(), 4, count);
+    Record("DrawIndexedPrimitive", {type, baseVertex, minIndex, numVertices, startIndex, primitiveCount}, hr);
+    return hr;
 }
 
 }  // namespace d3d9

@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace d3d9 {
@@ -55,6 +56,15 @@ private:
 };
 
 HRESULT GetDeviceOf(Resource* resource, IDirect3DDevice9** device);
+
+// Moves the device's binding in slot to next.
+template <typename T>
+void Rebind(T*& slot, T* next) {
+    if (slot == next) return;
+    if (next != nullptr) next->Bind();
+    if (slot != nullptr) slot->Unbind();
+    slot = next;
+}
 
 // QueryInterface of a child: only IUnknown and its own interface.
 template <typename Interface>
@@ -201,5 +211,96 @@ private:
 UINT LevelCount(UINT width, UINT height, UINT depth, UINT requested);
 // Whether a size is one the device takes (1 .. limit on each side).
 bool SizeAllowed(UINT width, UINT height, UINT limit);
+
+// ---- vertex and index buffers (d3d9_buffer.cpp) --------------------------------------
+// The bytes live in memory and are sent with each draw that reads them.
+class Buffer : public Resource {
+public:
+    Buffer(Device* device, UINT length, DWORD usage, D3DPOOL pool);
+    bool Allocate();
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
+    HRESULT Unlock();
+    // Both through the interface's seams and the recording.
+    HRESULT RecordedLock(const char* interfaceName, UINT offset, UINT size, void** data, DWORD flags);
+    HRESULT RecordedUnlock(const char* interfaceName);
+    const uint8_t* data() const { return memory_.data(); }
+    UINT length() const { return length_; }
+    DWORD usage() const { return usage_; }
+
+private:
+    UINT length_;
+    DWORD usage_;
+    std::vector<uint8_t> memory_;
+    int locks_ = 0;
+};
+
+// A vertex buffer (kind: its FVF) or an index buffer (kind: its format).
+template <typename Interface>
+class TypedBuffer final : public Interface, public Buffer {
+public:
+    static constexpr bool kVertex = std::is_same_v<Interface, IDirect3DVertexBuffer9>;
+    using Desc = std::conditional_t<kVertex, D3DVERTEXBUFFER_DESC, D3DINDEXBUFFER_DESC>;
+    static constexpr const char* kName = kVertex ? "IDirect3DVertexBuffer9" : "IDirect3DIndexBuffer9";
+
+    TypedBuffer(Device* device, UINT length, DWORD usage, DWORD kind, D3DPOOL pool)
+        : Buffer(device, length, usage, pool), kind_(kind) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        return QueryChild(static_cast<Interface*>(this), iid, object);
+    }
+    ULONG AddRef() override { return AddRefResource(); }
+    ULONG Release() override { return ReleaseResource(); }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return GetDeviceOf(this, device); }
+    D3DRESOURCETYPE GetType() override { return kVertex ? D3DRTYPE_VERTEXBUFFER : D3DRTYPE_INDEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override {
+        return RecordedLock(kName, offset, size, data, flags);
+    }
+    HRESULT Unlock() override { return RecordedUnlock(kName); }
+    HRESULT GetDesc(Desc* desc) override {
+        if (desc == nullptr) return D3DERR_INVALIDCALL;
+        if constexpr (kVertex)
+            *desc = Desc{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage(), pool(), length(), kind_};
+        else
+            *desc = Desc{static_cast<D3DFORMAT>(kind_), D3DRTYPE_INDEXBUFFER, usage(), pool(), length()};
+        return D3D_OK;
+    }
+    UINT indexBytes() const { return kind_ == D3DFMT_INDEX32 ? 4 : 2; }
+
+private:
+    DWORD kind_;
+};
+using VertexBuffer = TypedBuffer<IDirect3DVertexBuffer9>;
+using IndexBuffer = TypedBuffer<IDirect3DIndexBuffer9>;
+
+// ---- shaders and declarations (d3d9_shader.cpp) ------------------------------------------
+// Kept for the program: the checked token stream, or the element list.
+template <typename Interface, typename Item>
+class DeviceChild final : public Interface, public Resource {
+public:
+    DeviceChild(Device* device, std::vector<Item> items)
+        : Resource(device, false, D3DPOOL_MANAGED), items_(std::move(items)) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        return QueryChild(static_cast<Interface*>(this), iid, object);
+    }
+    ULONG AddRef() override { return AddRefResource(); }
+    ULONG Release() override { return ReleaseResource(); }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return GetDeviceOf(this, device); }
+    const std::vector<Item>& items() const { return items_; }
+
+private:
+    std::vector<Item> items_;
+};
+using VertexShader = DeviceChild<IDirect3DVertexShader9, DWORD>;
+using PixelShader = DeviceChild<IDirect3DPixelShader9, DWORD>;
+using VertexDeclaration = DeviceChild<IDirect3DVertexDeclaration9, D3DVERTEXELEMENT9>;
+
+// The number of tokens of a shader up to and including its end token, or 0
+// when the code is not one the device takes: vertex (or pixel) shader code
+// of a known version at most maxVersion, instructions of known opcodes and
+// sane lengths, and the end token within kMaxShaderTokens.
+constexpr size_t kMaxShaderTokens = 1u << 18;
+size_t CheckShaderCode(const DWORD* code, bool vertex, DWORD maxVersion);
+// The shader versions the capabilities report.
+DWORD ReportedVertexShaderVersion();
+DWORD ReportedPixelShaderVersion();
 
 }  // namespace d3d9

@@ -130,8 +130,9 @@ void FillCaps(D3DCAPS9* caps) {
     caps->MaxPrimitiveCount = caps->MaxVertexIndex = 0xFFFFF;
     caps->MaxStreams = 1;
     caps->MaxStreamStride = 255;
-    caps->VertexShaderVersion = D3DVS_VERSION(1, 1);
-    caps->PixelShaderVersion = D3DPS_VERSION(1, 1);
+    caps->VertexShaderVersion = ReportedVertexShaderVersion();
+    caps->PixelShaderVersion = ReportedPixelShaderVersion();
+    caps->MaxVertexShaderConst = 256;
     caps->NumberOfAdaptersInGroup = 1;
     caps->NumSimultaneousRTs = 1;
 }

@@ -12,6 +12,11 @@
 namespace d3d9 {
 
 class BaseTexture;
+class Resource;
+template <typename Interface>
+class TypedBuffer;
+using VertexBuffer = TypedBuffer<IDirect3DVertexBuffer9>;
+using IndexBuffer = TypedBuffer<IDirect3DIndexBuffer9>;
 
 constexpr int kStages = 8;
 constexpr int kRenderStateSlots = 210;  // D3DRS_BLENDOPALPHA is the highest the device knows
@@ -45,7 +50,16 @@ struct DeviceState {
     D3DMATERIAL9 material{};
     std::map<DWORD, D3DLIGHT9> lights;
     std::map<DWORD, bool> lightEnabled;
-    // Shader constants are kept (no shader draws yet): 4 values a register.
+    // Objects the device holds a binding on (null: none). A shader or a
+    // declaration is kept for the program to read back; drawing uses the FVF.
+    Resource* vertexShader = nullptr;
+    Resource* pixelShader = nullptr;
+    Resource* declaration = nullptr;
+    VertexBuffer* stream = nullptr;  // stream 0
+    UINT streamOffset = 0;
+    UINT streamStride = 0;
+    IndexBuffer* indices = nullptr;
+    // Shader constants are kept (no shader draws): 4 values a register.
     std::array<float, 256 * 4> vertexConstF{};
     std::array<int, 16 * 4> vertexConstI{};
     std::array<BOOL, 16> vertexConstB{};
