@@ -94,10 +94,16 @@ void CommitBatch(int32_t k);
 // ---- hardware draws ----------------------------------------------------------------------------
 int DrawImageHardware(const ImageRecord* record, int32_t x, int32_t y, float fx, float fy, int32_t transparent,
                       int32_t imageBit);
-// The image scaled onto the rectangle (x1, y1)-(x2, y2); x1 > x2 or y1 > y2
-// mirrors it.
-int DrawImageStretchHardware(const ImageRecord* record, float x1, float y1, float x2, float y2,
-                             int32_t transparent, int32_t imageBit);
+// The image scaled onto the rectangle (fx1, fy1)-(fx2, fy2); fx1 > fx2 or
+// fy1 > fy2 mirrors it. The integer corners decide the clipping; -1 also when
+// x1 = x2 or y1 = y2.
+int DrawImageStretchHardware(const ImageRecord* record, int32_t x1, int32_t y1, int32_t x2, int32_t y2, float fx1,
+                             float fy1, float fx2, float fy2, int32_t transparent, int32_t imageBit);
+// The image onto four corners x, y in the order top-left, top-right,
+// bottom-left, bottom-right. With a blend image set the corners are cut to
+// whole pixels and drawn by the integer form.
+int DrawImageQuadHardware(const ImageRecord* record, const float corners[8], int32_t transparent);
+int DrawImageQuadIntHardware(const ImageRecord* record, const int32_t corners[8], int32_t transparent);
 int DrawFillBoxHardware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 int DrawLineHardware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 

@@ -131,15 +131,18 @@ void BlitImage(ImageRecord* record, int32_t x, int32_t y, int32_t transparent) {
 }
 
 // The image scaled onto the corners (x1 > x2 or y1 > y2 mirrors); source is
-// its pixels for the software path.
+// its pixels for the software path. The device takes the float corners f
+// (image bit 0) when given, else the integer ones (image bit 1).
 void StretchImage(const ImageRecord* record, const MEMIMG* source, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                  int32_t transparent) {
+                  int32_t transparent, const float* f = nullptr) {
     if (g_drawState.drawAreaEmpty) return;
     MaskBracket mask(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
     if (OnDevice() && record->tileCount > 0) {
         SubtractBracket subtract(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
-        DrawImageStretchHardware(record, static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
-                                 static_cast<float>(y2), transparent, 1);
+        const float whole[4] = {static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
+                                static_cast<float>(y2)};
+        const float* c = f != nullptr ? f : whole;
+        DrawImageStretchHardware(record, x1, y1, x2, y2, c[0], c[1], c[2], c[3], transparent, f != nullptr ? 0 : 1);
         return;
     }
     const int32_t corners[4] = {x1, y1, x2, y2};
@@ -236,7 +239,9 @@ int DrawImageRectStretched(float x1, float y1, float x2, float y2, int32_t sourc
     part.tileCount = 0;
     DeriveMemImg(&part.memImg, &record->memImg, sourceX, sourceY, width, height);
     if (OnDevice() && record->tileCount > 0 && !BuildImageTiles(&part)) WriteLog("描画タイルのメモリ確保に失敗しました\n");
-    StretchImage(&part, &part.memImg, FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), transparent);
+    const float corners[4] = {x1, y1, x2, y2};
+    StretchImage(&part, &part.memImg, FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), transparent,
+                 corners);
     FreeImageTiles(&part);
     ReleaseMemImg(&part.memImg);
     return 0;
@@ -248,14 +253,20 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
     ImageRecord* record = ImageToDraw(image, "DrawImageQuad");
     if (record == nullptr) return -1;
     if (g_drawState.drawAreaEmpty) return 0;
-    if (OnDevice()) return WriteLog("Direct3D 9 では四隅を指定した描画はまだできません in DrawImageQuad\n");
     // Corners in the order top-left, top-right, bottom-left, bottom-right.
     const int32_t tlx = FloatToInt(x1), tly = FloatToInt(y1), trx = FloatToInt(x2), try_ = FloatToInt(y2);
     const int32_t blx = FloatToInt(x4), bly = FloatToInt(y4), brx = FloatToInt(x3), bry = FloatToInt(y3);
     const int32_t w = record->width, h = record->height;
-    MaskBracket mask(std::min({tlx, trx, blx, brx}), std::min({tly, try_, bly, bry}),
-                     Saturate(int64_t{std::max({tlx, trx, blx, brx})} + 1),
-                     Saturate(int64_t{std::max({tly, try_, bly, bry})} + 1));
+    const int32_t left = std::min({tlx, trx, blx, brx}), top = std::min({tly, try_, bly, bry});
+    const int32_t right = Saturate(int64_t{std::max({tlx, trx, blx, brx})} + 1);
+    const int32_t bottom = Saturate(int64_t{std::max({tly, try_, bly, bry})} + 1);
+    MaskBracket mask(left, top, right, bottom);
+    if (OnDevice() && record->tileCount > 0) {
+        SubtractBracket subtract(left, top, right, bottom);
+        const float corners[8] = {x1, y1, x2, y2, x4, y4, x3, y3};
+        DrawImageQuadHardware(record, corners, transparent);
+        return 0;
+    }
     const MEMIMG* blend = BlendFor(w, h);
     const TriangleVertex first[3] = {{tlx, tly, 0, 0}, {trx, try_, w, 0}, {blx, bly, 0, h}};
     const TriangleVertex second[3] = {{trx, try_, w, 0}, {blx, bly, 0, h}, {brx, bry, w, h}};

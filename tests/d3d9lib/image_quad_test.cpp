@@ -1,0 +1,200 @@
+// Stretched, mirrored and four-corner images on the device: the pictures
+// against the software path's, and what reaches the batch and the device.
+#include "device_test_util.h"
+
+#include <array>
+#include <functional>
+
+namespace device_test {
+namespace {
+
+using DrawCall = std::function<void(int32_t image)>;
+
+class ImageQuadTest : public DeviceTest {
+protected:
+    // A 16 x 8 image of distinct opaque pixels, magenta (transparent) at (0, 0).
+    static int32_t LoadTestImage() {
+        Picture p(16, 8, 0);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) p.At(x, y) = 0xFF000000u | static_cast<uint32_t>((x * 16) << 16 | (y * 32) << 8 | 0x40);
+        p.At(0, 0) = 0xFFFF00FF;
+        return graphics_test::LoadPicture("quad-image.png", p);
+    }
+    // The picture the draw leaves, on the device or in software.
+    Picture Draw(bool device, const DrawCall& draw) {
+        Start(ScreenMode{}, [&] { EXPECT_EQ(SetHardwareAllowed(device ? 1 : 0), 0); });
+        EXPECT_EQ(Screen().d3dActive, device ? 1 : 0);
+        const int32_t image = LoadTestImage();
+        EXPECT_GE(image, 0);
+        ClearDrawTarget(nullptr);
+        draw(image);
+        if (device) return ReadScreen();
+        Picture p(g_drawState.drawTargetWidth, g_drawState.drawTargetHeight, 0);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) p.At(x, y) = graphics_test::ScreenPixel(x, y);
+        return p;
+    }
+    // The textured vertex i of the batch: x, y, u, v.
+    static std::array<float, 4> Vertex(int i) {
+        const auto* f = reinterpret_cast<const float*>(Device().batch.rows[1] + i * 28);
+        return {f[0], f[1], f[5], f[6]};
+    }
+};
+
+// Pixels of a that appear in b neither at their place nor one pixel away;
+// with coverage only, drawn (non-black) against drawn.
+int Strays(const Picture& a, const Picture& b, bool coverageOnly) {
+    int strays = 0;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    const int px = x + dx, py = y + dy;
+                    if (px < 0 || py < 0 || px >= b.width || py >= b.height) continue;
+                    found = coverageOnly ? (a.At(x, y) != 0) == (b.At(px, py) != 0) : a.At(x, y) == b.At(px, py);
+                }
+            if (!found) ++strays;
+        }
+    }
+    return strays;
+}
+
+int Drawn(const Picture& p) {
+    int n = 0;
+    for (uint32_t v : p.pixels) n += v != 0 ? 1 : 0;
+    return n;
+}
+
+// The tolerance: every pixel of either picture is found in the other at its
+// place or one pixel away (the two rasterisers may round an edge or a texel
+// boundary differently). Distorted quads are subdivided on the device and
+// split in two triangles in software, and a shrunk image may take either of
+// two neighbouring texels for a pixel, so only their outlines are compared.
+TEST_F(ImageQuadTest, DrawsMatchTheSoftwarePathWithinAPixel) {
+    struct Case {
+        const char* what;
+        DrawCall draw;
+        int area;           // pixels the draw covers, about
+        bool coverageOnly;
+    } cases[] = {
+        {"stretched twice as large", [](int32_t i) { DrawImageStretched(10, 10, 42, 26, i, 1); }, 512, false},
+        {"mirrored left to right", [](int32_t i) { DrawImageStretched(42, 10, 10, 26, i, 1); }, 512, false},
+        {"mirrored top to bottom", [](int32_t i) { DrawImageStretched(10, 26, 42, 10, i, 1); }, 512, false},
+        {"shrunk", [](int32_t i) { DrawImageStretched(10, 10, 18, 14, i, 0); }, 32, true},
+        {"float rectangle of a part", [](int32_t i) { DrawImageRectStretched(10, 10, 34, 22, 2, 1, 8, 4, i, 1); }, 288,
+         false},
+        {"stretch cut by the area", [](int32_t i) { SetDrawRegion(20, 12, 60, 60); DrawImageStretched(10, 10, 42, 26, i, 1); },
+         308, false},
+        {"four corners as the rectangle", [](int32_t i) { DrawImageQuad(10, 10, 26, 10, 26, 18, 10, 18, i, 1); }, 128,
+         false},
+        {"four corners mirrored", [](int32_t i) { DrawImageQuad(26, 10, 10, 10, 10, 18, 26, 18, i, 1); }, 128, false},
+        {"four corners turned a quarter", [](int32_t i) { DrawImageQuad(40, 10, 40, 26, 32, 26, 32, 10, i, 1); }, 128,
+         false},
+        {"four corners sheared", [](int32_t i) { DrawImageQuad(10, 10, 26, 10, 30, 18, 14, 18, i, 1); }, 128, false},
+        {"four corners distorted", [](int32_t i) { DrawImageQuad(10, 10, 40, 12, 36, 40, 12, 30, i, 1); }, 720, true},
+    };
+    for (const Case& c : cases) {
+        const Picture device = Draw(true, c.draw);
+        const Picture software = Draw(false, c.draw);
+        EXPECT_NEAR(Drawn(device), c.area, c.area / 5 + 4) << c.what;
+        EXPECT_EQ(Strays(device, software, c.coverageOnly), 0) << c.what;
+        EXPECT_EQ(Strays(software, device, c.coverageOnly), 0) << c.what;
+    }
+}
+
+TEST_F(ImageQuadTest, StretchesRefuseAnEmptyTargetAndKeepTheirTurn) {
+    const ImageRecord* record = FindImage(LoadTestImage());
+    ASSERT_NE(record, nullptr);
+    FlushVertexBatch();
+    d3d9::ClearRecordedCalls();
+    EXPECT_EQ(DrawImageStretchHardware(record, 5, 5, 5, 20, 5, 5, 5, 20, 1, 1), -1);
+    EXPECT_EQ(DrawImageStretchHardware(record, 5, 5, 20, 5, 5, 5, 20, 5, 1, 1), -1);
+    EXPECT_TRUE(d3d9::RecordedCalls().empty()) << "no state applied";
+    // Mirrored both ways: the right edge's texels come first on the left.
+    ASSERT_EQ(DrawImageStretchHardware(record, 42, 26, 10, 10, 42, 26, 10, 10, 0, 1), 0);
+    ASSERT_EQ(Device().batch.count, 6);
+    const std::array<float, 4> first = Vertex(0), last = Vertex(3);
+    EXPECT_FLOAT_EQ(first[0], 9.5f);
+    EXPECT_FLOAT_EQ(first[1], 9.5f);
+    EXPECT_GT(first[2], last[2]) << "u runs backwards";
+    EXPECT_GT(first[3], last[3]) << "v runs backwards";
+}
+
+TEST_F(ImageQuadTest, FourCornersAreBatchedOnlyForParallelograms) {
+    const ImageRecord* record = FindImage(LoadTestImage());
+    ASSERT_NE(record, nullptr);
+    struct Case {
+        const char* what;
+        std::array<float, 8> corners;  // top-left, top-right, bottom-left, bottom-right
+        bool batched;
+    } cases[] = {
+        {"rectangle", {10, 10, 26, 10, 10, 18, 26, 18}, true},
+        {"just under a pixel off", {10, 10, 26, 10, 10, 18, 26.99f, 18}, true},
+        {"a pixel off across", {10, 10, 26, 10, 10, 18, 27, 18}, false},
+        {"a pixel off down", {10, 10, 26, 10, 10, 18, 26, 19}, false},
+    };
+    for (const Case& c : cases) {
+        FlushVertexBatch();
+        d3d9::ClearRecordedCalls();
+        ASSERT_EQ(DrawImageQuadHardware(record, c.corners.data(), 0), 0) << c.what;
+        EXPECT_EQ(Device().batch.count, c.batched ? 6 : 0) << c.what;
+        EXPECT_EQ(CallsStarting("DrawIndexedPrimitiveUP(5, 0, 64, 122").size(), c.batched ? 0u : 1u) << c.what;
+        if (c.batched) EXPECT_FLOAT_EQ(Vertex(0)[0], 9.5f) << c.what << ": half a pixel as for every image";
+    }
+}
+
+TEST_F(ImageQuadTest, AMirroredQuadGetsItsTrianglesTurned) {
+    const ImageRecord* record = FindImage(LoadTestImage());
+    ASSERT_NE(record, nullptr);
+    const float mirrored[8] = {26, 10, 10, 10, 26, 18, 10, 18};
+    FlushVertexBatch();
+    ASSERT_EQ(DrawImageQuadHardware(record, mirrored, 0), 0);
+    ASSERT_EQ(Device().batch.count, 6);
+    for (int t = 0; t < 2; ++t) {
+        const std::array<float, 4> a = Vertex(3 * t), b = Vertex(3 * t + 1), c = Vertex(3 * t + 2);
+        EXPECT_GT((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]), 0) << "triangle " << t;
+    }
+    EXPECT_FLOAT_EQ(Vertex(1)[0], 25.5f) << "the bottom-left corner second";
+    EXPECT_FLOAT_EQ(Vertex(1)[1], 17.5f);
+}
+
+TEST_F(ImageQuadTest, WithABlendImageCornersAreCutTowardZero) {
+    Picture grey(16, 8, 0xFF808080);
+    const int32_t blend = graphics_test::LoadPicture("quad-blend.png", grey);
+    const ImageRecord* record = FindImage(LoadTestImage());
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(SetBlendImage(blend, -1, 0), 0);
+    ASSERT_NE(Cache().blendTexture, nullptr);
+    const float tw = static_cast<float>(record->tiles[0].texture->width);
+    struct Case {
+        const char* what;
+        float left;        // the left corners' x
+        float wantU;       // u of the top-left vertex after the clamp at -0.5
+    } cases[] = {
+        {"2.9 becomes 2", 2.9f, 0.0f},
+        {"-2.9 becomes -2", -2.9f, 2.0f / (tw * 22.0f / 16.0f)},
+    };
+    for (const Case& c : cases) {
+        FlushVertexBatch();
+        // An axis-aligned rectangle once cut: drawn by the stretch, batched.
+        const float corners[8] = {c.left, 3.9f, 20.5f, 3.2f, c.left, 12.7f, 20.1f, 12.9f};
+        ASSERT_EQ(DrawImageQuadHardware(record, corners, 0), 0) << c.what;
+        ASSERT_EQ(Device().batch.count, 6) << c.what;
+        const auto* f = reinterpret_cast<const float*>(Device().batch.rows[2]);
+        EXPECT_FLOAT_EQ(f[0], std::max(static_cast<float>(static_cast<int>(c.left)) - 0.5f, -0.5f)) << c.what;
+        EXPECT_FLOAT_EQ(f[1], 2.5f) << c.what;
+        EXPECT_NEAR(f[8], c.wantU, 1e-6) << c.what;
+    }
+    // Not a rectangle: every tile goes to the device at once as a strip.
+    FlushVertexBatch();
+    d3d9::ClearRecordedCalls();
+    const float sheared[8] = {10, 10, 26, 10, 14, 18, 30, 18};
+    ASSERT_EQ(DrawImageQuadHardware(record, sheared, 0), 0);
+    EXPECT_EQ(Device().batch.count, 0);
+    EXPECT_EQ(CallsStarting("DrawPrimitiveUP(5, 2, 40)").size(), static_cast<size_t>(record->tileCount));
+    ASSERT_EQ(SetBlendImage(-1, 0, 0), 0);
+}
+
+}  // namespace
+}  // namespace device_test
