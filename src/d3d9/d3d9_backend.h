@@ -74,6 +74,25 @@ int SetDeviceRenderTarget(IDirect3DSurface9* surface);
 // Sends a render state directly and records nothing.
 void SendRenderState(D3DRENDERSTATETYPE state, uint32_t value);
 
+// ---- lights, material and camera ------------------------------------------------------
+// Each keeps its constant registers in the cache's light state.
+int SetDeviceViewMatrix(const D3DMATRIX* matrix);
+int SetDeviceProjectionMatrix(const D3DMATRIX* matrix);
+// -1 when the device refuses the light (or the enable).
+int SetDeviceLight(int32_t index, const D3DLIGHT9* light);
+int SetDeviceLightEnable(int32_t index, int32_t flag);
+// Flag 1: sets the light, then the enable flag; always 0.
+int SetDeviceLightState(int32_t index, int32_t flag, const D3DLIGHT9* light);
+// Nothing sent when the material equals the cached one (unless forced).
+int SetDeviceMaterial(const D3DMATERIAL9* material);
+int SetDeviceAmbientColor(uint32_t color);
+void UpdateLightColorConstants();
+// The point times the matrix with its translation; the direction without.
+struct Matrix4;
+struct Vector3;
+Vector3* TransformPoint(Vector3* out, const Vector3* point, const Matrix4* matrix);
+Vector3* TransformDirection(Vector3* out, const Vector3* direction, const Matrix4* matrix);
+
 // ---- state reset -------------------------------------------------------------------------------
 int InitDeviceStateCache();
 int ReapplyDeviceStates();

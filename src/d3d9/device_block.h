@@ -78,6 +78,22 @@ struct VertexBatch {
 
 // ---- device state cache ---------------------------------------------------------------------
 
+// Lights, ambient colour, material and camera, with the shader constant
+// registers built from them (kept whether or not shaders are in use).
+constexpr int kCachedLights = 256;
+constexpr int kShaderLights = 4;        // lights with constant registers
+struct DeviceLightState {
+    int32_t highest;                    // highest enabled index, never below 0
+    int32_t enabled[kCachedLights];
+    D3DLIGHT9 light[kCachedLights];     // type 0: never set
+    float ambient[4];                   // red, green, blue, alpha, 0 to 1
+    D3DMATERIAL9 material;
+    D3DMATRIX view;                     // the view matrix last sent
+    float vertexF[64][4];               // vertex float registers
+    BOOL vertexB[16];                   // vertex boolean registers
+    float pixelF[32][4];                // pixel float registers
+};
+
 // The shadow of every device state the back end changes; what the device holds.
 struct DeviceStateCache {
     IDirect3DTexture9* drawTexture;    // stage-0 texture of the pending draw
@@ -112,8 +128,6 @@ struct DeviceStateCache {
     float fogEnd;
     float fogDensity;
     int32_t lighting;
-    // Lights, ambient colour and material come with the 3D calls; nothing
-    // draws lit geometry yet.
     int32_t diffuseSource;             // 255 after device creation: the next set always sends
     int32_t specularSource;
     int32_t specularEnable;
@@ -132,6 +146,7 @@ struct DeviceStateCache {
     void* vertexShader;
     void* pixelShader;
     uint32_t fvf;
+    DeviceLightState lights;
 };
 
 // ---- device block -----------------------------------------------------------------------------

@@ -1,0 +1,162 @@
+// Lights, material, ambient colour and camera on the device: what the device
+// holds and the constant registers built from them.
+#include "device_test_util.h"
+
+#include "../../src/platform/seams/seams.h"
+
+#include <cmath>
+
+namespace device_test {
+namespace {
+
+class LightsTest : public DeviceTest {
+protected:
+    static DeviceLightState& S() { return Cache().lights; }
+    static D3DLIGHT9 Light(D3DLIGHTTYPE type) {
+        D3DLIGHT9 l{};
+        l.Type = type;
+        l.Diffuse = {1, 1, 1, 1};
+        l.Ambient = {0.5f, 0.5f, 0.5f, 1};
+        l.Position = {1, 2, 3};
+        l.Direction = {0, 0, 1};
+        l.Range = 4;
+        l.Theta = 0.5f;
+        l.Phi = 1.0f;
+        return l;
+    }
+    static D3DMATRIX Translation(float x, float y, float z) {
+        return D3DMATRIX{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {x, y, z, 1}}};
+    }
+};
+
+TEST_F(LightsTest, EachKindOfLightSetsItsBooleanRegisters) {
+    ASSERT_EQ(Cache().shadersInUse, 0);
+    struct Case {
+        const char* what;
+        D3DLIGHTTYPE type;
+        BOOL pointOrSpot, spot;
+    } cases[] = {{"directional", D3DLIGHT_DIRECTIONAL, 0, 0}, {"spot", D3DLIGHT_SPOT, 1, 1}, {"point", D3DLIGHT_POINT, 1, 0}};
+    for (const Case& c : cases) {
+        for (int index : {0, 3}) {
+            const D3DLIGHT9 light = Light(c.type);
+            ASSERT_EQ(SetDeviceLight(index, &light), 0) << c.what;
+            EXPECT_EQ(S().vertexB[5 + 3 * index], c.pointOrSpot) << c.what << " " << index;
+            EXPECT_EQ(S().vertexB[6 + 3 * index], c.spot) << c.what << " " << index;
+            D3DLIGHT9 held{};
+            ASSERT_EQ(Device().device->GetLight(static_cast<DWORD>(index), &held), D3D_OK);
+            EXPECT_EQ(held.Type, c.type) << c.what;
+        }
+    }
+    // The light's block: range squared, cone cosines; equal cones divide by zero.
+    D3DLIGHT9 cone = Light(D3DLIGHT_SPOT);
+    ASSERT_EQ(SetDeviceLight(1, &cone), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[19 + 7][0], 16.0f);
+    EXPECT_FLOAT_EQ(S().vertexF[20 + 7][1], std::cos(0.5f));
+    EXPECT_NEAR(S().vertexF[20 + 7][2], 1.0f / (std::cos(0.25f) - std::cos(0.5f)), 1e-3);
+    cone.Theta = cone.Phi = 0;
+    ASSERT_EQ(SetDeviceLight(1, &cone), 0);
+    EXPECT_TRUE(std::isinf(S().vertexF[20 + 7][2]));
+    // A refused light is -1 and still cached.
+    seams::FailCall("IDirect3DDevice9::SetLight", 1);
+    cone.Range = 9;
+    EXPECT_EQ(SetDeviceLight(2, &cone), -1);
+    EXPECT_FLOAT_EQ(S().light[2].Range, 9.0f);
+}
+
+TEST_F(LightsTest, TheHighestEnabledIndexFollowsTheEnables) {
+    struct Step {
+        int index, flag, highest;
+    } steps[] = {{2, 1, 2}, {5, 1, 5}, {5, 0, 2}, {2, 0, 0}, {300, 1, 0}};
+    for (const Step& s : steps) {
+        ASSERT_EQ(SetDeviceLightEnable(s.index, s.flag), 0) << s.index;
+        EXPECT_EQ(S().highest, s.highest) << s.index << " " << s.flag;
+        BOOL on = -1;
+        ASSERT_EQ(Device().device->GetLightEnable(static_cast<DWORD>(s.index), &on), D3D_OK);
+        EXPECT_EQ(on != 0, s.flag == 1) << s.index;
+    }
+}
+
+TEST_F(LightsTest, AmbientTermsAreTheProductsWithTheMaterial) {
+    D3DMATERIAL9 m{};
+    m.Ambient = {1, 0.5f, 0, 1};
+    m.Emissive = {0, 0, 0.25f, 0};
+    m.Diffuse = {0.1f, 0.2f, 0.3f, 0.4f};
+    m.Power = 7;
+    ASSERT_EQ(SetDeviceMaterial(&m), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[13][0], 7.0f);
+    EXPECT_FLOAT_EQ(S().pixelF[2][2], 0.3f);
+    ASSERT_EQ(SetDeviceAmbientColor(0xFF808080), 0);
+    EXPECT_FLOAT_EQ(S().ambient[0], 128.0f / 255.0f);
+    EXPECT_FLOAT_EQ(S().ambient[3], 1.0f);
+    DWORD held = 0;
+    Device().device->GetRenderState(D3DRS_AMBIENT, &held);
+    EXPECT_EQ(held, 0xFF808080u);
+    const float global[4] = {128.0f / 255.0f, 64.0f / 255.0f, 0.25f, 1.0f};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_FLOAT_EQ(S().vertexF[1][k], global[k]) << k;
+        EXPECT_FLOAT_EQ(S().pixelF[1][k], global[k]) << k;
+    }
+    // A light's ambient term appears once it is enabled; light 6 has none but
+    // its enable still renews the global term.
+    const D3DLIGHT9 light = Light(D3DLIGHT_POINT);
+    ASSERT_EQ(SetDeviceLight(0, &light), 0);
+    ASSERT_EQ(SetDeviceLightEnable(0, 1), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[18][1], 0.25f);
+    EXPECT_FLOAT_EQ(S().pixelF[11][0], 0.5f);
+    S().vertexF[1][0] = -1;
+    ASSERT_EQ(SetDeviceLightEnable(6, 1), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[1][0], global[0]);
+}
+
+TEST_F(LightsTest, TheSameMaterialIsNotSentAgainUnlessForced) {
+    D3DMATERIAL9 m{};
+    m.Diffuse = {1, 0, 0, 1};
+    ASSERT_EQ(SetDeviceMaterial(&m), 0);
+    D3DMATERIAL9 other{};
+    other.Power = 3;
+    Device().device->SetMaterial(&other);
+    ASSERT_EQ(DrawFillBoxHardware(0, 0, 4, 4, MakeColor(255, 0, 0)), 0);
+    struct Case {
+        const char* what;
+        int32_t force;
+        float devicePower;
+        int batched;
+    } cases[] = {{"unchanged", 0, 3.0f, 6}, {"forced", 1, 0.0f, 0}};
+    for (const Case& c : cases) {
+        ForceResend() = c.force;
+        EXPECT_EQ(SetDeviceMaterial(&m), 0) << c.what;
+        ForceResend() = 0;
+        D3DMATERIAL9 held{};
+        Device().device->GetMaterial(&held);
+        EXPECT_FLOAT_EQ(held.Power, c.devicePower) << c.what;
+        EXPECT_EQ(Device().batch.count, c.batched) << c.what << ": flushed only when sent";
+    }
+}
+
+TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
+    const D3DLIGHT9 light = Light(D3DLIGHT_SPOT);
+    ASSERT_EQ(SetDeviceLight(0, &light), 0);  // never enabled
+    D3DMATRIX view = Translation(10, 0, 0);
+    view.m[0][0] = 0, view.m[0][1] = 1, view.m[1][0] = -1, view.m[1][1] = 0;  // a quarter turn
+    ASSERT_EQ(SetDeviceViewMatrix(&view), 0);
+    const float position[4] = {10 - 2, 1, 3, 1}, direction[4] = {0, 0, 1, 0};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_FLOAT_EQ(S().vertexF[14][k], position[k]) << k;
+        EXPECT_FLOAT_EQ(S().vertexF[15][k], direction[k]) << k;
+        EXPECT_FLOAT_EQ(S().vertexF[6 + k][3], view.m[3][k]) << "column " << k;
+    }
+    // A light set afterwards is placed by the view matrix held.
+    ASSERT_EQ(SetDeviceLight(1, &light), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[21][0], 8.0f);
+    const D3DMATRIX projection = Translation(0, 0, 5);
+    ASSERT_EQ(SetDeviceProjectionMatrix(&projection), 0);
+    EXPECT_FLOAT_EQ(S().vertexF[4][3], 5.0f);
+    D3DMATRIX held{};
+    Device().device->GetTransform(D3DTS_PROJECTION, &held);
+    EXPECT_FLOAT_EQ(held.m[3][2], 5.0f);
+    Device().device->GetTransform(D3DTS_VIEW, &held);
+    EXPECT_FLOAT_EQ(held.m[3][0], 10.0f);
+}
+
+}  // namespace
+}  // namespace device_test
