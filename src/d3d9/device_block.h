@@ -89,6 +89,9 @@ struct DeviceLightState {
     float ambient[4];                   // red, green, blue, alpha, 0 to 1
     D3DMATERIAL9 material;
     D3DMATRIX view;                     // the view matrix last sent
+    D3DMATRIX projection;               // the projection last sent
+    int32_t viewSent;
+    int32_t projectionSent;
     float vertexF[64][4];               // vertex float registers
     BOOL vertexB[16];                   // vertex boolean registers
     float pixelF[32][4];                // pixel float registers

@@ -99,6 +99,7 @@ int SetDeviceViewMatrix(const D3DMATRIX* m) {
     d.device->SetTransform(D3DTS_VIEW, m);
     DeviceLightState& s = Lights();
     s.view = *m;
+    s.viewSent = 1;
     SendTransposed(6, *m);
     // Every light with registers moves, enabled or not.
     for (int i = 0; i < kShaderLights; ++i) {
@@ -113,6 +114,8 @@ int SetDeviceProjectionMatrix(const D3DMATRIX* m) {
     DeviceBlock& d = Device();
     if (d.device == nullptr || m == nullptr) return 0;
     d.device->SetTransform(D3DTS_PROJECTION, m);
+    Lights().projection = *m;
+    Lights().projectionSent = 1;
     SendTransposed(2, *m);
     return 0;
 }
@@ -201,3 +204,24 @@ int SetDeviceAmbientColor(uint32_t color) {
     UpdateLightColorConstants();
     return FAILED(d.device->SetRenderState(D3DRS_AMBIENT, color)) ? -1 : 0;
 }
+
+void ReapplyLightsAndCamera() {
+    DeviceLightState& s = Lights();
+    if (s.viewSent) SetDeviceViewMatrix(&s.view);
+    if (s.projectionSent) SetDeviceProjectionMatrix(&s.projection);
+    const D3DMATERIAL9 material = s.material;
+    SetDeviceMaterial(&material);
+    // The ambient colour as it was set: each float times 255, cut toward zero.
+    const auto channel = [](float v, int shift) { return static_cast<uint32_t>(static_cast<int32_t>(v * 255.0f)) << shift; };
+    SetDeviceAmbientColor(channel(s.ambient[3], 24) | channel(s.ambient[0], 16) | channel(s.ambient[1], 8) |
+                          channel(s.ambient[2], 0));
+    // Only lights ever set reach the new device.
+    for (int32_t i = 0; i < kCachedLights; ++i) {
+        if (s.light[i].Type == 0) continue;
+        const D3DLIGHT9 light = s.light[i];
+        SetDeviceLight(i, &light);
+        SetDeviceLightEnable(i, s.enabled[i]);
+    }
+}
+
+void ClearLightsAndCamera() { Lights() = DeviceLightState{}; }

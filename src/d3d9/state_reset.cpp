@@ -182,7 +182,7 @@ int ReapplyDeviceStates() {
     SendRenderState(D3DRS_ZFUNC, static_cast<uint32_t>(c.zFunc));
     SendRenderState(D3DRS_DEPTHBIAS, c.depthBias);
     SendRenderState(D3DRS_FILLMODE, static_cast<uint32_t>(c.fillMode));
-    // World, view and projection matrices come with the 3D calls.
+    ReapplyLightsAndCamera();
     SendRenderState(D3DRS_SPECULARENABLE, static_cast<uint32_t>(c.specularEnable));
     SendRenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
     SendRenderState(D3DRS_SPECULARMATERIALSOURCE, c.specularSource ? D3DMCS_COLOR2 : D3DMCS_MATERIAL);

@@ -170,6 +170,7 @@ int32_t EndGraphics() {
     g_drawState.drawTarget = kDrawTargetBack;
     StoreDrawArea(0, 0, 0, 0);
     TerminateDirect3D9();
+    ClearLightsAndCamera();
     s.started = 0;
     s.d3dActive = 0;
     return 0;

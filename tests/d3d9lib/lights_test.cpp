@@ -158,5 +158,51 @@ TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
     EXPECT_FLOAT_EQ(held.m[3][0], 10.0f);
 }
 
+// Only lights ever set come back on a new device, with the camera, the
+// material and the ambient colour as they were.
+TEST_F(LightsTest, ARecreatedDeviceGetsBackWhatWasSet) {
+    D3DLIGHT9 light = Light(D3DLIGHT_SPOT);
+    light.Range = 7;
+    ASSERT_EQ(SetDeviceLight(4, &light), 0);
+    ASSERT_EQ(SetDeviceLightEnable(4, 1), 0);
+    ASSERT_EQ(SetDeviceLightEnable(9, 1), 0);  // enabled but never set
+    D3DMATERIAL9 m{};
+    m.Power = 12;
+    ASSERT_EQ(SetDeviceMaterial(&m), 0);
+    ASSERT_EQ(SetDeviceAmbientColor(0x40FF8000), 0);
+    const D3DMATRIX view = Translation(1, 2, 3), projection = Translation(0, 0, 4);
+    ASSERT_EQ(SetDeviceViewMatrix(&view), 0);
+    ASSERT_EQ(SetDeviceProjectionMatrix(&projection), 0);
+    const auto resets = [] {
+        const std::string log = graphics_test::LogText();
+        size_t n = 0;
+        for (size_t at = log.find("デバイスを作り直します"); at != std::string::npos; at = log.find("デバイスを作り直します", at + 1)) ++n;
+        return n;
+    };
+    const size_t before = resets();
+    d3d9::LoseDevice(nullptr, 1);
+    for (int i = 0; i < 3 && resets() == before; ++i) ASSERT_EQ(PresentScreen(), 0);
+    ASSERT_GT(resets(), before);
+    IDirect3DDevice9* now = Device().device;
+    D3DLIGHT9 held{};
+    ASSERT_EQ(now->GetLight(4, &held), D3D_OK);
+    EXPECT_FLOAT_EQ(held.Range, 7.0f);
+    BOOL on = 0;
+    ASSERT_EQ(now->GetLightEnable(4, &on), D3D_OK);
+    EXPECT_NE(on, 0);
+    EXPECT_NE(now->GetLight(9, &held), D3D_OK) << "a light never set is not sent";
+    D3DMATERIAL9 material{};
+    now->GetMaterial(&material);
+    EXPECT_FLOAT_EQ(material.Power, 12.0f);
+    DWORD ambient = 0;
+    now->GetRenderState(D3DRS_AMBIENT, &ambient);
+    EXPECT_EQ(ambient, 0x40FF8000u);
+    D3DMATRIX matrix{};
+    now->GetTransform(D3DTS_VIEW, &matrix);
+    EXPECT_FLOAT_EQ(matrix.m[3][1], 2.0f);
+    now->GetTransform(D3DTS_PROJECTION, &matrix);
+    EXPECT_FLOAT_EQ(matrix.m[3][2], 4.0f);
+}
+
 }  // namespace
 }  // namespace device_test
