@@ -455,8 +455,8 @@ TEST_F(D3D9Device, StatesOutOfRangeAreRefusedAndCallsAreRecorded) {
         {"render target 1", device_->SetRenderTarget(1, nullptr)},
         {"a second BeginScene", (device_->BeginScene(), device_->BeginScene())},
         {"a draw of no vertices", device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, 20)},
-        {"an untransformed format", (device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE),
-                                     device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &cases, 16))},
+        {"a vertex-blending format", (device_->SetFVF(D3DFVF_XYZB1 | D3DFVF_DIFFUSE),
+                                      device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &cases, 24))},
         {"a second EndScene", (device_->EndScene(), device_->EndScene())},
     };
     for (const Case& c : cases) EXPECT_EQ(c.result, D3DERR_INVALIDCALL) << c.what;

@@ -42,9 +42,9 @@
 //     blend factor as ONE, an unknown stage operation as DISABLE);
 //   - BeginScene inside a scene, EndScene outside one, a draw outside a scene,
 //     a draw with a null vertex pointer, a stride below the FVF's vertex
-//     size or above 255, an FVF not pre-transformed, an unknown primitive
-//     type, a primitive count above 0xFFFFF, or an index at or past
-//     minIndex + numVertices: D3DERR_INVALIDCALL. A stage reading
+//     size or above 255, an FVF neither pre-transformed nor plain XYZ, an
+//     unknown primitive type, a primitive count above 0xFFFFF, or an index
+//     at or past minIndex + numVertices: D3DERR_INVALIDCALL. A stage reading
 //     D3DTA_TEXTURE with no texture set reads opaque black (not an error);
 //   - Reset while the device still reports D3DERR_DEVICELOST gives that;
 //     Reset with a default-pool resource (other than the back buffer) still
@@ -74,9 +74,19 @@
 // the buffers, an index outside [minIndex, minIndex + numVertices), and
 // minIndex + baseVertex below 0.
 //
-// Not done here (refused with D3DERR_NOTAVAILABLE, or only stored):
-// untransformed (XYZ) vertices, lights, material, fog, depth bias and
-// transforms are stored, not drawn; textures keep every level but draw from
+// Untransformed vertices (D3DFVF_XYZ with optional normal, diffuse,
+// specular and texture sets) go through the fixed-function vertex stage on
+// the CPU before the draw: world x view x projection, then the viewport;
+// with D3DRS_LIGHTING on (the default) each vertex is lit in eye space from
+// D3DRS_AMBIENT, the material (its colour sources under D3DRS_COLORVERTEX
+// and the *MATERIALSOURCE states) and the enabled directional and point
+// lights (range and attenuation; a spot light lights as a point light;
+// normals are normalised only under D3DRS_NORMALIZENORMALS; no specular
+// lighting). Primitives with a vertex at or behind the eye (clip w <= 0) are
+// left out rather than clipped. Vertex blending and point sizes are refused.
+//
+// Not done here (refused with D3DERR_NOTAVAILABLE, or only stored): fog,
+// depth bias and texture transforms are stored, not drawn; textures keep every level but draw from
 // level 0; volume textures are kept in memory and read as no texture when
 // set on a stage; D3DTA_CONSTANT reads as opaque white; multisampling (only
 // D3DMULTISAMPLE_NONE); the caps report shader model 1.1 unless a test

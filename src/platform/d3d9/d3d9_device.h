@@ -194,7 +194,10 @@ private:
     HRESULT MakeImplicit();
     void WaitForInterval();
     // The render state, texture and FVF as one draw's pipeline.
-    bool BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, UINT stride);
+    bool BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, DWORD fvf, UINT stride);
+    // Untransformed vertices through the vertex processing, then drawn.
+    HRESULT SubmitUntransformed(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexCount, UINT stride,
+                                const void* indices, int indexBytes, UINT indexCount);
     HRESULT CheckDraw(UINT stride, const void* vertices) const;
     // Draws vertexCount vertices (through indexCount indices of indexBytes
     // each when indices is set) with the current state.
@@ -218,6 +221,7 @@ private:
     DeviceState state_;
     ProgramCache programs_;
     uint32_t program_ = 0;  // the program of the last draw, while kDirtyProgram is clear
+    DWORD programFvf_ = 0;  // the FVF program_ was made for
     bool inScene_ = false;
     bool lost_ = false;
     bool changedMode_ = false;  // a full-screen device changed the display mode

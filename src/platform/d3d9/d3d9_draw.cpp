@@ -1,5 +1,6 @@
 // The scene bracket, clears and drawing of pre-transformed vertices.
 #include "platform/d3d9/d3d9_device.h"
+#include "platform/d3d9/d3d9_vertex_processing.h"
 
 #include <algorithm>
 #include <cstring>
@@ -129,7 +130,7 @@ HRESULT Device::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colo
     return hr;
 }
 
-bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, UINT stride) {
+bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, DWORD fvf, UINT stride) {
     bool bound[kStages];
     for (int i = 0; i < kStages; ++i) {
         BaseTexture* t = state_.texture[i];
@@ -142,8 +143,9 @@ bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, U
         s.addressV = state_.sampler[i][D3DSAMP_ADDRESSV];
         s.border = state_.sampler[i][D3DSAMP_BORDERCOLOR];
     }
-    if ((state_.dirty & kDirtyProgram) || program_ == 0)
-        program_ = programs_.Find(MakeFixedFunctionKey(state_, state_.fvf, bound));
+    if ((state_.dirty & kDirtyProgram) || program_ == 0 || fvf != programFvf_)
+        program_ = programs_.Find(MakeFixedFunctionKey(state_, fvf, bound));
+    programFvf_ = fvf;
     setup->program = program_;
     if (setup->program == 0) return false;
     const auto& rs = state_.render;
@@ -168,7 +170,7 @@ bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, U
     ToFloats(rs[D3DRS_TEXTUREFACTOR], setup->textureFactor);
     setup->alphaRef = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
     int size = 0;
-    if (!LayoutOf(state_.fvf, layout, &size)) return false;
+    if (!LayoutOf(fvf, layout, &size)) return false;
     layout->stride = static_cast<int>(stride);
     state_.dirty = 0;
     return true;
@@ -177,7 +179,9 @@ bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, U
 HRESULT Device::CheckDraw(UINT stride, const void* vertices) const {
     gl::VertexLayout layout;
     int size = 0;
-    if (!inScene_ || vertices == nullptr || stride == 0 || !LayoutOf(state_.fvf, &layout, &size) ||
+    UINT untransformed = 0;
+    if (IsUntransformedFvf(state_.fvf, &untransformed)) size = static_cast<int>(untransformed);
+    if (!inScene_ || vertices == nullptr || stride == 0 || (untransformed == 0 && !LayoutOf(state_.fvf, &layout, &size)) ||
         stride < static_cast<UINT>(size) || stride > 255)
         return D3DERR_INVALIDCALL;
     return D3D_OK;
@@ -217,12 +221,36 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
 HRESULT Device::Submit(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexCount, UINT stride,
                       const void* indices, int indexBytes, UINT indexCount) {
     if (lost_) return D3D_OK;
+    UINT untransformed = 0;
+    if (IsUntransformedFvf(state_.fvf, &untransformed))
+        return SubmitUntransformed(type, vertices, vertexCount, stride, indices, indexBytes, indexCount);
     MakeCurrent();
     gl::PipelineSetup setup;
     gl::VertexLayout layout;
-    if (!BuildPipeline(&setup, &layout, stride)) return D3DERR_DRIVERINTERNALERROR;
+    if (!BuildPipeline(&setup, &layout, state_.fvf, stride)) return D3DERR_DRIVERINTERNALERROR;
     gl::Draw(setup, layout, type, vertices, static_cast<size_t>(vertexCount) * stride, static_cast<int>(vertexCount),
              indices, indexBytes, static_cast<int>(indexCount));
+    return D3D_OK;
+}
+
+HRESULT Device::SubmitUntransformed(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexCount, UINT stride,
+                                   const void* indices, int indexBytes, UINT indexCount) {
+    ProcessedVertices processed;
+    ProcessVertices(state_, state_.fvf, static_cast<const uint8_t*>(vertices), vertexCount, stride, &processed);
+    std::vector<uint32_t> order(indices != nullptr ? indexCount : vertexCount);
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<uint32_t>(i);
+        if (indices != nullptr) std::memcpy(&order[i], static_cast<const uint8_t*>(indices) + i * indexBytes, indexBytes);
+    }
+    D3DPRIMITIVETYPE listType = type;
+    std::vector<uint32_t> list = ListWithout(type, order, processed.behind, &listType);
+    if (list.empty()) return D3D_OK;
+    MakeCurrent();
+    gl::PipelineSetup setup;
+    gl::VertexLayout layout;
+    if (!BuildPipeline(&setup, &layout, processed.fvf, processed.stride)) return D3DERR_DRIVERINTERNALERROR;
+    gl::Draw(setup, layout, listType, processed.bytes.data(), processed.bytes.size(), static_cast<int>(vertexCount),
+             list.data(), 4, static_cast<int>(list.size()));
     return D3D_OK;
 }
 
