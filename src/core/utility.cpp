@@ -247,6 +247,17 @@ void FreeRingBuffer(RingBuffer* ring) {
 
 // ---- matrices and vectors ----------------------------------------------------------------
 
+void MultiplyMatrix(Matrix4* out, const Matrix4* a, const Matrix4* b) {
+    Matrix4 result;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) sum += a->m[row][k] * b->m[k][column];
+            result.m[row][column] = sum;
+        }
+    *out = result;
+}
+
 void TransposeMatrix(Matrix4* out, const Matrix4* in) {
     Matrix4 result;
     for (int row = 0; row < 4; ++row)

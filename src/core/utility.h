@@ -104,7 +104,10 @@ struct Matrix4 {
 struct Vector3 {
     float x, y, z;
 };
+constexpr Matrix4 kIdentityMatrix = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 void TransposeMatrix(Matrix4* out, const Matrix4* in);  // out may be in
+// out = a x b (row vectors: a is applied first); out may be a or b.
+void MultiplyMatrix(Matrix4* out, const Matrix4* a, const Matrix4* b);
 // out = vector x matrix, with the translation row; returns out (which may be vector).
 Vector3* TransformVector(Vector3* out, const Vector3* vector, const Matrix4* matrix);
 // (x, y, z) divided by its length; a zero (or not finite) length gives (0, 0, 0).

@@ -66,6 +66,18 @@ int SetTransparentColor(int32_t red, int32_t green, int32_t blue);
 int GetTransparentColor(int32_t* red, int32_t* green, int32_t* blue);
 int SetFilterMode(int32_t mode);
 
+// ---- camera ------------------------------------------------------------------
+// Each stores its matrix and rebuilds the products; on the device the view
+// goes to the device, and the projection and viewport matrices send
+// projection x viewport x the last matrix. -1 for a null matrix.
+struct Matrix4;
+int SetViewMatrix(const Matrix4* matrix);
+int SetProjectionMatrix(const Matrix4* matrix);
+int SetViewportMatrix(const Matrix4* matrix);
+// Rebuilds view x projection x viewport, world x that, and the view's
+// rotation transposed, unless they are current.
+void UpdateCombinedMatrices();
+
 // ---- colours ----------------------------------------------------------------
 // The pixel value of a colour in the screen's format (each channel clamped).
 uint32_t MakeColor(int32_t red, int32_t green, int32_t blue);

@@ -3,6 +3,8 @@
 // the blend image. The graphics layer owns and fills it.
 #pragma once
 
+#include "core/utility.h"
+
 #include <cstdint>
 
 struct MEMIMG;
@@ -68,6 +70,21 @@ struct DrawState {
     int32_t addressU[8] = {};        // D3DTEXTUREADDRESS; 0 = not yet chosen
     int32_t addressV[8] = {};
     int32_t addressW[8] = {};
+    // The camera: world, view, projection and viewport matrices, and a last
+    // matrix the projection is multiplied by; the products are rebuilt when
+    // combinedCurrent is 0.
+    Matrix4 worldMatrix = kIdentityMatrix;
+    Matrix4 viewMatrix = kIdentityMatrix;
+    Matrix4 projectionMatrix = kIdentityMatrix;
+    Matrix4 viewportMatrix = kIdentityMatrix;
+    Matrix4 projectionExtraMatrix = kIdentityMatrix;
+    int32_t worldSent = 0;
+    int32_t viewSent = 0;
+    int32_t projectionSent = 0;
+    int32_t combinedCurrent = 0;
+    Matrix4 viewProjectionViewport = kIdentityMatrix;       // view x projection x viewport
+    Matrix4 worldViewProjectionViewport = kIdentityMatrix;  // world x the above
+    Matrix4 viewRotationTransposed = kIdentityMatrix;       // the view's 3 x 3 part transposed
 };
 
 // The one draw state. Starts as: empty draw area, mode 0, parameter 255,
