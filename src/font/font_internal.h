@@ -159,15 +159,23 @@ ScaledFontColor ScaleFontColor(uint32_t color);
 uint32_t FontPixelValue(const ScaledFontColor& color, int32_t colorType);
 
 // ---- the Direct3D 9 side (font_device.cpp) ------------------------------------------------
-// Places where the texture cache and device drawing come in; without a
-// device each gives the no-device result.
-int CreateGlyphCacheImages(FontRecord* record);        // -1: no image can be made
-int TransferGlyphCell(FontRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);  // -1
+// The texture cache's images (the cache image, and with the edge bit its
+// right half as the edge image); -1 when no image with textures can be made.
+int CreateGlyphCacheImages(FontRecord* record);
+// Copies the rectangle of the cache pixels into the cache image and its
+// textures (cut to both); 0, or -1 without the image or its pixels.
+int TransferGlyphCell(FontRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
+// Composes a GDI glyph bitmap into the cell at (x, y) of the cache pixels
+// (the outline into the right half with the edge bit) and transfers it.
 void ComposeTextureGlyph(FontRecord* record, int32_t x, int32_t y, const uint8_t* bitmap, int32_t rowBytes,
-                         int32_t width, int32_t height);  // nothing
+                         int32_t width, int32_t height);
+// Draws one cached glyph through the graphics drawing calls, tinted by the
+// draw brightness: the edge first, then the glyph.
 void DrawTextureGlyph(const FontRecord& record, const GlyphCacheSlot& slot, int32_t cellX, int32_t cellY,
                       int32_t x, int32_t y, double advanceSum, uint8_t extend, double xRate, double yRate,
-                      uint32_t colorArgb, uint32_t edgeArgb, int32_t vertical);  // nothing drawn
-int DeviceHasBlendOperationCap();                       // 0
-void BeginFontSubtractPass(const RECT* rect);           // nothing
-void EndFontSubtractPass(const RECT* rect);             // nothing
+                      uint32_t colorArgb, uint32_t edgeArgb, int32_t vertical);
+// 1 when the device blends subtractively itself.
+int DeviceHasBlendOperationCap();
+// The emulated subtractive blend's passes around a string.
+void BeginFontSubtractPass(const RECT* rect);
+void EndFontSubtractPass(const RECT* rect);

@@ -96,10 +96,17 @@ void ComposeSoftwareGlyph(FontRecord* r, int32_t y, const GlyphBitmap& g) {
     }
 }
 
+// Clears a cell of the texture cache's pixels, cut to the pixels: the last
+// row and column of cells can reach one pixel beyond them.
+void ClearTextureCell(PixelImage* p, int32_t x, int32_t y, int32_t cell) {
+    const int32_t w = std::min(cell, p->width - x), h = std::min(cell, p->height - y);
+    if (p->pixels != nullptr && x >= 0 && y >= 0 && w > 0 && h > 0) ClearPixelImageRect(p, x, y, w, h);
+}
+
 void ClearCell(FontRecord* r, int32_t x, int32_t y) {
     if (r->textureFlag) {
-        ClearPixelImageRect(&r->cachePixels, x, y, r->cellSize, r->cellSize);
-        if (r->type & kFontTypeEdge) ClearPixelImageRect(&r->cachePixels, r->cacheWidth + x, y, r->cellSize, r->cellSize);
+        ClearTextureCell(&r->cachePixels, x, y, r->cellSize);
+        if (r->type & kFontTypeEdge) ClearTextureCell(&r->cachePixels, r->cacheWidth + x, y, r->cellSize);
         return;
     }
     std::memset(r->softwareCache + static_cast<ptrdiff_t>(y) * r->softwarePitch, 0,

@@ -3,6 +3,7 @@
 // the device with every image restored, and the screen-to-image copy.
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
 #include "softrender/soft_draw.h"
@@ -94,6 +95,7 @@ int ResetGraphicsDevice(int32_t modeChange) {
     }
     if (modeChange) {
         RestoreImagesFromFiles();
+        RecreateAllFonts();
     } else {
         RunImageRestore();
     }
@@ -117,6 +119,8 @@ int RunImageRestore() {
     } else {
         RestoreImagesFromFiles();
     }
+    // The fonts' glyph caches lost their textures with the device.
+    RecreateAllFonts();
     return 0;
 }
 

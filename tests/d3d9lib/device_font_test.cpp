@@ -1,0 +1,217 @@
+// Fonts on the device: the texture glyph cache (its images, the cache pixels'
+// encoding, the cells at the cache's edge), strings drawn through the device
+// compared with the same strings drawn in software, the subtract emulation,
+// a lost cache image and the fonts after a device re-creation.
+#include "device_test_util.h"
+
+#include "../font/font_test_util.h"
+#include "core/screen_log.h"
+#include "font/font.h"
+#include "font/font_internal.h"
+
+namespace device_test {
+namespace {
+
+// One string of the comparison frame, drawn at its own place.
+struct TextCase {
+    const char* what;
+    int32_t size, type, edge;
+    int x, y;
+    const char* text;
+    int tolerance;  // per channel
+};
+
+// Plain glyphs are white texels times the colour: exact. Grey levels keep
+// (level x 16 - 1) as alpha on the device and (level - 1) x 16 in software;
+// an anti-aliased outline is blended in two passes on the device, and in
+// one pixel of straight colour and alpha in software. (Vertical writing
+// draws through four-corner image draws, which the device path lacks yet.)
+const TextCase kTexts[] = {
+    {"plain", 16, 0, -1, 4, 40, "Velumi 0123 ベルミ", 0},
+    {"edged", 16, 1, 1, 4, 64, "Edge ABC", 0},
+    {"anti-aliased", 20, 2, -1, 4, 88, "Smooth gq", 20},
+    {"edged anti-aliased", 20, 3, 2, 4, 116, "Both AB", 56},
+};
+
+class DeviceFontTest : public DeviceTest {
+protected:
+    // The frame: the on-screen log's two lines and every case's string.
+    static void DrawFrame() {
+        SetBackgroundColor(20, 30, 60);
+        ClearDrawTarget(nullptr);
+        SetScreenLogOutput(1);
+        ClearScreenLog();
+        AddScreenLogText("LOG line one\nログ二行目");
+        DrawScreenLog();
+        SetScreenLogOutput(0);
+        for (const TextCase& c : kTexts) {
+            const int32_t font = CreateFontToHandle(nullptr, c.size, -1, c.type, -1, c.edge, 0);
+            ASSERT_GE(font, 0) << c.what;
+            EXPECT_EQ(DrawStringByFont(c.x, c.y, c.text, MakeColor(255, 220, 60), font, MakeColor(160, 0, 0), 0),
+                      0)
+                << c.what;
+            DeleteFontHandle(font);
+        }
+    }
+    // The frame as the software path draws it.
+    Picture SoftwareFrame() {
+        Start(ScreenMode{}, [] { SetHardwareAllowed(0); });
+        EXPECT_EQ(Screen().d3dActive, 0);
+        DrawFrame();
+        Picture p(Targets().screen.width, Targets().screen.height, 0);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) p.At(x, y) = graphics_test::ScreenPixel(x, y);
+        EndScreenLog();
+        return p;
+    }
+    static int LargestDifference(const Picture& a, const Picture& b, const RECT& r, int* inked) {
+        int worst = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                for (int shift = 0; shift <= 16; shift += 8) {
+                    const int ca = (a.At(x, y) >> shift) & 0xFF, cb = (b.At(x, y) >> shift) & 0xFF;
+                    worst = std::max(worst, std::abs(ca - cb));
+                }
+                *inked += a.At(x, y) != 0x141E3C;
+            }
+        return worst;
+    }
+};
+
+TEST_F(DeviceFontTest, StringsOnTheDeviceLookAsInSoftware) {
+    DrawFrame();
+    const Picture device = ReadScreen();
+    EndScreenLog();
+    const Picture software = SoftwareFrame();
+    int inked = 0;
+    EXPECT_EQ(LargestDifference(device, software, RECT{0, 0, 200, 32}, &inked), 0) << "the on-screen log";
+    EXPECT_GT(inked, 100) << "the log's lines were drawn";
+    for (const TextCase& c : kTexts) {
+        const RECT r{c.x, c.y, c.x + 240, c.y + c.size + 6};
+        inked = 0;
+        EXPECT_LE(LargestDifference(device, software, r, &inked), c.tolerance) << c.what;
+        EXPECT_GT(inked, 40) << c.what << ": ink on the screen";
+    }
+}
+
+TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
+    struct Case {
+        const char* what;
+        int32_t type, edge;
+    } cases[] = {{"plain", 0, -1}, {"anti-aliased", 2, -1}, {"edged", 1, 2}, {"edged anti-aliased", 3, 2}};
+    for (const Case& c : cases) {
+        const int32_t font = CreateFontToHandle(nullptr, 16, -1, c.type, -1, c.edge, 0);
+        FontRecord* r = GetFontRecord(font);
+        ASSERT_TRUE(r != nullptr && r->textureFlag == 1) << c.what;
+        const ImageRecord* image = FindImage(r->cacheImage);
+        ASSERT_TRUE(image != nullptr && image->tileCount > 0) << c.what;
+        EXPECT_EQ(image->width, (c.type & 1) ? r->cacheWidth * 2 : r->cacheWidth) << c.what;
+        EXPECT_EQ(r->edgeImage > 0, (c.type & 1) != 0) << c.what;
+        ASSERT_EQ(CacheStringGlyphs("W", -1, font, nullptr, nullptr), 0);
+        const GlyphCacheSlot* slot = r->codes['W'].slot;
+        const font_test::GdiGlyph g = font_test::GlyphOfFont(font, 'W');
+        int32_t x = 0, y = 0;
+        GlyphCellPosition(*r, slot->cellIndex, &x, &y);
+        const PixelImage& p = r->cachePixels;
+        const uint32_t rgb = p.format.redMask | p.format.greenMask | p.format.blueMask;
+        const int top = p.format.alphaWidth + p.format.alphaLoc;
+        const int32_t e = (c.type & 1) ? r->edgeSize : 0;
+        for (int32_t j = 0; j < slot->height; ++j)
+            for (int32_t i = 0; i < slot->width; ++i) {
+                uint32_t v = 0;
+                std::memcpy(&v, static_cast<uint8_t*>(p.pixels) + (y + j) * p.pitch + (x + i) * p.format.pixelByte,
+                            p.format.pixelByte);
+                EXPECT_EQ(graphics_test::RawPixel(image->memImg, x + i, y + j), v) << c.what << i << "," << j;
+                const bool inGlyph = i >= e && j >= e && i - e < g.Width() && j - e < g.Height();
+                const uint32_t level = inGlyph ? g.At(i - e, j - e) : 0;
+                // Grey level v: alpha (v x 16 - 1) over white; a full glyph pixel is opaque.
+                if (c.type == 2) {
+                    EXPECT_EQ(v, level == 0 ? rgb : (((level << (top - 4)) - 1) | rgb) & ((1u << top) - 1)) << i << "," << j;
+                } else if (level == (c.type == 3 ? 16 : 1)) {
+                    EXPECT_EQ(v & p.format.alphaMask, p.format.alphaMask) << c.what << i << "," << j;
+                }
+            }
+        DeleteFontHandle(font);
+    }
+}
+
+TEST_F(DeviceFontTest, CellsAtTheCacheEdgeStayInsideIt) {
+    // Cell size 16 divides the 512-pixel cache: its last cells reach one
+    // pixel beyond it, and every slot is used before the first is reused.
+    const int32_t font = CreateFontToHandle(nullptr, 12, -1, 1, -1, -1, 0);
+    FontRecord* r = GetFontRecord(font);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->cacheWidth % r->cellSize, 0) << "cell " << r->cellSize;
+    std::string text;
+    for (int32_t n = 0; n < r->slotCount + 3; ++n) text += static_cast<char>(0x21 + n % 94);
+    for (int32_t n = 0; n < r->slotCount + 3; n += 200)
+        EXPECT_EQ(DrawStringByFont(0, 0, text.substr(n, 200).c_str(), MakeColor(255, 255, 255), font, 0, 0), 0);
+    EXPECT_EQ(r->slots[r->slotCount].cellIndex, -1);
+    EXPECT_EQ(DeleteFontHandle(font), 0);
+}
+
+TEST_F(DeviceFontTest, SubtractionWithoutTheBlendOperationMatchesSoftware) {
+    const auto drawn = [](bool emulated) {
+        SetBackgroundColor(200, 200, 200);
+        ClearDrawTarget(nullptr);
+        if (emulated) Device().blendOpCap = 0;
+        EXPECT_EQ(DeviceHasBlendOperationCap(), emulated ? 0 : 1);
+        const int32_t font = CreateFontToHandle(nullptr, 16, -1, 0, -1, -1, 0);
+        SetBlendMode(kBlendSubtract, 255);
+        EXPECT_EQ(DrawStringByFont(10, 10, "SUB", MakeColor(100, 50, 200), font, 0, 0), 0);
+        SetBlendMode(kBlendNone, 255);
+        DeleteFontHandle(font);
+        return ReadScreen();
+    };
+    if (Device().blendOpCap == 0) GTEST_SKIP() << "the device cannot subtract itself";
+    const Picture native = drawn(false);
+    const Picture emulated = drawn(true);
+    int differing = 0, inked = 0;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 50; ++x) {
+            differing += native.At(x, y) != emulated.At(x, y);
+            inked += native.At(x, y) == 0x649600;  // 200 - (100, 50, 200)
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 20);
+}
+
+TEST_F(DeviceFontTest, LostTexturesComeBackUnderTheSameHandle) {
+    struct Case {
+        const char* what;
+        int32_t reset;  // -1: only the cache image is deleted; else the mode-change flag
+        bool lostFlag;  // the owner learns of a re-created font
+    } cases[] = {{"cache image deleted", -1, false}, {"device made anew", 0, true}, {"mode change", 1, true}};
+    int32_t lost = 0;
+    const int32_t font = CreateFontToHandle(nullptr, 20, -1, 2, -1, -1, 0);
+    ASSERT_EQ(SetFontSpacing(3, font), 0);
+    for (const Case& c : cases) {
+        ASSERT_EQ(SetFontLostFlag(font, &lost), 0);
+        ASSERT_EQ(DrawStringByFont(0, 0, "AB", MakeColor(255, 255, 255), font, 0, 0), 0);
+        const int32_t oldImage = GetFontRecord(font)->cacheImage;
+        if (c.reset < 0) {
+            ASSERT_EQ(DeleteImage(oldImage), 0);
+        } else {
+            ASSERT_EQ(ResetGraphicsDevice(c.reset), 0) << c.what;
+        }
+        EXPECT_EQ(lost, c.lostFlag ? 1 : 0) << c.what;
+        ClearDrawTarget(nullptr);
+        ASSERT_EQ(DrawStringByFont(0, 0, "B", MakeColor(255, 255, 255), font, 0, 0), 0) << c.what;
+        const FontRecord* r = GetFontRecord(font);
+        ASSERT_NE(r, nullptr) << c.what;
+        EXPECT_EQ(r->spacing, 3) << c.what;
+        EXPECT_EQ(r->textureFlag, 1) << c.what;
+        EXPECT_EQ(FindImage(oldImage), nullptr) << c.what;
+        EXPECT_NE(FindImage(r->cacheImage), nullptr) << c.what;
+        EXPECT_FALSE(r->codes['A'].cached) << c.what << ": the cache starts empty";
+        const Picture screen = ReadScreen();
+        int inked = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 16; ++x) inked += screen.At(x, y) == 0xFFFFFF;
+        EXPECT_GT(inked, 10) << c.what << ": B is drawn from the new image";
+    }
+    EXPECT_EQ(CheckFontHandle(GetDefaultFontHandle()), 1);
+}
+
+}  // namespace
+}  // namespace device_test
