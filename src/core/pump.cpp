@@ -2,6 +2,7 @@
 #include "core/library.h"
 #include "core/library_hooks.h"
 #include "core/library_state.h"
+#include "movie/movie.h"
 #include "platform/user32/user32.h"
 
 namespace {
@@ -48,6 +49,7 @@ int PumpMessagesUnlocked() {
     DispatchWaitingMessages();
     CarryOutWindowModeChange();
     while (MustWaitInactive()) {
+        RefreshMovieOverlays();
         hooks.sleep(kInactiveSleepMs);
         DispatchWaitingMessages();
     }

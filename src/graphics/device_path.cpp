@@ -6,6 +6,7 @@
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
+#include "movie/theora_decoder.h"
 #include "softrender/soft_draw.h"
 
 #include <algorithm>
@@ -78,7 +79,10 @@ int PresentFrame() {
 int ResetGraphicsDevice(int32_t modeChange) {
     ScreenState& s = Screen();
     const DrawState saved = g_drawState;
-    if (s.d3dActive) ReleaseDeviceResources();
+    if (s.d3dActive) {
+        ReleaseDeviceResources();
+        ReleaseMovieSurfaces();
+    }
     TerminateDirect3D9();
     if (SetupDirect3D9() != 0) return -1;
     if (!s.d3dActive) {
@@ -87,6 +91,7 @@ int ResetGraphicsDevice(int32_t modeChange) {
         return -1;
     }
     RestoreDeviceResources();
+    RestoreMovieSurfaces();
     SetDrawTarget(saved.drawTarget);
     ReapplyDeviceStates();
     for (int i = 0; i < 2; ++i) {
@@ -105,6 +110,31 @@ int ResetGraphicsDevice(int32_t modeChange) {
     }
     RestoreDeviceStates();
     if (!modeChange) SetDrawRegion(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+    return 0;
+}
+
+int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, int32_t width, int32_t height) {
+    DeviceBlock& d = Device();
+    const ImagePicture* picture = record->picture;
+    if (d.device == nullptr || surface == nullptr || picture->textures == nullptr) return -1;
+    D3DSURFACE_DESC desc{};
+    surface->GetDesc(&desc);
+    // The frame's rectangle within the picture, cut to the image and the surface.
+    const int32_t w = std::min({width, record->width, static_cast<int32_t>(desc.Width)});
+    const int32_t h = std::min({height, record->height, static_cast<int32_t>(desc.Height)});
+    if (w <= 0 || h <= 0) return -1;
+    FlushVertexBatch();
+    EndDeviceScene();
+    for (int32_t i = 0; i < picture->textureCount; ++i) {
+        const ImageTexture& t = picture->textures[i];
+        const RECT part{std::max(record->x, t.x), std::max(record->y, t.y),
+                        std::min(record->x + w, t.x + t.usedWidth), std::min(record->y + h, t.y + t.usedHeight)};
+        if (part.left >= part.right || part.top >= part.bottom) continue;
+        if (t.surface == nullptr) return -1;
+        const RECT from{part.left - record->x, part.top - record->y, part.right - record->x, part.bottom - record->y};
+        const RECT to{part.left - t.x, part.top - t.y, part.right - t.x, part.bottom - t.y};
+        if (FAILED(d.device->StretchRect(surface, &from, t.surface, &to, D3DTEXF_NONE))) return -1;
+    }
     return 0;
 }
 

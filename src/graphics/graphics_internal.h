@@ -179,6 +179,10 @@ int CreateImageTextures(ImagePicture* picture);
 // Copies the picture's pixels (the rectangle x, y, width, height) into its
 // textures; 0 or -1.
 int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width, int32_t height);
+// Stretches the top-left width x height of a surface (a movie's Y'CbCr
+// frame) 1:1 into the image's textures, converting it; 0, or -1 when the
+// image has no textures or the device refuses.
+int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, int32_t width, int32_t height);
 // Releases every image's textures before the device goes; 0.
 int ReleaseDeviceResources();
 // Releases one picture's textures and frees its texture list.

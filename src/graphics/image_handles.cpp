@@ -157,9 +157,22 @@ void TransferMovieFrame(const MovieRecord* movie, ImageRecord* record) {
 void OnMovieFrameReady(MovieRecord* movie, uintptr_t userWord) {
     ImageRecord* record = FindImage(static_cast<int32_t>(userWord));
     if (record == nullptr) return;
-    // Without the Direct3D 9 back end there is no YUV surface: the frame
-    // comes as a picture.
-    if (movie->theora && GetTheoraFrame(movie->decoder, 1, 0) == 0) return;
+    if (movie->theora) {
+        // On the device the frame goes from the decoder's Y'CbCr surface
+        // straight into the image's textures; without a surface, or when the
+        // device refuses, it comes as a picture.
+        if (GetTheoraSurface(movie->decoder) != nullptr && record->tileCount > 0) {
+            if (GetTheoraFrame(movie->decoder, 0, 1) == 0) return;
+            // Taken after the frame: a surface that would not lock was made anew.
+            auto* surface = static_cast<IDirect3DSurface9*>(GetTheoraSurface(movie->decoder));
+            const int32_t width = movie->halfWidth ? movie->width / 2 : movie->width;
+            if (surface != nullptr && IsTheoraSurfaceUpToDate(movie->decoder) &&
+                StretchSurfaceIntoImage(surface, record, width, movie->height) == 0) {
+                return;
+            }
+        }
+        if (GetTheoraFrame(movie->decoder, 1, 0) == 0) return;
+    }
     TransferMovieFrame(movie, record);
 }
 

@@ -52,14 +52,22 @@ int GetTheoraInfo(const TheoraDecoder* decoder, TheoraStreamInfo* info);
 // decode thread when it has not stocked it yet. 1 when it delivered; 0 when
 // there was nothing to do (already up to date), or no frame can come (the
 // thread has ended, or the data ended before the frame).
-// The YUV surface of the Direct3D 9 path is never made in this build (the
-// software path draws movies), so wantSurface asks for nothing.
+// wantSurface asks the same of the Y'CbCr surface (when there is one).
 int GetTheoraFrame(TheoraDecoder* decoder, int32_t wantImage, int32_t wantSurface);
 // The X8R8G8B8 picture of the current frame (coded width x height, pixels
 // in the order blue, green, red, 255).
 PixelImage* GetTheoraImage(TheoraDecoder* decoder);
-// The Direct3D 9 YUV surface: none in this build.
+// The Direct3D 9 Y'CbCr surface (an IDirect3DSurface9 of the coded size in
+// the device's default pool), made at open while that back end draws and the
+// stream is 4:2:0; null otherwise. Its FourCC format, 0 without one, and
+// whether it holds the current frame.
 void* GetTheoraSurface(const TheoraDecoder* decoder);
+uint32_t GetTheoraSurfaceFormat(const TheoraDecoder* decoder);
+int32_t IsTheoraSurfaceUpToDate(const TheoraDecoder* decoder);
+// Around a device re-creation: every open Theora movie's surface is released
+// before the device goes and made anew (stale) on the new device. 0.
+int ReleaseMovieSurfaces();
+int RestoreMovieSurfaces();
 
 // ---- for tests ----------------------------------------------------------------
 // Thread states.

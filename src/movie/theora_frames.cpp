@@ -99,6 +99,9 @@ int GetTheoraFrame(TheoraDecoder* d, int32_t wantImage, int32_t wantSurface) {
         if (d->endOfData.load(std::memory_order_acquire) != 0) return 0;
         TheoraNap(0);
     }
+    // A surface that cannot be filled (a lock that keeps failing) stays
+    // stale; the caller then takes the frame as a picture.
+    if (surfaceWork && CopyFrameToSurface(d, PlanesOf(d->stock[entry]))) d->surfaceUpToDate = 1;
     if (imageWork) {
         ConvertYuvToImage(PlanesOf(d->stock[entry]), &d->frameImage);
         d->imageUpToDate = 1;
@@ -110,6 +113,10 @@ int GetTheoraFrame(TheoraDecoder* d, int32_t wantImage, int32_t wantSurface) {
 PixelImage* GetTheoraImage(TheoraDecoder* d) { return d != nullptr ? &d->frameImage : nullptr; }
 
 void* GetTheoraSurface(const TheoraDecoder* d) { return d != nullptr ? d->surface : nullptr; }
+
+uint32_t GetTheoraSurfaceFormat(const TheoraDecoder* d) { return d != nullptr ? d->surfaceFormat : 0; }
+
+int32_t IsTheoraSurfaceUpToDate(const TheoraDecoder* d) { return d != nullptr ? d->surfaceUpToDate : 0; }
 
 int GetTheoraInfo(const TheoraDecoder* d, TheoraStreamInfo* info) {
     if (d == nullptr || info == nullptr) return 0;

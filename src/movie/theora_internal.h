@@ -96,7 +96,7 @@ struct TheoraDecoder {
     std::atomic<int32_t> ownerEntry{-1};
 
     PixelImage frameImage{};
-    void* surface = nullptr;       // Direct3D 9 YUV surface: never made in this build
+    void* surface = nullptr;       // the Direct3D 9 Y'CbCr surface (IDirect3DSurface9), or null
     uint32_t surfaceFormat = 0;
     int32_t imageUpToDate = 0;     // the owner's
     int32_t surfaceUpToDate = 0;
@@ -122,3 +122,12 @@ void TheoraNap(int32_t milliseconds);
 // not hold it. The entry stays reserved for the owner until ReleaseStockEntry.
 bool ReserveStockEntry(TheoraDecoder* decoder, int32_t frame, int32_t* entry);
 void ReleaseStockEntry(TheoraDecoder* decoder);
+
+// ---- the Y'CbCr surface (theora_surface.cpp) ----------------------------------
+// Makes the surface anew ('YV12', else 'YUY2', else 'UYVY') while the
+// Direct3D 9 back end draws and the stream is 4:2:0; none otherwise.
+void CreateTheoraSurface(TheoraDecoder* decoder);
+void ReleaseTheoraSurface(TheoraDecoder* decoder);
+// Copies 4:2:0 planes into the surface; a failing lock makes the surface anew
+// and tries again, three attempts in all. false when nothing was copied.
+bool CopyFrameToSurface(TheoraDecoder* decoder, const YuvPlanes& planes);

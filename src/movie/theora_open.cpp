@@ -198,6 +198,7 @@ const char* PrepareDecoding(TheoraDecoder* d) {
     }
     // Seeking to the first entry replays the headers from the file's start.
     if (d->pageCount > 0) d->pages[0].offset = 0;
+    CreateTheoraSurface(d);
     if (seams::ShouldFailCall(kFrameImageCall) ||
         CreateXRGB8PixelImage(static_cast<int32_t>(d->info.width), static_cast<int32_t>(d->info.height),
                               &d->frameImage) != 0) {
@@ -299,6 +300,7 @@ int CloseTheora(TheoraDecoder* d) {
     FreeMemory(d->pages);
     FreeMemory(d->keyFrames);
     ReleasePixelImage(&d->frameImage);
+    ReleaseTheoraSurface(d);
     if (d->streamStarted) ogg_stream_clear(&d->stream);
     if (d->oggStarted) {
         if (d->decoderStarted) theora_clear(&d->decoderState);
