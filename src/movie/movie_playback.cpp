@@ -104,25 +104,3 @@ int ResumeAllMovies() {
     }
     return 0;
 }
-
-int PlaceMovieOverlay(int32_t x, int32_t y, int32_t scale, int32_t handle, int32_t show) {
-    MovieRecord* r = GetMovieRecord(handle);
-    if (r == nullptr) return -1;
-    // Only a DirectShow movie shown through a DirectDraw overlay is placed;
-    // neither exists in this build.
-    if (!r->overlayShown || !r->frameDelivered) return 0;
-    r->overlayX = x;
-    r->overlayY = y;
-    r->overlayScale = scale;
-    r->overlayShow = show;
-    return 0;
-}
-
-int RefreshMovieOverlays() {
-    for (int32_t slot = 0; slot < kMaxMovieHandles; ++slot) {
-        MovieRecord* r = MovieAtSlot(slot);
-        if (r == nullptr || r->theora || !r->overlayShown) continue;
-        PlaceMovieOverlay(r->overlayX, r->overlayY, r->overlayScale, MovieHandleOf(r, slot), r->overlayShow);
-    }
-    return 0;
-}
