@@ -121,3 +121,59 @@ TEST_F(MovieDeviceTest, AMovieKeepsShowingItsFrameAfterTheDeviceIsMadeAnew) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MovieDeviceTest, FramesGoThroughTheFirstSurfaceFormatTheDeviceMakes) {
+    struct Case {
+        const char* what;
+        int refused;  // creations refused before one succeeds
+        D3DFORMAT format;
+    } cases[] = {{"YV12", 0, D3DFMT_YV12}, {"YUY2", 1, D3DFMT_YUY2}, {"UYVY", 2, D3DFMT_UYVY}};
+    for (const Case& c : cases) {
+        if (c.refused > 0) seams::FailCall("IDirect3DDevice9::CreateOffscreenPlainSurface", c.refused);
+        const int32_t image = LoadImageFile("clip.ogv", 0);
+        ASSERT_GE(image, 0) << c.what;
+        TheoraDecoder* decoder = DecoderOf(image);
+        ASSERT_NE(GetTheoraSurface(decoder), nullptr) << c.what;
+        EXPECT_EQ(GetTheoraSurfaceFormat(decoder), static_cast<uint32_t>(c.format)) << c.what;
+        AdvanceTheoraFrames(decoder, 2);
+        d3d9::ClearRecordedCalls();
+        ClearDrawTarget(nullptr);
+        ASSERT_EQ(DrawImage(8, 8, image, 0), 0) << c.what;
+        EXPECT_EQ(IsTheoraSurfaceUpToDate(decoder), 1) << c.what;
+        EXPECT_FALSE(device_test::CallsStarting("StretchRect").empty()) << c.what;
+        EXPECT_EQ(FrameOnScreen(), 2) << c.what << ": the frame came through the surface";
+        EXPECT_EQ(FrameInImagePixels(image), 0) << c.what << ": not as a picture";
+        EXPECT_LE(DrawnAgainstFrame(image), kTolerance) << c.what;
+        EXPECT_EQ(DeleteImage(image), 0);
+        seams::ClearAllCalls();
+    }
+}
+
+TEST_F(MovieDeviceTest, ASurfaceThatWillNotLockIsMadeAnewThenGivenUp) {
+    struct Case {
+        const char* what;
+        int failures;
+        bool throughSurface;
+    } cases[] = {{"one failed lock", 1, true}, {"two failed locks", 2, true}, {"every lock fails", -1, false}};
+    for (const Case& c : cases) {
+        const int32_t image = LoadImageFile("clip.ogv", 0);
+        ASSERT_GE(image, 0) << c.what;
+        TheoraDecoder* decoder = DecoderOf(image);
+        AdvanceTheoraFrames(decoder, 3);
+        seams::FailCall("IDirect3DSurface9::LockRect", c.failures);
+        d3d9::ClearRecordedCalls();
+        ClearDrawTarget(nullptr);
+        ASSERT_EQ(DrawImage(8, 8, image, 0), 0) << c.what;
+        seams::ClearAllCalls();
+        const size_t made = device_test::CallsStarting("CreateOffscreenPlainSurface").size();
+        EXPECT_EQ(made, c.failures > 0 ? static_cast<size_t>(c.failures) : 3u) << c.what;
+        EXPECT_EQ(IsTheoraSurfaceUpToDate(decoder), c.throughSurface ? 1 : 0) << c.what;
+        EXPECT_EQ(FrameOnScreen(), 3) << c.what;
+        EXPECT_EQ(FrameInImagePixels(image), c.throughSurface ? 0 : 3) << c.what;
+        EXPECT_EQ(DeleteImage(image), 0);
+    }
+}
+
+}  // namespace
