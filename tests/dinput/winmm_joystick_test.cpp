@@ -77,6 +77,27 @@ TEST_F(Joysticks, PositionsButtonsAndPointOfView) {
     EXPECT_EQ(Position(0, JOY_RETURNPOV).dwPOV, DWORD{JOY_POVCENTERED});
 }
 
+TEST_F(Joysticks, AButtonPressedAndReleasedBetweenReadsReadsDownOnce) {
+    int32_t id = Attach(2, 4, 0);
+    Position(0, JOY_RETURNBUTTONS);  // opens the joystick
+    struct Case {
+        const char* what;
+        std::vector<bool> changes;  // button 2 between two reads
+        DWORD expected;
+    };
+    const Case cases[] = {
+        {"no change", {}, 0},
+        {"pressed and released", {true, false}, 0x4},
+        {"after the latched read", {}, 0},
+        {"held", {true}, 0x4},
+        {"released", {false}, 0},
+    };
+    for (const Case& c : cases) {
+        for (bool down : c.changes) ASSERT_TRUE(platform::sdl::SetTestPadButton(id, 2, down)) << c.what;
+        EXPECT_EQ(Position(0, JOY_RETURNBUTTONS).dwButtons, c.expected) << c.what;
+    }
+}
+
 TEST_F(Joysticks, OnlyTheFieldsAskedForAreWritten) {
     Attach(2, 2, 0);
     JOYINFOEX info = Position(0, JOY_RETURNX);

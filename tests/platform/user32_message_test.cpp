@@ -155,6 +155,29 @@ TEST_F(MessageTest, KeyEventsBecomeKeyMessagesAndKeyStateFollowsTakenMessages) {
     EXPECT_EQ(keys['A'], toggled);  // up, toggle unchanged by the repeat
 }
 
+TEST_F(MessageTest, KeyboardStateReportsAPressTakenAndReleasedBeforeTheReadOnce) {
+    struct Case {
+        const char* what;
+        bool (*press)(HWND hwnd, bool down);
+        int vk;
+    };
+    const Case cases[] = {
+        {"key", [](HWND h, bool down) { return platform::InjectKey(h, "B", down); }, 'B'},
+        {"mouse button", [](HWND h, bool down) { return platform::InjectMouseButton(h, 1, down, 10, 10); },
+         VK_LBUTTON},
+    };
+    BYTE keys[256];
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.press(hwnd_, true) && c.press(hwnd_, false)) << c.what;
+        DispatchAll();
+        ASSERT_TRUE(GetKeyboardState(keys));
+        EXPECT_EQ(keys[c.vk] & 0x80, 0x80) << c.what;
+        EXPECT_GE(GetKeyState(c.vk), 0) << c.what << ": the thread's state itself is up";
+        GetKeyboardState(keys);
+        EXPECT_EQ(keys[c.vk] & 0x80, 0) << c.what << ": only once";
+    }
+}
+
 TEST_F(MessageTest, ModifierSidesAndSystemKeys) {
     platform::InjectKey(hwnd_, "Left Shift", true);
     platform::InjectKey(hwnd_, "Right Shift", true);
@@ -163,6 +186,8 @@ TEST_F(MessageTest, ModifierSidesAndSystemKeys) {
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].wParam, static_cast<WPARAM>(VK_SHIFT));
     BYTE keys[256];
+    GetKeyboardState(keys);
+    EXPECT_TRUE(keys[VK_RSHIFT] & 0x80) << "pressed since the last read";
     GetKeyboardState(keys);
     EXPECT_TRUE(keys[VK_LSHIFT] & 0x80);
     EXPECT_FALSE(keys[VK_RSHIFT] & 0x80);

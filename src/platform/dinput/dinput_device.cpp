@@ -214,6 +214,11 @@ HRESULT Device::Acquire() {
     if ((level_ & DISCL_FOREGROUND) != 0 && !IsForeground(window_)) return DIERR_OTHERAPPHASPRIO;
     if ((level_ & DISCL_EXCLUSIVE) != 0 && AnotherHoldsExclusively(this)) return DIERR_OTHERAPPHASPRIO;
     if (kind_ == DeviceKind::Mouse) platform::sdl::ReadMouseTotals(&mouseSeen_);
+    if (kind_ == DeviceKind::Keyboard) {
+        BYTE keys[256];
+        platform::sdl::ReadKeyboardState(keys, keyPressesSeen_);  // presses from now on are latched
+    }
+    platform::sdl::ForgetJoystickPresses(joystick_);
     {
         std::lock_guard<std::mutex> lock(lock_);
         buffer_.clear();
@@ -269,7 +274,7 @@ HRESULT Device::GetDeviceState(DWORD size, LPVOID data) {
     return DI_OK;
 }
 
-void Device::ReadKeyboard(BYTE* out) { platform::sdl::ReadKeyboardState(out); }
+void Device::ReadKeyboard(BYTE* out) { platform::sdl::ReadKeyboardState(out, keyPressesSeen_); }
 
 void Device::ReadMouse(BYTE* out, DWORD size) {
     platform::sdl::MouseTotals now;
@@ -278,7 +283,10 @@ void Device::ReadMouse(BYTE* out, DWORD size) {
     state.lX = ClampToLong(now.x - mouseSeen_.x);
     state.lY = ClampToLong(now.y - mouseSeen_.y);
     state.lZ = ClampToLong(now.wheel - mouseSeen_.wheel);
-    std::memcpy(state.rgbButtons, now.buttons, sizeof state.rgbButtons);
+    for (int b = 0; b < 8; ++b) {
+        bool down = platform::sdl::LatchedDown(now.buttons[b] != 0, now.presses[b], &mouseSeen_.presses[b]);
+        state.rgbButtons[b] = down ? 0x80 : 0;
+    }
     mouseSeen_ = now;
     std::memcpy(out, &state, size);  // DIMOUSESTATE is the first 16 bytes
 }

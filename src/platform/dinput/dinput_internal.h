@@ -110,6 +110,7 @@ private:
     Axis axes_[kAxes];
     DWORD autocenter_ = DIPROPAUTOCENTER_ON;
     platform::sdl::MouseTotals mouseSeen_{};
+    uint32_t keyPressesSeen_[256] = {};
 
     // Shared with the input listener.
     std::mutex lock_;

@@ -2,7 +2,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <array>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -73,8 +75,12 @@ std::recursive_mutex& Lock() {
     return m;
 }
 
+constexpr int kCountedPadButtons = 128;
+
 uint8_t g_keys[256];
+uint32_t g_keyPresses[256];
 MouseTotals g_mouse;
+std::map<int32_t, std::array<uint32_t, kCountedPadButtons>> g_padPresses;
 std::vector<Listener> g_listeners;
 int g_nextListenerId = 1;
 bool g_watching = false;
@@ -118,6 +124,7 @@ bool TakeKey(const SDL_KeyboardEvent& key, InputChange* change) {
     int code = ScancodeToKeyCode(key.keysym.scancode);
     if (code == 0) return false;
     bool down = key.state == SDL_PRESSED;
+    if (down && g_keys[code] == 0) ++g_keyPresses[code];
     g_keys[code] = down ? 0x80 : 0;
     *change = InputChange{InputChange::Key, static_cast<uint8_t>(code), down, 0, key.timestamp};
     return true;
@@ -137,11 +144,17 @@ bool TakeMouse(const SDL_Event& event, InputChange* change) {
         default: {
             int index = MouseButtonIndex(event.button.button);
             if (index < 0) return false;
-            g_mouse.buttons[index] = event.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+            bool down = event.type == SDL_MOUSEBUTTONDOWN;
+            if (down && g_mouse.buttons[index] == 0) ++g_mouse.presses[index];
+            g_mouse.buttons[index] = down ? 0x80 : 0;
         }
     }
     *change = InputChange{InputChange::Mouse, 0, false, 0, event.common.timestamp};
     return true;
+}
+
+void CountPadPress(const SDL_JoyButtonEvent& button) {
+    if (button.state == SDL_PRESSED && button.button < kCountedPadButtons) ++g_padPresses[button.which][button.button];
 }
 
 int SDLCALL Watch(void*, SDL_Event* event) {
@@ -155,11 +168,11 @@ int SDLCALL Watch(void*, SDL_Event* event) {
         case SDL_MOUSEWHEEL:
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: changed = TakeMouse(*event, &change); break;
+        case SDL_JOYBUTTONDOWN:
+        case SDL_JOYBUTTONUP: CountPadPress(event->jbutton); [[fallthrough]];
         case SDL_JOYAXISMOTION:
         case SDL_JOYBALLMOTION:
         case SDL_JOYHATMOTION:
-        case SDL_JOYBUTTONDOWN:
-        case SDL_JOYBUTTONUP:
         case SDL_JOYDEVICEREMOVED:
             // Every joystick event names its joystick in the same place.
             change = InputChange{InputChange::Joystick, 0, false, event->jdevice.which, event->common.timestamp};
@@ -199,14 +212,21 @@ bool StartInputWatch() {
     return true;
 }
 
-void ReadKeyboardState(uint8_t keys[256]) {
+void ReadKeyboardState(uint8_t keys[256], uint32_t seen[256]) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
-    std::memcpy(keys, g_keys, sizeof g_keys);
+    for (int k = 0; k < 256; ++k) keys[k] = LatchedDown(g_keys[k] != 0, g_keyPresses[k], &seen[k]) ? 0x80 : 0;
 }
 
 void ReadMouseTotals(MouseTotals* totals) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     *totals = g_mouse;
+}
+
+uint32_t JoystickButtonPresses(int32_t joystick, int button) {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    auto it = g_padPresses.find(joystick);
+    if (it == g_padPresses.end() || button < 0 || button >= kCountedPadButtons) return 0;
+    return it->second[button];
 }
 
 int AddInputListener(InputListener listener, void* context) {

@@ -12,18 +12,36 @@ namespace platform::sdl {
 // when SDL's events cannot start.
 bool StartInputWatch();
 
-// The key states by DirectInput key code: 0x80 while down, else 0.
-void ReadKeyboardState(uint8_t keys[256]);
+// The latch every state read applies: a press that was released before a
+// reader's next read still reads as down for that one read, so that a click
+// or key press shorter than the time between two reads is not lost. Each
+// reader keeps the press count it last saw (seen) and passes it here.
+inline bool LatchedDown(bool down, uint32_t presses, uint32_t* seen) {
+    bool pressedSince = presses != *seen;
+    *seen = presses;
+    return down || pressedSince;
+}
 
-// Totals since the watch started: pointer motion and wheel (120 a notch), and
-// the buttons 0 left, 1 right, 2 middle, 3 and 4 the side buttons (0x80 down).
+// The key states by DirectInput key code, 0x80 while down (or latched), else
+// 0. seen holds the reader's press counts of every key and is brought up to
+// date.
+void ReadKeyboardState(uint8_t keys[256], uint32_t seen[256]);
+
+// Totals since the watch started: pointer motion and wheel (120 a notch), the
+// buttons 0 left, 1 right, 2 middle, 3 and 4 the side buttons (0x80 down,
+// without a latch) and how often each was pressed.
 struct MouseTotals {
     int64_t x;
     int64_t y;
     int64_t wheel;
     uint8_t buttons[8];
+    uint32_t presses[8];
 };
 void ReadMouseTotals(MouseTotals* totals);
+
+// How often a joystick's button was pressed since the watch started (buttons
+// 0 to 127; 0 for others and for joysticks never seen).
+uint32_t JoystickButtonPresses(int32_t joystick, int button);
 
 // A change seen by the watch, handed to every listener on the thread that
 // queued the event.

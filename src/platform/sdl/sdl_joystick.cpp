@@ -36,6 +36,8 @@ struct Joystick {
     std::vector<Slot> slots;
     uint16_t sentLow = 0;
     uint16_t sentHigh = 0;
+    // The press count of each button at this handle's last read (the latch).
+    mutable std::vector<uint32_t> seenPresses;
 };
 
 namespace {
@@ -221,6 +223,8 @@ Joystick* OpenJoystick(int32_t id) {
     auto* j = new Joystick;
     j->sdl = sdl;
     j->id = id;
+    j->seenPresses.resize(static_cast<size_t>(std::max(SDL_JoystickNumButtons(sdl), 0)));
+    ForgetJoystickPresses(j);
     g_open.push_back(j);
     return j;
 }
@@ -234,6 +238,11 @@ void CloseJoystick(Joystick* j) {
     delete j;
 }
 
+void ForgetJoystickPresses(Joystick* j) {
+    if (j == nullptr) return;
+    for (size_t b = 0; b < j->seenPresses.size(); ++b) j->seenPresses[b] = JoystickButtonPresses(j->id, static_cast<int>(b));
+}
+
 bool IsJoystickAttached(const Joystick* j) { return j != nullptr && SDL_JoystickGetAttached(j->sdl) == SDL_TRUE; }
 int JoystickAxisCount(const Joystick* j) { return j != nullptr ? std::max(SDL_JoystickNumAxes(j->sdl), 0) : 0; }
 int JoystickButtonCount(const Joystick* j) { return j != nullptr ? std::max(SDL_JoystickNumButtons(j->sdl), 0) : 0; }
@@ -245,8 +254,10 @@ int16_t JoystickAxis(const Joystick* j, int axis) {
 }
 
 bool JoystickButton(const Joystick* j, int button) {
-    if (button < 0 || button >= JoystickButtonCount(j)) return false;
-    return SDL_JoystickGetButton(j->sdl, button) != 0;
+    if (button < 0 || button >= JoystickButtonCount(j) || button >= static_cast<int>(j->seenPresses.size()))
+        return false;
+    bool down = SDL_JoystickGetButton(j->sdl, button) != 0;
+    return LatchedDown(down, JoystickButtonPresses(j->id, button), &j->seenPresses[button]);
 }
 
 uint8_t JoystickHat(const Joystick* j, int hat) {
@@ -382,7 +393,9 @@ bool SetTestPadAxis(int32_t id, int axis, int16_t value) {
 
 bool SetTestPadButton(int32_t id, int button, bool down) {
     SDL_Joystick* sdl = TestPadJoystick(id);
-    return sdl != nullptr && SDL_JoystickSetVirtualButton(sdl, button, down ? SDL_PRESSED : SDL_RELEASED) == 0;
+    if (sdl == nullptr || SDL_JoystickSetVirtualButton(sdl, button, down ? SDL_PRESSED : SDL_RELEASED) != 0) return false;
+    SDL_JoystickUpdate();  // reported at once, as a device reports each change
+    return true;
 }
 
 bool SetTestPadHat(int32_t id, int hat, uint8_t bits) {

@@ -30,12 +30,16 @@ bool GetJoystickInfo(int index, JoystickInfo* info);
 struct Joystick;
 Joystick* OpenJoystick(int32_t id);  // null when no joystick has that id
 void CloseJoystick(Joystick* joystick);
+// Presses before now are not latched for this handle (done on opening).
+void ForgetJoystickPresses(Joystick* joystick);
 bool IsJoystickAttached(const Joystick* joystick);
 int JoystickAxisCount(const Joystick* joystick);
 int JoystickButtonCount(const Joystick* joystick);
 int JoystickHatCount(const Joystick* joystick);
 int16_t JoystickAxis(const Joystick* joystick, int axis);       // -32768..32767; 0 when absent
-bool JoystickButton(const Joystick* joystick, int button);       // false when absent
+// Down, or pressed and released since this handle's last read of the button
+// (the latch of sdl_input.h); false when absent.
+bool JoystickButton(const Joystick* joystick, int button);
 // Hat bits as SDL gives them (1 up, 2 right, 4 down, 8 left; 0 centred).
 uint8_t JoystickHat(const Joystick* joystick, int hat);
 
@@ -72,6 +76,7 @@ bool SetAutocenter(Joystick* joystick, int percent);
 // records what it is asked to do (GetTestPadRumble).
 int32_t AttachTestPad(const char* name, int axes, int buttons, int hats, bool rumble);
 bool SetTestPadAxis(int32_t id, int axis, int16_t value);
+// The change is reported at once, as a device reports every change.
 bool SetTestPadButton(int32_t id, int button, bool down);
 bool SetTestPadHat(int32_t id, int hat, uint8_t bits);
 bool DetachTestPad(int32_t id);

@@ -85,6 +85,7 @@ struct ThreadQueue {
     bool quit = false;
     int quitCode = 0;
     BYTE keys[256] = {};
+    bool pressedSinceRead[256] = {};  // went down since the last GetKeyboardState
     QueuedMessage lastKey;  // the last key-down taken, for TranslateMessage
     bool lastKeyValid = false;
     DWORD lastMessageTime = 0;

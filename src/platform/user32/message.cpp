@@ -39,37 +39,42 @@ static bool Matches(const MSG& msg, HWND filter, UINT filterMin, UINT filterMax)
     return msg.message >= filterMin && msg.message <= filterMax;
 }
 
-static void SetKey(BYTE* keys, int vk, bool down) {
+// pressed, when given, marks the keys that went down (the latch of
+// GetKeyboardState).
+static void SetKey(BYTE* keys, int vk, bool down, bool* pressed = nullptr) {
     if (vk <= 0 || vk > 255) return;
-    if (down && !(keys[vk] & 0x80)) keys[vk] ^= 0x01;
+    if (down && !(keys[vk] & 0x80)) {
+        keys[vk] ^= 0x01;
+        if (pressed != nullptr) pressed[vk] = true;
+    }
     keys[vk] = static_cast<BYTE>((keys[vk] & 0x01) | (down ? 0x80 : 0));
 }
 
 // The generic Shift, Ctrl and Alt keys follow their two sides.
-static void SetKeyWithGeneric(BYTE* keys, int vk, bool down) {
-    SetKey(keys, vk, down);
+static void SetKeyWithGeneric(BYTE* keys, int vk, bool down, bool* pressed = nullptr) {
+    SetKey(keys, vk, down, pressed);
     int generic = 0, left = 0, right = 0;
     if (vk == VK_LSHIFT || vk == VK_RSHIFT) generic = VK_SHIFT, left = VK_LSHIFT, right = VK_RSHIFT;
     if (vk == VK_LCONTROL || vk == VK_RCONTROL) generic = VK_CONTROL, left = VK_LCONTROL, right = VK_RCONTROL;
     if (vk == VK_LMENU || vk == VK_RMENU) generic = VK_MENU, left = VK_LMENU, right = VK_RMENU;
-    if (generic != 0) SetKey(keys, generic, ((keys[left] | keys[right]) & 0x80) != 0);
+    if (generic != 0) SetKey(keys, generic, ((keys[left] | keys[right]) & 0x80) != 0, pressed);
 }
 
 static void ApplyToKeyState(ThreadQueue& q, const QueuedMessage& m) {
     switch (m.msg.message) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            SetKeyWithGeneric(q.keys, m.specificVk, true);
+            SetKeyWithGeneric(q.keys, m.specificVk, true, q.pressedSinceRead);
             q.lastKey = m;
             q.lastKeyValid = true;
             break;
         case WM_KEYUP:
         case WM_SYSKEYUP: SetKeyWithGeneric(q.keys, m.specificVk, false); break;
-        case WM_LBUTTONDOWN: SetKey(q.keys, VK_LBUTTON, true); break;
+        case WM_LBUTTONDOWN: SetKey(q.keys, VK_LBUTTON, true, q.pressedSinceRead); break;
         case WM_LBUTTONUP: SetKey(q.keys, VK_LBUTTON, false); break;
-        case WM_RBUTTONDOWN: SetKey(q.keys, VK_RBUTTON, true); break;
+        case WM_RBUTTONDOWN: SetKey(q.keys, VK_RBUTTON, true, q.pressedSinceRead); break;
         case WM_RBUTTONUP: SetKey(q.keys, VK_RBUTTON, false); break;
-        case WM_MBUTTONDOWN: SetKey(q.keys, VK_MBUTTON, true); break;
+        case WM_MBUTTONDOWN: SetKey(q.keys, VK_MBUTTON, true, q.pressedSinceRead); break;
         case WM_MBUTTONUP: SetKey(q.keys, VK_MBUTTON, false); break;
     }
 }
@@ -541,7 +546,12 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 BOOL GetKeyboardState(BYTE* keyState) {
     if (keyState == nullptr) return FALSE;
     Lock lock(S().mutex);
-    std::copy(std::begin(QueueOf(GetCurrentThreadId()).keys), std::end(QueueOf(GetCurrentThreadId()).keys), keyState);
+    ThreadQueue& q = QueueOf(GetCurrentThreadId());
+    // A key pressed and released since the last read reads as down this once.
+    for (int vk = 0; vk < 256; ++vk) {
+        keyState[vk] = static_cast<BYTE>(q.keys[vk] | (q.pressedSinceRead[vk] ? 0x80 : 0));
+        q.pressedSinceRead[vk] = false;
+    }
     return TRUE;
 }
 

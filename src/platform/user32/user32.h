@@ -386,7 +386,8 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id);
 #define VK_OEM_102 0xE2
 
 // The calling thread's key state as of the key and mouse-button messages it
-// has taken from its queue: bit 7 down, bit 0 toggled by each press.
+// has taken from its queue: bit 7 down, bit 0 toggled by each press. A key or
+// button pressed and released since the last call reads as down this once.
 BOOL GetKeyboardState(BYTE* keyState);
 SHORT GetKeyState(int vk);
 // The state now (events taken from the window system so far): bit 15 down,
