@@ -35,7 +35,24 @@ void WriteF32(uint8_t* p, float v) {
     WriteU32(p, bits);
 }
 
-bool IsVolume(float v) { return v >= 0.0f && v <= 1.0f; }  // false for NaN
+// The volume sliders show a volume in twelfths.
+constexpr float kSliderSteps = 12.0f;
+
+// A volume is a number from 0 to 1 (anything else takes the default); one
+// that the sliders round to no step at all (a tiny or denormal number) is
+// silence.
+float ValidVolume(float v, float fallback) {
+    if (!(v >= 0.0f && v <= 1.0f)) return fallback;  // also NaN
+    return std::round(v * kSliderSteps) == 0.0f ? 0.0f : v;
+}
+
+// Each field outside what the settings window offers takes its default.
+void KeepValidConfig(ConfigRecord* c) {
+    if (c->display > kDisplayWindow320) c->display = kDisplayWindow640;
+    if (c->language > 1) c->language = 0;
+    c->musicVolume = ValidVolume(c->musicVolume, kDefaultMusicVolume);
+    c->effectVolume = ValidVolume(c->effectVolume, kDefaultEffectVolume);
+}
 
 void RebuildConfigPaths() {
     g_config.path = ExeDirectory + "save\\config";
@@ -148,19 +165,16 @@ void DecodeConfig(const uint8_t* bytes, int32_t size, ConfigRecord* config) {
 }
 
 void LoadConfig() {
+    SetConfigDefaults(&g_config);  // for every field the file does not hold
     std::FILE* file = OpenGameFile(g_config.path, "rb");
-    if (file == nullptr) {
-        SetConfigDefaults(&g_config);
-        return;
-    }
+    if (file == nullptr) return;
     uint8_t bytes[kConfigFileSize];
     size_t got = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
     DecodeConfig(bytes, static_cast<int32_t>(got), &g_config);
-    // The volumes reach the sound volume (x 255), the sliders (x 12) and the
-    // music library: anything but a number from 0 to 1 is replaced.
-    if (!IsVolume(g_config.musicVolume)) g_config.musicVolume = kDefaultMusicVolume;
-    if (!IsVolume(g_config.effectVolume)) g_config.effectVolume = kDefaultEffectVolume;
+    // The values reach the radio buttons, the sound volume (x 255), the
+    // sliders (x 12) and the music library.
+    KeepValidConfig(&g_config);
 }
 
 void SaveConfig() {

@@ -47,10 +47,12 @@ struct ConfigRecord {
 };
 extern ConfigRecord g_config;
 
-// Reads "save\config": a missing file gives the defaults (1000, 640x480
-// window, Japanese, music 5/12, effects 0.5); a short file leaves the fields
-// it does not reach as they were; a volume that is not a number from 0 to 1
-// becomes its default. Other values are kept as read.
+// Reads "save\config". Every field the file does not hold (all of them when
+// it is missing, the last ones when it is short) takes its default (1000,
+// 640x480 window, Japanese, music 5/12, effects 0.5), and so does every value
+// outside what the settings window offers: a display or language outside its
+// choices, a volume that is not a number from 0 to 1. A volume below half a
+// step of the sliders (twelfths) is 0. The first word is kept as read.
 void LoadConfig();
 // Creates the save directory when needed and replaces "save\config" with the
 // five fields (20 bytes, little-endian). Failures are silent.

@@ -43,24 +43,62 @@ TEST_F(SaveFilesTest, AMissingSettingsFileGivesTheDefaultsWhichAreWrittenBack) {
     EXPECT_EQ(ReadBytes(Native("save/config")), stored);
 }
 
-TEST_F(SaveFilesTest, AShortSettingsFileLeavesTheFieldsItDoesNotReach) {
-    g_config.language = 1;
-    g_config.effectVolume = 0.125f;
-    Bytes bytes = Words({1000, 1});
-    bytes.push_back(0);  // a piece of the third field
-    WriteBytes(Native("save/config"), bytes);
-    LoadConfig();
-    EXPECT_EQ(std::make_tuple(g_config.display, g_config.language, g_config.effectVolume), std::make_tuple(1u, 1u, 0.125f));
+TEST_F(SaveFilesTest, FieldsTheSettingsFileDoesNotHoldTakeTheirDefaults) {
+    struct Case {
+        const char* what;
+        Bytes file;
+        Bytes written;  // what is written back
+    };
+    Bytes partial = Words({7, 2});
+    partial.push_back(1);  // a piece of the third field
+    const Case cases[] = {
+        {"empty", {}, kDefaultConfig},
+        {"one field", Words({7}), Words({7, 0, 0, Bits(kDefaultMusicVolume), Bits(0.5f)})},
+        {"two fields and a piece", partial, Words({7, 2, 0, Bits(kDefaultMusicVolume), Bits(0.5f)})},
+        {"no effect volume", Words({7, 2, 1, Bits(0.25f)}), Words({7, 2, 1, Bits(0.25f), Bits(0.5f)})},
+    };
+    for (const Case& c : cases) {
+        g_config.language = 1;  // what an earlier read left
+        g_config.musicVolume = g_config.effectVolume = 0.0f;
+        WriteBytes(Native("save/config"), c.file);
+        LoadConfig();
+        SaveConfig();
+        EXPECT_EQ(ReadBytes(Native("save/config")), c.written) << c.what;
+    }
 }
 
-TEST_F(SaveFilesTest, VolumesThatAreNotNumbersFromZeroToOneBecomeTheDefaults) {
-    for (auto [stored, kept] : {std::pair{std::nanf(""), false}, {1.5f, false}, {-0.01f, false}, {INFINITY, false},
-                                {0.0f, true}, {1.0f, true}}) {
-        WriteBytes(Native("save/config"), Words({0, 9, 7, Bits(stored), Bits(stored)}));
+TEST_F(SaveFilesTest, ValuesTheSettingsWindowDoesNotOfferTakeTheirDefaults) {
+    struct Case {
+        const char* what;
+        uint32_t display, language;
+        float volume;
+        uint32_t expectedDisplay, expectedLanguage;
+        float expectedMusic, expectedEffects;
+    };
+    const float kMusic = kDefaultMusicVolume;
+    const Case cases[] = {
+        {"the last choices", 2, 1, 1.0f, 2, 1, 1.0f, 1.0f},
+        {"silence", 1, 0, 0.0f, 1, 0, 0.0f, 0.0f},
+        {"a display beyond the three", 3, 1, 0.25f, 0, 1, 0.25f, 0.25f},
+        {"a language beyond the two", 1, 2, 0.25f, 1, 0, 0.25f, 0.25f},
+        {"huge choices", 0xFFFFFFFF, 0x80000000, 0.25f, 0, 0, 0.25f, 0.25f},
+        {"not a number", 0, 0, std::nanf(""), 0, 0, kMusic, 0.5f},
+        {"above one", 0, 0, 1.5f, 0, 0, kMusic, 0.5f},
+        {"below zero", 0, 0, -0.01f, 0, 0, kMusic, 0.5f},
+        {"infinite", 0, 0, INFINITY, 0, 0, kMusic, 0.5f},
+        {"tiny", 0, 0, 6.5e-37f, 0, 0, 0.0f, 0.0f},
+        {"denormal", 0, 0, 1e-40f, 0, 0, 0.0f, 0.0f},
+        {"just under half a step", 0, 0, 0.041f, 0, 0, 0.0f, 0.0f},
+        {"just over half a step", 0, 0, 0.042f, 0, 0, 0.042f, 0.042f},
+        {"a step", 0, 0, 1.0f / 12.0f, 0, 0, 1.0f / 12.0f, 1.0f / 12.0f},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(Native("save/config"), Words({1000, c.display, c.language, Bits(c.volume), Bits(c.volume)}));
         LoadConfig();
-        EXPECT_EQ(g_config.effectVolume, kept ? stored : 0.5f) << stored;
-        EXPECT_EQ(g_config.musicVolume, kept ? stored : kDefaultMusicVolume) << stored;
-        EXPECT_EQ(g_config.display, 9u) << "other values are kept as read";
+        EXPECT_EQ(std::make_tuple(g_config.display, g_config.language), std::make_tuple(c.expectedDisplay, c.expectedLanguage))
+            << c.what;
+        EXPECT_EQ(Bits(g_config.musicVolume), Bits(c.expectedMusic)) << c.what;
+        EXPECT_EQ(Bits(g_config.effectVolume), Bits(c.expectedEffects)) << c.what;
     }
 }
 

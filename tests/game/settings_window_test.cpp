@@ -177,11 +177,11 @@ TEST_F(SettingsWindowTest, RunStartsTheGameWithTheChosenLanguageAndDisplay) {
     }
 }
 
-TEST_F(SettingsWindowTest, TheCloseBoxActsAsQuitAndAnUnknownDisplayIsKept) {
-    SaveChoices(0, 7);
+TEST_F(SettingsWindowTest, TheCloseBoxActsAsQuitAndUnknownChoicesShowAsTheDefaults) {
+    SaveChoices(5, 7);
     int result = RunScript({
         [](HWND window) {
-            EXPECT_EQ(CheckedId(SettingsDisplayGroup()), 0);
+            EXPECT_EQ(CheckedId(SettingsLanguageGroup()) * 10 + CheckedId(SettingsDisplayGroup()), 11);
             Click(window, Language(2));
         },
         [](HWND window) { platform::InjectCloseRequest(window); },
@@ -189,7 +189,7 @@ TEST_F(SettingsWindowTest, TheCloseBoxActsAsQuitAndAnUnknownDisplayIsKept) {
     EXPECT_EQ(result, 1);
     std::vector<uint8_t> bytes = ReadConfig();
     ASSERT_EQ(bytes.size(), 20u);
-    EXPECT_EQ(bytes[4], 7);
+    EXPECT_EQ(bytes[4], 0) << "the display's default";
     EXPECT_EQ(bytes[8], 1);
 }
 
