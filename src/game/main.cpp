@@ -12,7 +12,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <cstring>
 
 namespace {
@@ -29,6 +31,12 @@ void RegisterProgramIcon() {
 }  // namespace
 
 int main() {
+    std::string reason;
+    if (!platform::StartWindowSystem(&reason)) {
+        std::fprintf(stderr, "velumi: no window system: %s\n", reason.c_str());
+        std::fprintf(stderr, "velumi: the game needs a graphical session (an X11 or Wayland desktop) to show its windows.\n");
+        return 1;
+    }
     RegisterProgramIcon();
     if (const char* frames = std::getenv("VELUMI_FRAMES")) SetFrameLimit(std::atoi(frames));
     if (const char* autoRun = std::getenv("VELUMI_AUTO_RUN"))

@@ -200,6 +200,37 @@ SDL_SystemCursor ToSdlCursor(SystemCursor shape) {
     return SDL_SYSTEM_CURSOR_ARROW;
 }
 
+std::string g_videoStartError;
+
+// The drivers that show nothing: taken only when SDL_VIDEODRIVER names them.
+bool IsHeadlessDriver(const char* name) {
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
+           std::strcmp(name, "evdev") == 0;
+}
+
+// Starts the driver SDL_VIDEODRIVER names, or else the first window system
+// that answers. Without one SDL would fall back to a headless driver and the
+// program would run unseen; instead this fails with every driver's reason.
+bool StartWindowSystemDriver() {
+    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && chosen[0] != '\0') {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        g_videoStartError = SDL_GetError();
+        return false;
+    }
+    std::string reasons;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (name == nullptr || IsHeadlessDriver(name)) continue;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, name);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        reasons += (reasons.empty() ? "" : "; ") + std::string(SDL_GetError());
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    g_videoStartError = reasons.empty() ? "no window system driver" : reasons;
+    return false;
+}
+
 bool Push(SDL_Event& e) {
     if (!InitVideo()) return false;
     return SDL_PushEvent(&e) == 1;
@@ -216,10 +247,15 @@ bool InitVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
     return true;
+}
+
+std::string VideoStartError() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    return g_videoStartError;
 }
 
 bool IsVideoThread() {

@@ -16,8 +16,11 @@
 namespace platform::sdl {
 
 // ---- video start ----------------------------------------------------------
-// Starts SDL's video subsystem once (later calls only report the result).
+// Starts SDL's video subsystem once (later calls only report the result):
+// the driver SDL_VIDEODRIVER names, else a window system (never a headless
+// driver). VideoStartError says why it failed.
 bool InitVideo();
+std::string VideoStartError();
 // True on the thread that made the first of the current windows (else the
 // one that started the video subsystem): only it may take events.
 bool IsVideoThread();

@@ -231,6 +231,12 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 
 namespace platform {
 
+bool StartWindowSystem(std::string* reason) {
+    if (sdl::InitVideo()) return true;
+    if (reason != nullptr) *reason = sdl::VideoStartError();
+    return false;
+}
+
 void SetDesktopModeForTest(int width, int height, int bits) {
     Lock lock(S().mutex);
     g_desktopForTest = width > 0 && height > 0 ? DisplayMode{width, height, bits, 60} : DisplayMode{};

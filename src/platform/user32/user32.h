@@ -526,6 +526,11 @@ int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type);
 
 namespace platform {
 
+// ---- the window system --------------------------------------------------------
+// Starts the window system (once; later calls report the result). false, with
+// the window system's own reason, when there is none to show windows on.
+bool StartWindowSystem(std::string* reason);
+
 // ---- program resources --------------------------------------------------------
 // The program names its icons by resource id: a PNG file, or pixels
 // (0xAARRGGBB, width x height). LoadIconA(instance, MAKEINTRESOURCE(id)) then

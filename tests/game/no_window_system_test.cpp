@@ -1,0 +1,48 @@
+// The program started where there is no window system to show it: it says
+// why and ends with a failure status instead of running unseen.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(NoWindowSystem, TheProgramSaysWhyAndFails) {
+    struct Case {
+        const char* what;
+        const char* display;  // null: none set
+    };
+    const Case cases[] = {
+        {"no display set", nullptr},
+        {"a display nobody serves", ":4711"},
+    };
+    char pattern[] = "/tmp/velumi-no-window-system-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const std::string err = (dir / "stderr.txt").string();
+    for (const Case& c : cases) {
+        // No driver named, no X11 or Wayland display to find; a guard
+        // against the program waiting for ever unseen.
+        std::string command = "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR=" + dir.string() +
+                              " SDL_AUDIODRIVER=dummy";
+        if (c.display != nullptr) command += std::string(" DISPLAY=") + c.display;
+        command += " timeout 60 " TEST_BINARY_DIR "/velumi </dev/null >/dev/null 2>" + err;
+        const int status = std::system(command.c_str());
+        std::stringstream text;
+        text << std::ifstream(err).rdbuf();
+        ASSERT_TRUE(WIFEXITED(status)) << c.what;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << c.what << ": " << text.str();
+        EXPECT_NE(text.str().find("x11 not available"), std::string::npos) << c.what << ": " << text.str();
+        EXPECT_NE(text.str().find("needs a graphical session"), std::string::npos) << c.what << ": " << text.str();
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
