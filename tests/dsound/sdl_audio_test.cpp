@@ -100,4 +100,34 @@ TEST(AudioOutput, TheDummyDriverIsARealOutput) {
     seams::ClearAllCalls();
 }
 
+TEST(AudioOutput, AMissingDeviceIsAskedForOnceAndQuietly) {
+    struct Case {
+        const char* what;
+        const char* driver;
+    };
+    const Case cases[] = {
+        {"a driver SDL does not have", "no-such-driver"},
+        {"ALSA, on a machine with or without a sound card", "alsa"},
+    };
+    for (const Case& c : cases) {
+        setenv("SDL_AUDIODRIVER", c.driver, 1);
+        ::testing::internal::CaptureStderr();
+        const int first = sdl::OpenAudioOutput();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("ALSA lib"), std::string::npos) << c.what << ": " << err;
+        if (first == 0) {  // there is a device after all
+            sdl::CloseAudioOutput();
+            continue;
+        }
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        const int again = sdl::OpenAudioOutput();
+        EXPECT_EQ(again, -1) << c.what << ": the device is not asked again";
+        if (again == 0) sdl::CloseAudioOutput();
+        EXPECT_EQ(sdl::SetManualAudioOutput(false), 0);
+        EXPECT_EQ(sdl::OpenAudioOutput(), 0) << c.what << ": choosing the back end again asks again";
+        sdl::CloseAudioOutput();
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/seams/seams.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +24,7 @@ struct OutputState {
     SDL_AudioDeviceID device = 0;
     bool manualChosen = false;
     bool manualOpen = false;
+    bool noDevice = false;  // a device failed to open: later opens fail without asking again
 
     std::mutex sourceLock;  // held while sources are called
     std::vector<Source> sources;
@@ -71,9 +73,30 @@ void DeviceCallback(void*, Uint8* stream, int bytes) {
                   bytes / static_cast<int>(kAudioChannels * sizeof(int16_t)));
 }
 
+// ALSA writes its own errors to stderr (eight lines for each open on a
+// machine without a sound card); the library reports the missing device in
+// its own log. SDL loads ALSA itself: its error handler is reached there.
+using AlsaErrorHandler = void (*)(const char* file, int line, const char* function, int error, const char* format,
+                                  ...);
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsa() {
+    void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (alsa == nullptr) return;
+    using SetHandler = int (*)(AlsaErrorHandler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(IgnoreAlsaError);
+    dlclose(alsa);
+}
+
+// Opens the device once; a machine without one is asked only once.
 int OpenDevice(OutputState& state) {
     if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return -1;
+    if (state.noDevice) return -1;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        state.noDevice = true;
+        return -1;
+    }
+    QuietAlsa();
     SDL_AudioSpec want{};
     want.freq = kAudioRate;
     want.format = AUDIO_S16SYS;
@@ -83,6 +106,7 @@ int OpenDevice(OutputState& state) {
     SDL_AudioSpec have{};
     state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (state.device == 0) {
+        state.noDevice = true;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return -1;
     }
@@ -181,6 +205,7 @@ int SetManualAudioOutput(bool on) {
     std::lock_guard<std::mutex> lock(state.openLock);
     if (state.openCount > 0) return -1;
     state.manualChosen = on;
+    state.noDevice = false;
     return 0;
 }
 

@@ -32,7 +32,8 @@ constexpr int kAudioChannels = 2;
 using AudioSourceCallback = void (*)(void* user, int16_t* samples, int frameCount);
 
 // Opens the output on first use (later calls only count): 0, or -1 when there
-// is no audio output (no device, or the driver failed to open).
+// is no audio output (no device, or the driver failed to open). A failed
+// device is not asked again until SetManualAudioOutput chooses a back end.
 // Test seam: "SDL_OpenAudioDevice".
 int OpenAudioOutput();
 // Undoes one OpenAudioOutput; the device closes with the last one.
@@ -53,8 +54,9 @@ int AddAudioSource(AudioSourceCallback callback, void* user);
 int RemoveAudioSource(AudioSourceCallback callback, void* user);
 
 // ---- test back end ----
-// Chooses the manual back end for the next open (only while the output is
-// closed; -1 otherwise).
+// Chooses the manual back end (true) or SDL's device (false) for the next
+// open, which asks the device again (only while the output is closed; -1
+// otherwise).
 int SetManualAudioOutput(bool on);
 // Manual back end: renders frameCount frames of the summed sources into
 // samples (2 x frameCount values). Outside the manual back end it only
