@@ -31,7 +31,8 @@ TEST(NoWindowSystem, TheProgramSaysWhyAndFails) {
         // No driver named, no X11 or Wayland display to find; a guard
         // against the program waiting for ever unseen.
         std::string command = "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR=" + dir.string() +
-                              " SDL_AUDIODRIVER=dummy";
+                              " SDL_AUDIODRIVER=dummy"
+                              " LSAN_OPTIONS=suppressions=" TEST_SOURCE_DIR "/tests/platform/lsan_suppressions.txt";
         if (c.display != nullptr) command += std::string(" DISPLAY=") + c.display;
         command += " timeout 60 " TEST_BINARY_DIR "/velumi </dev/null >/dev/null 2>" + err;
         const int status = std::system(command.c_str());
