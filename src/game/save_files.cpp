@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -77,10 +79,28 @@ void EnsureSavePaths() {
     if (g_saveData.nativeDirectory.empty()) RememberSavePaths();
 }
 
+// Says once a run that progress cannot be kept; errno holds the reason.
+void ReportUnwritableSaveFolder() {
+    EnsureSavePaths();
+    if (g_saveData.folderFailureReported) return;
+    g_saveData.folderFailureReported = true;
+    std::fprintf(stderr, "velumi: cannot write the save folder %s (%s); progress is not saved\n",
+                 g_saveData.nativeDirectory.c_str(), std::strerror(errno));
+}
+
 // The save directory (an existing one is fine).
 void CreateSaveDirectory() {
     EnsureSavePaths();
     mkdir(g_saveData.nativeDirectory.c_str(), 0777);
+}
+
+// Renames a damaged slot file to "<file>.damaged" before it is replaced.
+bool KeepDamagedFile(int32_t index) {
+    if (!g_saveData.damaged[index]) return true;
+    const std::string& file = g_saveData.nativeFile[index];
+    if (std::rename(file.c_str(), (file + ".damaged").c_str()) != 0 && errno != ENOENT) return false;
+    g_saveData.damaged[index] = false;
+    return true;
 }
 
 // A level of 50 or more is a finished game and is kept as read (the scenes
@@ -92,7 +112,10 @@ bool WriteSaveSlotFile(int32_t index) {
     uint8_t bytes[kSaveSlotFileSize];
     WriteU32(bytes, static_cast<uint32_t>(g_saveData.slot[index].tag));
     WriteU32(bytes + 4, static_cast<uint32_t>(g_saveData.slot[index].level));
-    if (!ReplaceNativeFile(g_saveData.nativeFile[index], bytes, sizeof bytes)) return false;
+    if (!KeepDamagedFile(index) || !ReplaceNativeFile(g_saveData.nativeFile[index], bytes, sizeof bytes)) {
+        ReportUnwritableSaveFolder();
+        return false;
+    }
     g_saveData.onDisk[index] = g_saveData.slot[index];
     return true;
 }
@@ -142,7 +165,11 @@ bool ReplaceNativeFile(const std::string& target, const void* bytes, size_t size
     ok = fsync(fileno(file)) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
     if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) std::remove(temporary.c_str());
+    if (!ok) {
+        int error = errno;  // the reason, for the caller
+        std::remove(temporary.c_str());
+        errno = error;
+    }
     return ok;
 }
 
@@ -181,7 +208,7 @@ void SaveConfig() {
     CreateDirectoryA(g_config.saveDir.c_str(), nullptr);
     uint8_t bytes[kConfigFileSize];
     EncodeConfig(g_config, bytes);
-    ReplaceGameFile(g_config.path, bytes, sizeof bytes);
+    if (!ReplaceGameFile(g_config.path, bytes, sizeof bytes)) ReportUnwritableSaveFolder();
 }
 
 // ---- save slots ---------------------------------------------------------------------
@@ -205,7 +232,8 @@ int LoadSaves() {
             slot.tag = static_cast<int32_t>(ReadU32(bytes));
             slot.level = static_cast<int32_t>(ReadU32(bytes + 4));
         }
-        if (!IsValidSlot(slot)) slot = SaveSlot{};
+        g_saveData.damaged[i] = got != sizeof bytes || !IsValidSlot(slot);
+        if (g_saveData.damaged[i]) slot = SaveSlot{};
         g_saveData.slot[i] = slot;
         g_saveData.onDisk[i] = slot;
     }

@@ -55,7 +55,8 @@ extern ConfigRecord g_config;
 // step of the sliders (twelfths) is 0. The first word is kept as read.
 void LoadConfig();
 // Creates the save directory when needed and replaces "save\config" with the
-// five fields (20 bytes, little-endian). Failures are silent.
+// five fields (20 bytes, little-endian). A failure is said on standard error
+// once a run, as for the save files.
 void SaveConfig();
 // The 20 bytes of the settings file for the record, and the record's fields
 // from such bytes (the first `size` bytes, whole fields only).
@@ -85,6 +86,11 @@ struct SaveData {
     // converter may already be gone while the program's statics are torn down).
     std::string nativeDirectory;
     std::string nativeFile[kSaveSlotCount];
+    // A slot whose file was damaged when read: the file is kept aside as
+    // "save<n>.damaged" before the slot is first written.
+    bool damaged[kSaveSlotCount] = {};
+    // Set once a failure to write the save folder was said on standard error.
+    bool folderFailureReported = false;
 };
 extern SaveData g_saveData;
 
@@ -92,10 +98,14 @@ extern SaveData g_saveData;
 std::string SaveFilePath(int32_t slotNumber);
 // Reads the three save files (once per run, by the boot scene); returns 1. A
 // missing file leaves its slot as it is; a short file, a tag outside 910 to
-// 930 or a negative level gives an empty slot {930, 0}. A level above 50 (a
-// finished game) is kept as read.
+// 930 or a negative level is damaged and gives an empty slot {930, 0}. A
+// level above 50 (a finished game) is kept as read.
 int LoadSaves();
-// Writes the three save files as the slots stand; returns 1.
+// Writes the three save files as the slots stand; returns 1. A damaged file
+// is first renamed to "<file>.damaged" (replacing an older one); when that
+// fails the slot is not written. When the save folder cannot be made or
+// written, the first failure of the run is said on standard error and the
+// game goes on.
 int WriteSaves();
 // Writes the file of every slot that changed since it was read or last
 // written (the frame loop calls it every frame once the saves are loaded), so

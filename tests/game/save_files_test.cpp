@@ -122,6 +122,56 @@ TEST_F(SaveFilesTest, SaveSlotsAreCheckedAsTheyAreReadAndWrittenAsTheyStand) {
     EXPECT_EQ(ReadBytes(Native("save/save3")), Words({915, 3}));
 }
 
+TEST_F(SaveFilesTest, ADamagedSlotFileIsKeptBesideTheNewOne) {
+    struct Case {
+        const char* what;
+        Bytes stored;
+        bool damaged;
+    };
+    const Case cases[] = {
+        {"short", {0xA2, 0x03, 0, 0}, true},
+        {"empty", {}, true},
+        {"tag out of range", Words({909, 5}), true},
+        {"negative level", Words({930, 0xFFFFFFFF}), true},
+        {"sound", Words({920, 7}), false},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(Native("save"));
+        WriteBytes(Native("save/save2"), c.stored);
+        WriteBytes(Native("save/save3"), Words({930, 4}));
+        g_saveData = SaveData{};
+        LoadSaves();
+        EXPECT_EQ(WriteChangedSaves(), 0) << c.what << ": nothing changed";
+        WriteSaves();
+        WriteSaves();  // a second write keeps the copy as it was
+        EXPECT_EQ(std::filesystem::exists(Native("save/save2.damaged")), c.damaged) << c.what;
+        if (c.damaged) {
+            EXPECT_EQ(ReadBytes(Native("save/save2.damaged")), c.stored) << c.what;
+        }
+        EXPECT_EQ(ReadBytes(Native("save/save2")), c.damaged ? Words({930, 0}) : c.stored) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(Native("save/save3.damaged"))) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(Native("save/save1.damaged"))) << c.what << ": no file, nothing kept";
+    }
+}
+
+TEST_F(SaveFilesTest, ASaveFolderThatCannotBeWrittenIsSaidOnceAndTheGameGoesOn) {
+    WriteBytes(Native("save"), {'x'});  // a file where the folder should be
+    testing::internal::CaptureStderr();
+    LoadSaves();
+    g_saveData.slot[0].level = 4;
+    EXPECT_EQ(WriteChangedSaves(), 0);
+    EXPECT_EQ(WriteChangedSaves(), 0) << "tried again next frame";
+    EXPECT_EQ(WriteSaves(), 1);
+    SaveConfig();
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot write the save folder"), std::string::npos) << said;
+    EXPECT_EQ(said.find("save folder"), said.rfind("save folder")) << "once: " << said;
+    EXPECT_EQ(ReadBytes(Native("save")), Bytes{'x'}) << "the file in the way is untouched";
+    std::filesystem::remove(Native("save"));
+    EXPECT_EQ(WriteChangedSaves(), 1) << "the folder can be made again";
+    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 4}));
+}
+
 // A level of 50 or more means every level was cleared: a slot stored with
 // more is a completed game, kept as read and never rewritten as an empty one.
 TEST_F(SaveFilesTest, ASlotBeyondTheLastLevelIsAFinishedGameAndStaysOnDisk) {
