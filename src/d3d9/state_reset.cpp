@@ -50,7 +50,7 @@ void SendStartSamplers() {
             // The mip filter takes no anisotropic value: linear stands for it.
             const int32_t f = kStartFilters[c.filterMode];
             c.magFilter[s] = c.minFilter[s] = f;
-            c.mipFilter[s] = f == D3DTEXF_ANISOTROPIC ? D3DTEXF_LINEAR : f;
+            c.mipFilter[s] = f == D3DTEXF_ANISOTROPIC ? int32_t{D3DTEXF_LINEAR} : f;
         }
         Dev()->SetSamplerState(s, D3DSAMP_MAGFILTER, c.magFilter[s]);
         Dev()->SetSamplerState(s, D3DSAMP_MINFILTER, c.minFilter[s]);
@@ -184,8 +184,8 @@ int ReapplyDeviceStates() {
     SendRenderState(D3DRS_FILLMODE, static_cast<uint32_t>(c.fillMode));
     ReapplyLightsAndCamera();
     SendRenderState(D3DRS_SPECULARENABLE, static_cast<uint32_t>(c.specularEnable));
-    SendRenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
-    SendRenderState(D3DRS_SPECULARMATERIALSOURCE, c.specularSource ? D3DMCS_COLOR2 : D3DMCS_MATERIAL);
+    SendRenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource ? uint32_t{D3DMCS_COLOR1} : uint32_t{D3DMCS_MATERIAL});
+    SendRenderState(D3DRS_SPECULARMATERIALSOURCE, c.specularSource ? uint32_t{D3DMCS_COLOR2} : uint32_t{D3DMCS_MATERIAL});
     SendRenderState(D3DRS_LIGHTING, static_cast<uint32_t>(c.lighting));
     const DrawState& d = g_drawState;
     SetDeviceViewportRect(d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom);

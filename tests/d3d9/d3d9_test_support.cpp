@@ -85,8 +85,8 @@ void DeviceTest::SetUp() {
 }
 
 void DeviceTest::TearDown() {
-    if (device_ != nullptr) EXPECT_EQ(device_->Release(), 0u);
-    if (d3d_ != nullptr) EXPECT_EQ(d3d_->Release(), 0u);
+    if (device_ != nullptr) { EXPECT_EQ(device_->Release(), 0u); }
+    if (d3d_ != nullptr) { EXPECT_EQ(d3d_->Release(), 0u); }
     if (window_ != nullptr) DestroyWindow(window_);
     seams::ClearAllCalls();
     d3d9::SetCallRecording(false);

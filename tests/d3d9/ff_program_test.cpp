@@ -139,8 +139,8 @@ TEST_F(KeyFixture, TheSourceSaysWhatTheKeyAsks) {
         c.set(*this);
         FixedFunctionKey key = Key(c.fvf);
         std::string vs = d3d9::VertexProgramSource(key), fs = d3d9::FragmentProgramSource(key);
-        if (c.vertexText != nullptr) EXPECT_NE(vs.find(c.vertexText), std::string::npos) << c.what << "\n" << vs;
-        if (c.fragmentText != nullptr) EXPECT_NE(fs.find(c.fragmentText), std::string::npos) << c.what << "\n" << fs;
+        if (c.vertexText != nullptr) { EXPECT_NE(vs.find(c.vertexText), std::string::npos) << c.what << "\n" << vs; }
+        if (c.fragmentText != nullptr) { EXPECT_NE(fs.find(c.fragmentText), std::string::npos) << c.what << "\n" << fs; }
     }
 }
 

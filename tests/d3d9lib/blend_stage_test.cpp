@@ -91,10 +91,10 @@ TEST_F(BlendStageTest, ModesGiveTheirRenderStates) {
     for (const Case& c : cases) {
         const BlendStageSet& set = SetUpWith(c.mode, c.t, c.c, c.textured ? texture : nullptr);
         EXPECT_EQ(set.alphaTestEnable, c.alphaTest) << c.what;
-        if (c.alphaRef != -99) EXPECT_EQ(set.alphaRef, c.alphaRef) << c.what;
+        if (c.alphaRef != -99) { EXPECT_EQ(set.alphaRef, c.alphaRef) << c.what; }
         EXPECT_EQ(set.alphaBlendEnable, c.alphaBlend) << c.what;
-        if (c.src != -99) EXPECT_EQ(set.srcBlend, c.src) << c.what;
-        if (c.dest != -99) EXPECT_EQ(set.destBlend, c.dest) << c.what;
+        if (c.src != -99) { EXPECT_EQ(set.srcBlend, c.src) << c.what; }
+        if (c.dest != -99) { EXPECT_EQ(set.destBlend, c.dest) << c.what; }
         EXPECT_EQ(set.blendOp, c.op) << c.what;
         EXPECT_EQ(Device().batch.subKind, c.subKind) << c.what;
     }
@@ -133,10 +133,10 @@ TEST_F(BlendStageTest, TheBlendImageThresholdIsHardOrSoft) {
         const BlendStageSet& set = SetUpWith(1, c.t, 0, texture);
         EXPECT_EQ(Device().batch.subKind, 2) << c.what;
         EXPECT_EQ(set.alphaTestEnable, c.alphaTest) << c.what;
-        if (c.alphaRef != -99) EXPECT_EQ(set.alphaRef, c.alphaRef) << c.what;
+        if (c.alphaRef != -99) { EXPECT_EQ(set.alphaRef, c.alphaRef) << c.what; }
         EXPECT_EQ(set.textureFactor, c.factor) << c.what;
         EXPECT_EQ(set.stages[0].alphaOp, c.stage0AlphaOp) << c.what;
-        if (c.t == 0) EXPECT_EQ(set.stages[1].alphaOp, c.stage1AlphaOp) << c.what;
+        if (c.t == 0) { EXPECT_EQ(set.stages[1].alphaOp, c.stage1AlphaOp) << c.what; }
         EXPECT_EQ(set.stages[0].texture, reinterpret_cast<uintptr_t>(blend)) << c.what;
         EXPECT_EQ(set.stages[c.t ? 2 : 1].texture, reinterpret_cast<uintptr_t>(texture)) << c.what;
     }
