@@ -113,7 +113,7 @@ TEST(D3D9Runtime, NoDeviceWhenTheEnvironmentSwitchesHardwareOff) {
     setenv("VELUMI_NO_HARDWARE", "0", 1);
     EXPECT_EQ(d3d9::HardwareAvailable(), d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING,
                                                            &p, &device) == D3D_OK);
-    if (device != nullptr) EXPECT_EQ(device->Release(), 0u);
+    if (device != nullptr) { EXPECT_EQ(device->Release(), 0u); }
     unsetenv("VELUMI_NO_HARDWARE");
     d3d->Release();
     DestroyWindow(window);
@@ -215,7 +215,7 @@ TEST_F(D3D9Device, ThreeRoadsMakeADeviceAndFullScreenChangesTheMode) {
         DEVMODEA dm{};
         dm.dmSize = sizeof dm;
         EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm);
-        if (!c.windowed) EXPECT_EQ(dm.dmPelsWidth, c.width) << c.what;
+        if (!c.windowed) { EXPECT_EQ(dm.dmPelsWidth, c.width) << c.what; }
         EXPECT_EQ(device->Release(), 0u) << c.what;
         EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm);
         EXPECT_NE(dm.dmPelsWidth, c.windowed ? 0u : c.width) << c.what << ": the mode comes back";

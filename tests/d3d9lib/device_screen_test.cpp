@@ -91,7 +91,7 @@ TEST_F(DeviceScreenTest, ALostDeviceIsMadeAgainWithItsImages) {
     d3d9::LoseDevice(nullptr, 1);
     ASSERT_EQ(PresentScreen(), 0) << "the first present finds the device lost";
     ASSERT_EQ(PresentScreen(), 0) << "the second may reset it";
-    if (Device().device == before) ASSERT_EQ(PresentScreen(), 0);
+    if (Device().device == before) { ASSERT_EQ(PresentScreen(), 0); }
     ASSERT_EQ(Screen().d3dActive, 1);
     EXPECT_NE(graphics_test::LogText().find("デバイスを作り直します"), std::string::npos);
     ASSERT_NE(FindImage(image)->picture->textures[0].texture, nullptr);

@@ -140,7 +140,7 @@ TEST_F(ImageQuadTest, FourCornersAreBatchedOnlyForParallelograms) {
         ASSERT_EQ(DrawImageQuadHardware(record, c.corners.data(), 0), 0) << c.what;
         EXPECT_EQ(Device().batch.count, c.batched ? 6 : 0) << c.what;
         EXPECT_EQ(CallsStarting("DrawIndexedPrimitiveUP(5, 0, 64, 122").size(), c.batched ? 0u : 1u) << c.what;
-        if (c.batched) EXPECT_FLOAT_EQ(Vertex(0)[0], 9.5f) << c.what << ": half a pixel as for every image";
+        if (c.batched) { EXPECT_FLOAT_EQ(Vertex(0)[0], 9.5f) << c.what << ": half a pixel as for every image"; }
     }
 }
 
