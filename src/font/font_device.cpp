@@ -162,16 +162,18 @@ struct GlyphPlace {
 
 // Vertical writing: the glyph turned a quarter turn clockwise, its top row
 // running down the right side of the narrowed area.
-void DrawVerticalGlyph(const GlyphPlace& g, int32_t image, bool edge) {
+void DrawVerticalGlyph(const GlyphPlace& g, int32_t image) {
     const int32_t x0 = g.x + g.record.glyphHeight - g.slot.topOffset;
     const int32_t top = g.y + DoubleToInt(g.advanceSum) + g.slot.xOffset;
     NarrowedArea area(x0 - g.slot.height - 1, top, x0 + 1, top + g.slot.width);
     if (area.Empty()) return;
     int32_t w = 0, h = 0;
     GetImageSize(image, &w, &h);
-    const float right = static_cast<float>(x0 + g.cellY) - 0.5f, left = static_cast<float>(x0 + g.cellY - h) - 0.5f;
-    const float t = static_cast<float>(top - g.cellX) - 0.5f;
-    const float b = static_cast<float>(top - g.cellX + (edge ? w / 2 : w)) - 0.5f;
+    // Whole-pixel corners: the quad draw itself moves them onto pixel centres.
+    const float right = static_cast<float>(x0 + g.cellY), left = static_cast<float>(x0 + g.cellY - h);
+    const float t = static_cast<float>(top - g.cellX);
+    // The edge image is the right half of the cache image: its own width.
+    const float b = static_cast<float>(top - g.cellX + w);
     DrawImageQuad(right, t, right, b, left, b, left, t, image, 1);
 }
 
@@ -189,13 +191,13 @@ void DrawVerticalScaledGlyph(const GlyphPlace& g, int32_t image) {
     DeleteImage(cell);
 }
 
-void DrawGlyphPass(const GlyphPlace& g, int32_t image, bool edge, uint8_t extend, int32_t vertical) {
+void DrawGlyphPass(const GlyphPlace& g, int32_t image, uint8_t extend, int32_t vertical) {
     const GlyphCacheSlot& s = g.slot;
     if (vertical == 1) {
         if (extend) {
             DrawVerticalScaledGlyph(g, image);
         } else {
-            DrawVerticalGlyph(g, image, edge);
+            DrawVerticalGlyph(g, image);
         }
         return;
     }
@@ -275,12 +277,12 @@ void DrawTextureGlyph(const FontRecord& record, const GlyphCacheSlot& slot, int3
     const GlyphPlace place{record, slot, cellX, cellY, x, y, advanceSum, xRate, yRate};
     if ((record.type & kFontTypeEdge) && record.edgeImage > 0) {
         SetDrawBrightnessColor(edgeArgb);
-        DrawGlyphPass(place, record.edgeImage, true, extend, vertical);
+        DrawGlyphPass(place, record.edgeImage, extend, vertical);
     }
     // Scaled vertical glyphs are filtered; the mode stays for the draws after.
     if (extend && vertical == 1) SetFilterMode(1);
     SetDrawBrightnessColor(colorArgb);
-    DrawGlyphPass(place, record.cacheImage, false, extend, vertical);
+    DrawGlyphPass(place, record.cacheImage, extend, vertical);
 }
 
 int DeviceHasBlendOperationCap() { return Screen().d3dActive && Device().blendOpCap ? 1 : 0; }

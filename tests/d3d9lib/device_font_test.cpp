@@ -15,7 +15,7 @@ namespace {
 // One string of the comparison frame, drawn at its own place.
 struct TextCase {
     const char* what;
-    int32_t size, type, edge;
+    int32_t size, type, edge, vertical;
     int x, y;
     const char* text;
     int tolerance;  // per channel
@@ -24,13 +24,15 @@ struct TextCase {
 // Plain glyphs are white texels times the colour: exact. Grey levels keep
 // (level x 16 - 1) as alpha on the device and (level - 1) x 16 in software;
 // an anti-aliased outline is blended in two passes on the device, and in
-// one pixel of straight colour and alpha in software. (Vertical writing
-// draws through four-corner image draws, which the device path lacks yet.)
+// one pixel of straight colour and alpha in software. Vertical writing
+// turns each glyph through a four-corner draw of the cache image.
 const TextCase kTexts[] = {
-    {"plain", 16, 0, -1, 4, 40, "Velumi 0123 ベルミ", 0},
-    {"edged", 16, 1, 1, 4, 64, "Edge ABC", 0},
-    {"anti-aliased", 20, 2, -1, 4, 88, "Smooth gq", 20},
-    {"edged anti-aliased", 20, 3, 2, 4, 116, "Both AB", 56},
+    {"plain", 16, 0, -1, 0, 4, 40, "Velumi 0123 ベルミ", 0},
+    {"edged", 16, 1, 1, 0, 4, 64, "Edge ABC", 0},
+    {"anti-aliased", 20, 2, -1, 0, 4, 88, "Smooth gq", 20},
+    {"edged anti-aliased", 20, 3, 2, 0, 4, 116, "Both AB", 56},
+    {"vertical", 16, 0, -1, 1, 290, 4, "縦書きAB", 0},
+    {"vertical edged", 16, 1, 1, 1, 260, 4, "縦AB", 0},
 };
 
 class DeviceFontTest : public DeviceTest {
@@ -47,7 +49,7 @@ protected:
         for (const TextCase& c : kTexts) {
             const int32_t font = CreateFontToHandle(nullptr, c.size, -1, c.type, -1, c.edge, 0);
             ASSERT_GE(font, 0) << c.what;
-            EXPECT_EQ(DrawStringByFont(c.x, c.y, c.text, MakeColor(255, 220, 60), font, MakeColor(160, 0, 0), 0),
+            EXPECT_EQ(DrawStringByFont(c.x, c.y, c.text, MakeColor(255, 220, 60), font, MakeColor(160, 0, 0), c.vertical),
                       0)
                 << c.what;
             DeleteFontHandle(font);
@@ -87,7 +89,8 @@ TEST_F(DeviceFontTest, StringsOnTheDeviceLookAsInSoftware) {
     EXPECT_EQ(LargestDifference(device, software, RECT{0, 0, 200, 32}, &inked), 0) << "the on-screen log";
     EXPECT_GT(inked, 100) << "the log's lines were drawn";
     for (const TextCase& c : kTexts) {
-        const RECT r{c.x, c.y, c.x + 240, c.y + c.size + 6};
+        const RECT r = c.vertical ? RECT{c.x, c.y, c.x + c.size + 4, c.y + 120}
+                                  : RECT{c.x, c.y, c.x + 240, c.y + c.size + 6};
         inked = 0;
         EXPECT_LE(LargestDifference(device, software, r, &inked), c.tolerance) << c.what;
         EXPECT_GT(inked, 40) << c.what << ": ink on the screen";
