@@ -2,8 +2,10 @@
 // graphics side draws like an image. A movie handle stands for either the
 // library's own Ogg Theora player (tried first; the file's Ogg Vorbis track,
 // when it has one, plays as a stream sound that drives the movie's clock) or
-// the DirectShow player (tried when the Theora player refuses the file; that
-// player is not part of this build, so such files do not open).
+// the DirectShow player (tried when the Theora player refuses the file: a
+// filter graph renders it, with its sound track, into the library's own video
+// renderer; a file DirectShow cannot open by its name, such as an archive
+// member, is rendered from a temporary copy).
 //
 // The image loader opens a movie for a file no image decoder accepts, binds
 // it to a new image and installs its frame callback; every draw of that image
@@ -16,12 +18,13 @@
 
 #include "file/file.h"
 #include "image/pixel_image.h"
-#include "platform/com/com.h"
+#include "platform/dshow/dshow.h"
 
 #include <cstdint>
 
 struct TheoraDecoder;
 struct MovieRecord;
+class MovieRenderer;
 
 constexpr int32_t kMaxMovieHandles = 100;
 constexpr int32_t kMoviePlayLoop = 2;  // the play-type bit that makes a movie loop
@@ -38,13 +41,13 @@ struct MovieRecord {
     DWORD_PTR file;               // the file the decoder reads, 0 when none
     int32_t sound;                // stream sound of the Vorbis track, -1 when none
     IUnknown* overlay[9];         // DirectDraw overlay interfaces ([6] the overlay surface); never filled
-    IUnknown* graph;              // DirectShow filter graph, media control, media seeking, basic audio
-    IUnknown* mediaControl;
-    IUnknown* mediaSeeking;
-    IUnknown* basicAudio;
-    void* renderer;               // the DirectShow renderer filter (not referenced)
+    IGraphBuilder* graph;         // DirectShow filter graph, media control, media seeking, basic audio
+    IMediaControl* mediaControl;
+    IMediaSeeking* mediaSeeking;
+    IBasicAudio* basicAudio;
+    MovieRenderer* renderer;      // the renderer filter in the graph (not referenced: it goes with the graph)
     IUnknown* moreOverlay[2];     // never filled
-    int64_t duration;             // DirectShow, 100-ns units
+    int64_t duration;             // DirectShow, 100-ns units (kZeroDurationStandIn for a zero duration)
     int64_t stopTime;
     int32_t width;
     int32_t height;
@@ -56,7 +59,7 @@ struct MovieRecord {
     int32_t temporaryFile;        // 1: DirectShow plays a temporary copy, deleted at close
     WCHAR path[260];              // the path DirectShow renders
     HANDLE systemHandle;          // closed at close when set; set by nothing here
-    PixelImage framePicture;      // DirectShow's frame (24-bit)
+    PixelImage framePicture;      // DirectShow's latest frame (24-bit), a copy the record owns
     PixelImage* currentPicture;   // the latest frame: the decoder's frame image for Theora
     int32_t overlayX, overlayY, overlayScale, overlayShow;
     RECT overlaySource;

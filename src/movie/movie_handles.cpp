@@ -85,13 +85,16 @@ bool OpenTheoraMovie(MovieRecord* r, const char* fileName, int32_t* width, int32
     return true;
 }
 
-void ReleaseInterface(IUnknown** slot) {
+template <typename Interface>
+void ReleaseInterface(Interface** slot) {
     if (*slot == nullptr) return;
     (*slot)->Release();
     *slot = nullptr;
 }
 
-void ReleaseInterfaces(MovieRecord* r) {
+}  // namespace
+
+void ReleaseMovieInterfaces(MovieRecord* r) {
     for (int i = 7; i >= 1; --i) ReleaseInterface(&r->overlay[i]);
     ReleaseInterface(&r->basicAudio);
     ReleaseInterface(&r->mediaSeeking);
@@ -101,8 +104,6 @@ void ReleaseInterfaces(MovieRecord* r) {
     ReleaseInterface(&r->overlay[0]);
     r->renderer = nullptr;  // it went with the graph
 }
-
-}  // namespace
 
 int32_t MovieHandleOf(const MovieRecord* record, int32_t slot) {
     return ((record->handleCheck | (kHandleTypeMovie >> kHandleCheckShift)) << kHandleCheckShift) | slot;
@@ -132,7 +133,7 @@ int32_t OpenMovie(const char* fileName, int32_t* width, int32_t* height, int32_t
     if (!OpenTheoraMovie(r, fileName, width, height)) {
         r->temporaryFile = 0;
         if (OpenMovieDirectShow(nullptr, r, fileName, width, height, flag) == -1) {
-            ReleaseInterfaces(r);
+            ReleaseMovieInterfaces(r);
             FreeMemory(r);
             return WriteLogFormatted("ムービーファイルオープン処理時にエラーが発生しました");
         }
@@ -161,9 +162,15 @@ int CloseMovie(int32_t handle) {
         r->sound = 0;
         r->theora = 0;
     }
+    if (r->temporaryFile == 1) {
+        DeleteFileW(r->path);
+        r->temporaryFile = 0;
+    }
     if (r->framePicture.pixels != nullptr) FreeMemory(r->framePicture.pixels);
     r->framePicture.pixels = nullptr;
-    ReleaseInterfaces(r);
+    // The graph's streaming threads end before the renderer and its frame go.
+    if (r->mediaControl != nullptr) r->mediaControl->Stop();
+    ReleaseMovieInterfaces(r);
     if (r->systemHandle != nullptr) CloseHandle(r->systemHandle);
     Table().slots[handle & kHandleSlotMask] = nullptr;
     --Table().count;

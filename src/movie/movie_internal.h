@@ -3,11 +3,18 @@
 
 #include "movie/movie.h"
 
-// The DirectShow player's open: 0 with the record's graph set up, or -1
-// after logging why. Not part of this build: it reports every file as one
-// it cannot open.
+// The duration a DirectShow movie keeps when its graph reports none.
+constexpr int64_t kZeroDurationStandIn = 166666;
+
+// The DirectShow player's open: 0 with the record's graph, renderer, control,
+// seeking and audio interfaces set up (the graph stopped), or -1 after
+// logging why, with no interface held.
 int OpenMovieDirectShow(void* directDraw, MovieRecord* record, const char* fileName, int32_t* width,
                         int32_t* height, int32_t flag);
+
+// Releases and clears every COM interface slot of the record (the graph
+// last but one: the renderer goes with it).
+void ReleaseMovieInterfaces(MovieRecord* record);
 
 // The handle of an open record.
 int32_t MovieHandleOf(const MovieRecord* record, int32_t slot);

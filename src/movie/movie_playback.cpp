@@ -3,6 +3,7 @@
 #include "core/library.h"
 #include "core/utility.h"
 #include "movie/movie_internal.h"
+#include "movie/movie_renderer.h"
 #include "movie/theora_decoder.h"
 #include "sound/sound.h"
 
@@ -46,12 +47,39 @@ void UpdateTheoraMovie(MovieRecord* r) {
     }
 }
 
+// Hands a frame the renderer received to the frame callback, then restarts
+// a looping movie that reached its stop time or ends one that does not loop.
+void UpdateDirectShowMovie(MovieRecord* r) {
+    if (r->renderer != nullptr && r->renderer->newFrame.exchange(0) != 0 && r->frameCallback != nullptr) {
+        if (r->renderer->TakeFrame(&r->framePicture)) {
+            r->currentPicture = &r->framePicture;
+            r->frameCallback(r, r->userWord);
+        }
+    }
+    // A paused graph stays where it is: only a running one ends or loops.
+    if (r->mediaSeeking == nullptr || r->mediaControl == nullptr || r->paused) return;
+    LONGLONG position = 0;
+    r->mediaSeeking->GetCurrentPosition(&position);
+    if (position < r->stopTime) return;
+    if (Loops(r)) {
+        LONGLONG start = 0, stop = 0;
+        r->mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_NoPositioning);
+        r->mediaControl->Run();
+    } else {
+        r->playing = 0;
+        r->paused = 1;
+    }
+}
+
 }  // namespace
 
 int UpdateMovieFrame(int32_t handle, int32_t) {
     MovieRecord* r = GetMovieRecord(handle);
     if (r == nullptr) return 0;
-    if (!r->theora) return 0;  // a DirectShow movie delivers no frame in this build
+    if (!r->theora) {
+        UpdateDirectShowMovie(r);
+        return 0;
+    }
     UpdateTheoraMovie(r);
     if (r->frameCallback != nullptr) {
         r->frameDelivered = 1;
@@ -69,6 +97,8 @@ int PauseMovie(int32_t handle, int32_t keepPlaying) {
         UpdateMovieFrame(handle, 0);  // the picture reaches the pause instant
     } else if (r->mediaControl == nullptr) {
         return 0;
+    } else {
+        r->mediaControl->Pause();
     }
     r->paused = 1;
     if (keepPlaying == 0) r->playing = 0;
@@ -95,8 +125,8 @@ int ResumeAllMovies() {
             const double periodUs = info.framesPerSecond > 0 ? 1000000.0 / info.framesPerSecond : 0.0;
             r->startTime = GetTimeUs(0) - static_cast<int64_t>(periodUs * GetTheoraCurrentFrame(r->decoder));
             if (r->sound != -1) PlaySoundHandle(r->sound, playType, 0);
-        } else if (r->mediaControl == nullptr) {
-            continue;  // no DirectShow graph to run
+        } else if (r->mediaControl != nullptr) {
+            r->mediaControl->Run();
         }
         r->paused = 0;
         r->playType = playType;

@@ -86,8 +86,8 @@ int32_t WalkRiffToFormat(SoundConverter* converter, uint8_t** formatCopy);
 int32_t WalkRiffToData(SoundConverter* converter);
 
 // The other back ends: WAVE with an ACM-coded payload and MP3 through ACM
-// (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 through DirectShow,
-// which this build does not have yet (its open reports -1). Each open is 0
+// (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 decoded whole through
+// a DirectShow graph (sound_dshow_mp3.cpp, one log line on failure). Each open is 0
 // when it accepts the data, else -1 with nothing held; the seeks take a
 // sample frame of the output format.
 int32_t OpenAcmWaveConverter(SoundConverter* converter);

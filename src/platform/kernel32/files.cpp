@@ -208,6 +208,16 @@ BOOL DeleteFileA(LPCSTR path) {
     return TRUE;
 }
 
+BOOL DeleteFileW(const WCHAR* path) {
+    if (path == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    char narrow[MAX_PATH * 2];
+    if (WideCharToMultiByte(932, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return FALSE;
+    return DeleteFileA(narrow);
+}
+
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
     if (InjectedFailure("GetTempPathA", ERROR_PATH_NOT_FOUND)) return 0;
     const char* directory = std::getenv("TMPDIR");

@@ -134,6 +134,8 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, void* security);
 BOOL DeleteFileA(LPCSTR path);
+// The UTF-16 path as Shift-JIS (the system's code page), then DeleteFileA.
+BOOL DeleteFileW(const WCHAR* path);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 // Makes "<path>\<prefix><hex>.tmp" and, when unique is 0, creates it empty;
 // returns the number used, 0 on failure.

@@ -11,6 +11,7 @@ namespace {
 struct Failure {
     int times;
     int64_t result;
+    int skip;  // calls that succeed before the failures start
 };
 
 std::mutex& Lock() {
@@ -28,9 +29,11 @@ std::atomic<bool> g_noWait{false};
 
 }  // namespace
 
-void FailCall(const char* name, int times, int64_t result) {
+void FailCall(const char* name, int times, int64_t result) { FailCallAfter(name, 0, times, result); }
+
+void FailCallAfter(const char* name, int skip, int times, int64_t result) {
     std::lock_guard<std::mutex> lock(Lock());
-    Failures()[name] = Failure{times, result};
+    Failures()[name] = Failure{times, result, skip};
     g_anyFailure = true;
 }
 
@@ -51,6 +54,10 @@ bool ShouldFailCall(const char* name) {
     std::lock_guard<std::mutex> lock(Lock());
     auto it = Failures().find(name);
     if (it == Failures().end()) return false;
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return false;
+    }
     if (it->second.times < 0) return true;
     if (it->second.times == 0) return false;
     --it->second.times;

@@ -14,6 +14,9 @@ namespace seams {
 // calls fail and later ones succeed. `result` is handed back by FailureResult
 // for stand-ins whose failure code a test may want to choose (an HRESULT, say).
 void FailCall(const char* name, int times = -1, int64_t result = -1);
+// The same, after the next `skip` calls have succeeded (to fail, say, only
+// the third call of a kind a routine makes).
+void FailCallAfter(const char* name, int skip, int times = -1, int64_t result = -1);
 // Make the named call succeed again.
 void ClearCall(const char* name);
 // Forget every injected failure.
