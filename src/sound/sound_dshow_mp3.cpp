@@ -125,8 +125,9 @@ const char* TakeConnectedFormat(SoundConverter* c, D_CSampleGrabber* grabber) {
     const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
     if (type.formattype != FORMAT_WaveFormatEx || wave == nullptr || type.cbFormat < kPcmFormatBytes) {
         failure = "サポート外のストリームフォーマットです。";
-    } else if (wave->wFormatTag != WAVE_FORMAT_PCM || wave->nChannels == 0 || wave->nBlockAlign == 0) {
-        // A PCM tag without channels or sample size describes nothing playable.
+    } else if (wave->wFormatTag != WAVE_FORMAT_PCM || wave->nChannels == 0 || wave->nBlockAlign == 0 ||
+               wave->nSamplesPerSec == 0) {
+        // A PCM tag without channels, sample size or rate describes nothing playable.
         failure = "サポート外のオーディオフォーマットです。";
     } else {
         WAVEFORMATEX& out = c->outputFormat;
