@@ -78,8 +78,10 @@ struct AvMovie {
     const char* extension;
     int width = 64;
     int height = 48;
-    int frames = 6;
-    int fps = 2;
+    int pictures = 6;  // each held for `hold` frames, so that a poll never misses one
+    int hold = 5;
+    int fps = 25;      // a rate every one of the encoders takes
+    int Frames() const { return pictures * hold; }
 };
 
 // The movies every test that plays one goes through.
@@ -220,19 +222,19 @@ inline bool WriteAvMovie(const AvMovie& m, const std::string& path) {
               avformat_write_header(format, nullptr) >= 0;
     if (ok) {
         AVFrame* frame = av_frame_alloc();
-        for (int k = 0; k < m.frames; ++k) {
+        for (int k = 0; k < m.Frames(); ++k) {
             frame->format = video.codec->pix_fmt;
             frame->width = m.width;
             frame->height = m.height;
             av_frame_get_buffer(frame, 0);
-            detail::FillPicture(frame, k, m.width, m.height);
+            detail::FillPicture(frame, k / m.hold, m.width, m.height);
             frame->pts = k;
             detail::Drain(format, video, frame);
             av_frame_unref(frame);
         }
         detail::Drain(format, video, nullptr);
         av_frame_free(&frame);
-        detail::WriteSound(format, audio, static_cast<double>(m.frames) / m.fps);
+        detail::WriteSound(format, audio, static_cast<double>(m.Frames()) / m.fps);
         ok = av_write_trailer(format) == 0;
         avio_closep(&format->pb);
     }
@@ -241,8 +243,8 @@ inline bool WriteAvMovie(const AvMovie& m, const std::string& path) {
     return ok;
 }
 
-// The frame a 24-bit picture (B, G, R bytes, rows of pitch) shows, from its
-// mean blue level; -1 for no picture.
+// The picture a 24-bit frame (B, G, R bytes, rows of pitch) shows, from its
+// mean blue level; -1 for no frame.
 inline int FrameOf24(const PixelImage& p) {
     if (p.pixels == nullptr || p.width <= 0 || p.height <= 0) return -1;
     double sum = 0;
