@@ -136,22 +136,6 @@ HRESULT D_CSampleGrabber::CheckInputType(const MediaTypeValue* type) {
     return result;
 }
 
-HRESULT D_CSampleGrabber::Receive(IMediaSample* sample) {
-    if (sample == nullptr) return E_POINTER;
-    if (input_->SampleProps()->dwStreamId != AM_STREAM_MEDIA)
-        return output_->IsConnected() ? output_->Deliver(sample) : S_OK;
-    IMediaSample* copy = nullptr;
-    if (UsingDifferentAllocators()) {
-        copy = Copy(sample);
-        if (copy == nullptr) return E_UNEXPECTED;
-        sample = copy;
-    }
-    HRESULT result = Transform(sample);
-    if (result == S_OK) result = output_->Deliver(sample);
-    if (copy != nullptr) copy->Release();
-    return result;
-}
-
 HRESULT D_CSampleGrabber::Transform(IMediaSample* sample) {
     if (sample == nullptr) return E_POINTER;
     EnterCriticalSection(&lock_);

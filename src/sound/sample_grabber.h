@@ -51,7 +51,9 @@ public:
     HRESULT SetDeliveryBuffer(ALLOCATOR_PROPERTIES properties, BYTE* buffer) override;
 
     HRESULT CheckInputType(const MediaTypeValue* type) override;
-    HRESULT Receive(IMediaSample* sample) override;
+    // Receive is the in-place filter's: other streams pass straight on, a
+    // sample from another allocator is copied, Transform sees it, and it is
+    // delivered unless Transform said S_FALSE.
     HRESULT Transform(IMediaSample* sample) override;
 
     // The accepted type (the input pin offers its major type).

@@ -74,6 +74,20 @@ protected:
         return ReadAllSamples(&o.converter);
     }
 
+    // Opens the song with the call failing once after skip good calls; the
+    // open must fail, and what it logged is returned.
+    std::string FailedOpenLog(const char* seam, int skip) {
+        const size_t logStart = NewLog().size();
+        seams::FailCallAfter(seam, skip, 1);
+        int32_t result = 0;
+        ThroughGraph(Song(), nullptr, &result);
+        seams::ClearAllCalls();
+        EXPECT_EQ(result, -1) << seam << " after " << skip;
+        EXPECT_EQ(dshow::LiveFiltersForTest(), 0) << seam << " after " << skip;
+        EXPECT_EQ(dshow::LiveStreamingThreadsForTest(), 0) << seam << " after " << skip;
+        return NewLog().substr(logStart);
+    }
+
     static const Bytes& Song() {
         static const Bytes song = EncodeMp3(Tone(44100, 2, 44100), 2, 44100, 128).bytes;
         return song;
@@ -178,20 +192,12 @@ TEST_F(DirectShowMp3Test, EachFailureOfTheOpenLogsItsLineAndLeavesNothing) {
         {"media event", "QueryInterface(IMediaEvent)", 0, "IMediaEvent の取得に失敗しました"},
     };
     for (const Case& c : cases) {
-        const size_t logStart = NewLog().size();
-        seams::FailCallAfter(c.seam, c.skip, 1);
-        int32_t result = 0;
-        ThroughGraph(Song(), nullptr, &result);
-        seams::ClearAllCalls();
-        EXPECT_EQ(result, -1) << c.what;
-        const std::string log = NewLog().substr(logStart);
+        const std::string log = FailedOpenLog(c.seam, c.skip);
         if (c.log != nullptr) {
             EXPECT_TRUE(Contains(log, c.log)) << c.what << ": " << log;
         } else {
             EXPECT_EQ(log, "") << c.what;
         }
-        EXPECT_EQ(dshow::LiveFiltersForTest(), 0) << c.what;
-        EXPECT_EQ(dshow::LiveStreamingThreadsForTest(), 0) << c.what;
     }
 }
 
@@ -204,16 +210,9 @@ TEST_F(DirectShowMp3Test, AdditionsToTheGraphThatFailLeaveTheGrabberOrTheNullRen
     const char* const kNoNullRenderer = "ヌルレンダラーフィルタのグラフへの追加に失敗しました";
     std::string seen;
     for (int skip = 2; skip < 12 && !Contains(seen, kNoNullRenderer); ++skip) {
-        const size_t logStart = NewLog().size();
-        seams::FailCallAfter("IGraphBuilder::AddFilter", skip, 1);
-        int32_t result = 0;
-        ThroughGraph(Song(), nullptr, &result);
-        seams::ClearAllCalls();
-        EXPECT_EQ(result, -1) << skip;
-        const std::string log = NewLog().substr(logStart);
+        const std::string log = FailedOpenLog("IGraphBuilder::AddFilter", skip);
         EXPECT_TRUE(Contains(log, kBuild) || Contains(log, kNoSound) || Contains(log, kNoNullRenderer)) << log;
         seen += log;
-        EXPECT_EQ(dshow::LiveFiltersForTest(), 0) << skip;
     }
     EXPECT_TRUE(Contains(seen, kNoSound));
     EXPECT_TRUE(Contains(seen, kNoNullRenderer));

@@ -104,12 +104,12 @@ TEST_F(MovieDirectShowTest, EveryFormatOpensAsAnImageAndPlaysItsFramesToTheEnd) 
             << format.what;
         EXPECT_EQ(r->renderer->FramesRendered(), 0) << "the graph stays stopped until the movie plays";
 
-        Play(movie);
-        ASSERT_TRUE(UpdateUntil(movie, [&] { return r->renderer->FramesRendered() > 0 && r->currentPicture != nullptr &&
-                                                    r->currentPicture->pixels != nullptr; }))
-            << format.what;
+        // A graph paused from stopped shows its first frame at once.
+        r->mediaControl->Pause();
+        ASSERT_TRUE(UpdateUntil(movie, [&] { return r->currentPicture->pixels != nullptr; })) << format.what;
         EXPECT_EQ(FrameInImage(image), 0) << format.what;
         EXPECT_LT(LargestDifference(image, 0), 40) << format.what;
+        Play(movie);
         ASSERT_TRUE(UpdateUntil(movie, [&] { return r->playing == 0; })) << format.what << ": the end is found";
         EXPECT_EQ(r->paused, 1) << format.what;
         EXPECT_EQ(FrameInImage(image), format.pictures - 1) << format.what << ": the last picture stays";
@@ -127,9 +127,9 @@ TEST_F(MovieDirectShowTest, ALoopingMovieStartsAgainFromItsFirstFrame) {
         reinterpret_cast<std::vector<int>*>(user)->push_back(dstest::FrameOf24(*record->currentPicture));
     }, reinterpret_cast<uintptr_t>(&shown));
     Play(movie, true);
-    // Past the last frame and back to the first.
+    // Past the last picture and back to the first ones.
     ASSERT_TRUE(UpdateUntil(movie, [&] {
-        return std::find(shown.begin(), shown.end(), format.pictures - 1) != shown.end() && shown.back() == 0;
+        return std::find(shown.begin(), shown.end(), format.pictures - 1) != shown.end() && shown.back() < 2;
     })) << ::testing::PrintToString(shown);
     EXPECT_EQ(r->playing, 1);
     EXPECT_EQ(r->paused, 0);
