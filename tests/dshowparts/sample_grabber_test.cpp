@@ -161,7 +161,7 @@ TEST_F(SampleGrabberTest, ADeliveryBufferTakesOneBufferAndItsOwnAllocator) {
     for (const Case& c : cases) {
         ALLOCATOR_PROPERTIES request = c.request, actual{};
         EXPECT_EQ(own->SetProperties(&request, &actual), c.result) << c.what;
-        if (c.result == S_OK) EXPECT_EQ(actual.cbBuffer, 1000) << c.what;
+        if (c.result == S_OK) { EXPECT_EQ(actual.cbBuffer, 1000) << c.what; }
     }
     ASSERT_EQ(own->Commit(), S_OK);
     IMediaSample* sample = nullptr;
