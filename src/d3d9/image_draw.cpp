@@ -8,6 +8,22 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+enum class AreaCover { Outside, Inside, Partly };
+
+// Where a box (right and bottom exclusive) stands against the draw area.
+AreaCover CoverOfDrawArea(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    const DrawState& ds = g_drawState;
+    if (right <= ds.drawAreaLeft || bottom <= ds.drawAreaTop || left >= ds.drawAreaRight || top >= ds.drawAreaBottom)
+        return AreaCover::Outside;
+    const bool inside = left >= ds.drawAreaLeft && top >= ds.drawAreaTop && right <= ds.drawAreaRight &&
+                        bottom <= ds.drawAreaBottom;
+    return inside ? AreaCover::Inside : AreaCover::Partly;
+}
+
+}  // namespace
+
 int DrawImageHardware(const ImageRecord* record, int32_t x, int32_t y, float fx, float fy, int32_t transparent,
                       int32_t imageBit) {
     DeviceBlock& d = Device();
@@ -15,12 +31,9 @@ int DrawImageHardware(const ImageRecord* record, int32_t x, int32_t y, float fx,
     fx -= 0.5f;
     fy -= 0.5f;
     PrepareImageDraw(record, static_cast<uint32_t>(imageBit * 2 + transparent));
-    const DrawState& ds = g_drawState;
-    const int64_t right = int64_t{x} + record->width, bottom = int64_t{y} + record->height;
-    if (right <= ds.drawAreaLeft || bottom <= ds.drawAreaTop || x >= ds.drawAreaRight || y >= ds.drawAreaBottom)
-        return 0;
-    const bool clip = !(x >= ds.drawAreaLeft && y >= ds.drawAreaTop && right <= ds.drawAreaRight &&
-                        bottom <= ds.drawAreaBottom);
+    const AreaCover cover = CoverOfDrawArea(x, y, int64_t{x} + record->width, int64_t{y} + record->height);
+    if (cover == AreaCover::Outside) return 0;
+    const bool clip = cover == AreaCover::Partly;
     if (d.batch.subKind != 1 && d.batch.subKind != 2) return 0;
     for (int32_t i = 0; i < record->tileCount; ++i) {
         const ImageDrawTile& tile = record->tiles[i];
@@ -45,11 +58,9 @@ int DrawImageStretchHardware(const ImageRecord* record, int32_t x1, int32_t y1, 
     fy1 -= 0.5f;
     // The clip decision takes the integer corners in order.
     const int32_t left = std::min(x1, x2), right = std::max(x1, x2), top = std::min(y1, y2), bottom = std::max(y1, y2);
-    const DrawState& ds = g_drawState;
-    if (right <= ds.drawAreaLeft || bottom <= ds.drawAreaTop || left >= ds.drawAreaRight || top >= ds.drawAreaBottom)
-        return 0;
-    const bool clip = !(left >= ds.drawAreaLeft && top >= ds.drawAreaTop && right <= ds.drawAreaRight &&
-                        bottom <= ds.drawAreaBottom);
+    const AreaCover cover = CoverOfDrawArea(left, top, right, bottom);
+    if (cover == AreaCover::Outside) return 0;
+    const bool clip = cover == AreaCover::Partly;
     if (d.batch.subKind != 1 && d.batch.subKind != 2) return 0;
     for (int32_t i = 0; i < record->tileCount; ++i) {
         const ImageDrawTile& tile = record->tiles[i];
