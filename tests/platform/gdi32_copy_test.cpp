@@ -49,32 +49,9 @@ struct Case {
     bool unscaled;  // SetDIBitsToDevice (destination size = DIB size)
 };
 
-class GdiCopyTest : public ::testing::Test {
+class GdiCopyTest : public PictureWindowTest {
 protected:
-    void SetUp() override {
-        PrepareWindowSystem();
-        cls_ = RegisterRecordingClass("GdiCopy");
-        hwnd_ = CreateTestWindow(cls_, kPictureWidth, kPictureHeight);
-        ASSERT_NE(hwnd_, nullptr);
-        dc_ = GetDC(hwnd_);
-        ASSERT_NE(dc_, nullptr);
-    }
-    void TearDown() override {
-        ReleaseDC(hwnd_, dc_);
-        DestroyWindow(hwnd_);
-        TakeAll();
-        UnregisterClassA(cls_.c_str(), nullptr);
-    }
-    std::vector<uint32_t> Picture() {
-        std::vector<uint32_t> pixels;
-        int w = 0, h = 0;
-        EXPECT_TRUE(platform::ReadWindowPicture(hwnd_, &pixels, &w, &h));
-        EXPECT_EQ(w * h, kPictureWidth * kPictureHeight);
-        return pixels;
-    }
-    std::string cls_;
-    HWND hwnd_ = nullptr;
-    HDC dc_ = nullptr;
+    GdiCopyTest() : PictureWindowTest("GdiCopy", kPictureWidth, kPictureHeight) {}
 };
 
 TEST_F(GdiCopyTest, EveryFormatAndScaleGivesThePlainRulesPixels) {

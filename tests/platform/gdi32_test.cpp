@@ -12,34 +12,10 @@ using namespace windowtest;
 
 namespace {
 
-class GdiTest : public ::testing::Test {
+class GdiTest : public PictureWindowTest {
 protected:
-    void SetUp() override {
-        PrepareWindowSystem();
-        cls_ = RegisterRecordingClass("Gdi");
-        hwnd_ = CreateTestWindow(cls_, 8, 6);
-        ASSERT_NE(hwnd_, nullptr);
-        dc_ = GetDC(hwnd_);
-        ASSERT_NE(dc_, nullptr);
-    }
-    void TearDown() override {
-        ReleaseDC(hwnd_, dc_);
-        DestroyWindow(hwnd_);
-        TakeAll();
-        UnregisterClassA(cls_.c_str(), nullptr);
-    }
-    std::vector<uint32_t> Picture() {
-        std::vector<uint32_t> pixels;
-        int w = 0, h = 0;
-        EXPECT_TRUE(platform::ReadWindowPicture(hwnd_, &pixels, &w, &h));
-        EXPECT_EQ(w, 8);
-        EXPECT_EQ(h, 6);
-        return pixels;
-    }
+    GdiTest() : PictureWindowTest("Gdi", 8, 6) {}
     uint32_t At(int x, int y) { return Picture()[static_cast<size_t>(y) * 8 + x]; }
-    std::string cls_;
-    HWND hwnd_ = nullptr;
-    HDC dc_ = nullptr;
 };
 
 BITMAPINFO Info32(int width, int height) {
