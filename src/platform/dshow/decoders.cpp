@@ -52,9 +52,43 @@ void SetVideoType(MediaTypeValue* type, const GUID& subtype, LONG width, LONG he
     vih->bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, bits, compression, imageBytes, 0, 0, 0, 0};
 }
 
-class AudioDecoderFilter : public CodecFilter {
+// A filter around one FFmpeg decoder: samples in, what it decodes out
+// through Emit with the times Stop gives each piece.
+template <typename Decoder>
+class DecoderFilter : public CodecFilter {
 public:
-    AudioDecoderFilter() : CodecFilter("Audio decoder", CLSID_AudioDecoder) {}
+    using CodecFilter::CodecFilter;
+    void StopInput() override { decoder_.reset(); }
+    HRESULT Process(IMediaSample* sample) override {
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        return Decode(data, sample->GetActualDataLength(), SampleStart(sample));
+    }
+    HRESULT Drain() override { return Decode(nullptr, 0, INT64_MIN); }
+    void Restart() override {
+        if (decoder_ != nullptr) decoder_->Reset();
+    }
+
+protected:
+    // The stop time of a piece of `bytes` bytes that starts at `start`.
+    virtual REFERENCE_TIME Stop(REFERENCE_TIME start, int bytes) const = 0;
+    std::unique_ptr<Decoder> decoder_;
+
+private:
+    HRESULT Decode(const uint8_t* data, int size, REFERENCE_TIME time) {
+        if (decoder_ == nullptr) return VFW_E_NOT_CONNECTED;
+        HRESULT result = S_OK;
+        decoder_->Decode(data, size, time, [&](const uint8_t* out, int bytes, int64_t t) {
+            result = Emit(out, bytes, t, t == INT64_MIN ? INT64_MIN : Stop(t, bytes));
+            return result == S_OK;
+        });
+        return result;
+    }
+};
+
+class AudioDecoderFilter : public DecoderFilter<av::AudioDecoder> {
+public:
+    AudioDecoderFilter() : DecoderFilter("Audio decoder", CLSID_AudioDecoder) {}
 
     HRESULT CheckInput(const MediaTypeValue* type) override {
         return type->majortype == MEDIATYPE_Audio && CodedStream(*type, av::StreamKind::Audio) != nullptr
@@ -77,35 +111,17 @@ public:
         *bufferSize = 64 * 1024;
         return S_OK;
     }
-    void StopInput() override { decoder_.reset(); }
-    HRESULT Process(IMediaSample* sample) override {
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        return Decode(data, sample->GetActualDataLength(), SampleStart(sample));
-    }
-    HRESULT Drain() override { return Decode(nullptr, 0, INT64_MIN); }
-    void Restart() override {
-        if (decoder_ != nullptr) decoder_->Reset();
-    }
 
-private:
-    HRESULT Decode(const uint8_t* data, int size, REFERENCE_TIME time) {
-        if (decoder_ == nullptr) return VFW_E_NOT_CONNECTED;
-        HRESULT result = S_OK;
+protected:
+    REFERENCE_TIME Stop(REFERENCE_TIME start, int bytes) const override {
         const int bytesPerSecond = decoder_->SampleRate() * decoder_->Channels() * 2;
-        decoder_->Decode(data, size, time, [&](const uint8_t* pcm, int bytes, int64_t t) {
-            const REFERENCE_TIME stop = t == INT64_MIN ? INT64_MIN : t + int64_t{bytes} * 10000000 / bytesPerSecond;
-            result = Emit(pcm, bytes, t, stop);
-            return result == S_OK;
-        });
-        return result;
+        return start + int64_t{bytes} * 10000000 / bytesPerSecond;
     }
-    std::unique_ptr<av::AudioDecoder> decoder_;
 };
 
-class VideoDecoderFilter : public CodecFilter {
+class VideoDecoderFilter : public DecoderFilter<av::VideoDecoder> {
 public:
-    VideoDecoderFilter() : CodecFilter("Video decoder", CLSID_VideoDecoder) {}
+    VideoDecoderFilter() : DecoderFilter("Video decoder", CLSID_VideoDecoder) {}
 
     HRESULT CheckInput(const MediaTypeValue* type) override {
         return type->majortype == MEDIATYPE_Video && CodedStream(*type, av::StreamKind::Video) != nullptr
@@ -123,29 +139,11 @@ public:
         *bufferSize = static_cast<LONG>(bytes);
         return S_OK;
     }
-    void StopInput() override { decoder_.reset(); }
-    HRESULT Process(IMediaSample* sample) override {
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        return Decode(data, sample->GetActualDataLength(), SampleStart(sample));
-    }
-    HRESULT Drain() override { return Decode(nullptr, 0, INT64_MIN); }
-    void Restart() override {
-        if (decoder_ != nullptr) decoder_->Reset();
-    }
+
+protected:
+    REFERENCE_TIME Stop(REFERENCE_TIME start, int) const override { return start + (frameTime_ > 0 ? frameTime_ : 1); }
 
 private:
-    HRESULT Decode(const uint8_t* data, int size, REFERENCE_TIME time) {
-        if (decoder_ == nullptr) return VFW_E_NOT_CONNECTED;
-        HRESULT result = S_OK;
-        decoder_->Decode(data, size, time, [&](const uint8_t* yuv, int bytes, int64_t t) {
-            const REFERENCE_TIME stop = t == INT64_MIN ? INT64_MIN : t + (frameTime_ > 0 ? frameTime_ : 1);
-            result = Emit(yuv, bytes, t, stop);
-            return result == S_OK;
-        });
-        return result;
-    }
-    std::unique_ptr<av::VideoDecoder> decoder_;
     REFERENCE_TIME frameTime_ = 0;
 };
 
