@@ -111,6 +111,24 @@ int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t a
 // The number of live image handles.
 int32_t GetImageCount();
 
+// Pictures into existing images. Each refuses (-1) a handle that is not a
+// live image, and before graphics start-up.
+struct PixelImage;
+// The rectangle of source (and of alphaSource, when given, as the alpha)
+// into the image at (destX, destY); the image forgets its file name, so a
+// reload after a lost device keeps these pixels. The unnamed arguments are 0.
+int UpdateImageFromBitmap(const PixelImage* source, int32_t reserved1, int32_t reserved2, const char* fileName,
+                          int32_t reserved3, const PixelImage* alphaSource, int32_t reserved4, const RECT* sourceRect,
+                          int32_t destX, int32_t destY, int32_t image, int32_t reserved5);
+// The whole picture into an image of its size.
+int CopyPictureToImage(const PixelImage* picture, int32_t image);
+// The picture, and alpha when not null, into an image of their size.
+int TransferPictureToImage(const PixelImage* picture, const PixelImage* alpha, int32_t image, int32_t option1,
+                           int32_t option2, int32_t option3);
+// Decodes the image file held in memory into an existing image of its size.
+int ReloadImageFromMemory(const void* fileImage, int32_t size, int32_t image, int32_t option1, int32_t option2,
+                          int32_t option3, int32_t option4);
+
 // Creation settings.
 int SetBlankImageAlpha(int32_t flag);
 int32_t GetBlankImageAlpha();
