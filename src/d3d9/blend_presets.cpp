@@ -87,9 +87,9 @@ int32_t BuildTwoTexture(DeviceStageRecord* set, int32_t x, int32_t y, int32_t a)
     return 3;
 }
 
-struct PresetTable {
+struct StagePresetTable {
     DeviceStageRecord sets[kStagePresetCount][kMaxStages];
-    PresetTable() {
+    StagePresetTable() {
         for (int32_t n = 0; n < kStagePresetCount; ++n) {
             const int32_t group = n / 12, x = (n / 6) % 2, y = (n / 3) % 2, a = n % 3;
             const int32_t flag = group / 2, twoTextures = group % 2;
@@ -105,7 +105,7 @@ struct PresetTable {
 
 }  // namespace
 
-const BlendFactorRow kBlendFactorTable[kBlendModeCount] = {
+const BlendFactorTable kBlendFactorTable = {
     {-1, -1, 0, D3DBLENDOP_ADD},
     {D3DBLEND_INVSRCALPHA, D3DBLEND_SRCALPHA, 0, D3DBLENDOP_ADD},
     {D3DBLEND_ONE, D3DBLEND_SRCALPHA, 0, D3DBLENDOP_ADD},
@@ -122,7 +122,7 @@ const BlendFactorRow kBlendFactorTable[kBlendModeCount] = {
 };
 
 const DeviceStageRecord* StagePreset(int32_t number) {
-    static const PresetTable table;
+    static const StagePresetTable table;
     if (number < 0 || number >= kStagePresetCount) return nullptr;
     return table.sets[number];
 }

@@ -3,6 +3,7 @@
 // states right before a draw adds vertices, sending only what changed.
 #include "d3d9/blend_tables.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
 #include "graphics/graphics_internal.h"
 
 #include <cstring>
@@ -208,6 +209,15 @@ void SendBlendWord(int32_t& cached, int32_t value, D3DRENDERSTATETYPE state) {
     SendState(cached, value, state, ForceResend() != 0);
 }
 
+// The texture factor as the pixel shaders read it: red, green, blue, alpha
+// from 0 to 1.
+void SendTextureFactorRegister(uint32_t factor) {
+    const float r[4] = {static_cast<float>((factor >> 16) & 0xFF) / 255.0f,
+                        static_cast<float>((factor >> 8) & 0xFF) / 255.0f, static_cast<float>(factor & 0xFF) / 255.0f,
+                        static_cast<float>(factor >> 24) / 255.0f};
+    SetDevicePixelShaderConstants(kTextureFactorRegister, 1, r);
+}
+
 void SendRenderStates(const BlendStageSet& set) {
     BlendStageSet& c = Cache().current;
     const bool force = ForceResend() != 0;
@@ -218,6 +228,7 @@ void SendRenderStates(const BlendStageSet& set) {
     if (force || c.textureFactor != set.textureFactor) {
         c.textureFactor = set.textureFactor;
         Device().device->SetRenderState(D3DRS_TEXTUREFACTOR, set.textureFactor);
+        SendTextureFactorRegister(set.textureFactor);
     }
     SendBlendWord(c.srcBlend, set.srcBlend, D3DRS_SRCBLEND);
     SendBlendWord(c.destBlend, set.destBlend, D3DRS_DESTBLEND);

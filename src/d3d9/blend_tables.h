@@ -16,7 +16,8 @@ struct BlendFactorRow {
     int32_t flag;
     int32_t blendOp;
 };
-extern const BlendFactorRow kBlendFactorTable[kBlendModeCount];
+using BlendFactorTable = BlendFactorRow[kBlendModeCount];
+extern const BlendFactorTable kBlendFactorTable;
 
 // Preset number = 12 x (2 x flag + two textures) + 6 x colour modulation +
 // 3 x alpha modulation + alpha index; its first texture word holds its stage

@@ -87,9 +87,11 @@ int SetDeviceLightState(int32_t index, int32_t flag, const D3DLIGHT9* light);
 int SetDeviceMaterial(const D3DMATERIAL9* material);
 int SetDeviceAmbientColor(uint32_t color);
 void UpdateLightColorConstants();
-// After a re-creation: the camera, material, ambient colour and every light
-// ever set, from the shadows.
-void ReapplyLightsAndCamera();
+// After a re-creation, from the shadows: the material, the ambient colour,
+// and every light ever set with its enable flag.
+void ReapplyLightsAndMaterial();
+void ReapplyAmbientColor();
+void ReapplyLights();
 // At the end of graphics: the next start begins with none of them.
 void ClearLightsAndCamera();
 // The point times the matrix with its translation; the direction without.

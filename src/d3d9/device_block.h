@@ -78,8 +78,8 @@ struct VertexBatch {
 
 // ---- device state cache ---------------------------------------------------------------------
 
-// Lights, ambient colour, material and camera, with the shader constant
-// registers built from them (kept whether or not shaders are in use).
+// Lights, ambient colour, material and camera; the shader constant registers
+// built from them live in the constant cache (shader_state.h).
 constexpr int kCachedLights = 256;
 constexpr int kShaderLights = 4;        // lights with constant registers
 struct DeviceLightState {
@@ -92,9 +92,6 @@ struct DeviceLightState {
     D3DMATRIX projection;               // the projection last sent
     int32_t viewSent;
     int32_t projectionSent;
-    float vertexF[64][4];               // vertex float registers
-    BOOL vertexB[16];                   // vertex boolean registers
-    float pixelF[32][4];                // pixel float registers
 };
 
 // The shadow of every device state the back end changes; what the device holds.
@@ -145,12 +142,17 @@ struct DeviceStateCache {
     int32_t setupDirty;
     int32_t textureDirty;
     int32_t drawSuppressed;            // a batch under this set-up is discarded
-    int32_t shadersInUse;              // programmable shaders: never chosen yet
-    void* vertexShader;
+    int32_t shadersInUse;              // programmable shaders are used (shader_state.h)
+    void* vertexShader;                // what the device has set; no draw sets one
     void* pixelShader;
+    void* vertexDeclaration;
     uint32_t fvf;
+    IDirect3DVolumeTexture9* brightnessVolume;  // made only while shaders are used
     DeviceLightState lights;
 };
+
+// The texture format of each device format index of a picture.
+using TextureFormatTable = D3DFORMAT[16];
 
 // ---- device block -----------------------------------------------------------------------------
 
@@ -164,11 +166,13 @@ struct DeviceBlock {
     int32_t vertexShader20;
     int32_t pixelShader20;
     int32_t compositionOff;
+    int32_t vertexVariant;             // shader variant indices (shader_state.h)
+    int32_t pixelVariant;
     int32_t multisampleType;
     uint32_t multisampleQuality;
     int32_t backBufferLock;            // locking the back buffer in place is faster
     D3DFORMAT backBufferFormat;
-    D3DFORMAT textureFormats[16];      // indexed by a picture's device format index
+    TextureFormatTable textureFormats;  // indexed by a picture's device format index
     D3DFORMAT zFormat;
     int32_t textureSizeSetting;        // non-zero: replaces the texture size limit
     int32_t drawRefusal;               // non-zero: hardware draws refuse

@@ -5,6 +5,7 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
 #include "graphics/graphics_internal.h"
 #include "platform/kernel32/kernel32.h"
 
@@ -124,9 +125,15 @@ int SetupDirect3D9() {
         // the windowed-over-full-screen road finds it changed already.
         if (CreateDirect3DObject() == 0 && CreateDirect3DDevice() == 0 && CreateDeviceZBuffer() == 0) {
             s.d3dActive = 1;
+            DecideShaderUse();
+            if (Cache().shadersInUse) {
+                CreateVertexDeclarations();
+                CreateBrightnessVolumeTexture();
+            }
             return 0;
         }
         ReleaseDeviceObjects();
+        Cache().shadersInUse = 0;
         s.colorDepth = askedDepth;
     }
     WriteLog("ソフトウエアレンダリングを使用します\n");
@@ -136,11 +143,14 @@ int SetupDirect3D9() {
 
 int TerminateDirect3D9() {
     DeviceBlock& d = Device();
+    ReleaseVertexDeclarations();
+    ReleaseShaders();
     if (d.device != nullptr) EndDeviceScene();
     ReleaseField(d.zSurface);
     ReleaseField(d.subBackBuffer);
     ReleaseField(d.backBuffer);
     ReleaseField(d.swapChain);
+    ReleaseField(Cache().brightnessVolume);
     ReleaseField(d.device);
     ReleaseField(d.d3d);
     ReleaseField(d.directDraw);

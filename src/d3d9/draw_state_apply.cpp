@@ -3,7 +3,10 @@
 // change costs only comparisons.
 #include "d3d9/d3d9_backend.h"
 #include "graphics/graphics_internal.h"
+#include "graphics/light_handles.h"
 #include "softrender/draw_state.h"
+
+#include <cstring>
 
 namespace {
 
@@ -35,6 +38,7 @@ void SwitchShadersOff() {
     if (c.vertexShader != nullptr && HasDevice()) {
         Device().device->SetVertexShader(nullptr);
         c.vertexShader = nullptr;
+        c.vertexDeclaration = nullptr;
         c.fvf = 0;
     }
     if (c.pixelShader != nullptr && HasDevice()) {
@@ -50,9 +54,18 @@ void ApplyLighting(uint32_t flags) {
         if (c.lighting) SetDeviceLighting(0);
         return;
     }
-    // Lights and material reach the device with the 3D calls; here only the
-    // switch and the material sources.
-    if (!c.lighting) SetDeviceLighting(1);
+    if (d.lightsChanged) {
+        SendLightsToDevice();
+    } else if (!c.lighting) {
+        SetDeviceLighting(1);
+    }
+    if (d.materialChanged) {
+        d.materialChanged = 0;
+        D3DMATERIAL9 material;
+        static_assert(sizeof(material) == sizeof(d.material));
+        std::memcpy(&material, d.material, sizeof(material));
+        SetDeviceMaterial(&material);
+    }
     const int32_t diffuse = d.diffuseMaterialSource == 0 ? 1 : 0;
     const int32_t specular = d.specularMaterialSource == 0 ? 1 : 0;
     if (c.diffuseSource != diffuse) SetDeviceDiffuseSource(diffuse);

@@ -3,6 +3,7 @@
 // view space, light colours times the material, the transposed matrices.
 #include "core/utility.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
 
 #include <cstring>
 
@@ -17,20 +18,8 @@ void SetRegister(Register& r, float a, float b, float c, float d) {
 }
 
 // The shadows always take the registers; the device only while shaders are in use.
-void SendVertexF(int start, const Register* data, int count) {
-    std::memcpy(Lights().vertexF[start], data, sizeof(Register) * static_cast<size_t>(count));
-    if (Cache().shadersInUse) Device().device->SetVertexShaderConstantF(start, data[0], static_cast<UINT>(count));
-}
-
-void SendPixelF(int start, const Register* data, int count) {
-    std::memcpy(Lights().pixelF[start], data, sizeof(Register) * static_cast<size_t>(count));
-    if (Cache().shadersInUse) Device().device->SetPixelShaderConstantF(start, data[0], static_cast<UINT>(count));
-}
-
-void SendVertexB(int start, const BOOL* data, int count, bool always) {
-    std::memcpy(&Lights().vertexB[start], data, sizeof(BOOL) * static_cast<size_t>(count));
-    if (always || Cache().shadersInUse) Device().device->SetVertexShaderConstantB(start, data, static_cast<UINT>(count));
-}
+void SendVertexF(int start, const Register* data, int count) { SetDeviceVertexShaderConstants(start, count, data[0]); }
+void SendPixelF(int start, const Register* data, int count) { SetDevicePixelShaderConstants(start, count, data[0]); }
 
 // The four registers of a matrix transposed (the first holds its first column).
 void SendTransposed(int start, const D3DMATRIX& m) {
@@ -144,8 +133,9 @@ int SetDeviceLight(int32_t index, const D3DLIGHT9* light) {
         UpdateLightColorConstants();
         const BOOL kinds[2] = {light->Type == D3DLIGHT_POINT || light->Type == D3DLIGHT_SPOT,
                                light->Type == D3DLIGHT_SPOT};
-        SendVertexB(5 + 3 * index, kinds, 2, true);
+        SetDeviceVertexShaderBooleans(5 + 3 * index, 2, kinds, true);
     }
+    UpdateShaderVariantIndex();
     return FAILED(d.device->SetLight(static_cast<DWORD>(index), light)) ? -1 : 0;
 }
 
@@ -166,8 +156,9 @@ int SetDeviceLightEnable(int32_t index, int32_t flag) {
     }
     if (Cache().shadersInUse && index < kShaderLights) {
         const BOOL on = flag;
-        SendVertexB(4 + 3 * index, &on, 1, false);
+        SetDeviceVertexShaderBooleans(4 + 3 * index, 1, &on, false);
     }
+    UpdateShaderVariantIndex();
     return FAILED(d.device->LightEnable(static_cast<DWORD>(index), flag)) ? -1 : 0;
 }
 
@@ -205,17 +196,22 @@ int SetDeviceAmbientColor(uint32_t color) {
     return FAILED(d.device->SetRenderState(D3DRS_AMBIENT, color)) ? -1 : 0;
 }
 
-void ReapplyLightsAndCamera() {
-    DeviceLightState& s = Lights();
-    if (s.viewSent) SetDeviceViewMatrix(&s.view);
-    if (s.projectionSent) SetDeviceProjectionMatrix(&s.projection);
-    const D3DMATERIAL9 material = s.material;
+void ReapplyLightsAndMaterial() {
+    const D3DMATERIAL9 material = Lights().material;
     SetDeviceMaterial(&material);
+}
+
+void ReapplyAmbientColor() {
     // The ambient colour as it was set: each float times 255, cut toward zero.
+    const DeviceLightState& s = Lights();
     const auto channel = [](float v, int shift) { return static_cast<uint32_t>(static_cast<int32_t>(v * 255.0f)) << shift; };
     SetDeviceAmbientColor(channel(s.ambient[3], 24) | channel(s.ambient[0], 16) | channel(s.ambient[1], 8) |
                           channel(s.ambient[2], 0));
+}
+
+void ReapplyLights() {
     // Only lights ever set reach the new device.
+    DeviceLightState& s = Lights();
     for (int32_t i = 0; i < kCachedLights; ++i) {
         if (s.light[i].Type == 0) continue;
         const D3DLIGHT9 light = s.light[i];

@@ -3,6 +3,7 @@
 // draws the pending batch, calls the device and stores the shadow.
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
 
 #include <cstring>
 
@@ -74,8 +75,13 @@ void SendRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
     if (Dev() != nullptr) Dev()->SetRenderState(state, value);
 }
 
+// No flush: the switch changes how later 3D vertices are lit.
 int SetDeviceLighting(int32_t flag) {
-    return SetCachedState(g_cache.lighting, flag, D3DRS_LIGHTING, static_cast<uint32_t>(flag), 0, false);
+    if (Dev() == nullptr) return 0;
+    if (Skip(g_cache.lighting == flag)) return 0;
+    g_cache.lighting = flag;
+    UpdateShaderVariantIndex();
+    return Status(Dev()->SetRenderState(D3DRS_LIGHTING, static_cast<uint32_t>(flag)));
 }
 
 int ResetTexCoordIndices() {
@@ -193,11 +199,24 @@ int SetDeviceTextureTransform(int32_t stage, int32_t flag, const D3DMATRIX* matr
 }
 
 int SetDeviceFogEnable(int32_t flag) {
-    return SetCachedState(g_cache.fogEnable, flag, D3DRS_FOGENABLE, static_cast<uint32_t>(flag), 0);
+    if (Dev() == nullptr) return 0;
+    if (Skip(g_cache.fogEnable == flag)) return 0;
+    FlushVertexBatch();
+    g_cache.fogEnable = flag;
+    UpdateShaderVariantIndex();
+    return Status(Dev()->SetRenderState(D3DRS_FOGENABLE, static_cast<uint32_t>(flag)));
 }
 
 int SetDeviceFogMode(int32_t mode) {
-    return SetCachedState(g_cache.fogMode, mode, D3DRS_FOGVERTEXMODE, static_cast<uint32_t>(mode), 0);
+    if (Dev() == nullptr) return 0;
+    if (Skip(g_cache.fogMode == mode)) return 0;
+    FlushVertexBatch();
+    // The shaders' fog switches: linear, exponential, squared, any.
+    const BOOL kinds[4] = {mode == D3DFOG_LINEAR, mode == D3DFOG_EXP, mode == D3DFOG_EXP2, mode != D3DFOG_NONE};
+    if (g_cache.shadersInUse) SetDeviceVertexShaderBooleans(0, 4, kinds, false);
+    g_cache.fogMode = mode;
+    UpdateShaderVariantIndex();
+    return Status(Dev()->SetRenderState(D3DRS_FOGVERTEXMODE, static_cast<uint32_t>(mode)));
 }
 
 int SetDeviceFogColor(uint32_t color) {
@@ -215,10 +234,12 @@ int SetDeviceFogStartEnd(float start, float end) {
     if (!(c.fogStart == start) || g_force) {
         c.fogStart = start;
         Dev()->SetRenderState(D3DRS_FOGSTART, FloatBits(start));
+        UpdateFogConstant();
     }
     if (!(c.fogEnd == end) || g_force) {
         c.fogEnd = end;
         Dev()->SetRenderState(D3DRS_FOGEND, FloatBits(end));
+        UpdateFogConstant();
     }
     return 0;
 }
@@ -228,6 +249,7 @@ int SetDeviceFogDensity(float density) {
     if (Skip(g_cache.fogDensity == density)) return 0;
     FlushVertexBatch();
     g_cache.fogDensity = density;
+    UpdateFogConstant();
     return Status(Dev()->SetRenderState(D3DRS_FOGDENSITY, FloatBits(density)));
 }
 

@@ -2,6 +2,7 @@
 // graphics start, the full re-send after a device re-creation, and the reset
 // of the fixed-function states they share.
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
 #include "graphics/graphics_internal.h"
 #include "softrender/draw_state.h"
 
@@ -152,6 +153,42 @@ int InitDeviceStateCache() {
     return 0;
 }
 
+namespace {
+
+D3DMATRIX AsDeviceMatrix(const Matrix4& m) {
+    D3DMATRIX out;
+    std::memcpy(out.m, m.m, sizeof(out.m));
+    return out;
+}
+
+// The camera from the draw state: world, view, then the projection calls of
+// the graphics layer, which send projection x viewport.
+void ReapplyCamera() {
+    DrawState& d = g_drawState;
+    const bool active = Screen().d3dActive != 0;
+    FlushVertexBatch();
+    d.combinedCurrent = 0;
+    UpdateCombinedMatrices();
+    if (active) {
+        const D3DMATRIX world = AsDeviceMatrix(d.worldMatrix);
+        Dev()->SetTransform(D3DTS_WORLD, &world);
+        d.worldSent = 1;
+    }
+    FlushVertexBatch();
+    d.combinedCurrent = 0;
+    UpdateCombinedMatrices();
+    if (active) {
+        const D3DMATRIX view = AsDeviceMatrix(d.viewMatrix);
+        SetDeviceViewMatrix(&view);
+        d.viewSent = 1;
+    }
+    const Matrix4 projection = d.projectionMatrix, viewport = d.viewportMatrix;
+    SetProjectionMatrix(&projection);
+    SetViewportMatrix(&viewport);
+}
+
+}  // namespace
+
 int ReapplyDeviceStates() {
     if (Dev() == nullptr) return -1;
     DeviceStateCache& c = Cache();
@@ -163,14 +200,17 @@ int ReapplyDeviceStates() {
     SetDeviceBlendMode(c.blendMode, c.textureAlpha, c.alphaTest);
     SetDeviceCullMode(c.cullMode);
     SetDeviceTextureFilter(c.filterMode);
+    SetDeviceBlendMode(c.blendMode, c.textureAlpha, c.alphaTest);
     SendRenderState(D3DRS_SHADEMODE, static_cast<uint32_t>(c.shadeMode));
     SetDeviceMaxAnisotropy(c.maxAnisotropy);
+    SetDeviceCullMode(c.cullMode);
     for (int32_t s = 0; s < kMaxStages; ++s) {
         SetDeviceAddressU(s, c.addressU[s]);
         SetDeviceAddressV(s, c.addressV[s]);
         SetDeviceAddressW(s, c.addressW[s]);
     }
     for (int32_t s = 0; s < kMaxStages; ++s) SetDeviceTextureTransform(s, c.texTransformFlag[s], &c.texTransform[s]);
+    UpdateShaderVariantIndex();
     SendRenderState(D3DRS_FOGENABLE, static_cast<uint32_t>(c.fogEnable));
     SetDeviceFogMode(c.fogMode);
     SendRenderState(D3DRS_FOGCOLOR, c.fogColor);
@@ -178,15 +218,23 @@ int ReapplyDeviceStates() {
     SetDeviceFogDensity(c.fogDensity);
     FlushVertexBatch();
     SendRenderState(D3DRS_ZENABLE, c.zEnable == 1 ? 1u : 0u);
+    FlushVertexBatch();
     SendRenderState(D3DRS_ZWRITEENABLE, static_cast<uint32_t>(c.zWriteEnable));
+    FlushVertexBatch();
     SendRenderState(D3DRS_ZFUNC, static_cast<uint32_t>(c.zFunc));
+    FlushVertexBatch();
     SendRenderState(D3DRS_DEPTHBIAS, c.depthBias);
+    FlushVertexBatch();
     SendRenderState(D3DRS_FILLMODE, static_cast<uint32_t>(c.fillMode));
-    ReapplyLightsAndCamera();
+    ReapplyCamera();
+    ReapplyLightsAndMaterial();
     SendRenderState(D3DRS_SPECULARENABLE, static_cast<uint32_t>(c.specularEnable));
     SendRenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource ? uint32_t{D3DMCS_COLOR1} : uint32_t{D3DMCS_MATERIAL});
     SendRenderState(D3DRS_SPECULARMATERIALSOURCE, c.specularSource ? uint32_t{D3DMCS_COLOR2} : uint32_t{D3DMCS_MATERIAL});
+    ReapplyAmbientColor();
+    UpdateShaderVariantIndex();
     SendRenderState(D3DRS_LIGHTING, static_cast<uint32_t>(c.lighting));
+    ReapplyLights();
     const DrawState& d = g_drawState;
     SetDeviceViewportRect(d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom);
     SetDeviceScissorRect(RECT{d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom});
@@ -240,7 +288,8 @@ int ResetFixedFunctionStates() {
     SendRenderState(D3DRS_LIGHTING, static_cast<uint32_t>(c.lighting));
     SendRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     SendRenderState(D3DRS_DITHERENABLE, FALSE);
-    // Shader constant registers come with the shader pack.
+    SetDeviceVertexShaderConstants(0, 1, kVertexRegisterZero);
+    SetDevicePixelShaderConstants(0, 1, kPixelRegisterZero);
     if (c.vertexShader != nullptr) {
         Dev()->SetVertexShader(nullptr);
         c.vertexShader = nullptr;

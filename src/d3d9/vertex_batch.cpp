@@ -5,6 +5,8 @@
 #include "d3d9/d3d9_backend.h"
 #include "softrender/draw_state.h"
 
+#include <cstring>
+
 namespace {
 
 alignas(16) uint8_t g_plainVertices[64512];
@@ -46,8 +48,11 @@ void DrawBatchInPlace() {
         Device().device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(b.primitiveType), static_cast<UINT>(primitives),
                                          b.rows[Row(b)], static_cast<UINT>(row.stride));
     }
-    // 3D batches put the draw state's world matrix back; no producer writes
-    // them yet, and the draw state keeps no world matrix before the 3D calls.
+    if (b.kind == 1) {
+        D3DMATRIX world;
+        std::memcpy(world.m, g_drawState.worldMatrix.m, sizeof(world.m));
+        SetDeviceWorldMatrix(&world);
+    }
 }
 
 void EmptyBatch() {

@@ -5,6 +5,8 @@
 #include "core/log.h"
 #include "core/services.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/shader_state.h"
+#include "graphics/light_handles.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "platform/ddraw/ddraw.h"
@@ -161,6 +163,7 @@ int32_t EndGraphics() {
     if (s.started) {
         StopFrontBufferTimer();
         DeleteAllImages();
+        DeleteAllLights();
         ReleaseBlendImage();
         ResetMaskState();
         // Vertex buffers, index buffers and shaders go here once they exist.
@@ -171,6 +174,7 @@ int32_t EndGraphics() {
     StoreDrawArea(0, 0, 0, 0);
     TerminateDirect3D9();
     ClearLightsAndCamera();
+    UnloadShaderPack();
     s.started = 0;
     s.d3dActive = 0;
     return 0;

@@ -9,8 +9,10 @@
 
 struct MEMIMG;
 
-// Blend modes the software renderer draws; 5 to 9, 12 and every other value
-// draw nothing.
+// A blend mode, 0 to 12, kept with its parameter (0 to 255) in the draw
+// state. The software renderer draws the modes below; 5 to 9, 12 and every
+// other value draw nothing.
+using BlendMode = int32_t;
 constexpr int32_t kBlendNone = 0;         // copy
 constexpr int32_t kBlendAlpha = 1;        // source over destination, weight p
 constexpr int32_t kBlendAdd = 2;          // add the source scaled by p, saturating
@@ -26,7 +28,7 @@ struct DrawState {
     int32_t drawAreaTop;
     int32_t drawAreaRight;
     int32_t drawAreaBottom;
-    int32_t blendMode;
+    BlendMode blendMode;
     int32_t blendParameter;       // 0 to 255
     // Brightness, blue, green, red; white (no scaling) only when all are 255.
     uint8_t brightnessBlue;
@@ -67,6 +69,11 @@ struct DrawState {
     int32_t specularMaterialSource = 0;
     int32_t lightsChanged = 0;
     int32_t lightingOff = 0;
+    // The material of 3D draws (diffuse, ambient, specular, emissive as red,
+    // green, blue, alpha from 0 to 1, then the specular power) and the flag
+    // that it changed since the device last took it.
+    float material[17] = {};
+    int32_t materialChanged = 0;
     int32_t addressU[8] = {};        // D3DTEXTUREADDRESS; 0 = not yet chosen
     int32_t addressV[8] = {};
     int32_t addressW[8] = {};

@@ -1,10 +1,12 @@
 // Lights, material, ambient colour and camera on the device: what the device
 // holds and the constant registers built from them.
 #include "device_test_util.h"
+#include "d3d9/shader_state.h"
 
 #include "../../src/platform/seams/seams.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace device_test {
 namespace {
@@ -12,6 +14,7 @@ namespace {
 class LightsTest : public DeviceTest {
 protected:
     static DeviceLightState& S() { return Cache().lights; }
+    static ShaderConstantCache& R() { return ShaderConstants(); }
     static D3DLIGHT9 Light(D3DLIGHTTYPE type) {
         D3DLIGHT9 l{};
         l.Type = type;
@@ -29,7 +32,21 @@ protected:
     }
 };
 
-TEST_F(LightsTest, EachKindOfLightSetsItsBooleanRegisters) {
+// A device without shader model 2.0: the light kinds' boolean registers are
+// sent all the same.
+class LightsWithoutShadersTest : public LightsTest {
+protected:
+    void SetUp() override {
+        d3d9::SetShaderModel(1, 1);
+        LightsTest::SetUp();
+    }
+    void TearDown() override {
+        LightsTest::TearDown();
+        d3d9::ResetShaderModel();
+    }
+};
+
+TEST_F(LightsWithoutShadersTest, EachKindOfLightSetsItsBooleanRegisters) {
     ASSERT_EQ(Cache().shadersInUse, 0);
     struct Case {
         const char* what;
@@ -40,8 +57,8 @@ TEST_F(LightsTest, EachKindOfLightSetsItsBooleanRegisters) {
         for (int index : {0, 3}) {
             const D3DLIGHT9 light = Light(c.type);
             ASSERT_EQ(SetDeviceLight(index, &light), 0) << c.what;
-            EXPECT_EQ(S().vertexB[5 + 3 * index], c.pointOrSpot) << c.what << " " << index;
-            EXPECT_EQ(S().vertexB[6 + 3 * index], c.spot) << c.what << " " << index;
+            EXPECT_EQ(R().vertexB[5 + 3 * index], c.pointOrSpot) << c.what << " " << index;
+            EXPECT_EQ(R().vertexB[6 + 3 * index], c.spot) << c.what << " " << index;
             D3DLIGHT9 held{};
             ASSERT_EQ(Device().device->GetLight(static_cast<DWORD>(index), &held), D3D_OK);
             EXPECT_EQ(held.Type, c.type) << c.what;
@@ -50,12 +67,12 @@ TEST_F(LightsTest, EachKindOfLightSetsItsBooleanRegisters) {
     // The light's block: range squared, cone cosines; equal cones divide by zero.
     D3DLIGHT9 cone = Light(D3DLIGHT_SPOT);
     ASSERT_EQ(SetDeviceLight(1, &cone), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[19 + 7][0], 16.0f);
-    EXPECT_FLOAT_EQ(S().vertexF[20 + 7][1], std::cos(0.5f));
-    EXPECT_NEAR(S().vertexF[20 + 7][2], 1.0f / (std::cos(0.25f) - std::cos(0.5f)), 1e-3);
+    EXPECT_FLOAT_EQ(R().vertexF[19 + 7][0], 16.0f);
+    EXPECT_FLOAT_EQ(R().vertexF[20 + 7][1], std::cos(0.5f));
+    EXPECT_NEAR(R().vertexF[20 + 7][2], 1.0f / (std::cos(0.25f) - std::cos(0.5f)), 1e-3);
     cone.Theta = cone.Phi = 0;
     ASSERT_EQ(SetDeviceLight(1, &cone), 0);
-    EXPECT_TRUE(std::isinf(S().vertexF[20 + 7][2]));
+    EXPECT_TRUE(std::isinf(R().vertexF[20 + 7][2]));
     // A refused light is -1 and still cached.
     seams::FailCall("IDirect3DDevice9::SetLight", 1);
     cone.Range = 9;
@@ -83,8 +100,8 @@ TEST_F(LightsTest, AmbientTermsAreTheProductsWithTheMaterial) {
     m.Diffuse = {0.1f, 0.2f, 0.3f, 0.4f};
     m.Power = 7;
     ASSERT_EQ(SetDeviceMaterial(&m), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[13][0], 7.0f);
-    EXPECT_FLOAT_EQ(S().pixelF[2][2], 0.3f);
+    EXPECT_FLOAT_EQ(R().vertexF[13][0], 7.0f);
+    EXPECT_FLOAT_EQ(R().pixelF[2][2], 0.3f);
     ASSERT_EQ(SetDeviceAmbientColor(0xFF808080), 0);
     EXPECT_FLOAT_EQ(S().ambient[0], 128.0f / 255.0f);
     EXPECT_FLOAT_EQ(S().ambient[3], 1.0f);
@@ -93,19 +110,19 @@ TEST_F(LightsTest, AmbientTermsAreTheProductsWithTheMaterial) {
     EXPECT_EQ(held, 0xFF808080u);
     const float global[4] = {128.0f / 255.0f, 64.0f / 255.0f, 0.25f, 1.0f};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_FLOAT_EQ(S().vertexF[1][k], global[k]) << k;
-        EXPECT_FLOAT_EQ(S().pixelF[1][k], global[k]) << k;
+        EXPECT_FLOAT_EQ(R().vertexF[1][k], global[k]) << k;
+        EXPECT_FLOAT_EQ(R().pixelF[1][k], global[k]) << k;
     }
     // A light's ambient term appears once it is enabled; light 6 has none but
     // its enable still renews the global term.
     const D3DLIGHT9 light = Light(D3DLIGHT_POINT);
     ASSERT_EQ(SetDeviceLight(0, &light), 0);
     ASSERT_EQ(SetDeviceLightEnable(0, 1), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[18][1], 0.25f);
-    EXPECT_FLOAT_EQ(S().pixelF[11][0], 0.5f);
-    S().vertexF[1][0] = -1;
+    EXPECT_FLOAT_EQ(R().vertexF[18][1], 0.25f);
+    EXPECT_FLOAT_EQ(R().pixelF[11][0], 0.5f);
+    R().vertexF[1][0] = -1;
     ASSERT_EQ(SetDeviceLightEnable(6, 1), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[1][0], global[0]);
+    EXPECT_FLOAT_EQ(R().vertexF[1][0], global[0]);
 }
 
 TEST_F(LightsTest, TheSameMaterialIsNotSentAgainUnlessForced) {
@@ -141,16 +158,16 @@ TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
     ASSERT_EQ(SetDeviceViewMatrix(&view), 0);
     const float position[4] = {10 - 2, 1, 3, 1}, direction[4] = {0, 0, 1, 0};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_FLOAT_EQ(S().vertexF[14][k], position[k]) << k;
-        EXPECT_FLOAT_EQ(S().vertexF[15][k], direction[k]) << k;
-        EXPECT_FLOAT_EQ(S().vertexF[6 + k][3], view.m[3][k]) << "column " << k;
+        EXPECT_FLOAT_EQ(R().vertexF[14][k], position[k]) << k;
+        EXPECT_FLOAT_EQ(R().vertexF[15][k], direction[k]) << k;
+        EXPECT_FLOAT_EQ(R().vertexF[6 + k][3], view.m[3][k]) << "column " << k;
     }
     // A light set afterwards is placed by the view matrix held.
     ASSERT_EQ(SetDeviceLight(1, &light), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[21][0], 8.0f);
+    EXPECT_FLOAT_EQ(R().vertexF[21][0], 8.0f);
     const D3DMATRIX projection = Translation(0, 0, 5);
     ASSERT_EQ(SetDeviceProjectionMatrix(&projection), 0);
-    EXPECT_FLOAT_EQ(S().vertexF[4][3], 5.0f);
+    EXPECT_FLOAT_EQ(R().vertexF[4][3], 5.0f);
     D3DMATRIX held{};
     Device().device->GetTransform(D3DTS_PROJECTION, &held);
     EXPECT_FLOAT_EQ(held.m[3][2], 5.0f);
@@ -158,8 +175,8 @@ TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
     EXPECT_FLOAT_EQ(held.m[3][0], 10.0f);
 }
 
-// Only lights ever set come back on a new device, with the camera, the
-// material and the ambient colour as they were.
+// Only lights ever set come back on a new device, with the camera of the
+// draw state, the material and the ambient colour as they were.
 TEST_F(LightsTest, ARecreatedDeviceGetsBackWhatWasSet) {
     D3DLIGHT9 light = Light(D3DLIGHT_SPOT);
     light.Range = 7;
@@ -170,9 +187,13 @@ TEST_F(LightsTest, ARecreatedDeviceGetsBackWhatWasSet) {
     m.Power = 12;
     ASSERT_EQ(SetDeviceMaterial(&m), 0);
     ASSERT_EQ(SetDeviceAmbientColor(0x40FF8000), 0);
+    // The camera comes back from the draw state's matrices.
     const D3DMATRIX view = Translation(1, 2, 3), projection = Translation(0, 0, 4);
-    ASSERT_EQ(SetDeviceViewMatrix(&view), 0);
-    ASSERT_EQ(SetDeviceProjectionMatrix(&projection), 0);
+    Matrix4 viewMatrix, projectionMatrix;
+    std::memcpy(viewMatrix.m, view.m, sizeof(view.m));
+    std::memcpy(projectionMatrix.m, projection.m, sizeof(projection.m));
+    ASSERT_EQ(SetViewMatrix(&viewMatrix), 0);
+    ASSERT_EQ(SetProjectionMatrix(&projectionMatrix), 0);
     const auto resets = [] {
         const std::string log = graphics_test::LogText();
         size_t n = 0;

@@ -4,19 +4,25 @@
 // and tables scrambled last.
 #include "archive_writer.h"
 
-#include "core/utility.h"
 #include "file/archive_format.h"
-#include "platform/kernel32/kernel32.h"
 
 #include <algorithm>
 #include <cctype>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 
 namespace {
+
+// Bytes of the Shift-JIS character at text: 2 for a lead byte with a byte
+// after it, else 1 (0 at the end). The writer runs at build time, apart from
+// the library, so it keeps this rule itself.
+int CharacterBytes(const char* text) {
+    const auto b = static_cast<unsigned char>(text[0]);
+    if (b == 0) return 0;
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return lead && text[1] != '\0' ? 2 : 1;
+}
 
 struct Node {
     std::string name;
@@ -146,23 +152,5 @@ bool BuildArchive(const std::vector<ArchiveInput>& inputs, const ArchiveOptions&
     std::copy(tables.begin(), tables.end(), archive->begin() + kArchiveTablesOffset);
     ScrambleArchiveBytes(header, kArchiveHeaderSize + tables.size(), ArchiveKeySeed(options.key), kArchiveHeaderOffset);
     archive->insert(archive->end(), layout.data.begin(), layout.data.end());
-    return true;
-}
-
-bool ReadFolderInputs(const std::string& folder, std::vector<ArchiveInput>* inputs, std::string* error) {
-    namespace fs = std::filesystem;
-    std::error_code code;
-    std::vector<fs::path> files;
-    for (fs::recursive_directory_iterator it(folder, code), end; !code && it != end; it.increment(code))
-        if (it->is_regular_file()) files.push_back(it->path());
-    if (code) return *error = "cannot read " + folder + ": " + code.message(), false;
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) return *error = "cannot read " + file.string(), false;
-        const std::string relative = fs::relative(file, folder).generic_string();
-        inputs->push_back(ArchiveInput{platform::PathFromNative(relative), std::move(bytes)});
-    }
     return true;
 }

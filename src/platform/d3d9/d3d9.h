@@ -89,8 +89,8 @@
 // depth bias and texture transforms are stored, not drawn; textures keep every level but draw from
 // level 0; volume textures are kept in memory and read as no texture when
 // set on a stage; D3DTA_CONSTANT reads as opaque white; multisampling (only
-// D3DMULTISAMPLE_NONE); the caps report shader model 1.1 unless a test
-// scripts another (SetShaderModel below).
+// D3DMULTISAMPLE_NONE); the caps report the shader model the context can
+// run unless a test scripts another (SetShaderModel below).
 //
 // Test seams (seams::FailCall): "IDirect3D9::<Method>",
 // "IDirect3DDevice9::<Method>", "IDirect3DSurface9::<Method>",
@@ -381,11 +381,14 @@ void RecheckHardware();
 // Reset succeeds. Null: every device of this process.
 void LoseDevice(IDirect3DDevice9* device, int lostChecks = 1);
 
-// The shader model the capabilities report (VertexShaderVersion and
-// PixelShaderVersion): 1.1 unless set, as a driver without shader model 2.0
-// reports; a test may script 2.0 or 3.0. Shader code of a higher version is
-// refused.
+// The shader models the capabilities report (VertexShaderVersion and
+// PixelShaderVersion): 3.0 where an OpenGL 3.3 core context can be made, else
+// 1.1, unless a test scripts others (both alike, or each on its own);
+// ResetShaderModel goes back to the context's answer. Shader code of a
+// higher version than reported is refused.
 void SetShaderModel(UINT major, UINT minor = 0);
+void SetShaderModels(UINT vertexMajor, UINT vertexMinor, UINT pixelMajor, UINT pixelMinor);
+void ResetShaderModel();
 
 // The recording of calls: when on, every device, surface, texture and
 // runtime call appends "<Method>(<arguments>) = <result as hex>", e.g.

@@ -20,7 +20,14 @@ constexpr DWORD kParameterBit = 0x80000000u;
 constexpr DWORD kMaxLength = 10;   // dest, four sources, and relative-address tokens
 constexpr DWORD kMaxDeclaration = 64;
 
-std::atomic<DWORD> g_shaderModel{0x0101};
+// Scripted shader models (major << 8 | minor); 0 leaves the answer to the
+// context.
+std::atomic<DWORD> g_vertexModel{0};
+std::atomic<DWORD> g_pixelModel{0};
+
+// An OpenGL 3.3 core context runs what shader model 3.0 asks of a device;
+// without one only the oldest model is claimed.
+DWORD ContextModel() { return HardwareAvailable() ? 0x0300 : 0x0101; }
 
 bool KnownVersion(DWORD version, bool vertex) {
     static constexpr DWORD kVertex[] = {0x0101, 0x0200, 0x0201, 0x0300};
@@ -85,9 +92,24 @@ size_t CheckShaderCode(const DWORD* code, bool vertex, DWORD maxVersion) {
     return 0;
 }
 
-void SetShaderModel(UINT major, UINT minor) { g_shaderModel = (major & 0xFF) << 8 | (minor & 0xFF); }
-DWORD ReportedVertexShaderVersion() { return 0xFFFE0000u | g_shaderModel.load(); }
-DWORD ReportedPixelShaderVersion() { return 0xFFFF0000u | g_shaderModel.load(); }
+void SetShaderModel(UINT major, UINT minor) { SetShaderModels(major, minor, major, minor); }
+
+void SetShaderModels(UINT vertexMajor, UINT vertexMinor, UINT pixelMajor, UINT pixelMinor) {
+    g_vertexModel = (vertexMajor & 0xFF) << 8 | (vertexMinor & 0xFF);
+    g_pixelModel = (pixelMajor & 0xFF) << 8 | (pixelMinor & 0xFF);
+}
+
+void ResetShaderModel() { g_vertexModel = g_pixelModel = 0; }
+
+DWORD ReportedVertexShaderVersion() {
+    const DWORD model = g_vertexModel.load();
+    return 0xFFFE0000u | (model != 0 ? model : ContextModel());
+}
+
+DWORD ReportedPixelShaderVersion() {
+    const DWORD model = g_pixelModel.load();
+    return 0xFFFF0000u | (model != 0 ? model : ContextModel());
+}
 
 template <typename Shader, typename Interface>
 HRESULT MakeShader(Device* device, const char* method, const DWORD* function, Interface** shader, bool vertex) {

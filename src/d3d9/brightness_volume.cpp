@@ -1,0 +1,91 @@
+// The brightness volume texture: for every colour of a 128-step cube, its
+// full-brightness colour. Made while shaders are used; no draw binds it.
+#include "d3d9/shader_state.h"
+
+#include "core/log.h"
+#include "d3d9/d3d9_backend.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr UINT kSide = 128;
+
+template <typename T>
+void ReleaseField(T*& field) {
+    if (field == nullptr) return;
+    field->Release();
+    field = nullptr;
+}
+
+// Fills the locked source box: x across a row, y down the rows, z across the
+// slices; the darkest corner (all below 8) white.
+void FillVolume(const D3DLOCKED_BOX& box) {
+    auto* bits = static_cast<uint8_t*>(box.pBits);
+    for (int32_t z = 0; z < static_cast<int32_t>(kSide); ++z) {
+        for (int32_t y = 0; y < static_cast<int32_t>(kSide); ++y) {
+            uint8_t* row = bits + static_cast<ptrdiff_t>(y) * box.RowPitch + static_cast<ptrdiff_t>(z) * box.SlicePitch;
+            for (int32_t x = 0; x < static_cast<int32_t>(kSide); ++x) {
+                uint8_t* texel = row + 4 * x;
+                MaximizeColorBrightness(2 * x, 2 * y, 2 * z, &texel[2], &texel[1], &texel[0]);
+                if (x < 8 && y < 8 && z < 8) texel[0] = texel[1] = texel[2] = 255;
+                texel[3] = 255;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* outRed, uint8_t* outGreen,
+                             uint8_t* outBlue) {
+    int32_t c[3] = {std::min(red, 255), std::min(green, 255), std::min(blue, 255)};
+    uint8_t* out[3] = {outRed, outGreen, outBlue};
+    const auto white = [&] { *outRed = *outGreen = *outBlue = 255; };
+    if (red + green + blue == 0) return white();
+    // The channels by value: largest, middle, smallest (ties give the same
+    // result either way round).
+    int order[3] = {0, 1, 2};
+    std::sort(order, order + 3, [&](int a, int b) { return c[a] > c[b]; });
+    const int32_t mx = c[order[0]], md = c[order[1]], mn = c[order[2]];
+    if (mx == mn) return white();
+    const int32_t s = (mx - mn) * 255 / mx;
+    const int32_t t = (mn - md) * 255 / (mx - mn);
+    *out[order[0]] = 255;
+    *out[order[2]] = static_cast<uint8_t>(255 - s);
+    *out[order[1]] = static_cast<uint8_t>(255 - ((t + 255) * s / 255));
+}
+
+int CreateBrightnessVolumeTexture() {
+    DeviceBlock& d = Device();
+    IDirect3DVolumeTexture9*& volume = Cache().brightnessVolume;
+    if (d.device == nullptr) return -1;
+    volume = nullptr;
+    IDirect3DVolumeTexture9* source = nullptr;
+    D3DLOCKED_BOX box{};
+    const char* failure = nullptr;
+    if (FAILED(d.device->CreateVolumeTexture(kSide, kSide, kSide, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &volume,
+                                             nullptr))) {
+        volume = nullptr;
+        failure = "RGBカラーを輝度を最大にしたRGB値に変換するためのボリュームテクスチャの作成に失敗しました\n";
+    } else if (FAILED(d.device->CreateVolumeTexture(kSide, kSide, kSide, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                    &source, nullptr))) {
+        source = nullptr;
+        failure = "RGBカラーを輝度を最大にしたRGB値に変換するための転送元用ボリュームテクスチャの作成に失敗しました\n";
+    } else {
+        const D3DBOX whole{0, 0, kSide, kSide, 0, kSide};
+        if (FAILED(source->LockBox(0, &box, &whole, 0))) {
+            failure = "RGBカラーを輝度を最大にしたRGB値に変換するための転送元用ボリュームテクスチャのロックに失敗しました\n";
+        }
+    }
+    if (failure != nullptr) {
+        ReleaseField(volume);
+        ReleaseField(source);
+        return WriteLog(failure);
+    }
+    FillVolume(box);
+    source->UnlockBox(0);
+    d.device->UpdateTexture(source, volume);
+    source->Release();
+    return 0;
+}
