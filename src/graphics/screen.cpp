@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/services.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/device_handles.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "platform/ddraw/ddraw.h"
@@ -163,7 +164,9 @@ int32_t EndGraphics() {
         DeleteAllImages();
         ReleaseBlendImage();
         ResetMaskState();
-        // Vertex buffers, index buffers and shaders go here once they exist.
+        DeleteAllVertexBuffers();
+        DeleteAllIndexBuffers();
+        DeleteAllShaders();
     }
     ReleaseScreenImages();
     Targets().current = nullptr;
