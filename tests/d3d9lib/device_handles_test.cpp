@@ -27,8 +27,8 @@ struct Family {
     int (*count)();
 };
 const Family kFamilies[] = {
-    {"vertex buffer", kHandleTypeVertexBuffer, kMaxVertexBufferHandles, [] { return AddVertexBufferRecord(0, kElements); },
-     DeleteVertexBuffer, DeleteAllVertexBuffers, [] { return VertexBuffers().HighWater(); },
+    {"vertex buffer", kHandleTypeVertexBuffer, kMaxVertexBufferHandles,
+     [] { return AddVertexBufferRecord(0, kElements); }, DeleteVertexBuffer, DeleteAllVertexBuffers, [] { return VertexBuffers().HighWater(); },
      [] { return VertexBuffers().Count(); }},
     {"index buffer", kHandleTypeIndexBuffer, kMaxIndexBufferHandles, [] { return AddIndexBufferRecord(0, kElements); },
      DeleteIndexBuffer, DeleteAllIndexBuffers, [] { return IndexBuffers().HighWater(); },
@@ -68,7 +68,8 @@ const BufferFamily kBuffers[] = {
     {"vertex buffer", kVertexType3DSize, AddVertexBufferRecord, SetVertexBufferData,
      [](int32_t h) { return MemoryBytes(VertexBuffers().Find(h)); },
      [](int32_t h) { return DeviceBytes(VertexBuffers().Find(h)); }, "IDirect3DVertexBuffer9::Lock",
-     "頂点バッファのロックに失敗しました", "IDirect3DDevice9::CreateVertexBuffer", "頂点バッファの作成に失敗しました"},
+     "頂点バッファのロックに失敗しました", "IDirect3DDevice9::CreateVertexBuffer",
+     "頂点バッファの作成に失敗しました"},
     {"index buffer", 2, AddIndexBufferRecord, SetIndexBufferData,
      [](int32_t h) { return MemoryBytes(IndexBuffers().Find(h)); },
      [](int32_t h) { return DeviceBytes(IndexBuffers().Find(h)); }, "IDirect3DIndexBuffer9::Lock",
