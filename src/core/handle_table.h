@@ -87,6 +87,16 @@ public:
         return true;
     }
 
+    // Remove, and when the slot was the highest in use, lowers the high-water
+    // slot to one past the highest slot still in use (0 when none is).
+    bool RemoveAndLower(int32_t handle) {
+        if (!Remove(handle)) return false;
+        if ((handle & kHandleSlotMask) == highWater_ - 1) {
+            while (highWater_ > 0 && records_[highWater_ - 1] == nullptr) --highWater_;
+        }
+        return true;
+    }
+
     // Slot access for walks over every live record (null for empty slots).
     Record* At(int slot) const { return (slot >= 0 && slot < Capacity) ? records_[slot] : nullptr; }
     int Size() const { return Capacity; }

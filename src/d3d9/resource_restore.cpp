@@ -1,7 +1,22 @@
-// Re-creates the device objects of every image after the device was made
-// anew; their pixels come back later in the reset.
+// Re-creates the device objects of every image, buffer and shader after the
+// device was made anew; the images' pixels come back later in the reset, the
+// buffers and shaders are complete from their memory copies.
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/device_handles.h"
 #include "graphics/graphics_internal.h"
+
+namespace {
+
+// Calls remake on every live record below the table's high-water slot.
+template <typename Table, typename Remake>
+void RemakeEach(Table& table, Remake remake) {
+    for (int slot = 0; slot < table.HighWater(); ++slot) {
+        auto* record = table.At(slot);
+        if (record != nullptr) remake(record);
+    }
+}
+
+}  // namespace
 
 int RestoreDeviceResources() {
     ImageTable& table = Images();
@@ -9,6 +24,9 @@ int RestoreDeviceResources() {
         ImageRecord* record = table.At(slot);
         if (record != nullptr) CreateImageTextures(record->picture);
     }
-    // Vertex buffers, index buffers and shaders join here with their handles.
+    // A failed buffer is logged by its re-creation; the record keeps its data.
+    RemakeEach(VertexBuffers(), RecreateVertexBuffer);
+    RemakeEach(IndexBuffers(), RecreateIndexBuffer);
+    RemakeEach(Shaders(), RecreateShader);
     return 0;
 }

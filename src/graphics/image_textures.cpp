@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "core/memory.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/device_handles.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
 
@@ -224,5 +225,6 @@ int ReleaseDeviceResources() {
         ImageRecord* record = table.At(slot);
         if (record != nullptr) ReleasePictureTextures(record->picture);
     }
+    ReleaseHandleDeviceObjects();
     return 0;
 }

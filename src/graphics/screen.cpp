@@ -5,10 +5,11 @@
 #include "core/log.h"
 #include "core/services.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/device_handles.h"
 #include "d3d9/shader_state.h"
-#include "graphics/light_handles.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
+#include "graphics/light_handles.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi32/gdi32.h"
 #include "softrender/memimg_tables.h"
@@ -166,7 +167,9 @@ int32_t EndGraphics() {
         DeleteAllLights();
         ReleaseBlendImage();
         ResetMaskState();
-        // Vertex buffers, index buffers and shaders go here once they exist.
+        DeleteAllVertexBuffers();
+        DeleteAllIndexBuffers();
+        DeleteAllShaders();
     }
     ReleaseScreenImages();
     Targets().current = nullptr;
