@@ -3,6 +3,7 @@
 
 #include "core/utility.h"
 #include "file/file.h"
+#include "platform/dmusic/dmusic.h"
 #include "platform/dsound/dsound.h"
 #include "platform/kernel32/kernel32.h"
 #include "sound/sound.h"
@@ -99,7 +100,9 @@ struct SoundState {
     IDirectSound* soundObject;
     IDirectSoundBuffer* primaryBuffer;
     IDirectSoundBuffer* silentBuffer;
-    int32_t midiMode;
+    int32_t midiMode;  // 0 MIDI through MCI, 1 through DirectMusic (never selected by the library)
+    IDirectMusicLoader8* musicLoader;            // MIDI mode 1 only
+    IDirectMusicPerformance8* musicPerformance;  // MIDI mode 1 only
     CRITICAL_SECTION lock;
     bool lockCreated;
     std::atomic<DWORD> lockOwner;  // thread holding the lock, 0 when free
@@ -177,3 +180,10 @@ int32_t DeleteAllMidi();
 int32_t DeleteAllSoftSounds();
 int32_t DeleteAllSoftSoundPlayers();
 int32_t RefillSoftSoundPlayers();
+// Releases the DirectMusic performance and loader of MIDI mode 1 (at the end of sound).
+void ReleaseMusicObjects();
+// Selects the MIDI mode (0 or 1; -1 for any other) with the performance and
+// loader mode 1 plays through (each may be null); the sound state keeps a
+// reference to each until the end of sound or the next selection. Nothing in
+// the library selects mode 1: only tests do.
+int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader);

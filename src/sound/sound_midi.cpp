@@ -1,10 +1,17 @@
-// MIDI handles, played through MCI, and the temporary play handle.
+// MIDI handles, played through MCI or as DirectMusic segments, and the
+// temporary play handle.
 //
-// MIDI plays through MCI: one device plays at a time, and the loop flag makes
-// the window procedure's MM_MCINOTIFY start it again from the beginning. The
-// DirectMusic mode of the program is never selected and is not built here.
-// On this machine no MCI device opens (there is no MIDI synthesizer): a play
-// MCI refuses ends the play, with the device closed and nothing looping.
+// Mode 0, the one the library runs in: MIDI plays through MCI, one device at
+// a time, and the loop flag makes the window procedure's MM_MCINOTIFY start
+// it again from the beginning. On this machine no MCI device opens (there is
+// no MIDI synthesizer): a play MCI refuses ends the play, with the device
+// closed and nothing looping.
+//
+// Mode 1 (only tests select it): each handle holds a DirectMusic segment, and
+// the message pump asks the performance whether it still plays. A segment is
+// not heard at once after it was started, so a record's playing flag follows
+// the performance only once the segment has been seen playing. Without a
+// performance nothing can be asked or stopped: those calls answer -1.
 #include "core/library.h"
 #include "core/memory.h"
 #include "core/services.h"
@@ -23,9 +30,10 @@ constexpr int kPumpPassesAfterStop = 5;
 struct MidiRecord {
     int32_t handleCheck;
     int32_t playing;
-    int32_t seenPlaying;  // DirectMusic mode only
+    int32_t seenPlaying;  // mode 1: the segment has been heard playing
     uint8_t* data;
     uint32_t size;
+    IDirectMusicSegment8* segment;  // mode 1 only; one reference
 };
 
 FamilyTable<MidiRecord, kMidiTableSize> g_midiTable{kHandleTypeMidi, {}, 0, 0, 0};
@@ -58,17 +66,63 @@ void DeleteTemporaryMidiFile() {
     g_mci.temporaryFile = 0;
 }
 
+// ---- mode 1: DirectMusic segments ----------------------------------------------------
+
+// Asks whether a playing record's segment plays. Until the segment is first
+// heard only that is noted; afterwards the playing flag follows the answer.
+// A failed question (neither S_OK nor S_FALSE) changes nothing.
+void FollowSegment(MidiRecord* record) {
+    const HRESULT answer = g_sound.musicPerformance->IsPlaying(record->segment, nullptr);
+    if (answer != S_OK && answer != S_FALSE) return;
+    const int32_t plays = answer == S_OK ? 1 : 0;
+    if (record->seenPlaying == 0) {
+        record->seenPlaying = plays;
+        return;
+    }
+    record->playing = plays;
+}
+
+// 0 when the record's segment is stopped (or it has none: a null object
+// would stop every segment of the performance), -1 when it cannot be.
+int32_t StopSegment(MidiRecord* record) {
+    if (record->segment == nullptr) return 0;
+    if (g_sound.musicPerformance == nullptr) return -1;
+    return FAILED(g_sound.musicPerformance->StopEx(record->segment, 0, 0)) ? -1 : 0;
+}
+
+// Unloads the segment from the performance, drops the loader's reference
+// and the record's own. A failed step does not keep the others from running.
+void ReleaseSegment(MidiRecord* record) {
+    if (g_sound.musicPerformance != nullptr) record->segment->Unload(g_sound.musicPerformance);
+    if (g_sound.musicLoader != nullptr) g_sound.musicLoader->ReleaseObjectByUnknown(record->segment);
+    record->segment->Release();
+    record->segment = nullptr;
+}
+
+template <typename Interface>
+void ReplaceReference(Interface** held, Interface* object) {
+    if (object != nullptr) object->AddRef();
+    if (*held != nullptr) (*held)->Release();
+    *held = object;
+}
+
 }  // namespace
 
 int32_t CheckMidiPlayState() {
     if (g_sound.soundObject == nullptr) return -1;
     // Through MCI the end of a play arrives as MM_MCINOTIFY: nothing to poll.
+    if (g_sound.midiMode != 1) return 0;
+    if (g_sound.musicPerformance == nullptr) return -1;
+    for (MidiRecord* record : g_midiTable.slots)
+        if (record != nullptr && record->playing == 1 && record->segment != nullptr) FollowSegment(record);
     return 0;
 }
 
 int32_t IsMidiPlaying(int32_t handle) {
-    if (g_sound.soundObject == nullptr || FindMidi(handle) == nullptr) return -1;
-    return g_mci.playing;
+    if (g_sound.soundObject == nullptr) return -1;
+    const MidiRecord* record = FindMidi(handle);
+    if (record == nullptr) return -1;
+    return g_sound.midiMode == 1 ? record->playing : g_mci.playing;
 }
 
 int32_t HandleMidiNotify(uintptr_t, intptr_t) {
@@ -95,8 +149,12 @@ int32_t StopMidi(int32_t handle) {
     MidiRecord* record = FindMidi(handle);
     if (record == nullptr) return -1;
     g_mci.loop = 0;
-    HandleMidiNotify(0, 0);
-    for (int i = 0; i < kPumpPassesAfterStop; ++i) PumpMessagesUnlocked();
+    if (g_sound.midiMode == 1) {
+        if (StopSegment(record) != 0) return -1;
+    } else {
+        HandleMidiNotify(0, 0);
+        for (int i = 0; i < kPumpPassesAfterStop; ++i) PumpMessagesUnlocked();
+    }
     DeleteTemporaryMidiFile();
     record->playing = 0;
     record->seenPlaying = 0;
@@ -108,6 +166,7 @@ int32_t DeleteMidi(int32_t handle) {
     MidiRecord* record = FindMidi(handle);
     if (record == nullptr) return -1;
     if (IsMidiPlaying(handle) == 1) StopMidi(handle);
+    if (record->segment != nullptr) ReleaseSegment(record);
     if (record->data != nullptr) {
         std::memset(record->data, 0, record->size);
         FreeMemory(record->data);
@@ -123,6 +182,11 @@ int32_t DeleteAllMidi() {
     // The temporary file goes at the end of sound too, played or not.
     DeleteTemporaryMidiFile();
     return 0;
+}
+
+void ReleaseMusicObjects() {
+    ReplaceReference<IDirectMusicPerformance8>(&g_sound.musicPerformance, nullptr);
+    ReplaceReference<IDirectMusicLoader8>(&g_sound.musicLoader, nullptr);
 }
 
 int32_t ReleaseTemporaryPlayHandle() {
@@ -167,6 +231,36 @@ int32_t StartMidiForTest(int32_t handle, uint32_t deviceId, int32_t loop, const 
     g_mci.playing = 1;
     g_mci.temporaryFile = temporaryFile != nullptr ? 1 : 0;
     std::strncpy(g_mci.temporaryPath, temporaryFile != nullptr ? temporaryFile : "", MAX_PATH - 1);
+    return 0;
+}
+
+int32_t AddMidiSegmentForTest(const void* data, uint32_t size, IDirectMusicSegment8* segment) {
+    if (segment == nullptr) return -1;
+    const int32_t handle = AddMidiDataForTest(data, size);
+    if (handle == -1) return -1;
+    segment->AddRef();
+    FindMidi(handle)->segment = segment;
+    return handle;
+}
+
+int32_t StartMidiSegmentForTest(int32_t handle) {
+    MidiRecord* record = FindMidi(handle);
+    if (record == nullptr) return -1;
+    record->playing = 1;
+    record->seenPlaying = 0;
+    return 0;
+}
+
+int32_t GetMidiSeenPlayingForTest(int32_t handle) {
+    const MidiRecord* record = FindMidi(handle);
+    return record != nullptr ? record->seenPlaying : -1;
+}
+
+int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader) {
+    if (mode != 0 && mode != 1) return -1;
+    g_sound.midiMode = mode;
+    ReplaceReference(&g_sound.musicPerformance, performance);
+    ReplaceReference(&g_sound.musicLoader, loader);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // MIDI handles and software sounds: two further handle families of the sound
-// subsystem. A MIDI handle holds a MIDI file image played through MCI; a
+// subsystem. A MIDI handle holds a MIDI file image played through MCI (or,
+// in a DirectMusic mode the library never selects, as a segment); a
 // software sound is a block of sound data, or a player that feeds a
 // DirectSound buffer from a byte ring, refilled by the sound thread (or the
 // message pump when there is none).
@@ -11,6 +12,7 @@
 #pragma once
 
 #include "core/handle_table.h"
+#include "platform/dmusic/dmusic.h"
 #include "platform/dsound/dsound.h"
 
 #include <cstdint>
@@ -20,9 +22,12 @@ constexpr int32_t kSoftSoundPlayer = 1;
 
 // 1 while the MIDI file plays, 0 when not; -1 for a refused handle.
 int32_t IsMidiPlaying(int32_t handle);
-// Stops the MIDI play (closing the MCI device) and deletes its temporary file.
+// Stops the MIDI play (closing the MCI device, or stopping the segment) and
+// deletes its temporary file; -1 for a refused handle, or when the segment
+// could not be stopped (mode 1 without a performance, or StopEx failed).
 int32_t StopMidi(int32_t handle);
-// Stops a playing MIDI handle, frees its data and its handle.
+// Stops a playing MIDI handle; unloads and releases its segment; frees its
+// data and its handle.
 int32_t DeleteMidi(int32_t handle);
 // Deletes a software sound of the given kind (kSoftSoundData or
 // kSoftSoundPlayer); -1 for a refused handle or a record of the other kind.
@@ -89,6 +94,15 @@ int32_t AddMidiDataForTest(const void* data, uint32_t size);
 // Marks a MIDI handle as playing through the MCI device id, with the loop
 // flag and (when not null) a temporary MIDI file that stopping deletes.
 int32_t StartMidiForTest(int32_t handle, uint32_t deviceId, int32_t loop, const char* temporaryFile);
+// A MIDI handle of DirectMusic mode over a copy of the data and the segment
+// (the record keeps a reference to it, released when the handle is deleted);
+// -1 for a null segment or a full table.
+int32_t AddMidiSegmentForTest(const void* data, uint32_t size, IDirectMusicSegment8* segment);
+// Marks a MIDI handle as just started in DirectMusic mode: playing, its
+// segment not yet seen playing.
+int32_t StartMidiSegmentForTest(int32_t handle);
+// The seen-playing flag of a MIDI handle; -1 for a refused handle.
+int32_t GetMidiSeenPlayingForTest(int32_t handle);
 int32_t GetMidiCountForTest();
 int32_t GetMidiHighWaterForTest();
 // A software sound over a copy of the data.

@@ -234,6 +234,7 @@ int32_t TerminateSound() {
     DeleteAllMidi();
     g_sound.lockCreated = false;
     DeleteCriticalSection(&g_sound.lock);
+    ReleaseMusicObjects();
     if (g_sound.primaryBuffer != nullptr) {
         g_sound.primaryBuffer->Stop();
         g_sound.primaryBuffer->Release();

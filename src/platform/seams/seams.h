@@ -25,6 +25,10 @@ void ClearAllCalls();
 bool ShouldFailCall(const char* name);
 // The result the test chose for the named call (the last FailCall's result).
 int64_t FailureResult(const char* name);
+// For stand-ins whose calls answer an HRESULT: true when the named call is to
+// fail now, with *result the failure the test chose (a negative value other
+// than -1) or else `fallback`.
+bool FailHresult(const char* name, int32_t fallback, int32_t* result);
 
 // No-wait clock for tests: when on, Sleep returns at once and vertical-blank
 // waits do not wait. Off by default.

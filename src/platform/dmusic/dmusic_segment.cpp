@@ -1,0 +1,25 @@
+// The segment object: a MIDI file loaded for a performance.
+#include "platform/dmusic/dmusic_internal.h"
+
+namespace dmusic {
+
+HRESULT Segment::QueryInterface(REFIID iid, void** object) {
+    return AnswerQuery<IDirectMusicSegment8>(this, {&IID_IDirectMusicSegment, &IID_IDirectMusicSegment8}, iid,
+                                             object);
+}
+
+HRESULT Segment::Unload(IUnknown* audioPath) {
+    LogCall([audioPath](CallLog& log) {
+        ++log.unload;
+        log.lastUnloadedFrom = audioPath;
+    });
+    if (const HRESULT injected = SeamFailure("IDirectMusicSegment8::Unload"); injected != S_OK) return injected;
+    if (audioPath == nullptr) return E_POINTER;
+    void* performance = nullptr;
+    if (FAILED(audioPath->QueryInterface(IID_IDirectMusicPerformance8, &performance))) return E_INVALIDARG;
+    static_cast<IUnknown*>(performance)->Release();
+    // No instruments were downloaded: there is nothing to free.
+    return S_OK;
+}
+
+}  // namespace dmusic
