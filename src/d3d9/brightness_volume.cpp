@@ -18,9 +18,9 @@ void ReleaseField(T*& field) {
     field = nullptr;
 }
 
-// Fills the locked source box: x across a row, y down the rows, z across the
-// slices; the darkest corner (all below 8) white.
-void FillVolume(const D3DLOCKED_BOX& box) {
+}  // namespace
+
+void FillBrightnessVolume(const D3DLOCKED_BOX& box) {
     auto* bits = static_cast<uint8_t*>(box.pBits);
     for (int32_t z = 0; z < static_cast<int32_t>(kSide); ++z) {
         for (int32_t y = 0; y < static_cast<int32_t>(kSide); ++y) {
@@ -34,8 +34,6 @@ void FillVolume(const D3DLOCKED_BOX& box) {
         }
     }
 }
-
-}  // namespace
 
 void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* outRed, uint8_t* outGreen,
                              uint8_t* outBlue) {
@@ -83,7 +81,7 @@ int CreateBrightnessVolumeTexture() {
         ReleaseField(source);
         return WriteLog(failure);
     }
-    FillVolume(box);
+    FillBrightnessVolume(box);
     source->UnlockBox(0);
     d.device->UpdateTexture(source, volume);
     source->Release();

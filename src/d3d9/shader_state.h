@@ -103,6 +103,9 @@ void UpdateFogConstant();
 void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* outRed, uint8_t* outGreen,
                              uint8_t* outBlue);
 int CreateBrightnessVolumeTexture();
+// Fills a locked 128 x 128 x 128 X8R8G8B8 box: x across a row, y down the
+// rows, z across the slices; the darkest corner (all below 8) white.
+void FillBrightnessVolume(const D3DLOCKED_BOX& box);
 
 // ---- internal: the program's embedded pack, and what tests look at ----------------------------
 // The packed archive image the pack is read from: the program's own by

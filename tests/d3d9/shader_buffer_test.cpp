@@ -17,7 +17,7 @@ constexpr DWORD Instr(DWORD opcode, DWORD length) { return opcode | length << 24
 class D3D9Shader : public DeviceTest {
 protected:
     void TearDown() override {
-        d3d9::SetShaderModel(1, 1);
+        d3d9::ResetShaderModel();
         DeviceTest::TearDown();
     }
 };

@@ -94,7 +94,7 @@ protected:
     }
     void TearDown() override {
         DeviceTest::TearDown();
-        d3d9::SetShaderModel(1, 1);
+        d3d9::ResetShaderModel();
     }
     // Loses the device and makes it again, with the shader model given.
     static void ResetDevice(UINT shaderModel) {
