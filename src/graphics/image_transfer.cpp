@@ -53,15 +53,20 @@ void StoreAlphaRect(const PixelImage* alpha, const RECT& from, const MEMIMG& to,
     }
 }
 
+void ForgetFileName(ImageRecord* record) {
+    FreeMemory(record->fileName);
+    record->fileName = nullptr;
+}
+
 // The files the picture's images were loaded from no longer hold its pixels:
 // a restore after a lost device must not load them over the new ones.
-void ForgetPictureFileNames(const ImagePicture* picture) {
+void ForgetPictureFileNames(ImageRecord* record) {
+    ForgetFileName(record);
+    if (record->picture->refCount == 1) return;
     ImageTable& table = Images();
     for (int slot = 0; slot < table.HighWater(); ++slot) {
-        ImageRecord* record = table.At(slot);
-        if (record == nullptr || record->picture != picture || record->fileName == nullptr) continue;
-        FreeMemory(record->fileName);
-        record->fileName = nullptr;
+        ImageRecord* other = table.At(slot);
+        if (other != nullptr && other->picture == record->picture) ForgetFileName(other);
     }
 }
 
@@ -95,7 +100,7 @@ int TransferWholePicture(const PixelImage* picture, const PixelImage* alpha, Ima
     if (alpha != nullptr && !SameSize(alpha, record->width, record->height, caller)) return -1;
     const RECT whole{0, 0, picture->width, picture->height};
     if (TransferPictureRect(picture, alpha, whole, record, 0, 0) != 0) return -1;
-    ForgetPictureFileNames(record->picture);
+    ForgetPictureFileNames(record);
     return 0;
 }
 
@@ -136,7 +141,7 @@ int UpdateImageFromBitmap(const PixelImage* source, int32_t, int32_t, const char
                                  from.top, from.right, from.bottom);
     }
     if (TransferPictureRect(source, alphaSource, from, record, destX, destY) != 0) return -1;
-    ForgetPictureFileNames(record->picture);
+    ForgetPictureFileNames(record);
     return 0;
 }
 
