@@ -131,6 +131,11 @@ ImageTable& Images();
 ImageRecord* FindImage(int32_t handle);
 // The same, writing "<what>: invalid handle" to the log when refused.
 ImageRecord* FindImageLogged(int32_t handle, const char* caller);
+// The image loader behind LoadImageFile (graphics running, a file name
+// given): a decoded picture becomes a new image; a file that no decoder
+// accepts is opened as a movie bound to a new image of its size, which shows
+// its frames. The handle, or -1 (logged).
+int LoadImageFromFile(const char* fileName, int32_t flag);
 // Deletes every image (graphics end).
 void DeleteAllImages();
 // Converts every picture to the colour type (a screen depth change).
