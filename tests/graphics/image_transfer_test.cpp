@@ -205,18 +205,19 @@ TEST_P(ImageTransferTest, DamagedMemoryImageLeavesTheImage) {
 
 // A transfer into a loaded image, or into an image derived from it, makes the
 // picture forget its file: a restore keeps the new pixels.
-TEST_P(ImageTransferTest, UpdateForgetsTheFileSoARestoreKeepsIt) {
-    for (const bool derived : {false, true}) {
-        const int32_t loaded = graphics_test::LoadPicture("transfer.png", Picture(kSide, kSide, 0xFF00FF00));
-        const int32_t target = derived ? DeriveImage(0, 0, kSide, kSide, loaded) : loaded;
-        const OwnedPicture picture(kSide, kSide);
-        ASSERT_EQ(UpdateImageFromBitmap(&picture.image, 0, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, target, 0), 0);
-        EXPECT_EQ(FindImage(loaded)->fileName, nullptr) << derived;
-        ASSERT_EQ(RestoreImagesFromFiles(), 0);
-        EXPECT_EQ(Shown(loaded).At(5, 6), Pattern(5, 6)) << derived;
-        if (derived) DeleteImage(target);
-        DeleteImage(loaded);
-    }
+TEST_P(ImageTransferTest, TransfersForgetTheFileSoARestoreKeepsThem) {
+    const OwnedPicture picture(kSide, kSide);
+    for (const CallCase& c : kCalls)
+        for (const bool derived : {false, true}) {
+            const int32_t loaded = graphics_test::LoadPicture("transfer.png", Picture(kSide, kSide, 0xFF00FF00));
+            const int32_t target = derived ? DeriveImage(0, 0, kSide, kSide, loaded) : loaded;
+            ASSERT_EQ(c.call(&picture.image, target), 0) << c.what << " " << derived;
+            EXPECT_EQ(FindImage(loaded)->fileName, nullptr) << c.what << " " << derived;
+            ASSERT_EQ(RestoreImagesFromFiles(), 0);
+            EXPECT_EQ(Shown(loaded).At(5, 6), Pattern(5, 6)) << c.what << " " << derived;
+            if (derived) DeleteImage(target);
+            DeleteImage(loaded);
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ImageTransferTest, ::testing::Bool(),
