@@ -38,16 +38,20 @@ std::vector<uint8_t> PatternFile(int w, int h) {
     return f;
 }
 
-// One fixture for both paths (the parameter: the device draws). Both run on
-// the offscreen driver, as the device tests do: the OpenGL context is tried
-// once per process and must not be tried first on the dummy driver.
+// One fixture for both paths (the parameter: the device draws, on the
+// offscreen driver; the software path keeps the dummy driver). The OpenGL
+// context is tried once per process, so a device case needs a process of its
+// own in which nothing tried it on the dummy driver first (ctest gives each
+// case one).
 class ImageTransferTest : public DeviceTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        unsetenv("VELUMI_NO_HARDWARE");
-        d3d9::RegisterRuntime(true);
-        d3d9::RecheckHardware();
+        setenv("SDL_VIDEODRIVER", GetParam() ? "offscreen" : "dummy", 1);
+        if (GetParam()) {
+            unsetenv("VELUMI_NO_HARDWARE");
+            d3d9::RegisterRuntime(true);
+            d3d9::RecheckHardware();
+        }
         Start(ScreenMode{}, [] { SetHardwareAllowed(GetParam() ? 1 : 0); });
         ASSERT_EQ(Screen().d3dActive, GetParam() ? 1 : 0);
     }
