@@ -149,6 +149,27 @@ void StretchImage(const ImageRecord* record, const MEMIMG* source, int32_t x1, i
     BlitMemImgStretch(Targets().current, source, corners, transparent, BlendFor(source->width, source->height));
 }
 
+// The whole image onto the corners top-left (x1, y1), top-right (x2, y2),
+// bottom-left (x3, y3) and bottom-right (x4, y4) in software: two triangles
+// sharing the edge from the second to the third corner.
+int DrawImageQuadIntSoftware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
+                             int32_t y4, const ImageRecord* record, int32_t transparent) {
+    const int32_t w = record->width, h = record->height;
+    const MEMIMG* blend = BlendFor(w, h);
+    const TriangleVertex first[3] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}};
+    const TriangleVertex second[3] = {{x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
+    DrawMemImgTriangle(Targets().current, &record->memImg, first, transparent, blend, 0);
+    DrawMemImgTriangle(Targets().current, &record->memImg, second, transparent, blend, 0);
+    return 0;
+}
+
+// The same with float corners, each truncated toward zero.
+int DrawImageQuadFloatSoftware(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                               const ImageRecord* record, int32_t transparent) {
+    return DrawImageQuadIntSoftware(FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), FloatToInt(x3),
+                                    FloatToInt(y3), FloatToInt(x4), FloatToInt(y4), record, transparent);
+}
+
 // The clear on the device: the whole target's viewport, the rectangle cut to
 // it, the draw area's viewport put back.
 int ClearDeviceTarget(const RECT* rect, const GraphicsSettings& g) {
@@ -253,10 +274,9 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
     ImageRecord* record = ImageToDraw(image, "DrawImageQuad");
     if (record == nullptr) return -1;
     if (g_drawState.drawAreaEmpty) return 0;
-    // Corners in the order top-left, top-right, bottom-left, bottom-right.
+    // The mask bracket covers the box of the truncated corners (top-left, top-right, bottom-left, bottom-right).
     const int32_t tlx = FloatToInt(x1), tly = FloatToInt(y1), trx = FloatToInt(x2), try_ = FloatToInt(y2);
     const int32_t blx = FloatToInt(x4), bly = FloatToInt(y4), brx = FloatToInt(x3), bry = FloatToInt(y3);
-    const int32_t w = record->width, h = record->height;
     const int32_t left = std::min({tlx, trx, blx, brx}), top = std::min({tly, try_, bly, bry});
     const int32_t right = Saturate(int64_t{std::max({tlx, trx, blx, brx})} + 1);
     const int32_t bottom = Saturate(int64_t{std::max({tly, try_, bly, bry})} + 1);
@@ -267,12 +287,7 @@ int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
         DrawImageQuadHardware(record, corners, transparent);
         return 0;
     }
-    const MEMIMG* blend = BlendFor(w, h);
-    const TriangleVertex first[3] = {{tlx, tly, 0, 0}, {trx, try_, w, 0}, {blx, bly, 0, h}};
-    const TriangleVertex second[3] = {{trx, try_, w, 0}, {blx, bly, 0, h}, {brx, bry, w, h}};
-    DrawMemImgTriangle(Targets().current, &record->memImg, first, transparent, blend, 0);
-    DrawMemImgTriangle(Targets().current, &record->memImg, second, transparent, blend, 0);
-    return 0;
+    return DrawImageQuadFloatSoftware(x1, y1, x2, y2, x4, y4, x3, y3, record, transparent);
 }
 
 int FillRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {

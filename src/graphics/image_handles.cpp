@@ -147,9 +147,7 @@ void TransferMovieFrame(const MovieRecord* movie, ImageRecord* record) {
     const int32_t width = frameWidth < record->width ? frameWidth : record->width;
     const int32_t height = frame->height < record->height ? frame->height : record->height;
     if (width <= 0 || height <= 0) return;
-    const MEMIMG& target = record->memImg;
-    ConvertPixelImageRect(frame, 0, 0, width, height, target.base->colorFormat, target.pixels, target.base->pitch);
-    UploadPictureRect(record->picture, record->x, record->y, width, height);
+    TransferPictureRect(frame, nullptr, RECT{0, 0, width, height}, record, 0, 0);
 }
 
 // The frame callback of a movie bound to an image (the user word is the
@@ -178,7 +176,7 @@ void OnMovieFrameReady(MovieRecord* movie, uintptr_t userWord) {
 
 // A file that no image decoder accepts is opened as a movie, bound to a new
 // image of the movie's size that shows its current frame.
-int32_t LoadImageFromMovieFile(const char* fileName, int32_t flag) {
+int32_t LoadMovieAsImage(const char* fileName, int32_t flag) {
     int32_t width = 0, height = 0;
     const int32_t movie = OpenMovie(fileName, &width, &height, flag);
     if (movie == -1) {
@@ -231,20 +229,24 @@ ImageRecord* FindImageLogged(int32_t handle, const char* caller) {
 
 int32_t GetImageCount() { return Images().Count(); }
 
-int LoadImageFile(const char* fileName, int32_t flag) {
-    if (!Screen().started) return WriteLog("グラフィックスの初期化前には画像を読み込めません in LoadImageFile\n");
-    if (fileName == nullptr || fileName[0] == '\0') return WriteLog("ファイル名がありません in LoadImageFile\n");
+int LoadImageFromFile(const char* fileName, int32_t flag) {
     EnsureHandleFree("LoadImageFile");
     PixelImage picture{};
     int decoded = DecodeImageFile(fileName, &picture);
     if (decoded < 0) return WriteLogFormatted("画像ファイル %s が開けませんでした in LoadImageFile", fileName);
-    if (decoded == 0) return LoadImageFromMovieFile(fileName, flag);
+    if (decoded == 0) return LoadMovieAsImage(fileName, flag);
     MEMIMG memImg{};
     int made = MakeImageMemImg(&picture, &memImg);
     ReleasePixelImage(&picture);
     if (made < 0) FailImageCreation("メモリの確保に失敗しました", "LoadImageFile");
     if (made == 0) return WriteLogFormatted("画像ファイル %s の画像を変換できません in LoadImageFile", fileName);
     return AddImage(&memImg, fileName, flag, "LoadImageFile");
+}
+
+int LoadImageFile(const char* fileName, int32_t flag) {
+    if (!Screen().started) return WriteLog("グラフィックスの初期化前には画像を読み込めません in LoadImageFile\n");
+    if (fileName == nullptr || fileName[0] == '\0') return WriteLog("ファイル名がありません in LoadImageFile\n");
+    return LoadImageFromFile(fileName, flag);
 }
 
 int CreateBlankImage(int32_t width, int32_t height) {
