@@ -97,6 +97,8 @@ void ClearLightsAndCamera();
 // The point times the matrix with its translation; the direction without.
 struct Matrix4;
 struct Vector3;
+// A draw-state matrix as the device takes it (the same 16 floats, row by row).
+D3DMATRIX AsDeviceMatrix(const Matrix4& matrix);
 Vector3* TransformPoint(Vector3* out, const Vector3* point, const Matrix4* matrix);
 Vector3* TransformDirection(Vector3* out, const Vector3* direction, const Matrix4* matrix);
 

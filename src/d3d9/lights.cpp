@@ -52,6 +52,12 @@ void Product(Register& out, const D3DCOLORVALUE& a, const D3DCOLORVALUE& b) {
 
 }  // namespace
 
+D3DMATRIX AsDeviceMatrix(const Matrix4& m) {
+    D3DMATRIX out;
+    std::memcpy(out.m, m.m, sizeof(out.m));
+    return out;
+}
+
 Vector3* TransformPoint(Vector3* out, const Vector3* point, const Matrix4* m) {
     return TransformVector(out, point, m);
 }

@@ -72,26 +72,35 @@ int SelectShaderConstantSet(int32_t set) {
     return 0;
 }
 
-int SetDeviceVertexShaderConstants(int32_t first, int32_t count, const float* values) {
-    if (values == nullptr || !InBank(first, count, kLibraryVertexRegisters)) return -1;
-    ShaderConstantCache& s = ShaderConstants();
-    std::memcpy(s.vertexF[first], values, sizeof(float) * 4 * static_cast<size_t>(count));
+namespace {
+
+// A library register bank: the shadow always takes the values, the device
+// only while shaders are used.
+template <int Size, typename Send>
+int SetLibraryRegisters(float (&bank)[Size][4], int32_t first, int32_t count, const float* values, Send send) {
+    if (values == nullptr || !InBank(first, count, Size)) return -1;
+    std::memcpy(bank[first], values, sizeof(float) * 4 * static_cast<size_t>(count));
     if (Sending()) {
         LibrarySetOnDevice();
-        Dev()->SetVertexShaderConstantF(Count(first), values, Count(count));
+        send(Dev(), Count(first), values, Count(count));
     }
     return 0;
 }
 
+}  // namespace
+
+int SetDeviceVertexShaderConstants(int32_t first, int32_t count, const float* values) {
+    return SetLibraryRegisters(ShaderConstants().vertexF, first, count, values,
+                               [](IDirect3DDevice9* d, UINT f, const float* v, UINT n) {
+                                   d->SetVertexShaderConstantF(f, v, n);
+                               });
+}
+
 int SetDevicePixelShaderConstants(int32_t first, int32_t count, const float* values) {
-    if (values == nullptr || !InBank(first, count, kLibraryPixelRegisters)) return -1;
-    ShaderConstantCache& s = ShaderConstants();
-    std::memcpy(s.pixelF[first], values, sizeof(float) * 4 * static_cast<size_t>(count));
-    if (Sending()) {
-        LibrarySetOnDevice();
-        Dev()->SetPixelShaderConstantF(Count(first), values, Count(count));
-    }
-    return 0;
+    return SetLibraryRegisters(ShaderConstants().pixelF, first, count, values,
+                               [](IDirect3DDevice9* d, UINT f, const float* v, UINT n) {
+                                   d->SetPixelShaderConstantF(f, v, n);
+                               });
 }
 
 int SetDeviceVertexShaderBooleans(int32_t first, int32_t count, const BOOL* values, bool always) {

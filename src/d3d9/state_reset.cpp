@@ -155,12 +155,6 @@ int InitDeviceStateCache() {
 
 namespace {
 
-D3DMATRIX AsDeviceMatrix(const Matrix4& m) {
-    D3DMATRIX out;
-    std::memcpy(out.m, m.m, sizeof(out.m));
-    return out;
-}
-
 // The camera from the draw state: world, view, then the projection calls of
 // the graphics layer, which send projection x viewport.
 void ReapplyCamera() {

@@ -5,8 +5,6 @@
 #include "d3d9/d3d9_backend.h"
 #include "softrender/draw_state.h"
 
-#include <cstring>
-
 namespace {
 
 alignas(16) uint8_t g_plainVertices[64512];
@@ -49,8 +47,7 @@ void DrawBatchInPlace() {
                                          b.rows[Row(b)], static_cast<UINT>(row.stride));
     }
     if (b.kind == 1) {
-        D3DMATRIX world;
-        std::memcpy(world.m, g_drawState.worldMatrix.m, sizeof(world.m));
+        const D3DMATRIX world = AsDeviceMatrix(g_drawState.worldMatrix);
         SetDeviceWorldMatrix(&world);
     }
 }

@@ -10,12 +10,6 @@
 
 namespace {
 
-D3DMATRIX AsDeviceMatrix(const Matrix4& m) {
-    D3DMATRIX out;
-    std::memcpy(out.m, m.m, sizeof(out.m));
-    return out;
-}
-
 // The device draws with projection x viewport x the last matrix.
 void SendProjection() {
     DrawState& d = g_drawState;

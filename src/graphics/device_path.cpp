@@ -76,6 +76,24 @@ int PresentFrame() {
     return FAILED(hr) ? -1 : 0;
 }
 
+namespace {
+
+// The camera as it was before a reset: world, view, projection, viewport.
+void ReapplySavedCamera(const DrawState& saved) {
+    DrawState& d = g_drawState;
+    FlushVertexBatch();
+    d.worldMatrix = saved.worldMatrix;
+    d.combinedCurrent = 0;
+    const D3DMATRIX world = AsDeviceMatrix(saved.worldMatrix);
+    Device().device->SetTransform(D3DTS_WORLD, &world);
+    d.worldSent = 1;
+    SetViewMatrix(&saved.viewMatrix);
+    SetProjectionMatrix(&saved.projectionMatrix);
+    SetViewportMatrix(&saved.viewportMatrix);
+}
+
+}  // namespace
+
 int ResetGraphicsDevice(int32_t modeChange) {
     ScreenState& s = Screen();
     const DrawState saved = g_drawState;
@@ -100,6 +118,7 @@ int ResetGraphicsDevice(int32_t modeChange) {
     }
     if (modeChange) {
         RestoreImagesFromFiles();
+        RestoreModelTextures();
         RecreateAllFonts();
     } else {
         RunImageRestore();
@@ -109,7 +128,12 @@ int ResetGraphicsDevice(int32_t modeChange) {
                             saved.blendImageBorderRange);
     }
     RestoreDeviceStates();
-    if (!modeChange) SetDrawRegion(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+    RestoreModelBuffers();
+    g_drawState.lightsChanged = 1;
+    if (!modeChange) {
+        SetDrawRegion(saved.drawAreaLeft, saved.drawAreaTop, saved.drawAreaRight, saved.drawAreaBottom);
+        ReapplySavedCamera(saved);
+    }
     return 0;
 }
 
@@ -149,6 +173,7 @@ int RunImageRestore() {
     } else {
         RestoreImagesFromFiles();
     }
+    RestoreModelTextures();
     // The fonts' glyph caches lost their textures with the device.
     RecreateAllFonts();
     return 0;
