@@ -28,9 +28,10 @@ int SetOutApplicationLogValidFlag(int32_t flag);
 // the FPU's precision. Takes effect at the next graphics start.
 int SetFpuPreserveFlag(int32_t flag);
 int32_t FpuPreserveSetting();
-// The screen mode the main window is made for and full screen changes the
-// display to (the graphics subsystem's screen setter passes its values on);
-// 640x480, 32 bits, 60 Hz until set. 0, or -1 for a size of 0 or less.
+// The screen mode the main window is made for (the graphics subsystem's
+// screen setter passes its values on; its start-up changes the display of a
+// full screen); 640x480, 32 bits, 60 Hz until set. 0, or -1 for a size of 0
+// or less.
 int SetLibraryScreenMode(int32_t width, int32_t height, int32_t bitDepth, int32_t refreshRate);
 int GetLibraryScreenMode(int32_t* width, int32_t* height, int32_t* bitDepth, int32_t* refreshRate);
 // The window-mode client size as a multiple of the screen size (1 until set;
