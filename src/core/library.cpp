@@ -365,6 +365,15 @@ int SetDesktopComposition(int32_t flag) {
     return 0;
 }
 
+int HasDesktopCompositionEntry() { return Window().compositionEntry != nullptr ? 1 : 0; }
+
+int SetFpuPreserveFlag(int32_t flag) {
+    Window().fpuPreserve = flag;
+    return 0;
+}
+
+int32_t FpuPreserveSetting() { return Window().fpuPreserve; }
+
 // ---- time ---------------------------------------------------------------------
 
 int32_t GetTimeMs() { return static_cast<int32_t>(timeGetTime() & 0x7FFFFFFF); }

@@ -23,9 +23,15 @@ int ChangeWindowMode(int32_t flag);     // 1 window, 0 full screen
 int ShowMouseCursor(int32_t flag);
 int SetAlwaysRunFlag(int32_t flag);     // keep running while inactive (window mode)
 int SetOutApplicationLogValidFlag(int32_t flag);
-// The screen mode the main window is made for and full screen changes the
-// display to (the graphics subsystem's screen setter passes its values on);
-// 640x480, 32 bits, 60 Hz until set. 0, or -1 for a size of 0 or less.
+// The FPU-preserve setting (0 until set): when non-zero DirectDraw gets
+// DDSCL_FPUPRESERVE and the device D3DCREATE_FPU_PRESERVE, so that they keep
+// the FPU's precision. Takes effect at the next graphics start.
+int SetFpuPreserveFlag(int32_t flag);
+int32_t FpuPreserveSetting();
+// The screen mode the main window is made for (the graphics subsystem's
+// screen setter passes its values on; its start-up changes the display of a
+// full screen); 640x480, 32 bits, 60 Hz until set. 0, or -1 for a size of 0
+// or less.
 int SetLibraryScreenMode(int32_t width, int32_t height, int32_t bitDepth, int32_t refreshRate);
 int GetLibraryScreenMode(int32_t* width, int32_t* height, int32_t* bitDepth, int32_t* refreshRate);
 // The window-mode client size as a multiple of the screen size (1 until set;
@@ -46,7 +52,11 @@ int32_t CodePageKind();
 int32_t CodePageNumber();
 int GetMousePosition(int32_t* x, int32_t* y);
 int GetClientScreenRect(RECT* rect);
+// Calls DwmEnableComposition(flag) only when the state differs from the last
+// one set, and remembers it; without "dwmapi.dll" it only remembers. 0.
 int SetDesktopComposition(int32_t flag);
+// 1 when DwmEnableComposition was found in "dwmapi.dll" at window creation.
+int HasDesktopCompositionEntry();
 
 // ---- time -------------------------------------------------------------------
 int32_t GetTimeMs();

@@ -27,7 +27,6 @@ struct WindowState {
     int32_t screenHeight = 480;
     int32_t screenBits = 32;
     int32_t screenRefresh = 60;
-    bool displayChanged = false;  // we changed the display mode for full screen
     bool pendingModeChange = false;
     int32_t pendingWindowMode = 0;
     // run flags
@@ -46,6 +45,7 @@ struct WindowState {
     int64_t performanceFrequency = 0;
     void* compositionEntry = nullptr;  // DwmEnableComposition, when the system has it
     int32_t compositionState = -1;     // -1: never set
+    int32_t fpuPreserve = 0;           // non-zero: DirectDraw and the device keep the FPU's precision
     bool comStarted = false;
     bool logOpened = false;
 };

@@ -16,33 +16,6 @@ constexpr DWORD kFullScreenStyle = WS_POPUP;
 constexpr UINT kInputFlagAMessage = 0x46F;
 constexpr UINT kInputFlagBMessage = 0x470;
 
-bool ChangeToFullScreenDisplay() {
-    WindowState& w = Window();
-    int32_t width, height;
-    FullScreenSize(&width, &height);
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
-    mode.dmPelsWidth = static_cast<DWORD>(width);
-    mode.dmPelsHeight = static_cast<DWORD>(height);
-    mode.dmBitsPerPel = static_cast<DWORD>(w.screenBits == 16 ? 16 : 32);
-    mode.dmDisplayFrequency = static_cast<DWORD>(w.screenRefresh);
-    LONG result = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
-    if (result != DISP_CHANGE_SUCCESSFUL) {
-        mode.dmFields &= ~static_cast<DWORD>(DM_DISPLAYFREQUENCY);  // try again at any rate
-        result = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
-    }
-    w.displayChanged = result == DISP_CHANGE_SUCCESSFUL;
-    return w.displayChanged;
-}
-
-void RestoreDisplay() {
-    WindowState& w = Window();
-    if (!w.displayChanged) return;
-    ChangeDisplaySettingsA(nullptr, 0);
-    w.displayChanged = false;
-}
-
 // The window rectangle for the current mode: the whole display in full
 // screen, else the scaled screen size in a framed window centred on the desktop.
 RECT MainWindowRect(DWORD style) {
@@ -172,10 +145,6 @@ int CreateMainWindow() {
         return -1;
     }
     w.classRegistered = true;
-    if (!w.windowMode && !ChangeToFullScreenDisplay()) {
-        WriteLog("フルスクリーンに切り替えられないのでウインドウモードで起動します\n");
-        w.windowMode = 1;
-    }
     DWORD style = w.windowMode ? kWindowedStyle : kFullScreenStyle;
     RECT r = MainWindowRect(style);
     HWND hwnd = CreateWindowExA(0, w.className, w.title, style, r.left, r.top, r.right - r.left, r.bottom - r.top,
@@ -208,18 +177,13 @@ void DestroyMainWindow() {
     }
     if (w.classRegistered) UnregisterClassA(w.className, GetModuleHandleA(nullptr));
     w.classRegistered = false;
-    RestoreDisplay();
 }
 
+// The window's style and place for the current mode; the display mode of a
+// full screen belongs to the graphics start-up, which follows the switch.
 void ApplyWindowMode() {
     WindowState& w = Window();
     if (w.mainWindow == nullptr) return;
-    if (w.windowMode) {
-        RestoreDisplay();
-    } else if (!ChangeToFullScreenDisplay()) {
-        WriteLog("フルスクリーンに切り替えられませんでした\n");
-        w.windowMode = 1;
-    }
     DWORD style = w.windowMode ? kWindowedStyle : kFullScreenStyle;
     RECT r = MainWindowRect(style);
     SetWindowLongPtrA(w.mainWindow, GWL_STYLE, static_cast<LONG_PTR>(style));

@@ -23,6 +23,10 @@ int ResetDeviceDialogBoxMode(int32_t flag);
 int CreateSubBackBuffer();
 // The device and its format probing (called by SetupDirect3D9).
 int CreateDirect3DDevice();
+// 1 when the device runs windowed over a changed full-screen display mode: a
+// full screen on Windows Vista or later with the present rectangle, the
+// 320x240 emulation or the 320x240 substitution in use.
+int IsWindowOverFullScreen();
 // The two sizes every device surface of the screen has: the draw screen.
 int32_t DeviceScreenWidth();
 int32_t DeviceScreenHeight();

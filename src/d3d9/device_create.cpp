@@ -13,9 +13,7 @@ enum class Road { kWindow, kWindowOverFullScreen, kFullScreen };
 
 Road ChooseRoad() {
     if (IsWindowMode()) return Road::kWindow;
-    const ScreenState& s = Screen();
-    const bool flags = s.presentRectFlag || g_drawState.emulate320x240 || s.substitute320x240;
-    return WindowsVersionCode() >= 0x108 && flags ? Road::kWindowOverFullScreen : Road::kFullScreen;
+    return IsWindowOverFullScreen() ? Road::kWindowOverFullScreen : Road::kFullScreen;
 }
 
 // The back-buffer format of a full-screen road by colour depth; unknown for
@@ -31,6 +29,39 @@ D3DFORMAT FormatByDepth() {
 void TakeWindowDepth(D3DFORMAT format) {
     if (format == D3DFMT_X8R8G8B8) Screen().colorDepth = 32;
     if (format == D3DFMT_R5G6B5 || format == D3DFMT_X1R5G5B5 || format == D3DFMT_A1R5G5B5) Screen().colorDepth = 16;
+}
+
+// The highest type up to the asked one that the adapter offers for the format
+// (0: none), with its quality-level count.
+int32_t HighestOfferedType(D3DFORMAT format, int32_t type, DWORD* levels) {
+    const BOOL windowed = IsWindowMode() ? TRUE : FALSE;
+    for (; type > 0; --type) {
+        *levels = 0;
+        if (SUCCEEDED(Device().d3d->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format, windowed,
+                                                               static_cast<D3DMULTISAMPLE_TYPE>(type), levels))) {
+            return type;
+        }
+    }
+    return 0;
+}
+
+// Lowers the multisample request of the block to what the adapter offers for
+// the back buffer and the first Z format; both 0 when it offers none.
+void LowerMultisampleRequest(D3DFORMAT backBufferFormat) {
+    DeviceBlock& d = Device();
+    DWORD colorLevels = 0, depthLevels = 0;
+    int32_t type = HighestOfferedType(backBufferFormat, d.multisampleType, &colorLevels);
+    if (type != 0) type = HighestOfferedType(D3DFMT_D16, type, &depthLevels);
+    if (type == 0) {
+        d.multisampleType = 0;
+        d.multisampleQuality = 0;
+        return;
+    }
+    // The highest quality allowed is one below the smaller level count.
+    const DWORD levels = colorLevels < depthLevels ? colorLevels : depthLevels;
+    const uint32_t highest = levels > 0 ? static_cast<uint32_t>(levels - 1) : 0;
+    d.multisampleType = type;
+    if (d.multisampleQuality > highest) d.multisampleQuality = highest;
 }
 
 // Fills the present parameters of the road; -1 for a depth a full screen cannot take.
@@ -57,12 +88,16 @@ int FillPresentParameters(Road road, D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX
         mode = D3DDISPLAYMODEEX{sizeof(D3DDISPLAYMODEEX), pp.BackBufferWidth, pp.BackBufferHeight,
                                 pp.FullScreen_RefreshRateInHz, pp.BackBufferFormat, D3DSCANLINEORDERING_PROGRESSIVE};
         SetDesktopComposition(0);
+        if (HasDesktopCompositionEntry()) WriteLog("Desktop Window Manager を無効にしました\n");
     }
     pp.BackBufferCount = 1;
-    pp.MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(d.multisampleType);
-    pp.MultiSampleQuality = d.multisampleQuality;
+    // The swap effect and the lockable flag follow the type asked for, not
+    // the one the check leaves.
     pp.SwapEffect = d.multisampleType == 0 ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD;
     pp.Flags = d.multisampleType == 0 ? D3DPRESENTFLAG_LOCKABLE_BACKBUFFER : 0;
+    if (d.multisampleType != 0) LowerMultisampleRequest(pp.BackBufferFormat);
+    pp.MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(d.multisampleType);
+    pp.MultiSampleQuality = d.multisampleQuality;
     pp.hDeviceWindow = GetMainWindow();
     pp.EnableAutoDepthStencil = FALSE;
     pp.PresentationInterval = g_drawState.noVsync ? D3DPRESENT_INTERVAL_IMMEDIATE : D3DPRESENT_INTERVAL_ONE;
@@ -90,7 +125,8 @@ int CreateWithRetry(D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX* mode) {
     DeviceBlock& d = Device();
     const bool ex = d.d3dEx != nullptr;
     WriteLog(ex ? "IDirect3DDevice9Ex オブジェクトを取得します.... " : "IDirect3DDevice9 オブジェクトを取得します.... ");
-    DWORD extra = (d.multithreaded ? D3DCREATE_MULTITHREADED : 0);
+    const DWORD extra =
+        (d.multithreaded ? D3DCREATE_MULTITHREADED : 0) | (FpuPreserveSetting() ? D3DCREATE_FPU_PRESERVE : 0);
     bool created = false;
     if (d.softwareVertexOnly != 1) {
         D3DCAPS9 caps{};
@@ -163,6 +199,13 @@ void LogAdapterAndFormat() {
 }
 
 }  // namespace
+
+int IsWindowOverFullScreen() {
+    if (IsWindowMode()) return 0;
+    const ScreenState& s = Screen();
+    const bool flags = s.presentRectFlag || g_drawState.emulate320x240 || s.substitute320x240;
+    return WindowsVersionCode() >= 0x108 && flags ? 1 : 0;
+}
 
 int CreateDirect3DDevice() {
     DeviceBlock& d = Device();

@@ -6,8 +6,10 @@
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
 #include "d3d9/shader_state.h"
+#include "graphics/display_mode.h"
 #include "graphics/graphics_internal.h"
 #include "platform/kernel32/kernel32.h"
+#include "platform/user32/user32.h"
 
 namespace {
 
@@ -53,7 +55,7 @@ int CreateDirectDrawObject() {
         return WriteLog("DirectDrawオブジェクトの初期化に失敗しました\n");
     }
     WriteLog("初期化に成功しました\n");
-    d.directDraw->SetCooperativeLevel(GetMainWindow(), DDSCL_NORMAL);
+    d.directDraw->SetCooperativeLevel(GetMainWindow(), DDSCL_NORMAL | (FpuPreserveSetting() ? DDSCL_FPUPRESERVE : 0));
     if (d.compositionOff) SetDesktopComposition(0);
     return 0;
 }
@@ -120,10 +122,15 @@ int SetupDirect3D9() {
     // A window's device takes the desktop's depth; the software path keeps
     // the depth asked for.
     const int32_t askedDepth = s.colorDepth;
+    // A display mode the windowed-over-full-screen road had refused is not
+    // asked for again by the software path: it would be refused again and
+    // fail the start that the software path is there to save.
+    bool modeRefused = false;
     if (!s.hardwareOff) {
-        // The display mode of a full screen belongs to the main window here, so
-        // the windowed-over-full-screen road finds it changed already.
-        if (CreateDirect3DObject() == 0 && CreateDirect3DDevice() == 0 && CreateDeviceZBuffer() == 0) {
+        // Windowed over a full screen: the display mode changes before the device exists.
+        modeRefused = IsWindowOverFullScreen() && ChangeDisplayMode() != 0;
+        if (!modeRefused && CreateDirect3DObject() == 0 && CreateDirect3DDevice() == 0 &&
+            CreateDeviceZBuffer() == 0) {
             s.d3dActive = 1;
             DecideShaderUse();
             if (Cache().shadersInUse) {
@@ -137,6 +144,7 @@ int SetupDirect3D9() {
         s.colorDepth = askedDepth;
     }
     WriteLog("ソフトウエアレンダリングを使用します\n");
+    if (!IsWindowMode() && !modeRefused && ChangeDisplayMode() < 0) return -1;
     MeasureRefreshPeriod();
     return 0;
 }
@@ -146,6 +154,10 @@ int TerminateDirect3D9() {
     ReleaseVertexDeclarations();
     ReleaseShaders();
     if (d.device != nullptr) EndDeviceScene();
+    // The desktop's mode comes back where this start changed it: the software
+    // path and the windowed-over-full-screen road. An exclusive device gives
+    // it back itself when it is released.
+    if (!IsWindowMode() && (!Screen().d3dActive || IsWindowOverFullScreen())) ChangeDisplaySettingsA(nullptr, 0);
     ReleaseField(d.zSurface);
     ReleaseField(d.subBackBuffer);
     ReleaseField(d.backBuffer);
@@ -160,6 +172,11 @@ int TerminateDirect3D9() {
     Cache().inScene = 0;
     if (d.runtime != nullptr) FreeLibrary(d.runtime);
     d.runtime = nullptr;
+    // The display-mode list is built again on its next use.
+    DisplayModeList& modes = DisplayModes();
+    if (modes.modes != nullptr) HeapFree(GetProcessHeap(), 0, modes.modes);
+    modes.modes = nullptr;
+    modes.count = 0;
     return 0;
 }
 

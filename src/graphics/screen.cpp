@@ -8,10 +8,12 @@
 #include "d3d9/device_handles.h"
 #include "d3d9/shader_state.h"
 #include "font/font.h"
+#include "graphics/display_mode.h"
 #include "graphics/graphics_internal.h"
 #include "graphics/light_handles.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi32/gdi32.h"
+#include "platform/user32/user32.h"
 #include "softrender/memimg_tables.h"
 #include "softrender/soft_draw.h"
 
@@ -98,7 +100,14 @@ void RebuildScreen(int32_t oldColorType) {
     ddraw::SetVerticalBlankRate(Screen().refreshRate);
     ClearScreen();
     g_drawState.drawTarget = target;
-    if (Screen().d3dActive) ResetGraphicsDevice(1);
+    // The display follows the new mode: the device start changes it where a
+    // full screen needs it; the software path keeps its objects and changes
+    // only the display.
+    if (Screen().d3dActive) {
+        ResetGraphicsDevice(1);
+    } else if (!IsWindowMode()) {
+        ChangeDisplayMode();
+    }
     if (SetDrawTarget(target) != 0) SetDrawTarget(kDrawTargetBack);
     // Fonts: the default font keeps its size and thickness across the change.
     CarryDefaultFontAcross();
@@ -199,12 +208,13 @@ int ChangeScreenMode(int32_t width, int32_t height, int32_t bits, int32_t refres
     return 0;
 }
 
+// After the main window switched between a window and full screen: leaving
+// full screen gives the desktop its mode back, and the screen is made again
+// for the new mode (which changes the display of a full screen).
 int32_t ApplyGraphicsWindowMode() {
     ScreenState& s = Screen();
     if (!s.started) return 0;
-    int32_t width = s.drawWidth, height = s.drawHeight, doubled = s.doubled;
-    ComputeScreenLayout();
-    if (s.drawWidth == width && s.drawHeight == height && s.doubled == doubled) return 0;
+    if (IsWindowMode()) ChangeDisplaySettingsA(nullptr, 0);
     RebuildScreen(ScreenColorType());
     return 0;
 }

@@ -2,6 +2,7 @@
 // the vertical-blank stand-in, the front buffer, screen-mode changes and the
 // frame capture.
 #include "graphics_test_util.h"
+#include "platform/sdl/sdl_video.h"
 
 #include "image/image_decode.h"
 #include "platform/ddraw/ddraw.h"
@@ -110,9 +111,11 @@ TEST_F(PresentTest, ASixteenBitScreenIsShownInItsColours) {
 }
 
 TEST_F(PresentTest, AFullScreen320By240RunsAs640By480Doubled) {
+    const int desktopWidth = GetSystemMetrics(SM_CXSCREEN);
     Start(ScreenMode{320, 240, 32, 0, 0});
     ASSERT_EQ(IsWindowMode(), 0);
     EXPECT_EQ(Screen().substitute320x240, 1);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the graphics start shows it on a 640x480 display";
     EXPECT_EQ(BackBufferWidth(), 320);
     PaintCoordinates();
     ASSERT_EQ(PresentScreen(), 0);
@@ -126,6 +129,7 @@ TEST_F(PresentTest, AFullScreen320By240RunsAs640By480Doubled) {
     ASSERT_EQ(ChangeWindowMode(1), 0);
     ASSERT_EQ(PumpMessages(), 0);
     ASSERT_EQ(IsWindowMode(), 1);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth) << "the desktop has its mode back";
     EXPECT_EQ(Screen().substitute320x240, 0);
     EXPECT_EQ(Screen().doubled, 0);
     EXPECT_EQ(GetImageSize(image, nullptr, nullptr), 0);
@@ -134,6 +138,18 @@ TEST_F(PresentTest, AFullScreen320By240RunsAs640By480Doubled) {
     p = WindowPicture();
     ASSERT_EQ(p.width, 320);
     EXPECT_EQ(p.At(150, 101) & 0xFFFFFF, ScreenPixel(150, 101));
+
+    // And full screen again: the display follows the window.
+    ASSERT_EQ(ChangeWindowMode(0), 0);
+    ASSERT_EQ(PumpMessages(), 0);
+    ASSERT_EQ(IsWindowMode(), 0);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    platform::sdl::WindowPlacement placement;
+    ASSERT_TRUE(platform::sdl::GetVideoWindowPlacement(platform::WindowBackendId(GetMainWindow()), &placement));
+    EXPECT_TRUE(placement.fullScreen);
+    EXPECT_EQ(Screen().doubled, 1);
+    EndLibrary();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth) << "the end gives the desktop its mode back";
 }
 
 TEST_F(PresentTest, ScreenModeChangesWhileRunningKeepImagesAndRefuseBadModes) {

@@ -390,6 +390,13 @@ void SetShaderModel(UINT major, UINT minor = 0);
 void SetShaderModels(UINT vertexMajor, UINT vertexMinor, UINT pixelMajor, UINT pixelMinor);
 void ResetShaderModel();
 
+// The multisample types CheckDeviceMultiSampleType offers for a format:
+// D3DMULTISAMPLE_NONE alone (the stand-in draws without multisampling), unless
+// a test makes it offer every type up to highest with that many quality
+// levels (D3DMULTISAMPLE_NONE: back to none). Devices and surfaces are still
+// refused any multisampling.
+void OfferMultiSampleForTest(D3DFORMAT format, D3DMULTISAMPLE_TYPE highest, DWORD qualityLevels);
+
 // The recording of calls: when on, every device, surface, texture and
 // runtime call appends "<Method>(<arguments>) = <result as hex>", e.g.
 // "SetRenderState(27, 1) = 0", "DrawPrimitiveUP(4, 2, 28) = 0".

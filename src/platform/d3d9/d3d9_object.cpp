@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -59,6 +60,23 @@ std::vector<D3DDISPLAYMODE> ModesOf(D3DFORMAT format) {
 
 bool CheckAdapter(UINT adapter, D3DDEVTYPE type) { return adapter == 0 && type == D3DDEVTYPE_HAL; }
 
+// The multisample types a test made the checks offer, per format.
+struct MultiSampleOffer {
+    D3DMULTISAMPLE_TYPE highest;
+    DWORD levels;
+};
+std::mutex g_offerMutex;
+std::map<D3DFORMAT, MultiSampleOffer>& Offers() {
+    static std::map<D3DFORMAT, MultiSampleOffer> offers;
+    return offers;
+}
+
+MultiSampleOffer OfferFor(D3DFORMAT format) {
+    std::lock_guard<std::mutex> lock(g_offerMutex);
+    auto it = Offers().find(format);
+    return it != Offers().end() ? it->second : MultiSampleOffer{D3DMULTISAMPLE_NONE, 1};
+}
+
 // A depth format the table holds and the GL context can draw with.
 bool DepthUsable(const FormatInfo* f) {
     return f != nullptr && f->depth && HardwareAvailable() && gl::DepthRenderable(f->depthBits);
@@ -71,6 +89,15 @@ bool ValidVertexProcessing(DWORD flags) {
 }
 
 }  // namespace
+
+void OfferMultiSampleForTest(D3DFORMAT format, D3DMULTISAMPLE_TYPE highest, DWORD qualityLevels) {
+    std::lock_guard<std::mutex> lock(g_offerMutex);
+    if (highest == D3DMULTISAMPLE_NONE) {
+        Offers().erase(format);
+    } else {
+        Offers()[format] = MultiSampleOffer{highest, qualityLevels};
+    }
+}
 
 void RegisterRuntime(bool present) { platform::RegisterModule("d3d9.dll", present ? RuntimeEntry : nullptr); }
 
@@ -276,10 +303,16 @@ HRESULT Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DF
                                              D3DMULTISAMPLE_TYPE multiSample, DWORD* qualityLevels) {
     if (HRESULT seam = Enter("IDirect3D9", "CheckDeviceMultiSampleType"); FAILED(seam)) return seam;
     if (!CheckAdapter(adapter, type) || FindFormat(surfaceFormat) == nullptr) return D3DERR_INVALIDCALL;
-    (void)windowed;
-    if (multiSample != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
-    if (qualityLevels != nullptr) *qualityLevels = 1;
-    return D3D_OK;
+    DWORD levels = 1;
+    HRESULT hr = D3D_OK;
+    if (multiSample != D3DMULTISAMPLE_NONE) {
+        const MultiSampleOffer offer = OfferFor(surfaceFormat);
+        hr = multiSample <= offer.highest ? D3D_OK : D3DERR_NOTAVAILABLE;
+        levels = offer.levels;
+    }
+    if (SUCCEEDED(hr) && qualityLevels != nullptr) *qualityLevels = levels;
+    Record("CheckDeviceMultiSampleType", {surfaceFormat, windowed, multiSample}, hr);
+    return hr;
 }
 
 HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,

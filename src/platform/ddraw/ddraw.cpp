@@ -19,6 +19,7 @@ constexpr int32_t kDefaultRate = 60;
 
 std::atomic<int32_t> g_rate{kDefaultRate};
 std::atomic<uint64_t> g_waits{0};
+std::atomic<DWORD> g_cooperativeFlags{0};
 
 int64_t MonotonicMicroseconds() {
     timespec t{};
@@ -94,6 +95,7 @@ public:
         bool normal = (flags & DDSCL_NORMAL) != 0;
         bool exclusive = (flags & (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)) != 0;
         if (normal == exclusive) return DDERR_INVALIDPARAMS;
+        g_cooperativeFlags = flags;
         return DD_OK;
     }
 
@@ -121,6 +123,7 @@ void SetVerticalBlankRate(int32_t hertz) { g_rate = (hertz <= 0 || hertz > 1000)
 int32_t GetVerticalBlankRate() { return g_rate.load(); }
 
 uint64_t VerticalBlankWaitCount() { return g_waits.load(); }
+DWORD LastCooperativeLevelFlags() { return g_cooperativeFlags.load(); }
 
 int64_t NextVerticalBlank(int64_t nowUs, int64_t originUs, int64_t periodUs) {
     if (periodUs <= 0) return nowUs;

@@ -95,6 +95,8 @@ void SetVerticalBlankRate(int32_t hertz);
 int32_t GetVerticalBlankRate();
 // How many vertical-blank waits have returned (also under seams::NoWait()).
 uint64_t VerticalBlankWaitCount();
+// The flags of the last SetCooperativeLevel that any object accepted (tests).
+DWORD LastCooperativeLevelFlags();
 
 // The start of the first vertical blank after now (strictly), all in
 // microseconds of one clock: blanks fall at origin + k x period.

@@ -127,6 +127,16 @@ HMODULE LoadLibraryA(LPCSTR name);
 void* GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 
+// ---- the process heap -----------------------------------------------------
+// One heap, over the C library's allocator. HeapAlloc gives null (last error
+// ERROR_NOT_ENOUGH_MEMORY) for a heap other than GetProcessHeap()'s or when
+// the memory cannot be had; HeapFree refuses (FALSE, ERROR_INVALID_PARAMETER)
+// another heap, and takes a null block as done.
+#define HEAP_ZERO_MEMORY 0x00000008
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
 // ---- paths and directories ------------------------------------------------
 // Paths cross this interface in Shift-JIS with '\' or '/' separators; the
 // stand-in converts them (PathToNative) before it calls the system.

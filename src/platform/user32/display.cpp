@@ -140,7 +140,11 @@ BOOL EnumDisplaySettingsA(LPCSTR, DWORD modeNum, DEVMODEA* devMode) {
     return TRUE;
 }
 
-LONG ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD flags) {
+namespace user32 {
+
+static std::vector<platform::DisplayChangeCall> g_displayChanges;
+
+static LONG ChangeDisplay(DEVMODEA* devMode, DWORD flags) {
     if (seams::ShouldFailCall("ChangeDisplaySettingsA"))
         return static_cast<LONG>(seams::FailureResult("ChangeDisplaySettingsA"));
     if (devMode == nullptr) {
@@ -174,6 +178,23 @@ LONG ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD flags) {
     S().display = *found;
     SyncAllBackends();
     return DISP_CHANGE_SUCCESSFUL;
+}
+
+}  // namespace user32
+
+LONG ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD flags) {
+    const LONG result = ChangeDisplay(devMode, flags);
+    platform::DisplayChangeCall call{devMode == nullptr, 0, 0, 0, 0, 0, result};
+    if (devMode != nullptr) {
+        call.fields = devMode->dmFields;
+        call.width = static_cast<int>(devMode->dmPelsWidth);
+        call.height = static_cast<int>(devMode->dmPelsHeight);
+        call.bits = static_cast<int>(devMode->dmBitsPerPel);
+        call.refresh = static_cast<int>(devMode->dmDisplayFrequency);
+    }
+    Lock lock(S().mutex);
+    g_displayChanges.push_back(call);
+    return result;
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
@@ -240,6 +261,16 @@ bool StartWindowSystem(std::string* reason) {
 void SetDesktopModeForTest(int width, int height, int bits) {
     Lock lock(S().mutex);
     g_desktopForTest = width > 0 && height > 0 ? DisplayMode{width, height, bits, 60} : DisplayMode{};
+}
+
+std::vector<DisplayChangeCall> DisplayChangeCalls() {
+    Lock lock(S().mutex);
+    return g_displayChanges;
+}
+
+void ClearDisplayChangeCalls() {
+    Lock lock(S().mutex);
+    g_displayChanges.clear();
 }
 
 }  // namespace platform

@@ -558,6 +558,20 @@ bool WriteWindowRegistryEntry(int pid, const char* className, const char* title,
 // ---- tests ------------------------------------------------------------------------
 // The desktop mode reported in place of the window system's (0 x 0: the real one).
 void SetDesktopModeForTest(int width, int height, int bits);
+// Every ChangeDisplaySettingsA call since the last clear, refused ones
+// included, oldest first: what was asked (restore: a null DEVMODEA) and the
+// result.
+struct DisplayChangeCall {
+    bool restore;
+    DWORD fields;
+    int width;
+    int height;
+    int bits;
+    int refresh;
+    LONG result;
+};
+std::vector<DisplayChangeCall> DisplayChangeCalls();
+void ClearDisplayChangeCalls();
 
 // ---- the window system behind a window ----------------------------------------
 // The SDL window id of a top-level window (0 for child windows and unknown ones).
