@@ -5,7 +5,8 @@
 // the edge bit, its right half derived as the edge image). Glyphs are
 // composed in the main-memory cache pixels, in that image's own pixel
 // format (white, the glyph's coverage in the alpha bits), and each finished
-// cell is copied into the image and its textures. Every write is clipped to
+// cell goes into the image and its textures through the graphics layer's
+// UpdateImageFromBitmap. Every write is clipped to
 // the cache pixels: with a cache side that is a multiple of the cell size,
 // the last row and column of cells reach one pixel beyond the cache.
 #include "core/utility.h"
@@ -74,6 +75,13 @@ int32_t BitmapValue(const uint8_t* bits, int32_t rowBytes, bool gray, int32_t i,
     return std::min<int32_t>(row[i], 16);
 }
 
+// Copies the rectangle of the cache pixels to the same place in the cache
+// image (cut to both by the graphics layer).
+void TransferCell(const FontRecord& r, int32_t x, int32_t y, int32_t width, int32_t height) {
+    const RECT rect{x, y, x + width, y + height};
+    UpdateImageFromBitmap(&r.cachePixels, 0, 0, nullptr, 0, nullptr, 0, &rect, x, y, r.cacheImage, 0);
+}
+
 // Types 1 and 3: the glyph in the left half, its outline in the right half.
 void ComposeEdgedGlyph(FontRecord* r, CacheGrid& grid, const CacheEncoding& enc, int32_t x, int32_t y,
                        const uint8_t* bits, int32_t rowBytes, int32_t w, int32_t h) {
@@ -108,8 +116,8 @@ void ComposeEdgedGlyph(FontRecord* r, CacheGrid& grid, const CacheEncoding& enc,
                 grid.Set(half + px, py, enc.Gray(grid.Get(half + px, py)));
             }
     }
-    TransferGlyphCell(r, x, y, right - x, bottom - y);
-    TransferGlyphCell(r, half + x, y, right - x, bottom - y);
+    TransferCell(*r, x, y, right - x, bottom - y);
+    TransferCell(*r, half + x, y, right - x, bottom - y);
 }
 
 // Brightness and blend image of the draw state, saved for one glyph.
@@ -232,25 +240,6 @@ int CreateGlyphCacheImages(FontRecord* r) {
     return 0;
 }
 
-int TransferGlyphCell(FontRecord* r, int32_t x, int32_t y, int32_t width, int32_t height) {
-    ImageRecord* record = FindImage(r->cacheImage);
-    const PixelImage& p = r->cachePixels;
-    if (record == nullptr || p.pixels == nullptr) return -1;
-    RECT rect{x, y, x + width, y + height};
-    const RECT bounds{0, 0, std::min(p.width, record->width), std::min(p.height, record->height)};
-    ClipRect(&rect, &bounds);
-    if (rect.right <= rect.left || rect.bottom <= rect.top) return 0;
-    const MEMIMG& m = record->memImg;
-    const int32_t bytes = m.base->colorFormat->pixelByte;
-    uint8_t* to = m.pixels + static_cast<ptrdiff_t>(rect.top) * m.base->pitch + rect.left * bytes;
-    if (ConvertPixelImageRect(&p, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                              m.base->colorFormat, to, m.base->pitch) != 0) {
-        return -1;
-    }
-    return UploadPictureRect(record->picture, record->x + rect.left, record->y + rect.top, rect.right - rect.left,
-                             rect.bottom - rect.top);
-}
-
 void ComposeTextureGlyph(FontRecord* r, int32_t x, int32_t y, const uint8_t* bits, int32_t rowBytes, int32_t width,
                          int32_t height) {
     if (r->cachePixels.pixels == nullptr) return;
@@ -267,7 +256,7 @@ void ComposeTextureGlyph(FontRecord* r, int32_t x, int32_t y, const uint8_t* bit
             const uint32_t g = static_cast<uint32_t>(BitmapValue(bits, rowBytes, gray, i, j));
             grid.Set(x + i, y + j, gray ? enc.Gray(g) : (g ? enc.Opaque() : enc.Clear()));
         }
-    TransferGlyphCell(r, x, y, r->cellSize, r->cellSize);
+    TransferCell(*r, x, y, r->cellSize, r->cellSize);
 }
 
 void DrawTextureGlyph(const FontRecord& record, const GlyphCacheSlot& slot, int32_t cellX, int32_t cellY, int32_t x,

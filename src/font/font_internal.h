@@ -162,9 +162,6 @@ uint32_t FontPixelValue(const ScaledFontColor& color, int32_t colorType);
 // The texture cache's images (the cache image, and with the edge bit its
 // right half as the edge image); -1 when no image with textures can be made.
 int CreateGlyphCacheImages(FontRecord* record);
-// Copies the rectangle of the cache pixels into the cache image and its
-// textures (cut to both); 0, or -1 without the image or its pixels.
-int TransferGlyphCell(FontRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
 // Composes a GDI glyph bitmap into the cell at (x, y) of the cache pixels
 // (the outline into the right half with the edge bit) and transfers it.
 void ComposeTextureGlyph(FontRecord* record, int32_t x, int32_t y, const uint8_t* bitmap, int32_t rowBytes,

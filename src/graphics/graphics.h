@@ -111,21 +111,33 @@ int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t a
 // The number of live image handles.
 int32_t GetImageCount();
 
-// Pictures into existing images. Each refuses (-1) a handle that is not a
-// live image, and before graphics start-up.
+// Pictures into existing images. Each refuses (-1, logged) a handle that is
+// not a live image, and every call before graphics start-up. The pixels are
+// converted into the image's format (into the picture shared with derived
+// images) and, while the device draws, into its textures. The image and every
+// image sharing its picture forget their file name, so a reload after a lost
+// device keeps the new pixels. An alpha picture gives the alpha: each pixel's
+// blue channel (a grey picture's level); an image without alpha ignores it.
+// The optionN and reservedN arguments are kept for the callers' shape (they
+// pass 0 or the values their callers name) and change nothing.
 struct PixelImage;
-// The rectangle of source (and of alphaSource, when given, as the alpha)
-// into the image at (destX, destY); the image forgets its file name, so a
-// reload after a lost device keeps these pixels. The unnamed arguments are 0.
+// The rectangle sourceRect of source (null: all of it; alphaSource, when
+// given, is the same size as source) into the image at (destX, destY). The
+// rectangle is cut to the source, and then to the image, the destination
+// point moving with a cut left or top edge; -1 when nothing is left. The
+// file name is kept for the caller's shape (null).
 int UpdateImageFromBitmap(const PixelImage* source, int32_t reserved1, int32_t reserved2, const char* fileName,
                           int32_t reserved3, const PixelImage* alphaSource, int32_t reserved4, const RECT* sourceRect,
                           int32_t destX, int32_t destY, int32_t image, int32_t reserved5);
-// The whole picture into an image of its size.
+// The whole picture into an image of its size; -1 for another size.
 int CopyPictureToImage(const PixelImage* picture, int32_t image);
-// The picture, and alpha when not null, into an image of their size.
+// The picture, and alpha when not null, into an image of their size; -1 when
+// a size differs.
 int TransferPictureToImage(const PixelImage* picture, const PixelImage* alpha, int32_t image, int32_t option1,
                            int32_t option2, int32_t option3);
-// Decodes the image file held in memory into an existing image of its size.
+// Decodes the image file held in memory (any format the decoders read) into
+// an existing image of its size; -1, the image unchanged, when it does not
+// decode or its size differs.
 int ReloadImageFromMemory(const void* fileImage, int32_t size, int32_t image, int32_t option1, int32_t option2,
                           int32_t option3, int32_t option4);
 

@@ -183,6 +183,13 @@ int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width
 // frame) 1:1 into the image's textures, converting it; 0, or -1 when the
 // image has no textures or the device refuses.
 int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, int32_t width, int32_t height);
+// Converts the rectangle of the picture (inside it) into the image's pixels
+// at (destX, destY) (the rectangle placed there inside the image), with the
+// alpha picture's blue channel as alpha when it is given and the image has
+// alpha, and uploads them to its textures while the device draws. 0, or -1
+// (logged) when the conversion or the upload fails.
+int TransferPictureRect(const PixelImage* picture, const PixelImage* alpha, const RECT& from, ImageRecord* record,
+                        int32_t destX, int32_t destY);
 // Releases every image's textures before the device goes; 0.
 int ReleaseDeviceResources();
 // Releases one picture's textures and frees its texture list.
