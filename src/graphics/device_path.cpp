@@ -3,6 +3,7 @@
 // the device with every image restored, and the screen-to-image copy.
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/model_handles.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
@@ -149,7 +150,9 @@ int RunImageRestore() {
     } else {
         RestoreImagesFromFiles();
     }
-    // The fonts' glyph caches lost their textures with the device.
+    // The model textures are rebuilt from their sources, and the fonts'
+    // glyph caches lost their textures with the device.
+    RestoreModelTextures();
     RecreateAllFonts();
     return 0;
 }
