@@ -84,7 +84,7 @@ int32_t FreeModelDataBlock(int32_t model, int32_t frame, int32_t which);
 // cleared first). A source is a pointer and a size: size > 0, a file image of
 // that many bytes in memory; size 0, a file name; a null pointer, no source.
 // Without a colour source the colour picture is opaque white at the alpha
-// picture's size. With normalMap the colour picture is read as a height map
+// picture's (texture) size. With normalMap the colour picture is read as a height map
 // (red) and becomes a normal map. A decoded colour source and the alpha
 // picture are stretched to powers of two (at most half the device's maximum
 // texture size, for the raised sizes) and turned by 180 degrees with turn.

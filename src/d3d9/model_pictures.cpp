@@ -102,6 +102,9 @@ int32_t LoadModelTexturePictures(PixelImage* color, PixelImage* alpha, const voi
     if (colorSource == nullptr && alphaSource == nullptr) return -1;
     if (colorSource != nullptr && LoadSource(colorSource, colorSize, color) != 0) return Fail(color, alpha);
     if (alphaSource != nullptr && LoadSource(alphaSource, alphaSize, alpha) != 0) return Fail(color, alpha);
+    // The alpha picture takes its texture size first, so that a white colour
+    // picture made for it has that size (and both fit one image).
+    if (alphaSource != nullptr && FitPicture(alpha, turn) != 0) return Fail(color, alpha);
     if (colorSource == nullptr && MakeWhitePicture(alpha->width, alpha->height, color) != 0) return Fail(color, alpha);
     if (normalMap) {
         PixelImage normals{};
@@ -111,6 +114,5 @@ int32_t LoadModelTexturePictures(PixelImage* color, PixelImage* alpha, const voi
         *color = normals;
     }
     if (colorSource != nullptr && FitPicture(color, turn) != 0) return Fail(color, alpha);
-    if (alphaSource != nullptr && FitPicture(alpha, turn) != 0) return Fail(color, alpha);
     return 0;
 }
