@@ -23,9 +23,9 @@ struct ListSpec {
 };
 
 struct BaseSpec {
-    std::vector<ListSpec> lists;
-    std::vector<int32_t> materialTangent;        // one material each, its tangent-space field
-    std::vector<std::vector<int32_t>> frames;    // the lists each frame draws
+    std::vector<ListSpec> lists = {};
+    std::vector<int32_t> materialTangent = {};      // one material each, its tangent-space field
+    std::vector<std::vector<int32_t>> frames = {};  // the lists each frame draws
     int32_t textures = 0;
     int32_t referenceCount = 1;                  // the loader's own hold
 };
