@@ -10,8 +10,9 @@
 //     each), diffuse and specular colour (D3DCOLOR), n texture sets of 4
 //     floats, then 32 bytes the vertex shaders of the tangent layouts use
 //     (tangent and binormal, 3 floats each, 8 bytes pad);
-//   the other five layouts (64 + 16n less or more bytes) are read only by
-//     vertex shaders; their bytes are the lists' own.
+//   the other five layouts (56, 52, 76, 72 and 96 bytes plus 16 a set) are
+//     read only by vertex shaders; their bytes are what the loader and the
+//     shaders agree on.
 #include "core/log.h"
 #include "core/memory.h"
 #include "d3d9/d3d9_backend.h"

@@ -68,7 +68,7 @@ TEST(ModelGroupTable, DefaultLimits) {
 }
 
 TEST_F(ModelBufferTest, ListsAreWrittenIntoTheirGroupsBuffers) {
-    const int32_t id = AddBase(BaseSpec{{{0, -1, 1, 4, 6}, {0, -1, 1, 3, 3}, {0, 0, 0, 5, 9}, {7, -1, 0, 3, 3}},
+    const int32_t id = AddBase(BasePlan{{{0, -1, 1, 4, 6}, {0, -1, 1, 3, 3}, {0, 0, 0, 5, 9}, {7, -1, 0, 3, 3}},
                                         {0}});
     ModelBaseRecord* base = FindModelBase(id);
     ASSERT_EQ(BuildModelBaseBuffers(id, 9), 0);
@@ -117,7 +117,7 @@ TEST_F(ModelBufferTest, ARecordTakesListsUntilALimitWouldBeReached) {
     SetModelBufferLimits(10, 8);
     struct Case {
         const char* what;
-        std::vector<ListSpec> lists;
+        std::vector<ListPlan> lists;
         std::vector<int> recordOfList;
         std::vector<int32_t> vertexStart;
     } cases[] = {
@@ -130,7 +130,7 @@ TEST_F(ModelBufferTest, ARecordTakesListsUntilALimitWouldBeReached) {
          {0, 1, 2}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
-        const int32_t id = AddBase(BaseSpec{c.lists});
+        const int32_t id = AddBase(BasePlan{c.lists});
         ModelBaseRecord* base = FindModelBase(id);
         ASSERT_EQ(BuildModelBaseBuffers(id, 0), 0) << c.what;
         std::vector<const ModelBufferRecord*> chain;
@@ -147,10 +147,10 @@ TEST_F(ModelBufferTest, ARecordTakesListsUntilALimitWouldBeReached) {
 }
 
 TEST_F(ModelBufferTest, ShaderGroupsAreBuiltOnlyWhileShadersAreInUse) {
-    const BaseSpec spec{{{0, -1, 0, 3, 3}, {1, -1, 2, 3, 3}, {2, 0, 0, 3, 3}}, {1}};
+    const BasePlan plan{{{0, -1, 0, 3, 3}, {1, -1, 2, 3, 3}, {2, 0, 0, 3, 3}}, {1}};
     for (int32_t shaders : {0, 1}) {
         Cache().shadersInUse = shaders;
-        const int32_t id = AddBase(spec);
+        const int32_t id = AddBase(plan);
         ModelBaseRecord* base = FindModelBase(id);
         ASSERT_EQ(BuildModelBaseBuffers(id, 0), 0) << shaders;
         EXPECT_EQ(base->bufferRecordCount, shaders ? 3 : 1) << shaders;
@@ -168,7 +168,7 @@ TEST_F(ModelBufferTest, ShaderGroupsAreBuiltOnlyWhileShadersAreInUse) {
 }
 
 TEST_F(ModelBufferTest, NothingIsBuiltWithoutHardwareVertexProcessing) {
-    const int32_t id = AddBase(BaseSpec{{{0, -1, 0, 3, 3}}});
+    const int32_t id = AddBase(BasePlan{{{0, -1, 0, 3, 3}}});
     Device().hardwareVertexProcessing = 0;
     EXPECT_EQ(BuildModelBaseBuffers(id, 0), 0);
     EXPECT_EQ(BuildModelBaseBuffers(kModelBaseIdType | 99, 0), 0) << "not even looked up";
@@ -177,7 +177,7 @@ TEST_F(ModelBufferTest, NothingIsBuiltWithoutHardwareVertexProcessing) {
 }
 
 TEST_F(ModelBufferTest, AFailedBuildReleasesWhatItMade) {
-    const BaseSpec spec{{{0, -1, 0, 3, 3, 1}, {0, -1, 1, 3, 3}, {0, -1, 2, 3, 3}}, {}, {{0}}};
+    const BasePlan plan{{{0, -1, 0, 3, 3, 1}, {0, -1, 1, 3, 3}, {0, -1, 2, 3, 3}}, {}, {{0}}};
     struct Case {
         const char* what;
         const char* call;
@@ -190,7 +190,7 @@ TEST_F(ModelBufferTest, AFailedBuildReleasesWhatItMade) {
         {"lock of the first index buffer", "IDirect3DIndexBuffer9::Lock", 0},
     };
     for (const Case& c : cases) {
-        const int32_t id = AddBase(spec);
+        const int32_t id = AddBase(plan);
         const int32_t model = AddModel(id);
         ModelBaseRecord* base = FindModelBase(id);
         const uint32_t blocks = AllocatedBlockCount();
@@ -231,7 +231,7 @@ TEST_F(ModelBufferTest, ListsWhoseDataDoesNotMatchTheirCountsAreRefused) {
         {"a list alone at the vertex limit", [](ModelTriangleList& l) { l.vertexCount = kModelVertexLimit; }},
     };
     for (const Case& c : cases) {
-        const int32_t id = AddBase(BaseSpec{{{0, -1, 0, 3, 3}, {0, -1, 0, 4, 6}}});
+        const int32_t id = AddBase(BasePlan{{{0, -1, 0, 3, 3}, {0, -1, 0, 4, 6}}});
         ModelBaseRecord* base = FindModelBase(id);
         c.spoil(base->triangleLists[1]);
         const uint32_t blocks = AllocatedBlockCount();
@@ -246,7 +246,7 @@ TEST_F(ModelBufferTest, ListsWhoseDataDoesNotMatchTheirCountsAreRefused) {
 
 TEST_F(ModelBufferTest, ModelsGetDynamicBuffersForTheListsTheyCompute) {
     // Lists: rigid computed, skinned computed, rigid shared, skinned kind 2 computed.
-    const BaseSpec spec{{{0, -1, 0, 3, 3, 1}, {1, -1, 0, 4, 3, 1}, {0, -1, 0, 3, 3, 0}, {2, -1, 1, 5, 3, 1}},
+    const BasePlan plan{{{0, -1, 0, 3, 3, 1}, {1, -1, 0, 4, 3, 1}, {0, -1, 0, 3, 3, 0}, {2, -1, 1, 5, 3, 1}},
                         {},
                         {{0, 1}, {2, 3, 17}}};
     struct Case {
@@ -261,7 +261,7 @@ TEST_F(ModelBufferTest, ModelsGetDynamicBuffersForTheListsTheyCompute) {
         {"software vertex processing alone", 0, 0, {}},
     };
     for (const Case& c : cases) {
-        const int32_t id = AddBase(spec);
+        const int32_t id = AddBase(plan);
         const int32_t model = AddModel(id);
         Device().hardwareVertexProcessing = c.hardware;
         Cache().shadersInUse = c.shaders;
@@ -289,8 +289,8 @@ TEST_F(ModelBufferTest, ModelsGetDynamicBuffersForTheListsTheyCompute) {
 }
 
 TEST_F(ModelBufferTest, ReleaseAndRestoreOfEveryBase) {
-    const int32_t first = AddBase(BaseSpec{{{0, -1, 0, 3, 3, 1}}, {}, {{0}}});
-    const int32_t second = AddBase(BaseSpec{{{0, -1, 2, 4, 6}}});
+    const int32_t first = AddBase(BasePlan{{{0, -1, 0, 3, 3, 1}}, {}, {{0}}});
+    const int32_t second = AddBase(BasePlan{{{0, -1, 2, 4, 6}}});
     ReserveModelBaseSlot();
     const int32_t model = AddModel(first);
     ReserveModelSlot();

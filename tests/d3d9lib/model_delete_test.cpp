@@ -8,7 +8,7 @@ namespace {
 using ModelDeleteTest = ModelTest;
 
 TEST_F(ModelDeleteTest, DeleteModelRefusesBadHandlesAndClearsAReservedSlotUnread) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t model = AddModel(base);
     const int32_t check = (model & kHandleCheckMask) >> kHandleCheckShift;
     const int32_t empty = ReserveModelSlot();
@@ -38,7 +38,7 @@ TEST_F(ModelDeleteTest, DeleteModelRefusesBadHandlesAndClearsAReservedSlotUnread
 }
 
 TEST_F(ModelDeleteTest, DeleteModelBaseRefusesBadIdentifiersAndClearsAReservedSlot) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t empty = ReserveModelBaseSlot();
     ASSERT_EQ(DeleteModelBase(empty), 0);
     struct Case {
@@ -65,7 +65,7 @@ TEST_F(ModelDeleteTest, ABaseLivesWhileItIsCountedOn) {
     DeleteModelBase(ReserveModelBaseSlot());  // the two tables are made, and stay until the end
     DeleteModel(ReserveModelSlot());
     const uint32_t blocksBefore = AllocatedBlockCount();
-    const int32_t base = AddBase(BaseSpec{{{0, -1, 0, 3, 3}}, {}, {{0}}, 1, 2});
+    const int32_t base = AddBase(BasePlan{{{0, -1, 0, 3, 3}}, {}, {{0}}, 1, 2});
     const int32_t model = AddModel(base);
     ModelBaseRecord* record = FindModelBase(base);
     EXPECT_EQ(record->referenceCount, 3);
@@ -83,7 +83,7 @@ TEST_F(ModelDeleteTest, ABaseLivesWhileItIsCountedOn) {
 }
 
 TEST_F(ModelDeleteTest, ABaseWithModelsIsNotFreedUnderThem) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t model = AddModel(base);
     ModelBaseRecord* record = FindModelBase(base);
     EXPECT_EQ(DeleteModelBase(base), 0);  // the loader lets go
@@ -95,7 +95,7 @@ TEST_F(ModelDeleteTest, ABaseWithModelsIsNotFreedUnderThem) {
 }
 
 TEST_F(ModelDeleteTest, DeletingModelsKeepsTheBaseListLinked) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t m[3] = {AddModel(base), AddModel(base), AddModel(base)};
     const ModelBaseRecord* record = FindModelBase(base);
     ModelRecord* r[3] = {FindModel(m[0]), FindModel(m[1]), FindModel(m[2])};
@@ -116,7 +116,7 @@ TEST_F(ModelDeleteTest, DeletingModelsKeepsTheBaseListLinked) {
 }
 
 TEST_F(ModelDeleteTest, DetachingAnAnimationClearsEverythingThatNamesIt) {
-    const int32_t base = AddBase(BaseSpec{{}, {}, {{}, {}, {}}});
+    const int32_t base = AddBase(BasePlan{{}, {}, {{}, {}, {}}});
     const int32_t model = AddModel(base, 3);
     ModelRecord* r = FindModel(model);
     r->animations[1] = ModelAnimationSlot{1, AllocArray<uint8_t>(8)};
@@ -147,7 +147,7 @@ TEST_F(ModelDeleteTest, DetachingAnAnimationClearsEverythingThatNamesIt) {
 }
 
 TEST_F(ModelDeleteTest, WorkingBlocksAndChainsAreFreedByFrame) {
-    const int32_t base = AddBase(BaseSpec{{}, {}, {{}, {}}});
+    const int32_t base = AddBase(BasePlan{{}, {}, {{}, {}}});
     const int32_t model = AddModel(base);
     ModelRecord* r = FindModel(model);
     struct Case {
@@ -190,7 +190,7 @@ TEST_F(ModelDeleteTest, WorkingBlocksAndChainsAreFreedByFrame) {
 }
 
 TEST_F(ModelDeleteTest, DeletingAModelDeletesItsOverrideImagesAndTheBaseItsTextureImages) {
-    const int32_t base = AddBase(BaseSpec{{}, {}, {}, 2});
+    const int32_t base = AddBase(BasePlan{{}, {}, {}, 2});
     const int32_t model = AddModel(base);
     const int32_t images[3] = {CreateBlankImage(8, 8), CreateBlankImage(8, 8), CreateBlankImage(8, 8)};
     ModelRecord* r = FindModel(model);

@@ -27,7 +27,7 @@ TEST_F(ModelTest, StartUpFillsTheSineTableAndTheAngle) {
 }
 
 TEST_F(ModelTest, ASecondStartUpChangesNothing) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t model = AddModel(base);
     ModelModuleState& s = Models();
     s.sineTable[5] = 42.0f;
@@ -46,7 +46,7 @@ TEST_F(ModelTest, ASecondStartUpChangesNothing) {
 }
 
 TEST_F(ModelTest, LookupsRefuseOtherTypesSlotsAndChecks) {
-    const int32_t base = AddBase(BaseSpec{});
+    const int32_t base = AddBase(BasePlan{});
     const int32_t model = AddModel(base);
     const int32_t reservedBase = ReserveModelBaseSlot();
     const int32_t reservedModel = ReserveModelSlot();
@@ -112,10 +112,10 @@ TEST_F(ModelTest, TablesGrowAndPlacingNeedsAReservedSlot) {
 
 TEST_F(ModelTest, TheEndDeletesEverythingAndFreesTheTables) {
     const uint32_t blocksBefore = AllocatedBlockCount();
-    const int32_t shared = AddBase(BaseSpec{{{0, -1, 1, 3, 3, 1}}, {}, {{0}}, 2, 1});
+    const int32_t shared = AddBase(BasePlan{{{0, -1, 1, 3, 3, 1}}, {}, {{0}}, 2, 1});
     AddModel(shared, 2);
     AddModel(shared);
-    AddBase(BaseSpec{{}, {}, {}, 1, 5});  // held five times over, no models
+    AddBase(BasePlan{{}, {}, {}, 1, 5});  // held five times over, no models
     ReserveModelBaseSlot();
     ReserveModelSlot();
     ASSERT_EQ(BuildModelBaseBuffers(shared, 0), 0);

@@ -13,7 +13,7 @@
 
 namespace model_test {
 
-struct ListSpec {
+struct ListPlan {
     int32_t skinning;
     int32_t material;  // -1 none
     int32_t sets;
@@ -22,8 +22,8 @@ struct ListSpec {
     int32_t ownVertices = 0;
 };
 
-struct BaseSpec {
-    std::vector<ListSpec> lists = {};
+struct BasePlan {
+    std::vector<ListPlan> lists = {};
     std::vector<int32_t> materialTangent = {};      // one material each, its tangent-space field
     std::vector<std::vector<int32_t>> frames = {};  // the lists each frame draws
     int32_t textures = 0;
@@ -54,22 +54,22 @@ inline void FillList(ModelTriangleList& list, int32_t index, const ModelBaseReco
 
 // A base made as a loader would, in a reserved and then filled slot; its
 // identifier.
-inline int32_t AddBase(const BaseSpec& spec) {
+inline int32_t AddBase(const BasePlan& plan) {
     const int32_t id = ReserveModelBaseSlot();
     if (id < 0) return -1;
     auto* base = AllocArray<ModelBaseRecord>(1);
-    base->referenceCount = spec.referenceCount;
-    base->materialCount = static_cast<int32_t>(spec.materialTangent.size());
+    base->referenceCount = plan.referenceCount;
+    base->materialCount = static_cast<int32_t>(plan.materialTangent.size());
     base->materials = AllocArray<ModelMaterialEntry>(base->materialCount);
     for (int32_t i = 0; i < base->materialCount; ++i) {
-        base->materials[i].tangentSpace = spec.materialTangent[i];
+        base->materials[i].tangentSpace = plan.materialTangent[i];
         base->materials[i].block = AllocArray<uint8_t>(8);
         base->materials[i].blockOwned = 1;
     }
-    base->triangleListCount = static_cast<int32_t>(spec.lists.size());
+    base->triangleListCount = static_cast<int32_t>(plan.lists.size());
     base->triangleLists = AllocArray<ModelTriangleList>(base->triangleListCount);
     for (int32_t i = 0; i < base->triangleListCount; ++i) {
-        const ListSpec& l = spec.lists[i];
+        const ListPlan& l = plan.lists[i];
         ModelTriangleList& list = base->triangleLists[i];
         list.skinning = l.skinning;
         list.material = l.material;
@@ -79,19 +79,19 @@ inline int32_t AddBase(const BaseSpec& spec) {
         list.ownVertices = l.ownVertices;
         if (l.vertexCount > 0 && l.indexCount > 0) FillList(list, i, base);
     }
-    base->frameCount = static_cast<int32_t>(spec.frames.size());
+    base->frameCount = static_cast<int32_t>(plan.frames.size());
     base->frames = AllocArray<ModelFrameEntry>(base->frameCount);
     for (int32_t f = 0; f < base->frameCount; ++f) {
         ModelFrameEntry& frame = base->frames[f];
-        frame.drawnListCount = static_cast<int32_t>(spec.frames[f].size());
+        frame.drawnListCount = static_cast<int32_t>(plan.frames[f].size());
         frame.drawnLists = AllocArray<int32_t>(frame.drawnListCount);
         frame.drawnListsOwned = 1;
-        for (int32_t k = 0; k < frame.drawnListCount; ++k) frame.drawnLists[k] = spec.frames[f][k];
+        for (int32_t k = 0; k < frame.drawnListCount; ++k) frame.drawnLists[k] = plan.frames[f][k];
     }
-    base->textureCount = spec.textures;
-    base->textures = AllocArray<ModelTextureEntry>(spec.textures);
+    base->textureCount = plan.textures;
+    base->textures = AllocArray<ModelTextureEntry>(plan.textures);
     base->texturesOwned = 1;
-    for (int32_t i = 0; i < spec.textures; ++i) base->textures[i].image = -1;
+    for (int32_t i = 0; i < plan.textures; ++i) base->textures[i].image = -1;
     base->meshCount = 1;
     base->meshes = AllocArray<ModelMeshEntry>(1);
     base->meshes[0].block = AllocArray<uint8_t>(16);

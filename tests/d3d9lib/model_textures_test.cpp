@@ -287,7 +287,7 @@ struct TextureWorld {
     TextureWorld() {
         ReserveModelBaseSlot();
         ReserveModelSlot();
-        const int32_t base = AddBase(BaseSpec{{}, {}, {}, 2});
+        const int32_t base = AddBase(BasePlan{{}, {}, {}, 2});
         ModelTextureEntry* t = FindModelBase(base)->textures;
         t[0].colorSource = red.data();
         t[0].colorSize = static_cast<int32_t>(red.size());
