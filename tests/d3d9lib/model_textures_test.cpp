@@ -57,8 +57,8 @@ protected:
         ReleasePixelImage(&alpha_);
         return LoadModelTexturePictures(&color_, &alpha_, color ? color->data() : nullptr,
                                         color ? static_cast<int32_t>(color->size()) : 0,
-                                        alpha ? alpha->data() : nullptr, alpha ? static_cast<int32_t>(alpha->size()) : 0,
-                                        normalMap, bump, turn);
+                                        alpha ? alpha->data() : nullptr,
+                                        alpha ? static_cast<int32_t>(alpha->size()) : 0, normalMap, bump, turn);
     }
     PixelImage color_{};
     PixelImage alpha_{};
@@ -301,7 +301,8 @@ struct TextureWorld {
                                     overrideImage, {}};
         o[1] = ModelTextureOverride{0, green.data(), static_cast<int32_t>(green.size()), nullptr, 0, 0, 0.0f,
                                     unusedOverrideImage, {}};
-        for (int32_t image : {baseImage, brokenImage, overrideImage, unusedOverrideImage}) FillImage(image, 0, 0, 0, 255);
+        for (int32_t image : {baseImage, brokenImage, overrideImage, unusedOverrideImage})
+            FillImage(image, 0, 0, 0, 255);
     }
     void Check(const char* what) const {
         EXPECT_EQ(Rgb(baseImage, 3, 3), 0xFF0000u) << what << ": the base's texture";
