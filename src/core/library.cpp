@@ -44,6 +44,8 @@ LibraryHooks DefaultHooks() {
     h.initGraphics = InitGraphics;
     h.endGraphics = EndGraphics;
     h.applyGraphicsWindowMode = ApplyGraphicsWindowMode;
+    h.initModelHandles = InitModelHandles;
+    h.terminateModelHandles = TerminateModelHandles;
     h.sleep = SleepThroughKernel;
     h.exitProcess = ExitThroughRuntime;
     return h;
@@ -159,6 +161,7 @@ int InitLibraryUnlocked() {
         WriteLog("描画の初期化に失敗しました\n");
         return FailStartUp();
     }
+    hooks.initModelHandles();
     WriteLog("ライブラリの初期化が完了しました\n");
     return 0;
 }
@@ -190,6 +193,7 @@ int EndLibraryUnlocked() {
     LibraryHooks& hooks = GetLibraryHooks();
     w.closing = 1;
     EndScreenLog();  // the on-screen log's font, while the log is on
+    hooks.terminateModelHandles();
     hooks.endGraphics();
     hooks.releaseTemporaryPlayHandle();
     hooks.terminateSound();

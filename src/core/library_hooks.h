@@ -32,6 +32,8 @@ struct LibraryHooks {
     int32_t (*initGraphics)();
     int32_t (*endGraphics)();
     int32_t (*applyGraphicsWindowMode)();
+    int32_t (*initModelHandles)();
+    int32_t (*terminateModelHandles)();
     // process
     void (*sleep)(DWORD milliseconds);
     // Ends the process; a test's stand-in leaves by throwing (should it return,

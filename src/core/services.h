@@ -31,3 +31,7 @@ int32_t EndGraphics();
 // After the pump has switched between window and full screen: re-creates the
 // screen when its size or doubling changed (images are kept).
 int32_t ApplyGraphicsWindowMode();
+// The Direct3D 9 back end's model module: started after graphics (only while
+// the device draws), ended before it.
+int32_t InitModelHandles();
+int32_t TerminateModelHandles();

@@ -5,6 +5,7 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/model_handles.h"
 #include "d3d9/shader_state.h"
 #include "graphics/display_mode.h"
 #include "graphics/graphics_internal.h"
@@ -151,6 +152,7 @@ int SetupDirect3D9() {
 
 int TerminateDirect3D9() {
     DeviceBlock& d = Device();
+    ReleaseAllModelBuffers();
     ReleaseVertexDeclarations();
     ReleaseShaders();
     if (d.device != nullptr) EndDeviceScene();

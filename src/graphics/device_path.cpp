@@ -3,6 +3,7 @@
 // the device with every image restored, and the screen-to-image copy.
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
+#include "d3d9/model_handles.h"
 #include "font/font.h"
 #include "graphics/graphics_internal.h"
 #include "image/image_decode.h"
@@ -173,8 +174,9 @@ int RunImageRestore() {
     } else {
         RestoreImagesFromFiles();
     }
+    // The model textures are rebuilt from their sources, and the fonts'
+    // glyph caches lost their textures with the device.
     RestoreModelTextures();
-    // The fonts' glyph caches lost their textures with the device.
     RecreateAllFonts();
     return 0;
 }

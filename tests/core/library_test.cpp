@@ -79,6 +79,8 @@ void InstallRecorders() {
     };
     h.endGraphics = RECORDER("endGraphics");
     h.applyGraphicsWindowMode = RECORDER("applyGraphicsWindowMode");
+    h.initModelHandles = RECORDER("initModelHandles");
+    h.terminateModelHandles = RECORDER("terminateModelHandles");
     h.sleep = [](DWORD ms) {
         g_sleeps.push_back(ms);
         g_calls.push_back("sleep");
@@ -125,7 +127,8 @@ Calls Join(std::initializer_list<Calls> parts) {
     return all;
 }
 
-const Calls kEndSubsystems = {"endGraphics", "releaseTemporaryPlayHandle", "terminateSound", "terminateInput"};
+const Calls kEndSubsystems = {"terminateModelHandles", "endGraphics", "releaseTemporaryPlayHandle", "terminateSound",
+                               "terminateInput"};
 
 // Changes the display to 640x480 as the graphics start does for a full screen.
 void DisplayAs640By480() {
@@ -178,7 +181,7 @@ int LibraryTest::serial_ = 0;
 
 TEST_F(LibraryTest, StartsAndEndsInTheFixedOrder) {
     ASSERT_EQ(InitLibrary(), 0);
-    EXPECT_EQ(g_calls, Join({kActivation, {"initializeInput", "initializeSound", "initGraphics"}}));
+    EXPECT_EQ(g_calls, Join({kActivation, {"initializeInput", "initializeSound", "initGraphics", "initModelHandles"}}));
     EXPECT_TRUE(IsLibraryRunning());
     HWND window = GetMainWindow();
     ASSERT_NE(window, nullptr);
