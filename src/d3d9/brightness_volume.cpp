@@ -58,7 +58,8 @@ int CreateBrightnessVolumeTexture() {
     DeviceBlock& d = Device();
     IDirect3DVolumeTexture9*& volume = Cache().brightnessVolume;
     if (d.device == nullptr) return -1;
-    volume = nullptr;
+    // A texture made before is given back, not dropped.
+    ReleaseField(volume);
     IDirect3DVolumeTexture9* source = nullptr;
     D3DLOCKED_BOX box{};
     const char* failure = nullptr;
