@@ -58,7 +58,7 @@ int CreateBrightnessVolumeTexture() {
     DeviceBlock& d = Device();
     IDirect3DVolumeTexture9*& volume = Cache().brightnessVolume;
     if (d.device == nullptr) return -1;
-    volume = nullptr;
+    ReleaseField(volume);  // a volume made before is replaced, not lost
     IDirect3DVolumeTexture9* source = nullptr;
     D3DLOCKED_BOX box{};
     const char* failure = nullptr;
