@@ -154,6 +154,16 @@ struct DeviceStateCache {
 // The texture format of each device format index of a picture.
 using TextureFormatTable = D3DFORMAT[16];
 
+// ---- screen lock ------------------------------------------------------------------------------
+
+// CPU read access to the draw target: one lock at a time. At most one of the
+// two surfaces is set while locked.
+struct ScreenLockState {
+    int32_t locked;                 // 1 from a successful lock to its unlock (in both modes)
+    IDirect3DSurface9* temporary;   // system-memory copy read back through a render target; owned
+    IDirect3DSurface9* direct;      // the draw target's own surface, locked in place
+};
+
 // ---- device block -----------------------------------------------------------------------------
 
 struct DeviceBlock {
@@ -195,10 +205,7 @@ struct DeviceBlock {
     D3DVIEWPORT9 viewport;
     RECT scissor;
     VertexBatch batch;
-    // The screen lock: one at a time.
-    int32_t locked;
-    IDirect3DSurface9* lockTemporary;
-    IDirect3DSurface9* lockDirect;
+    ScreenLockState screenLock;
 };
 
 // Texture format table indexes.

@@ -45,7 +45,8 @@ int CreateDirectDrawObject() {
     ReleaseField(d.directDraw);
     WriteLog("DirectDraw オブジェクトの取得を行います....  ");
     void* object = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_DirectDraw7, nullptr, 7, IID_IDirectDraw7, &object)) || object == nullptr) {
+    if (FAILED(CoCreateInstance(CLSID_DirectDraw7, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
+                                CLSCTX_LOCAL_SERVER, IID_IDirectDraw7, &object)) || object == nullptr) {
         return WriteLog("オブジェクトの取得に失敗しました\n");
     }
     d.directDraw = static_cast<IDirectDraw7*>(object);

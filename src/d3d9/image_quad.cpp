@@ -96,7 +96,7 @@ void DrawSubdivided(const Point q[4], const ImageDrawTile& tile) {
 }
 
 // One tile onto the corners q (top-left, top-right, bottom-left, bottom-right).
-void DrawQuadTile(const Point q[4], const ImageDrawTile& tile) {
+void DrawImageQuadFloatHardware(const Point q[4], const ImageDrawTile& tile) {
     DeviceStateCache& c = Cache();
     if (tile.texture->texture != c.drawTexture) {
         SetDeviceTexture(tile.texture->texture);
@@ -179,7 +179,7 @@ int DrawImageQuadHardware(const ImageRecord* record, const float corners[8], int
     Point p[4];
     for (int i = 0; i < 4; ++i) p[i] = Point{corners[2 * i] - 0.5, corners[2 * i + 1] - 0.5};
     if (record->tileCount == 1) {
-        DrawQuadTile(p, record->tiles[0]);
+        DrawImageQuadFloatHardware(p, record->tiles[0]);
         return 0;
     }
     for (int32_t i = 0; i < record->tileCount; ++i) {
@@ -187,7 +187,7 @@ int DrawImageQuadHardware(const ImageRecord* record, const float corners[8], int
         Point q[4];
         for (int k = 0; k < 4; ++k)
             q[k] = MapIntoQuad(p, tile.corners[k][0], tile.corners[k][1], record->width, record->height);
-        DrawQuadTile(q, tile);
+        DrawImageQuadFloatHardware(q, tile);
     }
     return 0;
 }

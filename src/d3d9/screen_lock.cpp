@@ -54,19 +54,20 @@ int LockThroughTarget(const LockSource& source, const RECT& rect, D3DLOCKED_RECT
         memory->Release();
         return WriteLogFormatted("画面の読み取りに失敗しました ErrorCode %x", static_cast<unsigned>(hr));
     }
-    d.lockTemporary = memory;
+    d.screenLock.temporary = memory;
     return 0;
 }
 
 int LockOnDevice(const ImageRecord* image, const RECT& rect, PixelImage* out) {
     DeviceBlock& d = Device();
+    ScreenLockState& lock = d.screenLock;
     const LockSource source = DeviceSource(image);
     const ColorFormatInfo* format = GetDeviceColorFormat(source.format);
     if (source.surface == nullptr || format == nullptr) return -1;
     D3DLOCKED_RECT locked{};
-    d.lockTemporary = d.lockDirect = nullptr;
+    lock.temporary = lock.direct = nullptr;
     if (d.backBufferLock && SUCCEEDED(source.surface->LockRect(&locked, &rect, D3DLOCK_READONLY))) {
-        d.lockDirect = source.surface;
+        lock.direct = source.surface;
     } else if (LockThroughTarget(source, rect, &locked) != 0) {
         return -1;
     }
@@ -87,7 +88,7 @@ int LockDrawScreenRect(const RECT& rect, PixelImage* out) {
     DeviceBlock& d = Device();
     FlushVertexBatch();
     if (d.d3d != nullptr) EndDeviceScene();
-    if (out == nullptr || d.locked) return -1;
+    if (out == nullptr || d.screenLock.locked) return -1;
     const DrawState& ds = g_drawState;
     const ImageRecord* image = ds.drawTarget >= 0 ? FindImage(ds.drawTarget) : nullptr;
     if (rect.left < 0 || rect.left >= rect.right || rect.top < 0 || rect.top >= rect.bottom ||
@@ -99,22 +100,22 @@ int LockDrawScreenRect(const RECT& rect, PixelImage* out) {
     } else {
         LockInMemory(image, rect, out);
     }
-    d.locked = 1;
+    d.screenLock.locked = 1;
     return 0;
 }
 
 int UnlockDrawScreen() {
-    DeviceBlock& d = Device();
-    if (!d.locked) return 0;
-    if (d.lockTemporary != nullptr) {
-        d.lockTemporary->UnlockRect();
-        d.lockTemporary->Release();
-        d.lockTemporary = nullptr;
-    } else if (d.lockDirect != nullptr) {
-        d.lockDirect->UnlockRect();
-        d.lockDirect = nullptr;
+    ScreenLockState& lock = Device().screenLock;
+    if (!lock.locked) return 0;
+    if (lock.temporary != nullptr) {
+        lock.temporary->UnlockRect();
+        lock.temporary->Release();
+        lock.temporary = nullptr;
+    } else if (lock.direct != nullptr) {
+        lock.direct->UnlockRect();
+        lock.direct = nullptr;
     }
-    d.locked = 0;
+    lock.locked = 0;
     return 0;
 }
 

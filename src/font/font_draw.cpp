@@ -8,10 +8,11 @@
 #include "font/font_internal.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_internal.h"
+#include "platform/kernel32/kernel32.h"
+#include "platform/user32/user32.h"
 #include "softrender/soft_draw.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -69,8 +70,8 @@ int DrawFontStringTexture(int32_t font, const char* text, int32_t x, int32_t y, 
     if (r == nullptr || !r->textureFlag) return 0;
     SetupGlyphCacheImages(font);
     const RECT clip = CurrentDrawArea();
-    DrawFontStringCore(1, x, y, 0, 1.0, 1.0, text, color, nullptr, &clip, 1, font, edgeColor,
-                       static_cast<int32_t>(std::min<size_t>(std::strlen(text), INT32_MAX)), vertical, nullptr);
+    DrawFontStringCore(1, x, y, 0, 1.0, 1.0, text, color, nullptr, &clip, 1, font, edgeColor, lstrlenA(text),
+                       vertical, nullptr);
     return 0;
 }
 
@@ -127,8 +128,11 @@ int DrawStringByFont(int32_t x, int32_t y, const char* text, uint32_t color, int
     RECT rect{};
     if (needRect) {
         const int32_t s = GetFontSize(font);
-        rect = vertical != 0 ? RECT{x, y, SaturatedAdd(x, int64_t{s} + 3), d.drawAreaBottom}
-                             : RECT{x, y, d.drawAreaRight, SaturatedAdd(y, int64_t{s} + 3)};
+        if (vertical != 0) {
+            SetRect(&rect, x, y, SaturatedAdd(x, int64_t{s} + 3), d.drawAreaBottom);
+        } else {
+            SetRect(&rect, x, y, d.drawAreaRight, SaturatedAdd(y, int64_t{s} + 3));
+        }
         if (x >= d.drawAreaRight) return 0;
         if (mask) BeginMaskDraw(rect);
     }

@@ -8,6 +8,7 @@
 #include "font/font_internal.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_internal.h"
+#include "platform/kernel32/kernel32.h"
 #include "softrender/memimg.h"
 
 #include <algorithm>
@@ -15,7 +16,10 @@
 
 namespace {
 
-CharacterEntry g_stringEntries[kStringWorkEntries];
+// The character entries of a string of at most kStringWorkEntries bytes; a
+// longer string gets a heap buffer for the call. Being static, it makes the
+// layout non-reentrant (main thread only, as all drawing).
+CharacterEntry StringEntryBuffer[kStringWorkEntries];
 
 // How a destination holds its pixels, which decides what a glyph pixel becomes.
 enum class PixelKind {
@@ -245,11 +249,11 @@ int DrawFontStringCore(int32_t drawFlag, int32_t x, int32_t y, uint8_t extendFla
     const uint32_t deviceColor = FontPixelValue(scaledColor, colorType);
     const uint32_t deviceEdge = FontPixelValue(scaledEdge, colorType);
     if (text == nullptr || text[0] == '\0') return 0;
-    const size_t stringLength = std::strlen(text);
-    if (length < 0 || static_cast<size_t>(length) > stringLength) length = static_cast<int32_t>(std::min<size_t>(stringLength, INT32_MAX));
-    CharacterEntry* entries = g_stringEntries;
+    const int32_t stringLength = lstrlenA(text);
+    if (length < 0 || length > stringLength) length = stringLength;
+    CharacterEntry* entries = StringEntryBuffer;
     void* block = nullptr;
-    if (stringLength > static_cast<size_t>(kStringWorkEntries)) {
+    if (stringLength > kStringWorkEntries) {
         const uint64_t bytes = uint64_t(stringLength) * 3;
         block = bytes <= UINT32_MAX ? AllocMemory(static_cast<uint32_t>(bytes), "", 0) : nullptr;
         if (block == nullptr) return -1;

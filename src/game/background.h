@@ -6,10 +6,12 @@
 
 #include <cstdint>
 
+#include "game/game_main.h"
+
 class Haikei {
 public:
     virtual void Start() = 0;  // once, when the background becomes current
-    virtual void End() {}      // before it is deleted; empty in every background
+    virtual void End() { EmptySlot(); }  // before it is deleted; empty in every background
     virtual void Update() = 0;
     virtual void Draw() = 0;
     // The code the puzzle board reads for background-dependent cells.

@@ -14,6 +14,10 @@
 
 #include <cstdint>
 
+// The one empty body the game shares: the End of every scene and background,
+// and BootScene's Draw, do nothing by calling it.
+inline void EmptySlot() {}
+
 // A scene: what runs in the frame loop. Start is called once when the scene
 // becomes current, End once when it stops being current (before it is
 // deleted), Update and Draw once per frame, Update first. A scene hands over
@@ -22,7 +26,7 @@
 class Scene {
 public:
     virtual void Start() = 0;
-    virtual void End() {}  // the shared empty body: no scene releases anything here
+    virtual void End() { EmptySlot(); }  // no scene releases anything here
     virtual void Update() = 0;
     virtual void Draw() = 0;
     // Scenes are deleted through this interface: members a scene owns are

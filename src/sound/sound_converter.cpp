@@ -46,6 +46,16 @@ void ReleaseBackEnd(SoundConverter* c) {
     }
 }
 
+// Plain PCM read from the stream: the next refill reads from target bytes
+// into the data.
+int32_t SeekPcmConverter(SoundConverter* c, uint32_t target) {
+    c->stream.functions.Seek(c->stream.handle, static_cast<int32_t>(c->dataOffset + target), 0);
+    c->outputPosition = target;
+    c->blockLeft = 0;
+    c->blockOffset = 0;
+    return 0;
+}
+
 int32_t FillPcmBlock(SoundConverter* c) {
     const int32_t tell = c->stream.functions.Tell(c->stream.handle);
     if (tell < 0 || static_cast<uint32_t>(tell) < c->dataOffset) return -1;
@@ -187,10 +197,7 @@ int32_t SeekConverter(SoundConverter* c, int32_t sample) {
     int32_t result = 0;
     switch (c->kind) {
         case kConverterPcm:
-            c->stream.functions.Seek(c->stream.handle, static_cast<int32_t>(c->dataOffset + target), 0);
-            c->outputPosition = target;
-            c->blockLeft = 0;
-            c->blockOffset = 0;
+            result = SeekPcmConverter(c, target);
             break;
         case kConverterAcm:
             result = SeekAcmConverter(c, sample);

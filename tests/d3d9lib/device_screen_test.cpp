@@ -30,7 +30,7 @@ TEST_F(DeviceScreenTest, TheLockAcceptsOnlyRectanglesInsideTheTarget) {
             EXPECT_EQ(LockDrawScreenRect(c.rect, &second), -1) << c.what << ": one lock at a time";
         }
         EXPECT_EQ(UnlockDrawScreen(), 0) << c.what;
-        EXPECT_EQ(Device().locked, 0) << c.what;
+        EXPECT_EQ(Device().screenLock.locked, 0) << c.what;
     }
 }
 

@@ -28,12 +28,18 @@ inline bool IsOnBoard(int32_t col, int32_t row) {
 inline constexpr int32_t kStoneTileX[4] = {1, 0, 0, 1};
 inline constexpr int32_t kStoneTileY[4] = {1, 4, 2, 3};
 
-// Cell codes of a level file.
-inline constexpr int32_t kCodeGround = 10;
-inline constexpr int32_t kCodeGrayFirst = 50;
-inline constexpr int32_t kCodeColouredFirst = 100;
-inline constexpr int32_t kCodeColouredLast = 199;
-inline constexpr int32_t kCodeFlowerFirst = 200;
+// The cell codes of a level file, which a piece keeps as its kind. A code of 0
+// or below is an empty cell; 50 to 99 are gray stones (50 to 59 sized by
+// GrayStoneSize, 60 to 69 one row, 70 to 79 one column, 80 to 99 without
+// cells); 100 to 199 coloured stones (colour in the tens, direction in the
+// units); 200 and above flowers; any other positive code a plain block.
+enum PieceKind : int32_t {
+  kCodeGround = 10,
+  kCodeGrayFirst = 50,
+  kCodeColouredFirst = 100,
+  kCodeColouredLast = 199,
+  kCodeFlowerFirst = 200,
+};
 
 // One cell of a piece.
 struct PieceSubRecord {
@@ -75,7 +81,7 @@ class PieceCells {
 };
 
 struct Piece {
-  int32_t kind = 0;   // the level code that made the piece
+  int32_t kind = 0;   // the PieceKind: the level code that made the piece
   int32_t index = 0;  // position in the pieces vector, fixed for the level
   double x = 0, y = 0;    // pixel centre of the origin cell
   double vx = 0, vy = 0;  // pixels per frame

@@ -15,7 +15,7 @@ class BootScene : public Scene {
 public:
     void Start() override;
     void Update() override;
-    void Draw() override {}
+    void Draw() override { EmptySlot(); }
 };
 
 class MorvaneScene : public Scene {

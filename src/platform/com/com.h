@@ -8,7 +8,11 @@
 #include <atomic>
 
 #define STDMETHODCALLTYPE
+// Class contexts: where the caller accepts the object's code to run. Every
+// class here is in-process; the context is not examined.
 #define CLSCTX_INPROC_SERVER 0x1
+#define CLSCTX_INPROC_HANDLER 0x2
+#define CLSCTX_LOCAL_SERVER 0x4
 #define CLSCTX_ALL 0x17
 #define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154)
 #define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0)

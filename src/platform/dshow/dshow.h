@@ -134,8 +134,6 @@ using OAFilterState = LONG;
 #define AM_STREAM_MEDIA 0
 #define AM_STREAM_CONTROL 1
 
-#define CLSCTX_INPROC_HANDLER 0x2
-
 // ---- enumerations and structures ----------------------------------------------
 enum PIN_DIRECTION { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 };
 enum FILTER_STATE { State_Stopped = 0, State_Paused = 1, State_Running = 2 };

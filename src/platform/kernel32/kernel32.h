@@ -198,6 +198,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE find);
 
+// ---- strings ----------------------------------------------------------------
+// Bytes before the terminating zero (a double-byte character counts 2); 0 for
+// a null string.
+int lstrlenA(LPCSTR text);
+
 // ---- debugger output ------------------------------------------------------
 void OutputDebugStringA(LPCSTR text);  // to stderr as UTF-8
 

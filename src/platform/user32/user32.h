@@ -294,6 +294,9 @@ BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+// Stores the four edges as given (no ordering is checked); FALSE for a null
+// rectangle.
+BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 
