@@ -1,6 +1,7 @@
 // The runtime object, device creation on its three roads, surfaces, locks,
 // clears, copies, present, loss and reset.
 #include "d3d9_test_support.h"
+#include "platform/sdl/sdl_video.h"
 
 #include "platform/gdi32/gdi32.h"
 #include "platform/kernel32/kernel32.h"
@@ -625,6 +626,40 @@ TEST_F(D3D9Device, PresentScalesASourceRectangleIntoADestRectangle) {
         }
     RECT outside{0, 0, 65, 48};
     EXPECT_EQ(device_->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(D3D9Device, PresentsStayOnTheCardUntilTheWindowPictureIsRead) {
+    struct Case {
+        const char* what;
+        uint32_t color;
+        bool withRects;
+    } cases[] = {{"whole back buffer", 0xFF204060, false}, {"a rectangle doubled", 0xFF806040, true}};
+    const uint64_t presentsBefore = platform::sdl::WindowPresentCount(platform::WindowBackendId(window_));
+    for (const Case& c : cases) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET, c.color, 1.0f, 0);
+        RECT source{0, 0, 16, 12}, dest{0, 0, 32, 24};
+        const uint64_t reads = d3d9::PixelReadCount();
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(device_->Present(c.withRects ? &source : nullptr, c.withRects ? &dest : nullptr, nullptr,
+                                       nullptr),
+                      D3D_OK)
+                << c.what;
+        }
+        EXPECT_EQ(d3d9::PixelReadCount(), reads) << c.what << ": a present reads nothing back";
+        std::vector<uint32_t> picture;
+        int w = 0, h = 0;
+        ASSERT_TRUE(platform::ReadWindowPicture(window_, &picture, &w, &h));
+        EXPECT_GT(d3d9::PixelReadCount(), reads) << c.what << ": reading the picture does";
+        EXPECT_EQ(picture[static_cast<size_t>(5) * w + 5], c.color & 0x00FFFFFFu) << c.what;
+    }
+    EXPECT_EQ(platform::sdl::WindowPresentCount(platform::WindowBackendId(window_)), presentsBefore + 6);
+    // Once the device is gone, the picture keeps the last frame shown.
+    device_->Release();
+    device_ = nullptr;
+    std::vector<uint32_t> picture;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::ReadWindowPicture(window_, &picture, &w, &h));
+    EXPECT_EQ(picture[static_cast<size_t>(5) * w + 5], 0x00806040u);
 }
 
 }  // namespace

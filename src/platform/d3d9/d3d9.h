@@ -397,6 +397,11 @@ void ResetShaderModel();
 // refused any multisampling.
 void OfferMultiSampleForTest(D3DFORMAT format, D3DMULTISAMPLE_TYPE highest, DWORD qualityLevels);
 
+// How many times pixels were read from the card into memory in this
+// process (locks, copies to system memory, reads of a window's picture): a
+// Present makes none while its window carries an OpenGL drawable.
+uint64_t PixelReadCount();
+
 // The recording of calls: when on, every device, surface, texture and
 // runtime call appends "<Method>(<arguments>) = <result as hex>", e.g.
 // "SetRenderState(27, 1) = 0", "DrawPrimitiveUP(4, 2, 28) = 0".

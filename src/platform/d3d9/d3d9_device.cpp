@@ -1,5 +1,5 @@
-// The device's life: creation, the swap chain and back buffer, loss, reset
-// and present.
+// The device's life: creation, the swap chain and back buffer, loss and
+// reset (the present itself is d3d9_present.cpp).
 #include "platform/d3d9/d3d9_device.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/sdl/sdl_video.h"
@@ -24,21 +24,6 @@ int64_t NowUs() {
 void SleepUntilUs(int64_t us) {
     timespec t{static_cast<time_t>(us / 1000000), static_cast<long>((us % 1000000) * 1000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
-    }
-}
-
-// Copies the source rectangle of a picture into the dest rectangle of the
-// window picture, scaled nearest, dropping what falls outside it.
-void ScaleInto(const std::vector<uint32_t>& src, int srcPitch, const RECT& s, uint32_t* dst, int dw, int dh,
-               const RECT& d) {
-    int sw = s.right - s.left, sh = s.bottom - s.top, tw = d.right - d.left, th = d.bottom - d.top;
-    if (sw < 1 || sh < 1 || tw < 1 || th < 1) return;
-    for (int y = std::max(0, static_cast<int>(d.top)); y < std::min(dh, static_cast<int>(d.bottom)); ++y) {
-        int sy = s.top + static_cast<int>((static_cast<int64_t>(y - d.top) * sh) / th);
-        for (int x = std::max(0, static_cast<int>(d.left)); x < std::min(dw, static_cast<int>(d.right)); ++x) {
-            int sx = s.left + static_cast<int>((static_cast<int64_t>(x - d.left) * sw) / tw);
-            dst[static_cast<size_t>(y) * dw + x] = src[static_cast<size_t>(sy) * srcPitch + sx] & 0x00FFFFFFu;
-        }
     }
 }
 
@@ -86,6 +71,7 @@ Device::Device(Direct3D* d3d, bool ex, HWND focusWindow, DWORD behaviorFlags, co
 
 Device::~Device() {
     MakeCurrent();
+    EndPresentOnCard();
     UnbindAll();
     ReleaseImplicit();
     programs_.Clear();
@@ -311,39 +297,6 @@ void Device::WaitForInterval() {
     int64_t next = ddraw::NextVerticalBlank(std::max(now, lastPresentUs_), 0, period);
     SleepUntilUs(next);
     lastPresentUs_ = next;
-}
-
-HRESULT Device::PresentFrame(const RECT* sourceRect, const RECT* destRect, HWND window) {
-    if (inScene_) return D3DERR_INVALIDCALL;
-    if ((sourceRect != nullptr || destRect != nullptr) && params_.SwapEffect != D3DSWAPEFFECT_COPY)
-        return D3DERR_INVALIDCALL;
-    const D3DSURFACE_DESC& bb = backBuffer_->desc();
-    RECT source = sourceRect != nullptr ? *sourceRect : RECT{0, 0, static_cast<LONG>(bb.Width), static_cast<LONG>(bb.Height)};
-    if (source.left < 0 || source.top < 0 || source.left >= source.right || source.top >= source.bottom ||
-        source.right > static_cast<LONG>(bb.Width) || source.bottom > static_cast<LONG>(bb.Height))
-        return D3DERR_INVALIDCALL;
-    MakeCurrent();
-    presentPixels_.resize(static_cast<size_t>(bb.Width) * bb.Height);
-    backBuffer_->ReadArgb(backBuffer_->Whole(), presentPixels_.data());
-    HWND target = window != nullptr ? window : params_.hDeviceWindow != nullptr ? params_.hDeviceWindow : focus_;
-    POINT offset{};
-    uint32_t id = platform::WindowBackendId(platform::PictureWindow(target, &offset));
-    RECT client{};
-    if (id != 0 && GetClientRect(target, &client)) {
-        RECT dest = destRect != nullptr ? *destRect : client;
-        dest.left += offset.x;
-        dest.right += offset.x;
-        dest.top += offset.y;
-        dest.bottom += offset.y;
-        int pw = 0, ph = 0;
-        uint32_t* picture = platform::sdl::LockWindowPicture(id, &pw, &ph);
-        if (picture != nullptr) {
-            ScaleInto(presentPixels_, static_cast<int>(bb.Width), source, picture, pw, ph, dest);
-            platform::sdl::UnlockWindowPicture(id, true);
-        }
-    }
-    WaitForInterval();
-    return D3D_OK;
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND window, const RGNDATA* dirty) {

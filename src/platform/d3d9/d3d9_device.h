@@ -231,6 +231,21 @@ private:
     BOOL dialogBoxMode_ = FALSE;
     int64_t lastPresentUs_ = 0;
     std::vector<uint32_t> presentPixels_;
+    // The present on the card (d3d9_present.cpp): the window it shows in, a
+    // copy of the frame last shown, where it went, and whether the window
+    // refused an OpenGL drawable (then frames go through its picture).
+    bool PresentOnCard(uint32_t windowId, const RECT& source, const RECT& dest, int pictureWidth,
+                       int pictureHeight);
+    void PresentThroughPicture(uint32_t windowId, const RECT& source, const RECT& dest);
+    void PaintShown(uint32_t* picture, int width, int height);
+    void EndPresentOnCard();
+    uint32_t glWindow_ = 0;
+    bool cardRefused_ = false;
+    uint32_t shownTexture_ = 0;
+    int shownWidth_ = 0;
+    int shownHeight_ = 0;
+    RECT shownSource_{};
+    RECT shownDest_{};
 };
 
 // Every live device (for LoseDevice(null)).

@@ -3,6 +3,7 @@
 #include "platform/sdl/sdl_gl.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -367,7 +368,8 @@ FixedState FixedOf(const PipelineSetup& s) {
 }
 
 FixedState g_fixed;
-bool g_fixedValid = false;  // false after a clear or copy changed GL state behind it
+bool g_fixedValid = false;
+std::atomic<uint64_t> g_reads{0};  // false after a clear or copy changed GL state behind it
 
 void ApplyFixed(const FixedState& f) {
     const FixedState& was = g_fixed;
@@ -523,8 +525,28 @@ void WriteColor(uint32_t texture, int level, const Rect& area, const uint32_t* a
     g.TexSubImage2D(kTexture2D, level, area.x, area.y, area.w, area.h, kBgra, kUnsignedByte, argb);
 }
 
+uint64_t ReadCount() { return g_reads.load(); }
+
+void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
+                     int drawableHeight) {
+    if (!g_started || texture == 0) return;
+    Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
+    g.BindFramebuffer(kDrawFramebuffer, 0);
+    g_fixedValid = false;
+    g.Disable(kScissorTest);
+    ApplyColorMask(0xF, true);
+    g.Viewport(0, 0, drawableWidth, drawableHeight);
+    g.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    g.Clear(kColorBufferBit);
+    // Texture row r is the surface's row r; the window's rows run bottom up.
+    g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, drawableHeight - dest.y,
+                      dest.x + dest.w, drawableHeight - dest.y - dest.h, kColorBufferBit, kNearest);
+    g.BindFramebuffer(kDrawFramebuffer, o.drawFbo);
+}
+
 void ReadColor(uint32_t texture, int level, const Rect& area, uint32_t* argb) {
     if (!g_started || texture == 0 || area.w < 1 || area.h < 1) return;
+    ++g_reads;
     Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
     g.ReadPixels(area.x, area.y, area.w, area.h, kBgra, kUnsignedByte, argb);
 }

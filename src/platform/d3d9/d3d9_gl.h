@@ -67,6 +67,15 @@ void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DW
 void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Target& dest, const Rect& destArea,
           bool linear);
 
+// Shows area source of the texture in area dest of the drawable of the
+// window the context is current on (drawable width x height; dest rows top
+// down, as the window's), nearest; the rest of the drawable black.
+void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
+                     int drawableHeight);
+// How many reads of pixels into memory (ReadColor) this process made: a
+// present makes none.
+uint64_t ReadCount();
+
 // ---- programs ---------------------------------------------------------------
 // 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are
 // bound to units 0..7.

@@ -1,5 +1,6 @@
 #include "platform/sdl/sdl_gl.h"
 
+#include "platform/sdl/sdl_internal.h"
 #include "platform/sdl/sdl_video.h"
 
 #include <SDL2/SDL.h>
@@ -28,7 +29,11 @@ void DestroyLocked() {
 
 bool AcquireGLContext(std::string* error) {
     std::lock_guard<std::mutex> lock(g_glMutex);
-    if (g_context != nullptr) return SDL_GL_MakeCurrent(g_glWindow, g_context) == 0;
+    if (g_context != nullptr) {
+        // Current already (on its own window or a program window): stay.
+        if (SDL_GL_GetCurrentContext() == g_context) return true;
+        return SDL_GL_MakeCurrent(g_glWindow, g_context) == 0;
+    }
     if (!InitVideo()) {
         Fail(error, "no video");
         return false;
@@ -36,7 +41,9 @@ bool AcquireGLContext(std::string* error) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 0);
+    // Program windows are made with these attributes too when they are given
+    // a drawable, so that the context can be current on them.
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     g_glWindow = SDL_CreateWindow("gl", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (g_glWindow == nullptr) {
@@ -62,6 +69,19 @@ void* GLProcAddress(const char* name) { return name != nullptr ? SDL_GL_GetProcA
 void ReleaseGLContext() {
     std::lock_guard<std::mutex> lock(g_glMutex);
     DestroyLocked();
+}
+
+bool BeginWindowGL(uint32_t windowId, int* drawableWidth, int* drawableHeight) {
+    std::lock_guard<std::mutex> lock(g_glMutex);
+    if (g_context == nullptr) return false;
+    SDL_Window* window = GLCapableWindow(windowId);
+    if (window == nullptr || SDL_GL_MakeCurrent(window, g_context) != 0) return false;
+    SDL_GL_GetDrawableSize(window, drawableWidth, drawableHeight);
+    return *drawableWidth > 0 && *drawableHeight > 0;
+}
+
+void SwapWindowGL(uint32_t windowId) {
+    if (SDL_Window* window = SDL_GetWindowFromID(windowId)) SDL_GL_SwapWindow(window);
 }
 
 }  // namespace platform::sdl

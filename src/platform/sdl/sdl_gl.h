@@ -1,10 +1,11 @@
 // The OpenGL context the Direct3D 9 stand-in draws with: one per process,
-// 3.3 core profile or later, on a hidden window of its own (the stand-in
-// renders into framebuffers and shows its pictures through a window's
-// picture, so no program window ever carries GL). Nothing outside
-// src/platform sees a GL or SDL type.
+// 3.3 core profile or later, made on a hidden window of its own. The
+// stand-in renders into framebuffers; a present makes the context current on
+// the program's window and swaps it, so the frame stays on the graphics card.
+// Nothing outside src/platform sees a GL or SDL type.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform::sdl {
@@ -19,5 +20,11 @@ bool HasGLContext();
 void* GLProcAddress(const char* name);
 // Destroys the context and its window (tests of the no-context path).
 void ReleaseGLContext();
+
+// Makes the context current on the window (given an OpenGL drawable first)
+// and gives the drawable's size in pixels; false when the window cannot
+// carry one. SwapWindowGL shows what was drawn.
+bool BeginWindowGL(uint32_t windowId, int* drawableWidth, int* drawableHeight);
+void SwapWindowGL(uint32_t windowId);
 
 }  // namespace platform::sdl

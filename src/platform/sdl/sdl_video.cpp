@@ -1,5 +1,7 @@
 #include "platform/sdl/sdl_video.h"
 
+#include "platform/sdl/sdl_internal.h"
+
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -23,6 +25,8 @@ struct VideoWindow {
     int pictureWidth = 0;
     int pictureHeight = 0;
     uint64_t presents = 0;
+    bool glShown = false;   // the window shows what OpenGL draws into it
+    PictureSource source;   // paints the GL-shown frame into a copy of the picture
 };
 
 std::recursive_mutex g_mutex;
@@ -69,8 +73,33 @@ bool EnsureTexture(VideoWindow& w) {
     return w.texture != nullptr;
 }
 
+void DropRenderer(VideoWindow& w) {
+    if (w.texture != nullptr) SDL_DestroyTexture(w.texture);
+    if (w.renderer != nullptr) SDL_DestroyRenderer(w.renderer);
+    w.texture = nullptr;
+    w.renderer = nullptr;
+    w.rendererTried = false;
+}
+
+// Gives a window an OpenGL drawable: SDL makes a window anew with one when an
+// OpenGL renderer is made for it (keeping the window and its id); the
+// renderer itself is not kept.
+bool MakeGLCapable(VideoWindow& w) {
+    DropRenderer(w);
+    if (SDL_GetWindowFlags(w.window) & SDL_WINDOW_OPENGL) return true;
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info;
+        if (SDL_GetRenderDriverInfo(i, &info) != 0 || std::strcmp(info.name, "opengl") != 0) continue;
+        if (SDL_Renderer* renderer = SDL_CreateRenderer(w.window, i, 0)) SDL_DestroyRenderer(renderer);
+        break;
+    }
+    return (SDL_GetWindowFlags(w.window) & SDL_WINDOW_OPENGL) != 0;
+}
+
 void Present(VideoWindow& w) {
     ++w.presents;
+    // While OpenGL shows the window, its picture is only kept.
+    if (w.glShown) return;
     EnsureRenderer(w);
     if (w.renderer == nullptr || !EnsureTexture(w)) return;
     SDL_UpdateTexture(w.texture, nullptr, w.picture.data(), w.pictureWidth * 4);
@@ -315,8 +344,7 @@ void DestroyVideoWindow(uint32_t id) {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     VideoWindow* w = FindWindow(id);
     if (w == nullptr) return;
-    if (w->texture != nullptr) SDL_DestroyTexture(w->texture);
-    if (w->renderer != nullptr) SDL_DestroyRenderer(w->renderer);
+    DropRenderer(*w);
     SDL_DestroyWindow(w->window);
     g_windows.erase(id);
 }
@@ -451,7 +479,34 @@ bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, i
     *pixels = w->picture;
     *width = w->pictureWidth;
     *height = w->pictureHeight;
+    if (w->glShown && w->source) w->source(pixels->data(), w->pictureWidth, w->pictureHeight);
     return true;
+}
+
+void SetWindowPictureSource(uint32_t id, PictureSource source) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (VideoWindow* w = FindWindow(id)) w->source = std::move(source);
+}
+
+void EndWindowGL(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr || !w->glShown) return;
+    w->glShown = false;
+    w->source = nullptr;
+    Present(*w);
+}
+
+SDL_Window* GLCapableWindow(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return nullptr;
+    if (!w->glShown) {
+        if (!MakeGLCapable(*w)) return nullptr;
+        w->glShown = true;
+    }
+    ++w->presents;
+    return w->window;
 }
 
 uint64_t WindowPresentCount(uint32_t id) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,18 @@ void PresentWindowPicture(uint32_t id);
 // A copy of the last picture; false for an unknown window.
 bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, int* height);
 // How many times the picture has been shown (a present that had no renderer
-// counts too: the picture is still kept).
+// counts too: the picture is still kept), OpenGL presents included.
 uint64_t WindowPresentCount(uint32_t id);
+
+// ---- windows shown by OpenGL ------------------------------------------------
+// From its first OpenGL present (sdl_gl.h) a window shows what OpenGL draws
+// into it and its picture is only kept. A picture source paints the frame
+// shown into a copy of the client picture when it is read (captures, tests):
+// the frame reaches memory only then. EndWindowGL gives the window back to
+// its picture (and forgets the source).
+using PictureSource = std::function<void(uint32_t* picture, int width, int height)>;
+void SetWindowPictureSource(uint32_t id, PictureSource source);
+void EndWindowGL(uint32_t id);
 
 // ---- cursor ---------------------------------------------------------------
 enum class SystemCursor { Arrow, IBeam, Wait, Cross, Hand, SizeAll, No, SizeNS, SizeWE, SizeNWSE, SizeNESW };
