@@ -24,6 +24,7 @@ bool StartGame(bool device) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (device) {
         unsetenv("VELUMI_NO_HARDWARE");
+        setenv("VELUMI_HARDWARE", "1", 1);  // the device also where OpenGL is a software rasteriser
     } else {
         setenv("VELUMI_NO_HARDWARE", "1", 1);
     }

@@ -628,6 +628,27 @@ TEST_F(D3D9Device, PresentScalesASourceRectangleIntoADestRectangle) {
     EXPECT_EQ(device_->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
 
+TEST(D3D9Hardware, ASoftwareRasteriserOffersNoDeviceUnlessItIsAskedFor) {
+    struct Case {
+        const char* what;
+        bool forbidden, forced, cardNode;
+        const char* renderer;
+        bool device;
+    } cases[] = {
+        {"a graphics card", false, false, true, "AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)", true},
+        {"llvmpipe", false, false, true, "llvmpipe (LLVM 15.0.6, 256 bits)", false},
+        {"softpipe", false, false, true, "softpipe", false},
+        {"swrast in capitals", false, false, true, "Mesa SWRAST", false},
+        {"no card node", false, false, false, "anything", false},
+        {"llvmpipe asked for", false, true, true, "llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"asked for without a card", false, true, false, "llvmpipe", true},
+        {"forbidden wins", true, true, true, "AMD Radeon", false},
+        {"no name", false, false, true, nullptr, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(d3d9::ChooseHardware(c.forbidden, c.forced, c.cardNode, c.renderer), c.device) << c.what;
+}
+
 TEST_F(D3D9Device, PresentsStayOnTheCardUntilTheWindowPictureIsRead) {
     struct Case {
         const char* what;

@@ -7,16 +7,20 @@
 // combiner, alpha test and blend run on 8-bit unsigned normalised values.
 //
 // Where the pixels live: every render target (the back buffer included) is a
-// GL framebuffer; Present reads the back buffer and shows it through the
-// main window's picture (src/platform/sdl), so a window never has GL and its
-// picture presenting at once. Locks work on a CPU copy read back on LockRect
-// and written back on UnlockRect.
+// GL framebuffer; Present makes the context current on the window, copies
+// the back buffer into the window's drawable (nearest, the source and
+// destination rectangles as given) and swaps it, so the frame stays on the
+// card; a window that cannot carry an OpenGL drawable gets the frame through
+// its picture instead. Locks work on a CPU copy read back on LockRect and
+// written back on UnlockRect; reading the window's picture (a capture) reads
+// the frame last shown.
 //
 // When no device is offered: Direct3DCreate9 / Direct3DCreate9Ex still give
 // the runtime object, but CreateDevice and CreateDeviceEx fail with
-// D3DERR_NOTAVAILABLE when no OpenGL 3.3 core context can be made, or when the
-// environment variable VELUMI_NO_HARDWARE is set to anything but "0" (a
-// driver-setting switch: the program then runs on its software path).
+// D3DERR_NOTAVAILABLE when no OpenGL 3.3 core context can be made on a
+// graphics card (see HardwareAvailable), or when the environment variable
+// VELUMI_NO_HARDWARE is set to anything but "0" (a driver-setting switch: the
+// program then runs on its software path).
 //
 // Refused, as a driver refuses:
 //   - formats the probe does not hold: CheckDeviceFormat answers
@@ -369,10 +373,16 @@ namespace d3d9 {
 // The platform's start-up registers it present.
 void RegisterRuntime(bool present = true);
 
-// True when this process can have a device (an OpenGL 3.3 core context can
-// be made, and VELUMI_NO_HARDWARE does not forbid it). Asked once; tests may
+// True when this process can have a device: an OpenGL 3.3 core context can
+// be made on a graphics card, and VELUMI_NO_HARDWARE does not forbid it.
+// Where the only OpenGL is a software rasteriser (Mesa's llvmpipe, softpipe,
+// swrast; or no graphics card's device node, and then OpenGL is not started
+// at all), the software path draws for less, and no device is offered
+// unless VELUMI_HARDWARE is set to anything but "0". Asked once; tests may
 // ask again with Recheck.
 bool HardwareAvailable();
+// The rule of HardwareAvailable, for a renderer's name.
+bool ChooseHardware(bool forbidden, bool forced, bool cardNode, const char* renderer);
 void RecheckHardware();
 
 // Loses the device (as when another program takes the display): calls

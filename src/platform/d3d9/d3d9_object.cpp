@@ -1,11 +1,13 @@
 // The runtime: "d3d9.dll" and its entries, the Direct3D object with its
 // adapter queries, capabilities and device creation.
 #include "platform/d3d9/d3d9_device.h"
+#include "platform/sdl/sdl_video.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
 #include "platform/user32/user32.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -34,10 +36,14 @@ void* RuntimeEntry(const char* name) {
     return nullptr;
 }
 
-bool EnvironmentForbids() {
-    const char* v = std::getenv("VELUMI_NO_HARDWARE");
+bool EnvironmentSays(const char* name) {
+    const char* v = std::getenv(name);
     return v != nullptr && std::strcmp(v, "0") != 0;
 }
+
+bool EnvironmentForbids() { return EnvironmentSays("VELUMI_NO_HARDWARE"); }
+bool EnvironmentForces() { return EnvironmentSays("VELUMI_HARDWARE"); }
+
 
 UINT MaxSurfaceSize() {
     int gl = gl::Started() ? gl::Driver().maxTextureSize : 0;
@@ -101,7 +107,28 @@ void OfferMultiSampleForTest(D3DFORMAT format, D3DMULTISAMPLE_TYPE highest, DWOR
 
 void RegisterRuntime(bool present) { platform::RegisterModule("d3d9.dll", present ? RuntimeEntry : nullptr); }
 
-bool HardwareAvailable() { return !EnvironmentForbids() && gl::Start(); }
+bool HardwareAvailable() {
+    if (EnvironmentForbids()) return false;
+    const bool forced = EnvironmentForces();
+    // Without a graphics card's device node the only OpenGL is a software
+    // rasteriser: it is not even started.
+    if (!forced && !gl::Started() && !platform::sdl::GraphicsCardPresent()) return false;
+    if (!gl::Start()) return false;
+    const bool software = !ChooseHardware(false, false, true, gl::Driver().renderer.c_str());
+    platform::sdl::SetSoftwareOpenGL(software);
+    return forced || !software;
+}
+
+bool ChooseHardware(bool forbidden, bool forced, bool cardNode, const char* renderer) {
+    if (forbidden) return false;
+    if (forced) return true;
+    if (!cardNode) return false;
+    std::string name = renderer != nullptr ? renderer : "";
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
+        if (name.find(software) != std::string::npos) return false;
+    return true;
+}
 
 void RecheckHardware() {
     if (gl::Started()) gl::MakeCurrent();

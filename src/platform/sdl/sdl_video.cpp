@@ -3,6 +3,8 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL2/SDL.h>
+#include <glob.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -56,10 +58,17 @@ void ResizePicture(VideoWindow& w, int width, int height) {
     w.pictureHeight = height;
 }
 
+// Pictures are shown with OpenGL only where OpenGL is a graphics card's;
+// elsewhere (a software rasteriser, or no card at all) SDL copies them into
+// the window's own framebuffer, which costs far less.
+bool g_softwareOpenGL = false;
+
+bool AcceleratedPictures() { return !g_softwareOpenGL && GraphicsCardPresent(); }
+
 void EnsureRenderer(VideoWindow& w) {
     if (w.rendererTried) return;
     w.rendererTried = true;
-    w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
+    if (AcceleratedPictures()) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
     if (w.renderer == nullptr) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
 }
 
@@ -276,6 +285,9 @@ bool InitVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // The window framebuffer is the window system's own, not an OpenGL
+    // texture, unless a graphics card draws.
+    if (!GraphicsCardPresent()) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
@@ -481,6 +493,25 @@ bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, i
     *height = w->pictureHeight;
     if (w->glShown && w->source) w->source(pixels->data(), w->pictureWidth, w->pictureHeight);
     return true;
+}
+
+bool GraphicsCardPresent() {
+    static const bool present = [] {
+        glob_t found{};
+        const bool render = glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+        globfree(&found);
+        return render || access("/dev/nvidiactl", F_OK) == 0;
+    }();
+    return present;
+}
+
+void SetSoftwareOpenGL(bool software) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (software == g_softwareOpenGL) return;
+    g_softwareOpenGL = software;
+    // Pictures shown from now on take the new road.
+    for (auto& [id, w] : g_windows)
+        if (!w.glShown) DropRenderer(w);
 }
 
 void SetWindowPictureSource(uint32_t id, PictureSource source) {

@@ -82,6 +82,16 @@ bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, i
 // counts too: the picture is still kept), OpenGL presents included.
 uint64_t WindowPresentCount(uint32_t id);
 
+// ---- OpenGL and the graphics card -------------------------------------------
+// Whether the machine has a graphics card's device node (a DRM render node,
+// or the proprietary driver's control node). Without one the only OpenGL is
+// a software rasteriser, and window pictures are copied into the window
+// system's framebuffer without OpenGL.
+bool GraphicsCardPresent();
+// Told by whoever started OpenGL that its renderer is a software rasteriser:
+// pictures are then shown without OpenGL as well.
+void SetSoftwareOpenGL(bool software);
+
 // ---- windows shown by OpenGL ------------------------------------------------
 // From its first OpenGL present (sdl_gl.h) a window shows what OpenGL draws
 // into it and its picture is only kept. A picture source paints the frame
