@@ -1,5 +1,6 @@
 // Keyboard and mouse buttons: the 256 key states, kept from the DirectInput
-// keyboard or from the system key state, and the held mouse buttons.
+// keyboard or from the system key state, the held mouse buttons, and the
+// presses each reader has still to report.
 #include "input/input_internal.h"
 
 #include "platform/kernel32/kernel32.h"
@@ -59,6 +60,59 @@ bool ThroughDirectInput(IDirectInputDeviceA* device) {
            (g_input.forceDirectInput != 0 || Host().windowsVersion() < kVistaVersion);
 }
 
+constexpr int kRightShiftCode = 0x36;
+constexpr int kRightShiftKey = 0xA1;
+constexpr int kButtonKeys[3] = {0x01, 0x02, 0x04};  // left, right, middle
+constexpr DWORD kItemsPerRead = 16;
+
+void NoteKeyPress(int code) { g_input.unreportedKeys[code] = kSingleKeyReader | kKeyMapReader; }
+
+// Whether the key was pressed between the last refresh's read of the system
+// state (before) and this one (now): its toggle bit flipped (an odd number of
+// presses), it went down, or it reads down while the key itself is up (pressed
+// and released since the last read). The first read has no before: keys down
+// count as pressed, toggles as they were.
+bool SystemPressSince(int vk, uint8_t now) {
+    uint8_t before = g_input.systemKeysValid == 1 ? g_input.systemKeys[vk] : static_cast<uint8_t>(now & 0x01);
+    if (((before ^ now) & 0x01) != 0) return true;
+    if ((now & 0x80) == 0) return false;
+    return (before & 0x80) == 0 || Host().getKeyState(vk) >= 0;
+}
+
+// Notes the presses in a read of the system state: of every key and mouse
+// button, or (with DirectInput's keyboard) of Right Shift alone.
+void NoteSystemPresses(const BYTE* system, bool everyKey) {
+    if (everyKey) {
+        for (const KeyPair& pair : kVirtualKeys)
+            if (SystemPressSince(pair.virtualKey, system[pair.virtualKey])) NoteKeyPress(pair.keyCode);
+        for (int b = 0; b < 3; ++b)
+            if (SystemPressSince(kButtonKeys[b], system[kButtonKeys[b]])) g_input.unreportedButtons |= 1 << b;
+    } else if (SystemPressSince(kRightShiftKey, system[kRightShiftKey])) {
+        NoteKeyPress(kRightShiftCode);
+    }
+    std::memcpy(g_input.systemKeys, system, sizeof g_input.systemKeys);
+    g_input.systemKeysValid = 1;
+}
+
+// Notes the keys DirectInput's keyboard saw go down since the last refresh:
+// those in its buffer of changes, and those that read down now where they read
+// up before (should the buffer be missing or have overflowed). Right Shift is
+// the system's.
+void NoteDevicePresses(IDirectInputDeviceA* keyboard, const BYTE* now) {
+    for (int code = 0; code < 256; ++code)
+        if (code != kRightShiftCode && (now[code] & ~g_input.keys[code] & 0x80) != 0) NoteKeyPress(code);
+    DIDEVICEOBJECTDATA items[kItemsPerRead];
+    DWORD count = kItemsPerRead;
+    while (SUCCEEDED(keyboard->GetDeviceData(sizeof items[0], items, &count, 0))) {
+        for (DWORD i = 0; i < count; ++i) {
+            DWORD code = items[i].dwOfs;
+            if ((items[i].dwData & 0x80) != 0 && code < 256 && code != kRightShiftCode) NoteKeyPress(code);
+        }
+        if (count < kItemsPerRead) return;
+        count = kItemsPerRead;
+    }
+}
+
 int32_t RefreshFromDirectInput() {
     DWORD now = Host().timeGetTime();
     if (now == g_input.keyboardTime && !Signalled(g_input.keyboardEvent)) return 0;
@@ -67,15 +121,21 @@ int32_t RefreshFromDirectInput() {
     // The pump may have restarted input: take the keyboard as it is now.
     IDirectInputDeviceA* keyboard = g_input.keyboard;
     if (keyboard == nullptr) return 0;
-    if (FAILED(keyboard->GetDeviceState(sizeof g_input.keys, g_input.keys))) {
+    BYTE state[256];
+    if (FAILED(keyboard->GetDeviceState(sizeof state, state))) {
         if (FAILED(keyboard->Acquire())) return 0;
-        if (FAILED(keyboard->GetDeviceState(sizeof g_input.keys, g_input.keys))) return 0;
+        if (FAILED(keyboard->GetDeviceState(sizeof state, state))) return 0;
     }
+    NoteDevicePresses(keyboard, state);
+    std::memcpy(g_input.keys, state, sizeof g_input.keys);
     g_input.keyboardTime = now;
     if (Signalled(g_input.keyboardEvent)) ResetEvent(g_input.keyboardEvent);
     // Right Shift as the system sees it.
     BYTE system[256] = {};
-    if (Host().getKeyboardState(system)) g_input.keys[0x36] = system[0xA1];
+    if (Host().getKeyboardState(system)) {
+        NoteSystemPresses(system, false);
+        g_input.keys[kRightShiftCode] = system[kRightShiftKey];
+    }
     return 1;
 }
 
@@ -87,11 +147,12 @@ int32_t RefreshFromKeyState() {
     if (Host().pumpMessages() != 0) return 0;
     BYTE system[256] = {};
     Host().getKeyboardState(system);
+    NoteSystemPresses(system, true);
     std::memset(g_input.keys, 0, sizeof g_input.keys);
     for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = system[pair.virtualKey];
-    g_input.mouseLeft = system[1] >> 7;
-    g_input.mouseRight = system[2] >> 7;
-    g_input.mouseMiddle = system[4] >> 7;
+    g_input.mouseLeft = system[kButtonKeys[0]] >> 7;
+    g_input.mouseRight = system[kButtonKeys[1]] >> 7;
+    g_input.mouseMiddle = system[kButtonKeys[2]] >> 7;
     g_input.mouseBytesValid = 1;
     return 1;
 }
@@ -109,7 +170,23 @@ int32_t ReadDirectInputMouse() {
     return buttons;
 }
 
+// The buttons as of the last refresh, with the presses not yet reported; the
+// read reports them.
+int32_t ReportRefreshedButtons() {
+    int32_t held = (g_input.mouseLeft != 0 ? kMouseLeft : 0) | (g_input.mouseRight != 0 ? kMouseRight : 0) |
+                   (g_input.mouseMiddle != 0 ? kMouseMiddle : 0);
+    int32_t buttons = held | g_input.unreportedButtons;
+    g_input.unreportedButtons = 0;
+    return buttons;
+}
+
 }  // namespace
+
+bool KeyReadsDown(int32_t code, uint8_t reader) {
+    return (g_input.keys[code] & 0x80) != 0 || (g_input.unreportedKeys[code] & reader) != 0;
+}
+
+void ForgetKeyPress(int32_t code, uint8_t reader) { g_input.unreportedKeys[code] &= static_cast<uint8_t>(~reader); }
 
 }  // namespace input
 
@@ -128,15 +205,15 @@ int32_t IsKeyDown(int32_t keyCode) {
     if (g_input.directInput == nullptr) return Host().isWindowClosing() ? 0 : InitializeInput();
     if (keyCode < 0 || keyCode > 255) return 0;  // no such key
     RefreshKeyboard();
-    return (g_input.keys[keyCode] & 0x80) != 0 ? 1 : 0;
+    bool down = KeyReadsDown(keyCode, kSingleKeyReader);
+    ForgetKeyPress(keyCode, kSingleKeyReader);
+    return down ? 1 : 0;
 }
 
 int32_t GetMouseButtons() {
     if (ThroughDirectInput(g_input.mouse)) return ReadDirectInputMouse();
     RefreshKeyboard();
-    if (g_input.mouseBytesValid == 1)
-        return (g_input.mouseLeft != 0 ? 1 : 0) | (g_input.mouseRight != 0 ? 2 : 0) |
-               (g_input.mouseMiddle != 0 ? 4 : 0);
+    if (g_input.mouseBytesValid == 1) return ReportRefreshedButtons();
     BYTE system[256] = {};
     Host().getKeyboardState(system);
     return ((system[1] & 0x80) != 0 ? 1 : 0) | ((system[2] & 0x80) != 0 ? 2 : 0) | ((system[4] & 0x80) != 0 ? 4 : 0);
