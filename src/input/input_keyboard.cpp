@@ -67,49 +67,85 @@ constexpr DWORD kItemsPerRead = 16;
 
 void NoteKeyPress(int code) { g_input.unreportedKeys[code] = kSingleKeyReader | kKeyMapReader; }
 
-// Whether the key was pressed between the last refresh's read of the system
-// state (before) and this one (now): its toggle bit flipped (an odd number of
-// presses), it went down, or it reads down while the key itself is up (pressed
-// and released since the last read). The first read has no before: keys down
-// count as pressed, toggles as they were.
-bool SystemPressSince(int vk, uint8_t now) {
-    uint8_t before = g_input.systemKeysValid == 1 ? g_input.systemKeys[vk] : static_cast<uint8_t>(now & 0x01);
-    if (((before ^ now) & 0x01) != 0) return true;
-    if ((now & 0x80) == 0) return false;
-    return (before & 0x80) == 0 || Host().getKeyState(vk) >= 0;
+// The system state as the keys are held: a key that reads down only because
+// it was pressed and released since the last read is up.
+void TakeHeldKeys(const BYTE* system, BYTE* held) {
+    for (int vk = 0; vk < 256; ++vk) {
+        held[vk] = system[vk];
+        if ((system[vk] & 0x80) != 0 && Host().getKeyState(vk) >= 0) held[vk] &= 0x7F;
+    }
 }
 
-// Notes the presses in a read of the system state: of every key and mouse
-// button, or (with DirectInput's keyboard) of Right Shift alone.
-void NoteSystemPresses(const BYTE* system, bool everyKey) {
+// Whether the key was pressed since the last refresh's read of the system
+// state: its toggle bit flipped (an odd number of presses), it reads down
+// while it is up (pressed and released since), or it went down. The first
+// read has nothing before it: keys down count as pressed, toggles as they were.
+bool SystemPressSince(int vk, uint8_t read, uint8_t held) {
+    uint8_t before = g_input.systemKeysValid == 1 ? g_input.systemKeys[vk] : static_cast<uint8_t>(held & 0x01);
+    return ((before ^ held) & 0x01) != 0 || (read & ~held & 0x80) != 0 || (held & ~before & 0x80) != 0;
+}
+
+// Notes the presses in a read of the system state, of every key and mouse
+// button or (with DirectInput's keyboard) of Right Shift alone, and gives the
+// state as the keys are held.
+void TakeSystemKeys(const BYTE* system, bool everyKey, BYTE* held) {
+    TakeHeldKeys(system, held);
     if (everyKey) {
-        for (const KeyPair& pair : kVirtualKeys)
-            if (SystemPressSince(pair.virtualKey, system[pair.virtualKey])) NoteKeyPress(pair.keyCode);
-        for (int b = 0; b < 3; ++b)
-            if (SystemPressSince(kButtonKeys[b], system[kButtonKeys[b]])) g_input.unreportedButtons |= 1 << b;
-    } else if (SystemPressSince(kRightShiftKey, system[kRightShiftKey])) {
+        for (const KeyPair& pair : kVirtualKeys) {
+            int vk = pair.virtualKey;
+            if (SystemPressSince(vk, system[vk], held[vk])) NoteKeyPress(pair.keyCode);
+        }
+        for (int b = 0; b < 3; ++b) {
+            int vk = kButtonKeys[b];
+            if (SystemPressSince(vk, system[vk], held[vk])) g_input.unreportedButtons |= 1 << b;
+        }
+    } else if (SystemPressSince(kRightShiftKey, system[kRightShiftKey], held[kRightShiftKey])) {
         NoteKeyPress(kRightShiftCode);
     }
-    std::memcpy(g_input.systemKeys, system, sizeof g_input.systemKeys);
+    std::memcpy(g_input.systemKeys, held, sizeof g_input.systemKeys);
     g_input.systemKeysValid = 1;
 }
 
-// Notes the keys DirectInput's keyboard saw go down since the last refresh:
-// those in its buffer of changes, and those that read down now where they read
-// up before (should the buffer be missing or have overflowed). Right Shift is
-// the system's.
-void NoteDevicePresses(IDirectInputDeviceA* keyboard, const BYTE* now) {
-    for (int code = 0; code < 256; ++code)
-        if (code != kRightShiftCode && (now[code] & ~g_input.keys[code] & 0x80) != 0) NoteKeyPress(code);
+// One change from DirectInput's keyboard buffer: a key that went down is
+// noted; last keeps the state each key was changed to. Right Shift is the
+// system's.
+void TakeBufferedChange(const DIDEVICEOBJECTDATA& item, int8_t* last) {
+    DWORD code = item.dwOfs;
+    if (code >= 256 || code == kRightShiftCode) return;
+    bool down = (item.dwData & 0x80) != 0;
+    if (down) NoteKeyPress(static_cast<int>(code));
+    last[code] = down ? 1 : 0;
+}
+
+// Empties DirectInput's keyboard buffer of changes; last gets the state each
+// key was last changed to (-1: no change). False when the buffer cannot tell
+// every change (none set, overflowed, or unreadable).
+bool TakeBufferedChanges(IDirectInputDeviceA* keyboard, int8_t* last) {
+    std::memset(last, -1, 256);
+    bool complete = true;
     DIDEVICEOBJECTDATA items[kItemsPerRead];
     DWORD count = kItemsPerRead;
-    while (SUCCEEDED(keyboard->GetDeviceData(sizeof items[0], items, &count, 0))) {
-        for (DWORD i = 0; i < count; ++i) {
-            DWORD code = items[i].dwOfs;
-            if ((items[i].dwData & 0x80) != 0 && code < 256 && code != kRightShiftCode) NoteKeyPress(code);
-        }
-        if (count < kItemsPerRead) return;
+    HRESULT hr;
+    while (SUCCEEDED(hr = keyboard->GetDeviceData(sizeof items[0], items, &count, 0))) {
+        complete = complete && hr == DI_OK;
+        for (DWORD i = 0; i < count; ++i) TakeBufferedChange(items[i], last);
+        if (count < kItemsPerRead) return complete;
         count = kItemsPerRead;
+    }
+    return false;
+}
+
+// Notes the keys DirectInput's keyboard saw go down since the last refresh:
+// those in its buffer, and those that read down now where they read up before
+// (for a buffer that cannot tell). A key the buffer saw let go last reads down
+// only by the press latch: it is stored as up, its press noted.
+void TakeDeviceKeys(IDirectInputDeviceA* keyboard, BYTE* state) {
+    int8_t last[256];
+    bool complete = TakeBufferedChanges(keyboard, last);
+    for (int code = 0; code < 256; ++code) {
+        if (code == kRightShiftCode) continue;
+        if ((state[code] & ~g_input.keys[code] & 0x80) != 0) NoteKeyPress(code);
+        if (complete && last[code] == 0) state[code] = 0;
     }
 }
 
@@ -126,15 +162,16 @@ int32_t RefreshFromDirectInput() {
         if (FAILED(keyboard->Acquire())) return 0;
         if (FAILED(keyboard->GetDeviceState(sizeof state, state))) return 0;
     }
-    NoteDevicePresses(keyboard, state);
+    TakeDeviceKeys(keyboard, state);
     std::memcpy(g_input.keys, state, sizeof g_input.keys);
     g_input.keyboardTime = now;
     if (Signalled(g_input.keyboardEvent)) ResetEvent(g_input.keyboardEvent);
     // Right Shift as the system sees it.
     BYTE system[256] = {};
+    BYTE held[256];
     if (Host().getKeyboardState(system)) {
-        NoteSystemPresses(system, false);
-        g_input.keys[kRightShiftCode] = system[kRightShiftKey];
+        TakeSystemKeys(system, false, held);
+        g_input.keys[kRightShiftCode] = held[kRightShiftKey];
     }
     return 1;
 }
@@ -146,13 +183,14 @@ int32_t RefreshFromKeyState() {
     g_input.keyboardTime = now;
     if (Host().pumpMessages() != 0) return 0;
     BYTE system[256] = {};
+    BYTE held[256];
     Host().getKeyboardState(system);
-    NoteSystemPresses(system, true);
+    TakeSystemKeys(system, true, held);
     std::memset(g_input.keys, 0, sizeof g_input.keys);
-    for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = system[pair.virtualKey];
-    g_input.mouseLeft = system[kButtonKeys[0]] >> 7;
-    g_input.mouseRight = system[kButtonKeys[1]] >> 7;
-    g_input.mouseMiddle = system[kButtonKeys[2]] >> 7;
+    for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = held[pair.virtualKey];
+    g_input.mouseLeft = held[kButtonKeys[0]] >> 7;
+    g_input.mouseRight = held[kButtonKeys[1]] >> 7;
+    g_input.mouseMiddle = held[kButtonKeys[2]] >> 7;
     g_input.mouseBytesValid = 1;
     return 1;
 }
