@@ -171,6 +171,8 @@ TEST_F(RunGameTest, ASecondCopySaysTheGameIsAlreadyRunningAndEndsWithOne) {
         EXPECT_EQ(said.find("velumi: the game is already running") != std::string::npos, c.saysAlreadyRunning)
             << c.what << ": " << said;
         EXPECT_EQ(counts.starts, c.result == 0 ? 1 : 0) << c.what;
+        delete g_sceneManager.current;  // the scene manager keeps the scene, as the test's end would find it
+        g_sceneManager.current = nullptr;
     }
     platform::SetWindowRegistryDirectory("");
     std::filesystem::remove_all(pattern);
