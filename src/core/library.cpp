@@ -124,6 +124,7 @@ void ResetRunFlags() {
     w.closing = 0;
     w.destroyed = 0;
     w.quitRequested = 0;
+    w.anotherCopyRunning = false;
     w.pendingModeChange = false;
 }
 
@@ -223,6 +224,8 @@ int EndLibrary() {
 }
 
 int IsLibraryRunning() { return Window().running ? 1 : 0; }
+
+int AnotherCopyIsRunning() { return Window().anotherCopyRunning ? 1 : 0; }
 
 bool IsLibraryEnding() {
     const WindowState& w = Window();

@@ -14,6 +14,10 @@ int PumpMessagesUnlocked();
 int WaitWhileInactive();
 [[noreturn]] void ExitWithError(const char* text);
 int IsLibraryRunning();
+// 1 when the last InitLibrary failed because another running copy of the
+// program already has a main window of the same class (the double-start
+// check), else 0.
+int AnotherCopyIsRunning();
 
 // ---- configuration (before InitLibrary; several also apply live) ----------
 int EnableLogOutput(int32_t flag);

@@ -126,6 +126,7 @@ int CreateMainWindow() {
     CopyText(w.className, sizeof w.className, w.titleSet ? w.title : kUntitledClassName);
     if (FindWindowA(w.className, nullptr) != nullptr) {
         w.quitRequested = 1;
+        w.anotherCopyRunning = true;
         WriteLog("既に起動しています\n");
         return -1;
     }

@@ -2,8 +2,18 @@
 #include "game/game_main.h"
 #include "game/settings_window.h"
 
+#include "core/library.h"
+
+#include <cstdio>
+
 int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int result = RunSettingsWindow(instance);
     if (result != 0) return result;
     return RunGame(NewBootScene());
+}
+
+int ProgramExitStatus(int winMainResult) {
+    if (winMainResult == 0 || AnotherCopyIsRunning() == 0) return winMainResult;
+    std::fprintf(stderr, "velumi: the game is already running; only one copy can run at a time.\n");
+    return 1;
 }

@@ -55,6 +55,10 @@ extern int32_t SettingsWindowResult;   // 1 at start-up, 0 once the settings win
 // The settings window, then (only after Run) the game from a BootScene; the
 // result is the process exit code: the settings window's 1 or -1, else RunGame's.
 int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+// The program's exit status for WinMain's result: a start refused because the
+// game is already running says so on standard error and gives 1 (the game's
+// log is off); any other result is kept.
+int ProgramExitStatus(int winMainResult);
 // Takes ownership of the first scene; 0 after a normal end, -1 when the
 // library could not start.
 int RunGame(Scene* firstScene);

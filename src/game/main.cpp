@@ -42,5 +42,5 @@ int main() {
     if (const char* autoRun = std::getenv("VELUMI_AUTO_RUN"))
         SetSettingsWindowAutoPress(std::strcmp(autoRun, "quit") == 0 ? kSettingsQuitId : kSettingsRunId);
     char commandLine[] = "";
-    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+    return ProgramExitStatus(WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
 }

@@ -34,6 +34,10 @@ constexpr int32_t kMouseRight = 2;
 constexpr int32_t kMouseMiddle = 4;
 
 // ---- keys and mouse -----------------------------------------------------------
+// A key or button pressed and released between two reads is reported as down
+// by the first read of it afterwards, once for each reader (IsKeyDown, the key
+// map of GetPadState, GetMouseButtons), whatever other reads and keyboard
+// refreshes come between.
 // 1 when the key with that DirectInput key code (0 to 255) is down, else 0
 // (also for a code outside 0 to 255). Starts input when it is not running
 // and returns InitializeInput's result then, 0 while the window is closing.

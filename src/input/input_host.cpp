@@ -11,7 +11,7 @@ namespace {
 
 const InputHost kLibraryHost = {
     GetMainWindow, IsWindowActive, IsWindowClosing, WaitWhileInactive, PumpMessagesUnlocked,
-    WindowsVersionCode, MainThreadId, ExitWithError, timeGetTime, GetKeyboardState,
+    WindowsVersionCode, MainThreadId, ExitWithError, timeGetTime, GetKeyboardState, GetKeyState,
 };
 
 const InputHost* g_host = &kLibraryHost;

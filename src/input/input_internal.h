@@ -40,12 +40,18 @@ struct InputBlock {
     HANDLE keyboardEvent;
     uint32_t keyboardTime;
     uint8_t keys[256];  // by DirectInput key code, bit 7 down
+    // Presses seen by a refresh and not yet reported, by DirectInput key code:
+    // one bit per key reader (kSingleKeyReader, kKeyMapReader).
+    uint8_t unreportedKeys[256];
+    uint8_t systemKeys[256];  // the system key state as the last refresh read it
+    int32_t systemKeysValid;
     int32_t keyMapSet;  // survives a restart
     int32_t keyMap[kMaxPads][kKeyMapSlots][4];  // survives a restart
     int32_t mouseBytesValid;
     uint8_t mouseLeft;
     uint8_t mouseRight;
     uint8_t mouseMiddle;
+    uint8_t unreportedButtons;  // mouse buttons pressed and not yet reported: 1 left, 2 right, 4 middle
     int32_t padCount;
     PadRecord pads[kMaxPads];
     int32_t flagA;
@@ -75,6 +81,7 @@ struct InputHost {
     void (*exitWithError)(const char* text);  // does not return
     DWORD (*timeGetTime)();
     BOOL (*getKeyboardState)(BYTE* keys);
+    SHORT (*getKeyState)(int vk);  // bit 15 down, without the press latch of getKeyboardState
 };
 const InputHost& Host();
 // Tests: use another host (null: the library's).
@@ -82,6 +89,20 @@ void SetHostForTest(const InputHost* host);
 
 // GetTimeMs of the library: the millisecond clock without its top bit.
 inline uint32_t GetTimeMsFromHost() { return Host().timeGetTime() & 0x7FFFFFFFu; }
+
+// ---- presses between reads (input_keyboard.cpp) ---------------------------------
+// A refresh reads every key at once, and the system reports a key pressed and
+// released since its last read as down for that one read. So that no other
+// read of the state loses such a press, each refresh notes the presses it sees,
+// and each reader reports a noted press at its own first read of that key or
+// button, however many refreshes and other reads come between.
+constexpr uint8_t kSingleKeyReader = 1;  // IsKeyDown
+constexpr uint8_t kKeyMapReader = 2;     // the key map of GetPadState
+// Down as of the last refresh, or pressed since this reader last reported the
+// key (code 0 to 255); the reader's note is left for ForgetKeyPress.
+bool KeyReadsDown(int32_t code, uint8_t reader);
+// The reader has reported the key: its note is cleared.
+void ForgetKeyPress(int32_t code, uint8_t reader);
 
 // The device for a guid, made the way the DirectInput version in use makes
 // devices; null on failure.

@@ -1,5 +1,6 @@
 // Keyboard and mouse buttons: the 256 key states, kept from the DirectInput
-// keyboard or from the system key state, and the held mouse buttons.
+// keyboard or from the system key state, the held mouse buttons, and the
+// presses each reader has still to report.
 #include "input/input_internal.h"
 
 #include "platform/kernel32/kernel32.h"
@@ -59,6 +60,95 @@ bool ThroughDirectInput(IDirectInputDeviceA* device) {
            (g_input.forceDirectInput != 0 || Host().windowsVersion() < kVistaVersion);
 }
 
+constexpr int kRightShiftCode = 0x36;
+constexpr int kRightShiftKey = 0xA1;
+constexpr int kButtonKeys[3] = {0x01, 0x02, 0x04};  // left, right, middle
+constexpr DWORD kItemsPerRead = 16;
+
+void NoteKeyPress(int code) { g_input.unreportedKeys[code] = kSingleKeyReader | kKeyMapReader; }
+
+// The system state as the keys are held: a key that reads down only because
+// it was pressed and released since the last read is up.
+void TakeHeldKeys(const BYTE* system, BYTE* held) {
+    for (int vk = 0; vk < 256; ++vk) {
+        held[vk] = system[vk];
+        if ((system[vk] & 0x80) != 0 && Host().getKeyState(vk) >= 0) held[vk] &= 0x7F;
+    }
+}
+
+// Whether the key was pressed since the last refresh's read of the system
+// state: its toggle bit flipped (an odd number of presses), it reads down
+// while it is up (pressed and released since), or it went down. The first
+// read has nothing before it: keys down count as pressed, toggles as they were.
+bool SystemPressSince(int vk, uint8_t read, uint8_t held) {
+    uint8_t before = g_input.systemKeysValid == 1 ? g_input.systemKeys[vk] : static_cast<uint8_t>(held & 0x01);
+    return ((before ^ held) & 0x01) != 0 || (read & ~held & 0x80) != 0 || (held & ~before & 0x80) != 0;
+}
+
+// Notes the presses in a read of the system state, of every key and mouse
+// button or (with DirectInput's keyboard) of Right Shift alone, and gives the
+// state as the keys are held.
+void TakeSystemKeys(const BYTE* system, bool everyKey, BYTE* held) {
+    TakeHeldKeys(system, held);
+    if (everyKey) {
+        for (const KeyPair& pair : kVirtualKeys) {
+            int vk = pair.virtualKey;
+            if (SystemPressSince(vk, system[vk], held[vk])) NoteKeyPress(pair.keyCode);
+        }
+        for (int b = 0; b < 3; ++b) {
+            int vk = kButtonKeys[b];
+            if (SystemPressSince(vk, system[vk], held[vk])) g_input.unreportedButtons |= 1 << b;
+        }
+    } else if (SystemPressSince(kRightShiftKey, system[kRightShiftKey], held[kRightShiftKey])) {
+        NoteKeyPress(kRightShiftCode);
+    }
+    std::memcpy(g_input.systemKeys, held, sizeof g_input.systemKeys);
+    g_input.systemKeysValid = 1;
+}
+
+// One change from DirectInput's keyboard buffer: a key that went down is
+// noted; last keeps the state each key was changed to. Right Shift is the
+// system's.
+void TakeBufferedChange(const DIDEVICEOBJECTDATA& item, int8_t* last) {
+    DWORD code = item.dwOfs;
+    if (code >= 256 || code == kRightShiftCode) return;
+    bool down = (item.dwData & 0x80) != 0;
+    if (down) NoteKeyPress(static_cast<int>(code));
+    last[code] = down ? 1 : 0;
+}
+
+// Empties DirectInput's keyboard buffer of changes; last gets the state each
+// key was last changed to (-1: no change). False when the buffer cannot tell
+// every change (none set, overflowed, or unreadable).
+bool TakeBufferedChanges(IDirectInputDeviceA* keyboard, int8_t* last) {
+    std::memset(last, -1, 256);
+    bool complete = true;
+    DIDEVICEOBJECTDATA items[kItemsPerRead];
+    DWORD count = kItemsPerRead;
+    HRESULT hr;
+    while (SUCCEEDED(hr = keyboard->GetDeviceData(sizeof items[0], items, &count, 0))) {
+        complete = complete && hr == DI_OK;
+        for (DWORD i = 0; i < count; ++i) TakeBufferedChange(items[i], last);
+        if (count < kItemsPerRead) return complete;
+        count = kItemsPerRead;
+    }
+    return false;
+}
+
+// Notes the keys DirectInput's keyboard saw go down since the last refresh:
+// those in its buffer, and those that read down now where they read up before
+// (for a buffer that cannot tell). A key the buffer saw let go last reads down
+// only by the press latch: it is stored as up, its press noted.
+void TakeDeviceKeys(IDirectInputDeviceA* keyboard, BYTE* state) {
+    int8_t last[256];
+    bool complete = TakeBufferedChanges(keyboard, last);
+    for (int code = 0; code < 256; ++code) {
+        if (code == kRightShiftCode) continue;
+        if ((state[code] & ~g_input.keys[code] & 0x80) != 0) NoteKeyPress(code);
+        if (complete && last[code] == 0) state[code] = 0;
+    }
+}
+
 int32_t RefreshFromDirectInput() {
     DWORD now = Host().timeGetTime();
     if (now == g_input.keyboardTime && !Signalled(g_input.keyboardEvent)) return 0;
@@ -67,15 +157,22 @@ int32_t RefreshFromDirectInput() {
     // The pump may have restarted input: take the keyboard as it is now.
     IDirectInputDeviceA* keyboard = g_input.keyboard;
     if (keyboard == nullptr) return 0;
-    if (FAILED(keyboard->GetDeviceState(sizeof g_input.keys, g_input.keys))) {
+    BYTE state[256];
+    if (FAILED(keyboard->GetDeviceState(sizeof state, state))) {
         if (FAILED(keyboard->Acquire())) return 0;
-        if (FAILED(keyboard->GetDeviceState(sizeof g_input.keys, g_input.keys))) return 0;
+        if (FAILED(keyboard->GetDeviceState(sizeof state, state))) return 0;
     }
+    TakeDeviceKeys(keyboard, state);
+    std::memcpy(g_input.keys, state, sizeof g_input.keys);
     g_input.keyboardTime = now;
     if (Signalled(g_input.keyboardEvent)) ResetEvent(g_input.keyboardEvent);
     // Right Shift as the system sees it.
     BYTE system[256] = {};
-    if (Host().getKeyboardState(system)) g_input.keys[0x36] = system[0xA1];
+    BYTE held[256];
+    if (Host().getKeyboardState(system)) {
+        TakeSystemKeys(system, false, held);
+        g_input.keys[kRightShiftCode] = held[kRightShiftKey];
+    }
     return 1;
 }
 
@@ -86,12 +183,14 @@ int32_t RefreshFromKeyState() {
     g_input.keyboardTime = now;
     if (Host().pumpMessages() != 0) return 0;
     BYTE system[256] = {};
+    BYTE held[256];
     Host().getKeyboardState(system);
+    TakeSystemKeys(system, true, held);
     std::memset(g_input.keys, 0, sizeof g_input.keys);
-    for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = system[pair.virtualKey];
-    g_input.mouseLeft = system[1] >> 7;
-    g_input.mouseRight = system[2] >> 7;
-    g_input.mouseMiddle = system[4] >> 7;
+    for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = held[pair.virtualKey];
+    g_input.mouseLeft = held[kButtonKeys[0]] >> 7;
+    g_input.mouseRight = held[kButtonKeys[1]] >> 7;
+    g_input.mouseMiddle = held[kButtonKeys[2]] >> 7;
     g_input.mouseBytesValid = 1;
     return 1;
 }
@@ -109,7 +208,23 @@ int32_t ReadDirectInputMouse() {
     return buttons;
 }
 
+// The buttons as of the last refresh, with the presses not yet reported; the
+// read reports them.
+int32_t ReportRefreshedButtons() {
+    int32_t held = (g_input.mouseLeft != 0 ? kMouseLeft : 0) | (g_input.mouseRight != 0 ? kMouseRight : 0) |
+                   (g_input.mouseMiddle != 0 ? kMouseMiddle : 0);
+    int32_t buttons = held | g_input.unreportedButtons;
+    g_input.unreportedButtons = 0;
+    return buttons;
+}
+
 }  // namespace
+
+bool KeyReadsDown(int32_t code, uint8_t reader) {
+    return (g_input.keys[code] & 0x80) != 0 || (g_input.unreportedKeys[code] & reader) != 0;
+}
+
+void ForgetKeyPress(int32_t code, uint8_t reader) { g_input.unreportedKeys[code] &= static_cast<uint8_t>(~reader); }
 
 }  // namespace input
 
@@ -128,15 +243,15 @@ int32_t IsKeyDown(int32_t keyCode) {
     if (g_input.directInput == nullptr) return Host().isWindowClosing() ? 0 : InitializeInput();
     if (keyCode < 0 || keyCode > 255) return 0;  // no such key
     RefreshKeyboard();
-    return (g_input.keys[keyCode] & 0x80) != 0 ? 1 : 0;
+    bool down = KeyReadsDown(keyCode, kSingleKeyReader);
+    ForgetKeyPress(keyCode, kSingleKeyReader);
+    return down ? 1 : 0;
 }
 
 int32_t GetMouseButtons() {
     if (ThroughDirectInput(g_input.mouse)) return ReadDirectInputMouse();
     RefreshKeyboard();
-    if (g_input.mouseBytesValid == 1)
-        return (g_input.mouseLeft != 0 ? 1 : 0) | (g_input.mouseRight != 0 ? 2 : 0) |
-               (g_input.mouseMiddle != 0 ? 4 : 0);
+    if (g_input.mouseBytesValid == 1) return ReportRefreshedButtons();
     BYTE system[256] = {};
     Host().getKeyboardState(system);
     return ((system[1] & 0x80) != 0 ? 1 : 0) | ((system[2] & 0x80) != 0 ? 2 : 0) | ((system[4] & 0x80) != 0 ? 4 : 0);

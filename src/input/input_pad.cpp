@@ -89,14 +89,23 @@ int32_t PadBits(const DIJOYSTATE& state) {
     return bits;
 }
 
+bool MapCode(int32_t code) { return code >= 0 && code <= 255; }
+
+// The slots of a key map with a key down (or pressed since the map last
+// reported it); the keys of the slots reported are reported with them.
 uint32_t KeyMapBits(int32_t mapIndex) {
     uint32_t bits = 0;
     for (int slot = 0; slot < kKeyMapSlots; ++slot) {
         for (int32_t code : g_input.keyMap[mapIndex][slot]) {
-            if (code < 0 || code > 255 || (g_input.keys[code] & 0x80) == 0) continue;
+            if (!MapCode(code) || !KeyReadsDown(code, kKeyMapReader)) continue;
             bits |= uint32_t{1} << slot;
             break;
         }
+    }
+    for (int slot = 0; slot < kKeyMapSlots; ++slot) {
+        if ((bits & (uint32_t{1} << slot)) == 0) continue;
+        for (int32_t code : g_input.keyMap[mapIndex][slot])
+            if (MapCode(code)) ForgetKeyPress(code, kKeyMapReader);
     }
     return bits;
 }

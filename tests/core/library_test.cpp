@@ -191,6 +191,7 @@ TEST_F(LibraryTest, StartsAndEndsInTheFixedOrder) {
     g_calls.clear();
     EXPECT_EQ(InitLibrary(), 0);  // already running: nothing happens again
     EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(AnotherCopyIsRunning(), 0);
 
     EXPECT_EQ(EndLibrary(), 0);
     EXPECT_EQ(g_calls, Join({kEndSubsystems, kActivation}));  // the window goes last, deactivating
@@ -253,6 +254,7 @@ TEST_F(LibraryTest, ASecondStartIsRefusedWhenAnotherProcessHasTheWindow) {
     ASSERT_EQ(c, 'y');
     EXPECT_EQ(InitLibrary(), -1);
     EXPECT_EQ(IsQuitRequested(), 1);
+    EXPECT_EQ(AnotherCopyIsRunning(), 1) << "the program can tell why";
     EXPECT_EQ(g_calls, kEndSubsystems);
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
@@ -261,6 +263,7 @@ TEST_F(LibraryTest, ASecondStartIsRefusedWhenAnotherProcessHasTheWindow) {
     g_calls.clear();
     EXPECT_EQ(InitLibrary(), 0);  // the first copy has ended
     EXPECT_EQ(IsQuitRequested(), 0);
+    EXPECT_EQ(AnotherCopyIsRunning(), 0);
 }
 
 TEST_F(LibraryTest, ASecondStartIsRefusedWhenThisProcessHasTheWindow) {

@@ -106,5 +106,44 @@ TEST_F(RunGameTest, ALibraryThatCannotStartGivesMinusOneAndStartsNothing) {
     EXPECT_FALSE(std::filesystem::exists(Native("save/config")));
 }
 
+// A copy of the game already running (here, a window of its class): the
+// program says so on standard error (its log is off) and ends with 1. Other
+// results pass through as they are.
+TEST_F(RunGameTest, ASecondCopySaysTheGameIsAlreadyRunningAndEndsWithOne) {
+    const char* kClass = "Velumi Puzzle Ver.1.000";  // the English title names the main window's class
+    const struct Case {
+        const char* what;
+        bool firstCopy, graphicsFail;
+        int result, status;
+    } cases[] = {
+        {"another copy runs", true, false, -1, 1},
+        {"the graphics cannot start", false, true, -1, -1},
+        {"a normal end", false, false, 0, 0},
+    };
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = kClass;
+    for (const Case& c : cases) {
+        g_config.language = 1;
+        HWND first = nullptr;
+        if (c.firstCopy) {
+            ASSERT_NE(RegisterClassA(&wc), 0);
+            first = CreateWindowExA(0, kClass, "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+        }
+        if (c.graphicsFail) GetLibraryHooks().initGraphics = [] { return int32_t{-1}; };
+        Counts counts;
+        const int result = RunGame(new CountingScene(&counts, 1, false));
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ProgramExitStatus(result), c.status) << c.what;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result, c.result) << c.what;
+        EXPECT_EQ(said.find("velumi: the game is already running") != std::string::npos, c.firstCopy) << said;
+        if (c.firstCopy) DestroyWindow(first), UnregisterClassA(kClass, nullptr);
+        ResetLibraryHooks();
+        delete g_sceneManager.current;  // a failed start leaves the scene with the scene manager
+        g_sceneManager.current = nullptr;
+    }
+}
+
 }  // namespace
 }  // namespace game_test

@@ -42,6 +42,7 @@ struct World {
     DWORD clock = 100000;
     bool wrongThread = false;
     BYTE keys[256] = {};
+    BYTE latched[256] = {};  // pressed and released since the last key state read: down for that read
     std::function<void()> onPump;  // runs inside a pump pass
 };
 
@@ -67,13 +68,18 @@ inline DWORD MainThread() { return TheWorld().wrongThread ? GetCurrentThreadId()
 inline void Exit(const char* text) { throw FatalExit{text}; }
 inline DWORD Clock() { return TheWorld().clock; }
 inline BOOL KeyState(BYTE* keys) {
-    std::memcpy(keys, TheWorld().keys, 256);
+    for (int vk = 0; vk < 256; ++vk) keys[vk] = TheWorld().keys[vk] | TheWorld().latched[vk];
+    std::memset(TheWorld().latched, 0, sizeof TheWorld().latched);
     return TRUE;
+}
+inline SHORT OneKeyState(int vk) {
+    BYTE b = vk >= 0 && vk < 256 ? TheWorld().keys[vk] : 0;
+    return static_cast<SHORT>(((b & 0x80) != 0 ? 0xFF80 : 0) | (b & 0x01));
 }
 inline bool Foreground(HWND window) { return TheWorld().active == 1 && window == TheWorld().window; }
 
-inline const input::InputHost kTestHost = {MainWindow, Active, Closing, Wait, Pump, Version,
-                                           MainThread, Exit,   Clock,   KeyState};
+inline const input::InputHost kTestHost = {MainWindow, Active, Closing, Wait,     Pump,      Version,
+                                           MainThread, Exit,   Clock,   KeyState, OneKeyState};
 
 // Each test starts with input ended, the switches at their defaults, a fresh
 // key map, no pads and nothing held.
@@ -147,7 +153,21 @@ protected:
     }
 
     static void Tick(DWORD ms = 1) { TheWorld().clock += ms; }
-    static void HoldVirtualKey(int vk, bool down) { TheWorld().keys[vk] = down ? 0x80 : 0; }
+    // As the system keeps a key: bit 7 while down, bit 0 flipped by each press.
+    static void HoldVirtualKey(int vk, bool down) {
+        BYTE& b = TheWorld().keys[vk];
+        if (down && (b & 0x80) == 0) b ^= 0x01;
+        b = static_cast<BYTE>((b & 0x01) | (down ? 0x80 : 0));
+    }
+    static void ReleaseAllVirtualKeys() {
+        for (int vk = 0; vk < 256; ++vk) HoldVirtualKey(vk, false);
+    }
+    // A press and release between two reads, as the system keeps it: the
+    // toggle bit flips, and the next key state read shows the key down.
+    static void ClickVirtualKey(int vk) {
+        TheWorld().keys[vk] ^= 0x01;
+        TheWorld().latched[vk] = 0x80;
+    }
     static void StartOnWinmm() {
         SetNoDirectInputFlag(1);
         ASSERT_EQ(InitializeInput(), 0);

@@ -66,7 +66,7 @@ TEST_F(Keys, EveryMappedVirtualKeyReachesItsOwnCode) {
     EXPECT_EQ(IsKeyDown(0), 0);
     EXPECT_EQ(IsKeyDown(DIK_NUMLOCK), 0) << "not in the table";
     // Keys of the Japanese layout and a few far apart in the table.
-    std::memset(TheWorld().keys, 0, sizeof TheWorld().keys);
+    ReleaseAllVirtualKeys();
     const int pairs[][2] = {{0xDC, DIK_YEN}, {0xC0, DIK_AT}, {0xBA, DIK_COLON}, {0x7A, DIK_F11},
                             {0x6F, DIK_DIVIDE}, {0xA5, DIK_RMENU}, {0x13, DIK_PAUSE}, {0x30, DIK_0}};
     for (const auto& pair : pairs) {

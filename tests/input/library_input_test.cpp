@@ -73,6 +73,28 @@ TEST_F(LibraryInput, KeysAndButtonsArriveThroughTheWindowsMessages) {
     EXPECT_TRUE(PumpUntil([] { return GetMouseButtons() == 0; }));
 }
 
+// A click and a key tap taken by the pump's refreshes, in other milliseconds
+// than the reads, are each reported once by the first read of each.
+TEST_F(LibraryInput, QuickClicksSurviveThePumpsRefreshes) {
+    ASSERT_TRUE(platform::InjectMouseButton(window_, 1, true, 10, 10));
+    ASSERT_TRUE(platform::InjectMouseButton(window_, 1, false, 10, 10));
+    ASSERT_TRUE(platform::InjectKey(window_, "Z", true));
+    ASSERT_TRUE(platform::InjectKey(window_, "Z", false));
+    for (int pass = 0; pass < 5; ++pass) {
+        ASSERT_EQ(PumpMessages(), 0);
+        Sleep(2);  // the next pass reads the keyboard again
+    }
+    EXPECT_EQ(IsKeyDown(DIK_ESCAPE), 0);
+    Sleep(2);
+    EXPECT_EQ(GetMouseButtons(), kMouseLeft);
+    EXPECT_EQ(GetMouseButtons(), 0);
+    EXPECT_EQ(GetPadState(0x1001), 0x10) << "Z through the key map";
+    EXPECT_EQ(IsKeyDown(DIK_Z), 1);
+    Sleep(2);
+    EXPECT_EQ(IsKeyDown(DIK_Z), 0);
+    EXPECT_EQ(GetPadState(0x1001), 0);
+}
+
 TEST_F(LibraryInput, VibrationFollowsTheWindowsActivation) {
     ASSERT_TRUE(PumpUntil([] { return IsWindowActive() == 1; }));
     ASSERT_EQ(StartPadVibration(1, 10000, -1), 0);

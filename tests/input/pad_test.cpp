@@ -21,7 +21,7 @@ protected:
         ASSERT_EQ(InitializeInput(), 0);
     }
     int32_t With(std::initializer_list<int> virtualKeys, int32_t type) {
-        std::memset(TheWorld().keys, 0, sizeof TheWorld().keys);
+        ReleaseAllVirtualKeys();
         for (int vk : virtualKeys) HoldVirtualKey(vk, true);
         Tick();
         return GetPadState(type);
