@@ -7,7 +7,8 @@
 // read are min and median.
 //
 // Headless: SDL_VIDEODRIVER=offscreen unless one is set (under xvfb-run set
-// SDL_VIDEODRIVER=x11). SDL_AUDIODRIVER is taken out of the environment: the
+// SDL_VIDEODRIVER=x11). VELUMI_BENCH_GAME=path times another build of the
+// game (an earlier one, for figures before a change). SDL_AUDIODRIVER is taken out of the environment: the
 // game asks for the sound device as on a player's machine, and a machine
 // without one runs the game silent.
 #include <benchmark/benchmark.h>
@@ -48,7 +49,8 @@ std::string RunDirectory() {
     static const std::string directory = [] {
         fs::path dir = fs::path(VELUMI_BENCH_BUILD_DIR) / "bench" / "startup-run";
         fs::create_directories(dir);
-        fs::copy_file(VELUMI_BENCH_EXE, dir / "velumi", fs::copy_options::overwrite_existing);
+        const char* game = std::getenv("VELUMI_BENCH_GAME");
+        fs::copy_file(game != nullptr ? game : VELUMI_BENCH_EXE, dir / "velumi", fs::copy_options::overwrite_existing);
         std::error_code error;
         fs::remove(dir / "data", error);
         fs::create_directory_symlink(fs::path(VELUMI_BENCH_BUILD_DIR) / "data", dir / "data");
