@@ -10,6 +10,7 @@
 #include "game/save_files.h"
 #include "game/settings_window.h"
 #include "game/start_report.h"
+#include "platform/dsound/dsound.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
 
@@ -40,6 +41,9 @@ int main() {
         std::fprintf(stderr, "velumi: the game needs a graphical session (an X11 or Wayland desktop) to show its windows.\n");
         return 1;
     }
+    // The sound device is asked for while the settings window is up; the
+    // library's sound start then finds the answer.
+    dsound::PrepareOutput();
     RegisterProgramIcon();
     if (const char* descriptor = std::getenv("VELUMI_FIRST_FRAME_FD")) ReportFirstFrameTo(descriptor);
     if (const char* frames = std::getenv("VELUMI_FRAMES")) SetFrameLimit(std::atoi(frames));
