@@ -15,6 +15,7 @@ struct VideoWindow {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     bool rendererTried = false;
+    bool softwareRenderer = false;  // asked for: SDL's software renderer only
     SDL_Texture* texture = nullptr;
     int textureWidth = 0;
     int textureHeight = 0;
@@ -55,7 +56,7 @@ void ResizePicture(VideoWindow& w, int width, int height) {
 void EnsureRenderer(VideoWindow& w) {
     if (w.rendererTried) return;
     w.rendererTried = true;
-    w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
+    if (!w.softwareRenderer) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
     if (w.renderer == nullptr) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
 }
 
@@ -247,6 +248,10 @@ bool InitVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // A window presented in software writes to the window system's own
+    // framebuffer: SDL would otherwise emulate it with an OpenGL texture,
+    // whose context costs more to make than a rarely drawn window saves.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
@@ -309,6 +314,20 @@ uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& 
     w.placement = placement;
     ResizePicture(w, placement.clientWidth, placement.clientHeight);
     return id;
+}
+
+bool UseSoftwareRenderer(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return false;
+    w->softwareRenderer = true;
+    return true;
+}
+
+bool AsksSoftwareRenderer(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    return w != nullptr && w->softwareRenderer;
 }
 
 void DestroyVideoWindow(uint32_t id) {
