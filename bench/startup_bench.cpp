@@ -50,7 +50,10 @@ std::string RunDirectory() {
         fs::path dir = fs::path(VELUMI_BENCH_BUILD_DIR) / "bench" / "startup-run";
         fs::create_directories(dir);
         const char* game = std::getenv("VELUMI_BENCH_GAME");
-        fs::copy_file(game != nullptr ? game : VELUMI_BENCH_EXE, dir / "velumi", fs::copy_options::overwrite_existing);
+        // Copied beside and renamed over: a copy still running elsewhere keeps its file.
+        fs::copy_file(game != nullptr ? game : VELUMI_BENCH_EXE, dir / "velumi.new",
+                      fs::copy_options::overwrite_existing);
+        fs::rename(dir / "velumi.new", dir / "velumi");
         std::error_code error;
         fs::remove(dir / "data", error);
         fs::create_directory_symlink(fs::path(VELUMI_BENCH_BUILD_DIR) / "data", dir / "data");
