@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace sdl {
@@ -28,8 +27,9 @@ struct OutputState {
     bool manualChosen = false;
     bool manualOpen = false;
     bool noDevice = false;  // a device failed to open: later opens fail without asking again
-    // The device asked for ahead (PrepareAudioOutput) on a thread of its own.
-    std::thread asker;
+    // The device asked for ahead (PrepareAudioOutput) on a thread of its own,
+    // made by SDL so that SDL's per-thread records end with it.
+    SDL_Thread* asker = nullptr;
     bool asking = false;                // the asker has not answered yet
     int asks = 0;                       // how many times SDL was asked for a device
     std::condition_variable answered;   // with openLock: asking went false
@@ -114,13 +114,14 @@ SDL_AudioDeviceID OpenSdlDevice() {
 // Waits until the asker is done with SDL (lock held: the asker takes the lock
 // only before its last SDL call, so this does not wait on the lock's holder).
 void JoinAsker(OutputState& state) {
-    if (state.asker.joinable()) state.asker.join();
+    if (state.asker != nullptr) SDL_WaitThread(state.asker, nullptr);
+    state.asker = nullptr;
 }
 
 // The asker thread: opens the device and answers; without one it then lets
 // go of SDL's audio, which waits for SDL's device watch to end (up to 100 ms),
 // after the answer, so that nobody waits for it.
-void AskForDevice() {
+int AskForDevice(void*) {
     OutputState& state = State();
     const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     const SDL_AudioDeviceID device = started ? OpenSdlDevice() : 0;
@@ -132,6 +133,7 @@ void AskForDevice() {
     }
     state.answered.notify_all();
     if (started && device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 0;
 }
 
 // At exit the asker may still be asking, or letting go of SDL's audio.
@@ -173,9 +175,10 @@ void PrepareAudioOutput() {
     JoinAsker(state);
     static const bool joinAtExit = std::atexit(JoinAskerAtExit) == 0;
     (void)joinAtExit;
+    state.asker = SDL_CreateThread(AskForDevice, "velumi-audio", nullptr);
+    if (state.asker == nullptr) return;  // the first open asks, as without asking ahead
     state.asking = true;
     ++state.asks;
-    state.asker = std::thread(AskForDevice);
 }
 
 int OpenAudioOutput() {
