@@ -91,6 +91,23 @@ ATOM RegisterSettingsClass(HINSTANCE instance) {
     return RegisterClassA(&wc);
 }
 
+// For unattended runs: the messages already due are handled first (the
+// window's and the controls' paints come last, when nothing else is due), so
+// that the button is pressed on a window that has been drawn, as a player's
+// would be. A window that kept asking to be painted stops the wait at a cap.
+void PressWhenDrawn(HWND window) {
+    constexpr int kMostMessagesFirst = 64;
+    MSG msg;
+    for (int i = 0; i < kMostMessagesFirst && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        DispatchMessageA(&msg);
+    }
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(g_autoPress, BN_CLICKED), 0);
+}
+
 HWND CreateSettingsWindow(HINSTANCE instance) {
     int width = kClientWidth + 2 * GetSystemMetrics(SM_CXFIXEDFRAME);
     int height = kClientHeight + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION);
@@ -132,7 +149,7 @@ int32_t RunSettingsWindow(HINSTANCE instance) {
     if (RegisterSettingsClass(instance) == 0) return -1;
     HWND window = CreateSettingsWindow(instance);
     if (window == nullptr) return -1;
-    if (g_autoPress != 0) PostMessageA(window, WM_COMMAND, MAKEWPARAM(g_autoPress, BN_CLICKED), 0);
+    if (g_autoPress != 0) PressWhenDrawn(window);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     SaveConfig();

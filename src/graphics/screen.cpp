@@ -117,21 +117,34 @@ void RebuildScreen(int32_t oldColorType) {
 
 IDirectDraw7* GetDirectDrawObject() { return Device().directDraw; }
 
-// The display's frame period, from two vertical-blank waits; the nominal
-// period when the waits do not wait.
+namespace {
+
+// The period between two vertical-blank waits, measured; 0 when they fail.
+int64_t WaitedFramePeriod(IDirectDraw7* directDraw) {
+    if (FAILED(directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr))) return 0;
+    int64_t start = GetTimeUs(0);
+    if (FAILED(directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr))) return 0;
+    return GetTimeUs(0) - start;
+}
+
+}  // namespace
+
+// The display's frame period. The vertical blank of the DirectDraw object is
+// paced at the rate it reports, so a reported rate gives the period without
+// waiting (the start does not stand still for two blanks); an object that
+// reports none is measured with two waits. The nominal period when neither
+// gives a period between 1 ms and 1 s.
 void MeasureRefreshPeriod() {
     ScreenState& s = Screen();
     int32_t nominal = 1000000 / (s.refreshRate > 0 ? s.refreshRate : 60);
     int64_t measured = 0;
-    if (GetDirectDrawObject() != nullptr) {
-        GetDirectDrawObject()->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-        int64_t start = GetTimeUs(0);
-        GetDirectDrawObject()->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-        measured = GetTimeUs(0) - start;
+    if (IDirectDraw7* directDraw = GetDirectDrawObject()) {
+        DWORD rate = 0;
+        measured = SUCCEEDED(directDraw->GetMonitorFrequency(&rate)) && rate > 0 ? 1000000 / rate
+                                                                                   : WaitedFramePeriod(directDraw);
     }
     s.framePeriodUs = measured >= 1000 && measured < 1000000 ? static_cast<int32_t>(measured) : nominal;
 }
-
 
 int32_t InitGraphics() {
     ScreenState& s = Screen();

@@ -224,6 +224,40 @@ TEST_F(SettingsWindowTest, FailingToMakeTheClassOrTheWindowGivesMinusOneAndWrite
     EXPECT_EQ(SettingsWindowResult, 1);
 }
 
+int g_paints = 0;
+LRESULT CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++g_paints;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The press comes once the windows of the thread are drawn: a visible window
+// beside the settings window gets its paint before the press ends the loop.
+TEST_F(SettingsWindowTest, AutoPressWaitsUntilTheWindowsAreDrawn) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = CountPaints;
+    wc.lpszClassName = "paint-counter";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND other = CreateWindowExA(0, "paint-counter", "", WS_VISIBLE, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    struct Case {
+        const char* what;
+        int button;
+        int result;
+    };
+    const Case cases[] = {{"Quit", kSettingsQuitId, 1}, {"Run", kSettingsRunId, 0}};
+    for (const Case& c : cases) {
+        InvalidateRect(other, nullptr, TRUE);
+        g_paints = 0;
+        SettingsWindowResult = 1;
+        SetSettingsWindowAutoPress(c.button);
+        EXPECT_EQ(RunSettingsWindow(nullptr), c.result) << c.what;
+        EXPECT_EQ(g_paints, 1) << c.what;
+        UnregisterClassA("velumi", nullptr);
+    }
+    DestroyWindow(other);
+    UnregisterClassA("paint-counter", nullptr);
+}
+
 TEST_F(SettingsWindowTest, AutoPressAnswersForUnattendedRuns) {
     SetSettingsWindowAutoPress(kSettingsQuitId);
     EXPECT_EQ(RunSettingsWindow(nullptr), 1);

@@ -3,6 +3,7 @@
 // top-level window's picture; the interface font's text.
 #include "platform/gdi32/gdi32.h"
 #include "platform/sdl/sdl_text.h"
+#include "platform/sdl/sdl_video.h"
 #include "platform/user32/controls.h"
 #include "window_test_support.h"
 
@@ -271,6 +272,46 @@ TEST(InterfaceTextTest, TheJapaneseFaceDrawsKanjiAndAFaceWithoutThemKeepsTheLati
         EXPECT_EQ(MeasureTextLine(both, 12), MeasureTextLine(latin, 12));  // no boxes for the kanji
     }
     SetInterfaceFontFile("");
+}
+
+}  // namespace
+
+namespace {
+
+// A window holding controls asks for SDL's software renderer (no OpenGL
+// context for a picture drawn now and then); windows without controls keep
+// the accelerated one, and a control nested in a group box counts for its
+// top-level window.
+TEST_F(ControlsTest, AWindowHoldingControlsAsksForTheSoftwareRenderer) {
+    struct Case {
+        const char* what;
+        DWORD style;      // of the control made in the window (0: none)
+        bool nested;      // made inside a group box that is itself a child
+        bool asks;
+    };
+    const Case cases[] = {
+        {"no control", 0, false, false},
+        {"a push button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, false, true},
+        {"a radio button in a group box", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, true, true},
+    };
+    for (const Case& c : cases) {
+        HWND window = CreateTestWindow(cls_, 160, 120);
+        ASSERT_NE(window, nullptr) << c.what;
+        HWND parent = window;
+        if (c.nested)
+            parent = CreateWindowExA(0, "BUTTON", "group", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 100, 80, window,
+                                     nullptr, nullptr, nullptr);
+        if (c.style != 0) {
+            // Asked for once the first control of the window, nested or not, is made.
+            EXPECT_EQ(platform::sdl::AsksSoftwareRenderer(platform::WindowBackendId(window)), c.nested) << c.what;
+            EXPECT_NE(CreateWindowExA(0, "BUTTON", "b", c.style, 4, 4, 40, 20, parent, nullptr, nullptr, nullptr),
+                      nullptr)
+                << c.what;
+        }
+        EXPECT_EQ(platform::sdl::AsksSoftwareRenderer(platform::WindowBackendId(window)), c.asks) << c.what;
+        DestroyWindow(window);
+    }
+    EXPECT_FALSE(platform::sdl::AsksSoftwareRenderer(0)) << "no window";
 }
 
 }  // namespace

@@ -458,6 +458,8 @@ void CountBuffer(int delta) { g_liveBuffers += delta; }
 
 void RegisterClasses() { com::RegisterClass(CLSID_DirectSound, CreateDirectSoundObject); }
 
+void PrepareOutput() { sdl::PrepareAudioOutput(); }
+
 void SetDeviceCapsForTest(const DSCAPS* caps) {
     std::lock_guard<std::mutex> lock(g_capsLock);
     g_capsSet = caps != nullptr;

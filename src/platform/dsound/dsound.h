@@ -219,6 +219,10 @@ HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context);
 namespace dsound {
 // Registers CLSID_DirectSound with the COM stand-in.
 void RegisterClasses();
+// Starts asking for the audio output ahead, on a thread of its own; a program
+// calls it early in its start, and the first Initialize then finds the answer
+// (or waits for it): DSERR_NODRIVER still when there is no device.
+void PrepareOutput();
 
 // ---- test hooks ----
 // The capabilities GetCaps reports from now on (dwSize is ignored); null

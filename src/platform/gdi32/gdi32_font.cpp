@@ -11,12 +11,12 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -156,8 +156,8 @@ bool MatchFace(FontSystem& s, const std::string& family, DWORD charSet, int weig
 const std::vector<uint8_t>* FileBytes(FontSystem& s, const std::string& path) {
     auto known = s.files.find(path);
     if (known != s.files.end()) return known->second.empty() ? nullptr : &known->second;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadFontFile(path, &bytes)) bytes.clear();
     auto& stored = s.files[path] = std::move(bytes);
     return stored.empty() ? nullptr : &stored;
 }
@@ -547,6 +547,37 @@ int LiveMemoryDcCount() {
     FontSystem& s = System();
     std::lock_guard<std::mutex> lock(s.mutex);
     return static_cast<int>(s.dcs.size());
+}
+
+}  // namespace platform
+
+namespace platform {
+
+// The size from the open file first, so that the bytes land in one buffer;
+// a file that grows or shrinks meanwhile is read to its end all the same.
+// Only a regular file is read (a directory opens, but has no bytes to give).
+bool ReadFontFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::fclose(file);
+        return false;
+    }
+    constexpr size_t kBlock = size_t{1} << 16;
+    bytes->reserve(static_cast<size_t>(info.st_size) + kBlock);  // the last block's room too
+    size_t read = 0;
+    do {
+        const size_t at = bytes->size();
+        bytes->resize(at + kBlock);
+        read = std::fread(bytes->data() + at, 1, kBlock, file);
+        bytes->resize(at + read);
+    } while (read == kBlock);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
 }
 
 }  // namespace platform

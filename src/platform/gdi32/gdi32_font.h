@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TEXTMETRICA {
     LONG tmHeight;
@@ -161,4 +162,8 @@ bool IsFontObject(HGDIOBJ object);
 // Live fonts and memory DCs (for tests that look for leaks).
 int LiveFontObjectCount();
 int LiveMemoryDcCount();
+// The whole of a font file, read in blocks of 64 KiB; false (bytes empty)
+// when it is not a regular file, cannot be opened or a read fails. An empty
+// file is read as empty.
+bool ReadFontFile(const std::string& path, std::vector<uint8_t>* bytes);
 }  // namespace platform

@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -25,6 +27,12 @@ struct OutputState {
     bool manualChosen = false;
     bool manualOpen = false;
     bool noDevice = false;  // a device failed to open: later opens fail without asking again
+    // The device asked for ahead (PrepareAudioOutput) on a thread of its own,
+    // made by SDL so that SDL's per-thread records end with it.
+    SDL_Thread* asker = nullptr;
+    bool asking = false;                // the asker has not answered yet
+    int asks = 0;                       // how many times SDL was asked for a device
+    std::condition_variable answered;   // with openLock: asking went false
 
     std::mutex sourceLock;  // held while sources are called
     std::vector<Source> sources;
@@ -88,14 +96,8 @@ void QuietAlsa() {
     dlclose(alsa);
 }
 
-// Opens the device once; a machine without one is asked only once.
-int OpenDevice(OutputState& state) {
-    if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
-    if (state.noDevice) return -1;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        state.noDevice = true;
-        return -1;
-    }
+// The device SDL opens for the output, playing; 0 when none opens.
+SDL_AudioDeviceID OpenSdlDevice() {
     QuietAlsa();
     SDL_AudioSpec want{};
     want.freq = kAudioRate;
@@ -104,21 +106,84 @@ int OpenDevice(OutputState& state) {
     want.samples = 1024;
     want.callback = DeviceCallback;
     SDL_AudioSpec have{};
-    state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device != 0) SDL_PauseAudioDevice(device, 0);
+    return device;
+}
+
+// Waits until the asker is done with SDL (lock held: the asker takes the lock
+// only before its last SDL call, so this does not wait on the lock's holder).
+void JoinAsker(OutputState& state) {
+    if (state.asker != nullptr) SDL_WaitThread(state.asker, nullptr);
+    state.asker = nullptr;
+}
+
+// The asker thread: opens the device and answers; without one it then lets
+// go of SDL's audio, which waits for SDL's device watch to end (up to 100 ms),
+// after the answer, so that nobody waits for it.
+int AskForDevice(void*) {
+    OutputState& state = State();
+    const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    const SDL_AudioDeviceID device = started ? OpenSdlDevice() : 0;
+    {
+        std::lock_guard<std::mutex> lock(state.openLock);
+        state.device = device;
+        state.noDevice = device == 0;
+        state.asking = false;
+    }
+    state.answered.notify_all();
+    if (started && device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 0;
+}
+
+// At exit the asker may still be asking, or letting go of SDL's audio.
+void JoinAskerAtExit() {
+    OutputState& state = State();
+    std::unique_lock<std::mutex> lock(state.openLock);
+    state.answered.wait(lock, [&] { return !state.asking; });
+    JoinAsker(state);
+}
+
+// Opens the device once; a machine without one is asked only once. A device
+// asked for ahead is waited for and taken (lock held through `lock`).
+int OpenDevice(OutputState& state, std::unique_lock<std::mutex>& lock) {
+    if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
+    state.answered.wait(lock, [&] { return !state.asking; });
+    if (state.noDevice) return -1;
+    JoinAsker(state);
+    if (state.device != 0) return 0;  // opened ahead
+    ++state.asks;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        state.noDevice = true;
+        return -1;
+    }
+    state.device = OpenSdlDevice();
     if (state.device == 0) {
         state.noDevice = true;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return -1;
     }
-    SDL_PauseAudioDevice(state.device, 0);
     return 0;
 }
 
 }  // namespace
 
-int OpenAudioOutput() {
+void PrepareAudioOutput() {
     OutputState& state = State();
     std::lock_guard<std::mutex> lock(state.openLock);
+    if (state.manualChosen || state.openCount > 0 || state.noDevice || state.device != 0 || state.asking) return;
+    JoinAsker(state);
+    static const bool joinAtExit = std::atexit(JoinAskerAtExit) == 0;
+    (void)joinAtExit;
+    state.asker = SDL_CreateThread(AskForDevice, "velumi-audio", nullptr);
+    if (state.asker == nullptr) return;  // the first open asks, as without asking ahead
+    state.asking = true;
+    ++state.asks;
+}
+
+int OpenAudioOutput() {
+    OutputState& state = State();
+    std::unique_lock<std::mutex> lock(state.openLock);
     if (state.openCount > 0) {
         ++state.openCount;
         return 0;
@@ -126,7 +191,7 @@ int OpenAudioOutput() {
     if (state.manualChosen) {
         if (seams::ShouldFailCall("SDL_OpenAudioDevice")) return -1;
         state.manualOpen = true;
-    } else if (OpenDevice(state) != 0) {
+    } else if (OpenDevice(state, lock) != 0) {
         return -1;
     }
     state.openCount = 1;
@@ -198,6 +263,12 @@ int RemoveAudioSource(AudioSourceCallback callback, void* user) {
     if (it == state.sources.end()) return -1;
     state.sources.erase(it);
     return 0;
+}
+
+int AudioDeviceAskCount() {
+    OutputState& state = State();
+    std::lock_guard<std::mutex> lock(state.openLock);
+    return state.asks;
 }
 
 int SetManualAudioOutput(bool on) {

@@ -31,6 +31,14 @@ constexpr int kAudioChannels = 2;
 // sources at once; it must not call the functions of this header.
 using AudioSourceCallback = void (*)(void* user, int16_t* samples, int frameCount);
 
+// Asks for the device ahead, on a thread of its own, so that the start of a
+// program goes on meanwhile: the first OpenAudioOutput then waits only for
+// what is left of the answer and takes the device opened. Without a device
+// the answer comes as soon as SDL has refused, and SDL's audio is let go on
+// that thread afterwards (SDL's device watch takes up to 100 ms to end).
+// Does nothing while the output is open, a device was already answered for,
+// or the manual back end is chosen. The thread is joined at exit at the latest.
+void PrepareAudioOutput();
 // Opens the output on first use (later calls only count): 0, or -1 when there
 // is no audio output (no device, or the driver failed to open). A failed
 // device is not asked again until SetManualAudioOutput chooses a back end.
@@ -62,5 +70,7 @@ int SetManualAudioOutput(bool on);
 // samples (2 x frameCount values). Outside the manual back end it only
 // writes silence and returns -1.
 int RenderAudioOutput(int16_t* samples, int frameCount);
+// How many times SDL has been asked for a device (ahead or by an open).
+int AudioDeviceAskCount();
 
 }  // namespace sdl

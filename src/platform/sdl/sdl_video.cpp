@@ -19,6 +19,7 @@ struct VideoWindow {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     bool rendererTried = false;
+    bool softwareRenderer = false;  // asked for: SDL's software renderer only
     SDL_Texture* texture = nullptr;
     int textureWidth = 0;
     int textureHeight = 0;
@@ -68,7 +69,8 @@ bool AcceleratedPictures() { return !g_softwareOpenGL && GraphicsCardPresent(); 
 void EnsureRenderer(VideoWindow& w) {
     if (w.rendererTried) return;
     w.rendererTried = true;
-    if (AcceleratedPictures()) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
+    if (!w.softwareRenderer && AcceleratedPictures())
+        w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
     if (w.renderer == nullptr) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
 }
 
@@ -285,9 +287,10 @@ bool InitVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
-    // The window framebuffer is the window system's own, not an OpenGL
-    // texture, unless a graphics card draws.
-    if (!GraphicsCardPresent()) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A window presented in software writes to the window system's own
+    // framebuffer: SDL would otherwise emulate it with an OpenGL texture,
+    // whose context costs more to make than a rarely drawn window saves.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
@@ -350,6 +353,20 @@ uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& 
     w.placement = placement;
     ResizePicture(w, placement.clientWidth, placement.clientHeight);
     return id;
+}
+
+bool UseSoftwareRenderer(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    if (w == nullptr) return false;
+    w->softwareRenderer = true;
+    return true;
+}
+
+bool AsksSoftwareRenderer(uint32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    VideoWindow* w = FindWindow(id);
+    return w != nullptr && w->softwareRenderer;
 }
 
 void DestroyVideoWindow(uint32_t id) {

@@ -52,6 +52,13 @@ struct WindowPlacement {
 
 // A new window (hidden until ShowVideoWindow); its id, or 0 on failure.
 uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& placement);
+// The window's picture is presented with SDL's software renderer rather than
+// an accelerated (OpenGL) one: for windows drawn now and then, such as one
+// holding controls. Takes effect when the window's renderer is made (at its
+// first present); false for an unknown window.
+bool UseSoftwareRenderer(uint32_t id);
+// Whether UseSoftwareRenderer was asked for the window.
+bool AsksSoftwareRenderer(uint32_t id);
 void DestroyVideoWindow(uint32_t id);
 void SetVideoWindowTitle(uint32_t id, const std::string& titleUtf8);
 // argb: width x height pixels 0xAARRGGBB; null clears the icon.

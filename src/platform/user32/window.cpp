@@ -380,6 +380,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
             }
             SyncBackend(w);
             ApplyIcon(w);
+        } else if (WindowRecord* top = FindRecord(TopLevelOf(parent))) {
+            // A window holding controls shows a picture drawn now and then:
+            // SDL's software renderer, not an OpenGL context, presents it.
+            platform::sdl::UseSoftwareRenderer(top->backendId);
         }
         ++c->windowCount;
         classNameCopy = c->name;
