@@ -63,8 +63,8 @@ std::string RunDirectory() {
 }
 
 bool Overridden(const char* entry) {
-    static const char* kNames[] = {"SDL_AUDIODRIVER=", "VELUMI_NO_HARDWARE=", "VELUMI_AUTO_RUN=", "VELUMI_FRAMES=",
-                                   "VELUMI_FIRST_FRAME_FD="};
+    static const char* kNames[] = {"SDL_AUDIODRIVER=", "VELUMI_NO_HARDWARE=", "VELUMI_HARDWARE=", "VELUMI_AUTO_RUN=",
+                                   "VELUMI_FRAMES=", "VELUMI_FIRST_FRAME_FD="};
     for (const char* name : kNames)
         if (std::strncmp(entry, name, std::strlen(name)) == 0) return true;
     return false;
@@ -79,6 +79,8 @@ std::vector<std::string> ChildEnvironment(Run run) {
     env.emplace_back("VELUMI_FRAMES=1");
     env.emplace_back("VELUMI_FIRST_FRAME_FD=" + std::to_string(kReportDescriptor));
     if (run == Run::kSoftware) env.emplace_back("VELUMI_NO_HARDWARE=1");
+    // The device also where the only OpenGL is a software rasteriser.
+    if (run == Run::kDevice) env.emplace_back("VELUMI_HARDWARE=1");
     return env;
 }
 

@@ -37,21 +37,31 @@ void FillBrightnessVolume(const D3DLOCKED_BOX& box) {
 
 void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* outRed, uint8_t* outGreen,
                              uint8_t* outBlue) {
-    int32_t c[3] = {std::min(red, 255), std::min(green, 255), std::min(blue, 255)};
+    const int32_t c[3] = {std::min(red, 255), std::min(green, 255), std::min(blue, 255)};
     uint8_t* out[3] = {outRed, outGreen, outBlue};
-    const auto white = [&] { *outRed = *outGreen = *outBlue = 255; };
-    if (red + green + blue == 0) return white();
+    if (red + green + blue == 0) {
+        *outRed = *outGreen = *outBlue = 255;
+        return;
+    }
     // The channels by value: largest, middle, smallest (ties give the same
     // result either way round).
-    int order[3] = {0, 1, 2};
-    std::sort(order, order + 3, [&](int a, int b) { return c[a] > c[b]; });
-    const int32_t mx = c[order[0]], md = c[order[1]], mn = c[order[2]];
-    if (mx == mn) return white();
+    int hi = 0, lo = 0;
+    for (int i = 1; i < 3; ++i) {
+        if (c[i] > c[hi]) hi = i;
+        if (c[i] < c[lo]) lo = i;
+    }
+    if (hi == lo) lo = (hi + 1) % 3;
+    const int mid = 3 - hi - lo;
+    const int32_t mx = c[hi], md = c[mid], mn = c[lo];
+    if (mx == mn) {
+        *outRed = *outGreen = *outBlue = 255;
+        return;
+    }
     const int32_t s = (mx - mn) * 255 / mx;
     const int32_t t = (mn - md) * 255 / (mx - mn);
-    *out[order[0]] = 255;
-    *out[order[2]] = static_cast<uint8_t>(255 - s);
-    *out[order[1]] = static_cast<uint8_t>(255 - ((t + 255) * s / 255));
+    *out[hi] = 255;
+    *out[lo] = static_cast<uint8_t>(255 - s);
+    *out[mid] = static_cast<uint8_t>(255 - ((t + 255) * s / 255));
 }
 
 int CreateBrightnessVolumeTexture() {
