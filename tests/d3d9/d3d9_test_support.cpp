@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace d3d9test {
@@ -21,6 +22,18 @@ LRESULT Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// The private window-registry directory of this test program.
+std::string& RegistryDirectory() {
+    static std::string directory;
+    return directory;
+}
+
+// The directory goes when the test program ends (with any entry a window left behind).
+void RemoveRegistryDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(RegistryDirectory(), ignored);
+}
+
 }  // namespace
 
 bool Near(uint32_t a, uint32_t b, int tolerance, bool withAlpha) {
@@ -29,12 +42,17 @@ bool Near(uint32_t a, uint32_t b, int tolerance, bool withAlpha) {
     return true;
 }
 
+const std::string& HeadlessRegistryDirectory() { return RegistryDirectory(); }
+
 void PrepareHeadless() {
     (void)kOffscreen;
-    static std::string directory;
+    std::string& directory = RegistryDirectory();
     if (directory.empty()) {
         char pattern[] = "/tmp/d3d9-windows-XXXXXX";
-        directory = mkdtemp(pattern);
+        if (mkdtemp(pattern) != nullptr) {
+            directory = pattern;
+            std::atexit(RemoveRegistryDirectory);
+        }
     }
     platform::SetWindowRegistryDirectory(directory);
     seams::ClearAllCalls();

@@ -66,7 +66,10 @@ protected:
 };
 
 // Headless video, a private window registry and no injected failures.
+// The registry directory is made on first use and removed when the program ends.
 void PrepareHeadless();
+// That directory (empty before the first PrepareHeadless).
+const std::string& HeadlessRegistryDirectory();
 HWND MakeWindow(int width, int height);
 
 }  // namespace d3d9test
