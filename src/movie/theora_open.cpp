@@ -104,8 +104,21 @@ bool FrameSizeIsSound(const theora_info& info) {
     if (std::max(info.width, info.height) > kTheoraMaxLongSide ||
         std::min(info.width, info.height) > kTheoraMaxShortSide)
         return false;
-    if (info.fps_numerator == 0 || info.fps_denominator == 0) return false;
     return uint64_t{info.width} * info.height * 4 <= kMaxFrameBytes;
+}
+
+// The stream's frame, frame rate and picture, checked before libtheora
+// allocates for them; a refusal is logged.
+bool StreamIsPlayable(const theora_info& info) {
+    if (!FrameSizeIsSound(info)) {
+        WriteLogFormatted("Theora ムービーのフレームサイズ(%u x %u)が上限を超えています", info.width, info.height);
+        return false;
+    }
+    if (info.fps_numerator == 0 || info.fps_denominator == 0) {
+        WriteLog("Theora ムービーのフレームレートが不正です\n");
+        return false;
+    }
+    return true;
 }
 
 // Room for kTheoraIndexGrowth more page entries / key-frame bytes.
@@ -256,7 +269,7 @@ TheoraDecoder* OpenTheora(const FileFunctionTable* files, DWORD_PTR file, int32_
     d->files = *files;
     d->file = file;
 
-    if (ReadTheoraHeaders(d) != 1 || !FrameSizeIsSound(d->info)) return FailOpen(d, nullptr);
+    if (ReadTheoraHeaders(d) != 1 || !StreamIsPlayable(d->info)) return FailOpen(d, nullptr);
 
     // The thread starts paused and touches nothing while the request stands.
     d->pauseRequest.store(1, std::memory_order_release);

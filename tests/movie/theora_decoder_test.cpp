@@ -78,7 +78,7 @@ protected:
     uint32_t blocksBefore_ = 0;
 };
 
-TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilently) {
+TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilentlyAndOversizeFramesWithALine) {
     MovieSpec spec;
     const Bytes movie = EncodeMovie(spec);
     const Bytes vorbisOnly = Join([] {
@@ -92,25 +92,28 @@ TEST_F(TheoraDecoderTest, FilesThatAreNotOggTheoraAreRefusedSilently) {
     const Bytes tooWide = EncodeHeadersOnly(huge);
     Bytes garbage = {'O', 'g', 'g', 'S'};
     for (int i = 0; i < 3000; ++i) garbage.push_back(static_cast<uint8_t>(i * 31));
+    // What is no Ogg Theora is refused silently: the movie layer tries the
+    // next player. A Theora stream it cannot play says why.
     const struct {
         const char* what;
         Bytes bytes;
+        const char* logged;
     } cases[] = {
-        {"text", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'}},
-        {"empty", Bytes{}},
-        {"Ogg Vorbis without video", vorbisOnly},
-        {"OggS then garbage", garbage},
-        {"cut inside the headers", Bytes(movie.begin(), movie.begin() + 100)},
-        {"frames 16400 pixels wide", tooWide},
+        {"text", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'}, ""},
+        {"empty", Bytes{}, ""},
+        {"Ogg Vorbis without video", vorbisOnly, ""},
+        {"OggS then garbage", garbage, ""},
+        {"cut inside the headers", Bytes(movie.begin(), movie.begin() + 100), ""},
+        {"frames 16400 pixels wide", tooWide, "Theora ムービーのフレームサイズ(16400 x 16)が上限を超えています\r\n"},
     };
-    const LogMark mark;
     for (const auto& c : cases) {
+        const LogMark mark;
         EXPECT_EQ(Open(c.bytes), nullptr) << c.what;
         if (c.what == std::string("text")) {
             EXPECT_EQ(TellAccessFile(file_), 4) << "only the capture pattern is read";
         }
+        EXPECT_EQ(mark.Text().substr(mark.Text().find(':') + 1), c.logged) << c.what;
     }
-    EXPECT_EQ(mark.Text(), "") << "refusals are silent: the movie layer tries the next player";
 }
 
 TEST_F(TheoraDecoderTest, AStreamOfHeadersOnlyOpensWithoutFramesAndItsThreadEnds) {
@@ -141,17 +144,31 @@ TEST_F(TheoraDecoderTest, FramesBeyondFourKUltraHdAreRefused) {
         {"one block taller", 16, 3856, false},
         {"both sides past the shorter side", 2192, 2192, false},
     };
+    // A refusal names the frame's size in the log.
+    const auto refusal = [](int width, int height) {
+        char line[128];
+        std::snprintf(line, sizeof line, "Theora ムービーのフレームサイズ(%d x %d)が上限を超えています\r\n", width, height);
+        return std::string(line);
+    };
     for (const Case& c : cases) {
+        const LogMark log;
         TheoraDecoder* d = Open(EncodeHeadersOnly(MovieSpec{.width = c.width, .height = c.height}));
         EXPECT_EQ(d != nullptr, c.opens) << c.what;
+        EXPECT_EQ(Contains(log.Text(), refusal(c.width, c.height).c_str()), !c.opens) << c.what << "\n" << log.Text();
         Close();
     }
     // Small files that declare huge frames: refused at once, before any decoding.
-    for (const char* name : {"theora_16384x4096.ogv", "timeout-8192x4128-31frames.ogv"}) {
-        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/movie/data/" + name, std::ios::binary);
+    const struct {
+        const char* name;
+        int width, height;
+    } files[] = {{"theora_16384x4096.ogv", 16384, 4096}, {"timeout-8192x4128-31frames.ogv", 8192, 4128}};
+    for (const auto& f : files) {
+        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/movie/data/" + f.name, std::ios::binary);
         const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_GT(bytes.size(), 4000u) << name;
-        EXPECT_EQ(Open(bytes), nullptr) << name;
+        ASSERT_GT(bytes.size(), 4000u) << f.name;
+        const LogMark log;
+        EXPECT_EQ(Open(bytes), nullptr) << f.name;
+        EXPECT_TRUE(Contains(log.Text(), refusal(f.width, f.height).c_str())) << f.name << "\n" << log.Text();
     }
 }
 
