@@ -138,15 +138,18 @@ int ResetGraphicsDevice(int32_t modeChange) {
     return 0;
 }
 
-int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, int32_t width, int32_t height) {
+int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, const RECT& source) {
     DeviceBlock& d = Device();
     const ImagePicture* picture = record->picture;
     if (d.device == nullptr || surface == nullptr || picture->textures == nullptr) return -1;
     D3DSURFACE_DESC desc{};
     surface->GetDesc(&desc);
     // The frame's rectangle within the picture, cut to the image and the surface.
-    const int32_t w = std::min({width, record->width, static_cast<int32_t>(desc.Width)});
-    const int32_t h = std::min({height, record->height, static_cast<int32_t>(desc.Height)});
+    if (source.left < 0 || source.top < 0) return -1;
+    const int32_t w = std::min({source.right - source.left, record->width,
+                                static_cast<int32_t>(desc.Width) - static_cast<int32_t>(source.left)});
+    const int32_t h = std::min({source.bottom - source.top, record->height,
+                                static_cast<int32_t>(desc.Height) - static_cast<int32_t>(source.top)});
     if (w <= 0 || h <= 0) return -1;
     FlushVertexBatch();
     EndDeviceScene();
@@ -156,7 +159,8 @@ int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* recor
                         std::min(record->x + w, t.x + t.usedWidth), std::min(record->y + h, t.y + t.usedHeight)};
         if (part.left >= part.right || part.top >= part.bottom) continue;
         if (t.surface == nullptr) return -1;
-        const RECT from{part.left - record->x, part.top - record->y, part.right - record->x, part.bottom - record->y};
+        const RECT from{source.left + part.left - record->x, source.top + part.top - record->y,
+                        source.left + part.right - record->x, source.top + part.bottom - record->y};
         const RECT to{part.left - t.x, part.top - t.y, part.right - t.x, part.bottom - t.y};
         if (FAILED(d.device->StretchRect(surface, &from, t.surface, &to, D3DTEXF_NONE))) return -1;
     }

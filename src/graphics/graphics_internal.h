@@ -187,7 +187,7 @@ int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width
 // Stretches the top-left width x height of a surface (a movie's Y'CbCr
 // frame) 1:1 into the image's textures, converting it; 0, or -1 when the
 // image has no textures or the device refuses.
-int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, int32_t width, int32_t height);
+int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, const RECT& source);
 // Converts the rectangle of the picture (inside it) into the image's pixels
 // at (destX, destY) (the rectangle placed there inside the image), with the
 // alpha picture's blue channel as alpha when it is given and the image has

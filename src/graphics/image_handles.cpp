@@ -150,6 +150,15 @@ void TransferMovieFrame(const MovieRecord* movie, ImageRecord* record) {
     TransferPictureRect(frame, nullptr, RECT{0, 0, width, height}, record, 0, 0);
 }
 
+// The movie's picture within the decoder's surface (the coded frame): half
+// its width when the movie says so.
+RECT MoviePictureRect(const MovieRecord* movie) {
+    TheoraStreamInfo info{};
+    GetTheoraInfo(movie->decoder, &info);
+    const int32_t width = movie->halfWidth ? info.width / 2 : info.width;
+    return RECT{info.pictureX, info.pictureY, info.pictureX + width, info.pictureY + info.height};
+}
+
 // The frame callback of a movie bound to an image (the user word is the
 // image handle): takes the movie's current frame when it changed.
 void OnMovieFrameReady(MovieRecord* movie, uintptr_t userWord) {
@@ -163,9 +172,8 @@ void OnMovieFrameReady(MovieRecord* movie, uintptr_t userWord) {
             if (GetTheoraFrame(movie->decoder, 0, 1) == 0) return;
             // Taken after the frame: a surface that would not lock was made anew.
             auto* surface = static_cast<IDirect3DSurface9*>(GetTheoraSurface(movie->decoder));
-            const int32_t width = movie->halfWidth ? movie->width / 2 : movie->width;
             if (surface != nullptr && IsTheoraSurfaceUpToDate(movie->decoder) &&
-                StretchSurfaceIntoImage(surface, record, width, movie->height) == 0) {
+                StretchSurfaceIntoImage(surface, record, MoviePictureRect(movie)) == 0) {
                 return;
             }
         }

@@ -20,8 +20,12 @@ struct TheoraDecoder;
 struct TheoraStreamInfo {
     double framesPerSecond;  // frame-rate numerator / denominator
     int32_t frameCount;      // video packets (frames) in the file
-    int32_t width;           // coded frame size
+    int32_t width;           // the picture's size: what the movie shows
     int32_t height;
+    int32_t pictureX;        // the picture's top-left corner within the coded frame
+    int32_t pictureY;
+    int32_t codedWidth;      // the coded frame: whole 16-pixel blocks around the picture
+    int32_t codedHeight;
 };
 
 // Fills the Y'CbCr to RGB tables (once at library start-up); 0.
@@ -99,5 +103,6 @@ struct YuvPlanes {
     const uint8_t* v;
     int32_t yWidth, yHeight, yStride;
     int32_t uvWidth, uvHeight, uvStride;
+    int32_t pictureX = 0, pictureY = 0;  // the luma sample converted into the image's top-left pixel
 };
 void ConvertYuvToImage(const YuvPlanes& planes, PixelImage* image);

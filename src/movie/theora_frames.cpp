@@ -13,8 +13,9 @@ void MarkStale(TheoraDecoder* d) {
     d->surfaceUpToDate = 0;
 }
 
-YuvPlanes PlanesOf(const FrameStockEntry& e) {
-    return YuvPlanes{e.y, e.u, e.v, e.yWidth, e.yHeight, e.yStride, e.uvWidth, e.uvHeight, e.uvStride};
+YuvPlanes PlanesOf(const TheoraDecoder* d, const FrameStockEntry& e) {
+    return YuvPlanes{e.y,      e.u,        e.v,        e.yWidth,      e.yHeight,    e.yStride,
+                     e.uvWidth, e.uvHeight, e.uvStride, d->pictureX, d->pictureY};
 }
 
 }  // namespace
@@ -101,9 +102,9 @@ int GetTheoraFrame(TheoraDecoder* d, int32_t wantImage, int32_t wantSurface) {
     }
     // A surface that cannot be filled (a lock that keeps failing) stays
     // stale; the caller then takes the frame as a picture.
-    if (surfaceWork && CopyFrameToSurface(d, PlanesOf(d->stock[entry]))) d->surfaceUpToDate = 1;
+    if (surfaceWork && CopyFrameToSurface(d, PlanesOf(d, d->stock[entry]))) d->surfaceUpToDate = 1;
     if (imageWork) {
-        ConvertYuvToImage(PlanesOf(d->stock[entry]), &d->frameImage);
+        ConvertYuvToImage(PlanesOf(d, d->stock[entry]), &d->frameImage);
         d->imageUpToDate = 1;
     }
     ReleaseStockEntry(d);
@@ -122,8 +123,12 @@ int GetTheoraInfo(const TheoraDecoder* d, TheoraStreamInfo* info) {
     if (d == nullptr || info == nullptr) return 0;
     info->framesPerSecond = static_cast<double>(d->info.fps_numerator) / static_cast<double>(d->info.fps_denominator);
     info->frameCount = static_cast<int32_t>(d->frameCount);
-    info->width = static_cast<int32_t>(d->info.width);
-    info->height = static_cast<int32_t>(d->info.height);
+    info->width = d->pictureWidth;
+    info->height = d->pictureHeight;
+    info->pictureX = d->pictureX;
+    info->pictureY = d->pictureY;
+    info->codedWidth = static_cast<int32_t>(d->info.width);
+    info->codedHeight = static_cast<int32_t>(d->info.height);
     return 0;
 }
 

@@ -88,6 +88,8 @@ struct TheoraDecoder {
     int32_t pictureReady = 0;
     std::atomic<int64_t> framesDecoded{0};  // packets given to the decoder (tests)
     int32_t headers = 0;
+    // The picture within the coded frame, checked at open.
+    int32_t pictureX = 0, pictureY = 0, pictureWidth = 0, pictureHeight = 0;
 
     FrameStockEntry* stock = nullptr;
     int32_t stockSize = 0;

@@ -107,6 +107,12 @@ bool FrameSizeIsSound(const theora_info& info) {
     return uint64_t{info.width} * info.height * 4 <= kMaxFrameBytes;
 }
 
+bool PictureIsInsideFrame(const theora_info& info) {
+    return info.frame_width > 0 && info.frame_height > 0 && info.frame_width <= info.width &&
+           info.frame_height <= info.height && info.offset_x <= info.width - info.frame_width &&
+           info.offset_y <= info.height - info.frame_height;
+}
+
 // The stream's frame, frame rate and picture, checked before libtheora
 // allocates for them; a refusal is logged.
 bool StreamIsPlayable(const theora_info& info) {
@@ -118,7 +124,20 @@ bool StreamIsPlayable(const theora_info& info) {
         WriteLog("Theora ムービーのフレームレートが不正です\n");
         return false;
     }
+    if (!PictureIsInsideFrame(info)) {
+        WriteLog("Theora ムービーの表示範囲がフレームの外にあります\n");
+        return false;
+    }
     return true;
+}
+
+// The picture the movie shows: the stream's stated rectangle within the
+// coded frame (measured from the frame's top-left corner).
+void TakePicture(TheoraDecoder* d) {
+    d->pictureX = static_cast<int32_t>(d->info.offset_x);
+    d->pictureY = static_cast<int32_t>(d->info.offset_y);
+    d->pictureWidth = static_cast<int32_t>(d->info.frame_width);
+    d->pictureHeight = static_cast<int32_t>(d->info.frame_height);
 }
 
 // Room for kTheoraIndexGrowth more page entries / key-frame bytes.
@@ -213,8 +232,7 @@ const char* PrepareDecoding(TheoraDecoder* d) {
     if (d->pageCount > 0) d->pages[0].offset = 0;
     CreateTheoraSurface(d);
     if (seams::ShouldFailCall(kFrameImageCall) ||
-        CreateXRGB8PixelImage(static_cast<int32_t>(d->info.width), static_cast<int32_t>(d->info.height),
-                              &d->frameImage) != 0) {
+        CreateXRGB8PixelImage(d->pictureWidth, d->pictureHeight, &d->frameImage) != 0) {
         return "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n";
     }
     void* stock = seams::ShouldFailCall(kFrameStockCall)
@@ -270,6 +288,7 @@ TheoraDecoder* OpenTheora(const FileFunctionTable* files, DWORD_PTR file, int32_
     d->file = file;
 
     if (ReadTheoraHeaders(d) != 1 || !StreamIsPlayable(d->info)) return FailOpen(d, nullptr);
+    TakePicture(d);
 
     // The thread starts paused and touches nothing while the request stands.
     d->pauseRequest.store(1, std::memory_order_release);

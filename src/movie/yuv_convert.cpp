@@ -40,25 +40,20 @@ inline void StoreTable(uint8_t* pixel, uint8_t luma, int32_t red, int32_t green,
     Store(pixel, Clip((y + red) / 16384), Clip((y + green) / 16384), Clip((y + blue) / 16384));
 }
 
+// Each pixel takes the chroma sample of its 2x2 block of the coded frame; the
+// picture may start on an odd luma sample, so blocks are found per pixel.
 void Convert420(const YuvPlanes& p, PixelImage* image, int32_t width, int32_t height) {
-    for (int32_t by = 0; by < height; by += 2) {
-        const uint8_t* y0 = p.y + static_cast<intptr_t>(by) * p.yStride;
-        const uint8_t* y1 = y0 + p.yStride;
-        const uint8_t* u = p.u + static_cast<intptr_t>(by / 2) * p.uvStride;
-        const uint8_t* v = p.v + static_cast<intptr_t>(by / 2) * p.uvStride;
-        uint8_t* out0 = Row(image, by);
-        uint8_t* out1 = by + 1 < height ? Row(image, by + 1) : nullptr;
-        for (int32_t bx = 0; bx < width; bx += 2) {
-            const int32_t cb = u[bx / 2], cr = v[bx / 2];
-            const int32_t red = g_tables.crToRed[cr];
-            const int32_t green = g_tables.cbToGreen[cb] + g_tables.crToGreen[cr];
-            const int32_t blue = g_tables.cbToBlue[cb];
-            const bool second = bx + 1 < width;
-            StoreTable(out0 + bx * 4, y0[bx], red, green, blue);
-            if (second) StoreTable(out0 + (bx + 1) * 4, y0[bx + 1], red, green, blue);
-            if (out1 == nullptr) continue;
-            StoreTable(out1 + bx * 4, y1[bx], red, green, blue);
-            if (second) StoreTable(out1 + (bx + 1) * 4, y1[bx + 1], red, green, blue);
+    for (int32_t y = 0; y < height; ++y) {
+        const int32_t sy = p.pictureY + y;
+        const uint8_t* luma = p.y + static_cast<intptr_t>(sy) * p.yStride;
+        const uint8_t* u = p.u + static_cast<intptr_t>(sy / 2) * p.uvStride;
+        const uint8_t* v = p.v + static_cast<intptr_t>(sy / 2) * p.uvStride;
+        uint8_t* out = Row(image, y);
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t sx = p.pictureX + x;
+            const int32_t cb = u[sx / 2], cr = v[sx / 2];
+            StoreTable(out + x * 4, luma[sx], g_tables.crToRed[cr], g_tables.cbToGreen[cb] + g_tables.crToGreen[cr],
+                       g_tables.cbToBlue[cb]);
         }
     }
 }
@@ -72,14 +67,16 @@ inline uint8_t ClampChannel(double value) {
 // it, wherever the planes' sizes put it.
 void ConvertOther(const YuvPlanes& p, PixelImage* image, int32_t width, int32_t height) {
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* luma = p.y + static_cast<intptr_t>(y) * p.yStride;
-        const int32_t cy = static_cast<int32_t>(static_cast<int64_t>(y) * p.uvHeight / p.yHeight);
+        const int32_t sy = p.pictureY + y;
+        const uint8_t* luma = p.y + static_cast<intptr_t>(sy) * p.yStride;
+        const int32_t cy = static_cast<int32_t>(static_cast<int64_t>(sy) * p.uvHeight / p.yHeight);
         const uint8_t* u = p.u + static_cast<intptr_t>(cy) * p.uvStride;
         const uint8_t* v = p.v + static_cast<intptr_t>(cy) * p.uvStride;
         uint8_t* out = Row(image, y);
         for (int32_t x = 0; x < width; ++x) {
-            const int32_t cx = static_cast<int32_t>(static_cast<int64_t>(x) * p.uvWidth / p.yWidth);
-            const double yy = 1.164 * (luma[x] - 16);
+            const int32_t sx = p.pictureX + x;
+            const int32_t cx = static_cast<int32_t>(static_cast<int64_t>(sx) * p.uvWidth / p.yWidth);
+            const double yy = 1.164 * (luma[sx] - 16);
             const double cb = u[cx] - 128.0, cr = v[cx] - 128.0;
             Store(out + x * 4, ClampChannel(yy + 1.596 * cr), ClampChannel(yy - 0.391 * cb - 0.813 * cr),
                   ClampChannel(yy + 2.018 * cb));
@@ -107,11 +104,13 @@ int InitYuvTables() {
 void ConvertYuvToImage(const YuvPlanes& planes, PixelImage* image) {
     if (image == nullptr || image->pixels == nullptr || planes.y == nullptr || planes.u == nullptr ||
         planes.v == nullptr || planes.yWidth <= 0 || planes.yHeight <= 0 || planes.uvWidth <= 0 ||
-        planes.uvHeight <= 0) {
+        planes.uvHeight <= 0 || planes.pictureX < 0 || planes.pictureY < 0 || planes.pictureX >= planes.yWidth ||
+        planes.pictureY >= planes.yHeight) {
         return;
     }
-    const int32_t width = std::min(image->width, planes.yWidth);
-    const int32_t height = std::min(image->height, planes.yHeight);
+    // The picture's rectangle, cut to the image and to the planes.
+    const int32_t width = std::min(image->width, planes.yWidth - planes.pictureX);
+    const int32_t height = std::min(image->height, planes.yHeight - planes.pictureY);
     if (planes.yWidth == 2 * planes.uvWidth && planes.yHeight == 2 * planes.uvHeight)
         Convert420(planes, image, width, height);
     else

@@ -177,3 +177,53 @@ TEST_F(MovieDeviceTest, ASurfaceThatWillNotLockIsMadeAnewThenGivenUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture smaller than its coded frame, at an odd place: the surface holds
+// the whole frame, and the stretch into the image's textures takes the picture.
+TEST_F(MovieDeviceTest, APaddedPictureComesThroughTheSurfaceAtItsPlace) {
+    struct Case {
+        const char* what;
+        movietest::MovieSpec spec;
+    } cases[] = {
+        {"17x9 at (5,3) in 32x16",
+         {.width = 32, .height = 16, .pictureWidth = 17, .pictureHeight = 9, .pictureX = 5, .pictureY = 3}},
+        {"20x10 at (10,6) in 32x16",
+         {.width = 32, .height = 16, .pictureWidth = 20, .pictureHeight = 10, .pictureX = 10, .pictureY = 6}},
+    };
+    for (const Case& c : cases) {
+        movietest::WriteBytes("picture.ogv", movietest::EncodeMovie(c.spec));
+        const int32_t image = LoadImageFile("picture.ogv", 0);
+        ASSERT_GE(image, 0) << c.what;
+        int32_t w = 0, h = 0;
+        ASSERT_EQ(GetImageSize(image, &w, &h), 0) << c.what;
+        EXPECT_EQ(w, c.spec.pictureWidth) << c.what;
+        EXPECT_EQ(h, c.spec.pictureHeight) << c.what;
+        TheoraDecoder* decoder = DecoderOf(image);
+        ASSERT_NE(GetTheoraSurface(decoder), nullptr) << c.what;
+        AdvanceTheoraFrames(decoder, 2);
+        d3d9::ClearRecordedCalls();
+        ClearDrawTarget(nullptr);
+        const uint32_t background = ReadScreen().At(0, 0);
+        ASSERT_EQ(DrawImage(8, 8, image, 0), 0) << c.what;
+        EXPECT_EQ(IsTheoraSurfaceUpToDate(decoder), 1) << c.what << ": the frame came through the surface";
+        const auto stretches = device_test::CallsStarting("StretchRect");
+        ASSERT_FALSE(stretches.empty()) << c.what;
+        const movietest::MovieSpec& p = c.spec;
+        const std::string source = "StretchRect(" + std::to_string(p.pictureX) + ", " + std::to_string(p.pictureY) +
+                                   ", " + std::to_string(p.pictureX + p.pictureWidth) + ", " +
+                                   std::to_string(p.pictureY + p.pictureHeight) + ", ";
+        EXPECT_EQ(stretches[0].rfind(source, 0), 0u) << c.what << ": the source is the picture: " << stretches[0];
+        const Picture screen = ReadScreen();
+        const auto placement =
+            movietest::PlacementOf([&](int x, int y) { return screen.At(8 + x, 8 + y); }, c.spec, 2);
+        EXPECT_LT(placement.atPicture, 8.0) << c.what;
+        EXPECT_LT(placement.atPicture, placement.movedBest) << c.what << ": the picture is shown at its place";
+        EXPECT_EQ(screen.At(8 + w, 8), background) << c.what << ": nothing right of the picture";
+        EXPECT_EQ(screen.At(8, 8 + h), background) << c.what << ": nothing below the picture";
+        EXPECT_EQ(DeleteImage(image), 0) << c.what;
+    }
+}
+
+}  // namespace

@@ -61,6 +61,10 @@ inline uint8_t ToByte(double v) { return static_cast<uint8_t>(std::clamp(std::lr
 struct MovieSpec {
     int width = 32;                // coded size: multiples of 16
     int height = 32;
+    int pictureWidth = 0;          // the picture within the coded frame (0: the whole frame)
+    int pictureHeight = 0;
+    int pictureX = 0;              // its top-left corner, from the frame's top-left
+    int pictureY = 0;
     int frames = 8;
     uint32_t fpsNumerator = 10;
     uint32_t fpsDenominator = 1;
@@ -126,8 +130,10 @@ inline StreamPages EncodeTheoraPages(const MovieSpec& s, int serial = 0x7E0) {
     th_info_init(&info);
     info.frame_width = static_cast<ogg_uint32_t>(s.width);
     info.frame_height = static_cast<ogg_uint32_t>(s.height);
-    info.pic_width = info.frame_width;
-    info.pic_height = info.frame_height;
+    info.pic_width = static_cast<ogg_uint32_t>(s.pictureWidth > 0 ? s.pictureWidth : s.width);
+    info.pic_height = static_cast<ogg_uint32_t>(s.pictureHeight > 0 ? s.pictureHeight : s.height);
+    info.pic_x = static_cast<ogg_uint32_t>(s.pictureX);
+    info.pic_y = static_cast<ogg_uint32_t>(s.pictureY);
     info.fps_numerator = s.fpsNumerator;
     info.fps_denominator = s.fpsDenominator;
     info.aspect_numerator = 1;
@@ -320,6 +326,40 @@ inline Difference CompareWithSource(const Picture& p, int k) {
     }
     d.mean = p.pixels.empty() ? 255 : static_cast<double>(total) / (3.0 * p.pixels.size());
     return d;
+}
+
+// How well pixels show frame k's picture of a movie made from s: the mean
+// channel difference from the source with the picture where the stream states
+// it, and the least of those with the picture moved a pixel any way within the
+// coded frame. A picture shown at its place is nearer than every move.
+struct PicturePlacement {
+    double atPicture = 255;
+    double movedBest = 255;
+};
+template <typename Pixel>
+inline double MeanFromSource(Pixel pixel, const MovieSpec& s, int k, int x0, int y0) {
+    const int w = s.pictureWidth > 0 ? s.pictureWidth : s.width, h = s.pictureHeight > 0 ? s.pictureHeight : s.height;
+    long total = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb want = SourcePixel(k, x0 + x, y0 + y, s.width, s.height);
+            const uint32_t v = pixel(x, y);
+            total += std::abs(Red(v) - want.red) + std::abs(Green(v) - want.green) + std::abs(Blue(v) - want.blue);
+        }
+    return static_cast<double>(total) / (3.0 * w * h);
+}
+template <typename Pixel>
+inline PicturePlacement PlacementOf(Pixel pixel, const MovieSpec& s, int k) {
+    const int w = s.pictureWidth > 0 ? s.pictureWidth : s.width, h = s.pictureHeight > 0 ? s.pictureHeight : s.height;
+    PicturePlacement p;
+    p.atPicture = MeanFromSource(pixel, s, k, s.pictureX, s.pictureY);
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int x0 = s.pictureX + dx, y0 = s.pictureY + dy;
+            if ((dx == 0 && dy == 0) || x0 < 0 || y0 < 0 || x0 + w > s.width || y0 + h > s.height) continue;
+            p.movedBest = std::min(p.movedBest, MeanFromSource(pixel, s, k, x0, y0));
+        }
+    return p;
 }
 
 // Every frame of the file decoded packet by packet in order with libtheora's
