@@ -68,7 +68,7 @@ struct MovieRecord {
     uintptr_t userWord;           // handed back to the frame callback
 };
 
-// Opens a movie file (Shift-JIS name); writes its frame size to the out
+// Opens a movie file (Shift-JIS name); writes its picture size to the out
 // arguments that are given. flag is handed on to the DirectShow player. The
 // handle, or -1 (no free slot: nothing logged).
 int32_t OpenMovie(const char* fileName, int32_t* width, int32_t* height, int32_t flag);

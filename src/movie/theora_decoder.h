@@ -36,7 +36,9 @@ int InitYuvTables();
 // decodes the first frame. The file functions are copied (seek, read and
 // end-of-file are used, from the decode thread too); stockSize is the number
 // of decoded frames kept ahead (10 for movies). Null when the file is not Ogg
-// Theora (nothing logged) or on a failure (logged). The file stays the
+// Theora (nothing logged), when the stream cannot be played (a frame beyond
+// the size limit, no frame rate, a picture outside the frame: logged) or on a
+// failure (logged). The file stays the
 // caller's: close it after CloseTheora.
 TheoraDecoder* OpenTheora(const FileFunctionTable* files, DWORD_PTR file, int32_t stockSize);
 // Stops the decode thread and frees everything; 0. Null is ignored.
@@ -58,11 +60,12 @@ int GetTheoraInfo(const TheoraDecoder* decoder, TheoraStreamInfo* info);
 // thread has ended, or the data ended before the frame).
 // wantSurface asks the same of the Y'CbCr surface (when there is one).
 int GetTheoraFrame(TheoraDecoder* decoder, int32_t wantImage, int32_t wantSurface);
-// The X8R8G8B8 picture of the current frame (coded width x height, pixels
-// in the order blue, green, red, 255).
+// The X8R8G8B8 picture of the current frame: the stream's picture, without the
+// padding of the coded frame around it (pixels in the order blue, green, red,
+// 255).
 PixelImage* GetTheoraImage(TheoraDecoder* decoder);
 // The Direct3D 9 Y'CbCr surface (an IDirect3DSurface9 of the coded size in
-// the device's default pool), made at open while that back end draws and the
+// the device's default pool: the picture is the rectangle GetTheoraInfo states), made at open while that back end draws and the
 // stream is 4:2:0; null otherwise. Its FourCC format, 0 without one, and
 // whether it holds the current frame.
 void* GetTheoraSurface(const TheoraDecoder* decoder);
