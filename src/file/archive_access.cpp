@@ -3,6 +3,7 @@
 #include "file/archive.h"
 #include "file/handle_registry.h"
 
+#include "core/log.h"
 #include "core/memory.h"
 #include "core/utility.h"
 
@@ -96,15 +97,21 @@ bool SameCharacter(const char* a, const char* b) {
 }
 
 bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string& folder, const char* pattern) {
-    uint32_t count = 0;
+    uint64_t count = 0;
     ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t, uint32_t) {
         if (MatchFilePattern(pattern, name)) ++count;
     });
     if (count == 0) return false;
-    find->entries = static_cast<FileInfo*>(AllocMemoryZeroed(count * sizeof(FileInfo), __FILE__, __LINE__));
-    if (find->entries == nullptr) return false;
+    uint32_t bytes;
+    if (!ArchiveListingBytes(count, &bytes)) {
+        WriteLogFormatted("アーカイブのフォルダーが大きすぎて一覧にできません(%llu件) in FindFirstAccessFile",
+                          static_cast<unsigned long long>(count));
+        return true;  // this archive holds the folder: outer archives are not searched
+    }
+    find->entries = static_cast<FileInfo*>(AllocMemoryZeroed(bytes, __FILE__, __LINE__));
+    if (find->entries == nullptr) return true;
     ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t isDirectory, uint32_t size) {
-        if (!MatchFilePattern(pattern, name)) return;
+        if (find->count == count || !MatchFilePattern(pattern, name)) return;
         FileInfo& info = find->entries[find->count++];
         CopyText(info.name, sizeof info.name, name);
         info.isDirectory = isDirectory;
@@ -114,6 +121,12 @@ bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string&
 }
 
 }  // namespace
+
+bool ArchiveListingBytes(uint64_t count, uint32_t* bytes) {
+    if (count > UINT32_MAX / sizeof(FileInfo)) return false;
+    *bytes = static_cast<uint32_t>(count * sizeof(FileInfo));
+    return true;
+}
 
 bool MatchFilePattern(const char* pattern, const char* name) {
     if (std::strcmp(pattern, "*.*") == 0) pattern = "*";

@@ -24,6 +24,9 @@ DWORD_PTR FindFirstInArchive(const char* pattern, FileInfo* info);
 bool IsArchiveFindHandle(DWORD_PTR handle);
 int FindNextInArchive(DWORD_PTR handle, FileInfo* info);
 int FindCloseInArchive(DWORD_PTR handle);
+// The bytes of a search's listing of count entries; false (and the search
+// refused with a log line) when they do not fit one 32-bit block.
+bool ArchiveListingBytes(uint64_t count, uint32_t* bytes);
 
 // Whether name matches a search pattern: '*' any run, '?' one character,
 // ASCII letters in either case, double-byte characters whole; "*.*" is "*".
