@@ -3,7 +3,8 @@
 //
 // Refused, each with a log line and a failure result, leaving the caller's
 // bytes as they were: a short image, a missing signature, a header no key
-// descrambles, tables whose checksum or bounds do not hold, a member beyond
+// descrambles, tables whose checksum or bounds do not hold, a folder with two
+// entries whose names match (letters in either case), a member beyond
 // the data area, and packed data whose head or tokens do not fit the bytes
 // given or the size it promises.
 //

@@ -4,10 +4,53 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
 
+#include "archive_writer.h"
+#include "file/archive.h"
 #include "file/archive_access.h"
+#include "file/archive_format.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// The archive of the named files, each holding its own name; empty when the
+// packer refuses them.
+Bytes Build(const std::vector<std::string>& paths, std::string* error) {
+    std::vector<ArchiveInput> inputs;
+    for (const std::string& path : paths) inputs.push_back({path, Text(path)});
+    Bytes archive;
+    if (!BuildArchive(inputs, ArchiveOptions{}, &archive, error)) archive.clear();
+    return archive;
+}
+
+// The image with the first name `from` in its name table renamed `to` (of
+// the same length), under fresh checksums: tables the packer would not write.
+Bytes Renamed(Bytes image, const std::string& from, const std::string& to) {
+    const uint64_t seed = ArchiveKeySeed(nullptr);
+    uint8_t* header = image.data() + kArchiveHeaderOffset;
+    ScrambleArchiveBytes(header, kArchiveHeaderSize, seed, kArchiveHeaderOffset);
+    ArchiveHeader h = ReadArchiveHeader(header);
+    uint8_t* tables = image.data() + kArchiveTablesOffset;
+    const size_t size = h.fileCount * kArchiveFileEntrySize + h.dirCount * kArchiveDirEntrySize + h.nameTableSize;
+    ScrambleArchiveBytes(tables, size, seed, kArchiveTablesOffset);
+    char* names = reinterpret_cast<char*>(tables) + size - h.nameTableSize;
+    for (uint32_t at = 1; at < h.nameTableSize; at += static_cast<uint32_t>(std::strlen(names + at)) + 1)
+        if (from == names + at) {
+            std::memcpy(names + at, to.data(), to.size());
+            break;
+        }
+    h.tablesCheck = ArchiveChecksum(tables, size);
+    WriteArchiveHeader(h, header);
+    WriteLE32(header + kArchiveHeaderSize - 4, ArchiveChecksum(header, kArchiveHeaderSize - 4));
+    ScrambleArchiveBytes(header, kArchiveHeaderSize + size, seed, kArchiveHeaderOffset);
+    return image;
+}
 
 TEST(ArchiveLimits, AListingsSizeCannotWrap) {
     constexpr uint64_t kMost = UINT32_MAX / sizeof(FileInfo);  // 15,790,320 entries of 272 bytes
@@ -28,6 +71,54 @@ TEST(ArchiveLimits, AListingsSizeCannotWrap) {
         if (c.fits) {
             EXPECT_EQ(bytes, c.count * sizeof(FileInfo)) << c.what;
         }
+    }
+}
+
+TEST(ArchiveLimits, ThePackerRefusesNamesThatMatch) {
+    const struct Case {
+        const char* what;
+        std::vector<std::string> paths;
+        bool packs;
+    } cases[] = {
+        {"different names", {"dup.txt", "dir/dup.txt", "dur.txt"}, true},
+        {"one name twice", {"dup.txt", "dup.txt"}, false},
+        {"names differing in case", {"dup.txt", "DUP.TXT"}, false},
+        {"the same folder in two spellings", {"Dir/a", "dir\\A"}, false},
+        {"a file, then a folder of its name", {"x", "x/y"}, false},
+        {"a folder, then a file of its name", {"x/y", "X"}, false},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_EQ(!Build(c.paths, &error).empty(), c.packs) << c.what;
+        EXPECT_EQ(error.empty(), c.packs) << c.what << ": " << error;
+    }
+}
+
+TEST(ArchiveLimits, TheReaderRefusesNamesThatMatch) {
+    std::string error;
+    const Bytes files = Build({"dup.txt", "dur.txt"}, &error);
+    const Bytes folders = Build({"x", "y/z"}, &error);
+    const struct Case {
+        const char* what;
+        Bytes image;
+        bool opens;
+    } cases[] = {
+        {"a name changed to a new one", Renamed(files, "dur.txt", "duq.txt"), true},
+        {"a name changed to its neighbour's", Renamed(files, "dur.txt", "dup.txt"), false},
+        {"to its neighbour's in other case", Renamed(files, "dur.txt", "DUP.TXT"), false},
+        {"a folder named as the file before it", Renamed(folders, "y", "x"), false},
+        {"a folder named as that file in other case", Renamed(folders, "y", "X"), false},
+    };
+    for (const Case& c : cases) {
+        Bytes image = c.image;
+        ArchiveRecord record;
+        ClearArchiveRecord(&record);
+        const int opened = OpenArchiveFromMemory(&record, image.data(), static_cast<uint32_t>(image.size()), nullptr);
+        EXPECT_EQ(opened == 0, c.opens) << c.what;
+        if (!c.opens) {
+            EXPECT_EQ(image, c.image) << c.what << ": the image is left as it was";
+        }
+        CloseArchive(&record);
     }
 }
 
