@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/utility.h"
+#include "platform/kernel32/kernel32.h"
 
 #include <cctype>
 #include <cstdint>
@@ -51,14 +52,58 @@ std::vector<size_t> Separators(const char* path) {
     return places;
 }
 
+// The path's elements, without empty ones and ".", in order.
+std::vector<std::string> Elements(const std::string& path) {
+    std::vector<std::string> elements(1);
+    for (size_t i = 0; i < path.size(); i += CharacterBytes(path.c_str() + i)) {
+        if (path[i] == '\\' || path[i] == '/') {
+            if (!elements.back().empty() && elements.back() != ".") elements.emplace_back();
+            else elements.back().clear();
+        } else {
+            elements.back().append(path, i, CharacterBytes(path.c_str() + i));
+        }
+    }
+    if (elements.back().empty() || elements.back() == ".") elements.pop_back();
+    return elements;
+}
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
+}
+
+// Whether folder lies inside the current folder (cwd, its elements): a
+// relative folder that never steps up, or an absolute one below the current
+// folder. An archive beside any other folder is not the program's.
+bool InsideCurrentFolder(const std::string& folder, const std::vector<std::string>& cwd) {
+    const std::vector<std::string> elements = Elements(folder);
+    for (const std::string& element : elements)
+        if (element == "..") return false;
+    if (!IsAbsolute(folder)) return !elements.empty();
+    if (elements.size() <= cwd.size()) return false;
+    for (size_t i = 0; i < cwd.size(); ++i)
+        if (CompareTextsNoCase(elements[i].c_str(), cwd[i].c_str()) != 0) return false;
+    return true;
+}
+
+std::vector<std::string> CurrentFolder() {
+    char cwd[MAX_PATH * 4];
+    const DWORD length = GetCurrentDirectoryA(sizeof cwd, cwd);
+    if (length == 0 || length >= sizeof cwd) return {};
+    return Elements(cwd);
+}
+
 // Calls visit(archive, inner path) for each archive that may hold path, the
-// innermost folder's first, until visit returns true.
+// innermost folder's first, until visit returns true. Archives are looked for
+// only beside the folders the path names inside the current folder: never
+// above it, so that an archive planted in an outer folder is not read.
 template <typename Visit>
 bool VisitArchives(const std::string& path, Visit visit) {
     const std::vector<size_t> places = Separators(path.c_str());
+    const std::vector<std::string> cwd = IsAbsolute(path) ? CurrentFolder() : std::vector<std::string>{};
+    if (IsAbsolute(path) && cwd.empty()) return false;
     for (auto it = places.rbegin(); it != places.rend(); ++it) {
         const std::string folder = path.substr(0, *it);
-        if (folder.empty() || folder.back() == ':') continue;  // the root has no archive beside it
+        if (!InsideCurrentFolder(folder, cwd)) continue;
         ArchiveRecord record;
         if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
         const bool done = visit(record, path.c_str() + *it + 1);

@@ -3,8 +3,13 @@
 // current folder.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +17,8 @@
 #include "file/archive.h"
 #include "file/archive_access.h"
 #include "file/archive_format.h"
+#include "file/file.h"
+#include "platform/kernel32/kernel32.h"
 
 namespace {
 
@@ -119,6 +126,84 @@ TEST(ArchiveLimits, TheReaderRefusesNamesThatMatch) {
             EXPECT_EQ(image, c.image) << c.what << ": the image is left as it was";
         }
         CloseArchive(&record);
+    }
+}
+
+// A folder tree "root/game" with the test run from "game", and archives
+// planted beside it and above it.
+class ArchivePlaces : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/velumi-archive-places-XXXXXX";
+        root_ = std::filesystem::canonical(mkdtemp(pattern)).string();
+        std::filesystem::create_directories(root_ + "/game");
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(root_ + "/game");
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(root_);
+    }
+    // An archive at root/place whose member `member` holds `text`.
+    void Plant(const std::string& place, const std::string& member, const std::string& text) const {
+        std::vector<ArchiveInput> inputs = {{member, Text(text)}};
+        Bytes archive;
+        std::string error;
+        ASSERT_TRUE(BuildArchive(inputs, ArchiveOptions{}, &archive, &error)) << error;
+        std::ofstream(root_ + "/" + place, std::ios::binary)
+            .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+    }
+    static std::string ReadAll(const std::string& path) {
+        const DWORD_PTR file = OpenAccessFile(path.c_str(), 0, 1, 0);
+        if (file == 0) return "(none)";
+        std::string bytes(256, '\0');
+        bytes.resize(ReadAccessFile(bytes.data(), 1, bytes.size(), file));
+        CloseAccessFile(file);
+        return bytes;
+    }
+    std::string Absolute(const std::string& path) const { return platform::PathFromNative(root_) + "\\" + path; }
+
+    std::string root_;
+    std::filesystem::path previous_;
+};
+
+TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
+    Plant("game/data.gla", "x.png", "ours");
+    Plant("game/sub.gla", "data\\y.png", "ours, outer");
+    Plant("game.gla", "data\\w.png", "planted beside the game");
+    Plant("data.gla", "x.png", "planted above");
+    Plant("velumi-root.gla", "z.png", "planted in the outer folder");
+    std::filesystem::create_directories(root_ + "/game/data");  // "data\\.." leads somewhere
+    const struct Case {
+        const char* what;
+        std::string path;
+        const char* expected;
+    } cases[] = {
+        {"relative, beside the folder", "data\\x.png", "ours"},
+        {"relative, in an outer folder's archive", "sub\\data\\y.png", "ours, outer"},
+        {"absolute, inside the current folder", Absolute("game\\data\\x.png"), "ours"},
+        {"absolute, in the archive beside the current folder", Absolute("game\\data\\w.png"), "(none)"},
+        {"relative, in the archive beside the current folder", "..\\game\\data\\w.png", "(none)"},
+        {"absolute, above the current folder", Absolute("data\\x.png"), "(none)"},
+        {"relative, stepping up", "..\\data\\x.png", "(none)"},
+        {"relative, stepping up inside", "data\\..\\..\\data\\x.png", "(none)"},
+        {"relative, stepping up to an outer folder", "..\\velumi-root\\z.png", "(none)"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadAll(c.path), c.expected) << c.what;
+    const struct Find {
+        const char* what;
+        std::string pattern;
+        bool found;
+    } finds[] = {
+        {"relative search", "data\\*", true},
+        {"search above the current folder", Absolute("data\\*"), false},
+        {"search stepping up", "..\\data\\*", false},
+    };
+    for (const Find& f : finds) {
+        FileInfo info;
+        const DWORD_PTR find = FindFirstAccessFile(f.pattern.c_str(), &info);
+        EXPECT_EQ(find != 0, f.found) << f.what;
+        if (find != 0) FindCloseAccessFile(find);
     }
 }
 
