@@ -71,39 +71,42 @@ bool IsAbsolute(const std::string& path) {
     return !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
 }
 
-// Whether folder lies inside the current folder (cwd, its elements): a
-// relative folder that never steps up, or an absolute one below the current
-// folder. An archive beside any other folder is not the program's.
-bool InsideCurrentFolder(const std::string& folder, const std::vector<std::string>& cwd) {
+// Whether an archive beside folder may hold the caller's files: never when
+// the folder steps up with ".."; for a relative path, any folder it names; for
+// an absolute one, the folder that holds the file (the caller named it), and
+// outer folders only below the current folder (cwd, its elements). So an
+// archive planted above the program's folder is never read.
+bool ArchiveMayLieBeside(const std::string& folder, bool innermost, const std::vector<std::string>* cwd) {
     const std::vector<std::string> elements = Elements(folder);
     for (const std::string& element : elements)
         if (element == "..") return false;
-    if (!IsAbsolute(folder)) return !elements.empty();
-    if (elements.size() <= cwd.size()) return false;
-    for (size_t i = 0; i < cwd.size(); ++i)
-        if (CompareTextsNoCase(elements[i].c_str(), cwd[i].c_str()) != 0) return false;
+    if (elements.empty()) return false;
+    if (!IsAbsolute(folder) || innermost) return true;
+    if (cwd == nullptr || elements.size() <= cwd->size()) return false;  // no current folder: none
+    for (size_t i = 0; i < cwd->size(); ++i)
+        if (CompareTextsNoCase(elements[i].c_str(), (*cwd)[i].c_str()) != 0) return false;
     return true;
 }
 
-std::vector<std::string> CurrentFolder() {
+// The current folder's elements; false when it cannot be had.
+bool CurrentFolder(std::vector<std::string>* elements) {
     char cwd[MAX_PATH * 4];
     const DWORD length = GetCurrentDirectoryA(sizeof cwd, cwd);
-    if (length == 0 || length >= sizeof cwd) return {};
-    return Elements(cwd);
+    if (length == 0 || length >= sizeof cwd) return false;
+    *elements = Elements(cwd);
+    return true;
 }
 
 // Calls visit(archive, inner path) for each archive that may hold path, the
-// innermost folder's first, until visit returns true. Archives are looked for
-// only beside the folders the path names inside the current folder: never
-// above it, so that an archive planted in an outer folder is not read.
+// innermost folder's first, until visit returns true.
 template <typename Visit>
 bool VisitArchives(const std::string& path, Visit visit) {
     const std::vector<size_t> places = Separators(path.c_str());
-    const std::vector<std::string> cwd = IsAbsolute(path) ? CurrentFolder() : std::vector<std::string>{};
-    if (IsAbsolute(path) && cwd.empty()) return false;
+    std::vector<std::string> cwd;
+    const bool knowCwd = IsAbsolute(path) && places.size() > 1 && CurrentFolder(&cwd);
     for (auto it = places.rbegin(); it != places.rend(); ++it) {
         const std::string folder = path.substr(0, *it);
-        if (!InsideCurrentFolder(folder, cwd)) continue;
+        if (!ArchiveMayLieBeside(folder, it == places.rbegin(), knowCwd ? &cwd : nullptr)) continue;
         ArchiveRecord record;
         if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
         const bool done = visit(record, path.c_str() + *it + 1);

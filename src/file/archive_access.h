@@ -1,10 +1,10 @@
 // Archive members as files of the access calls. A path "dir\x.png" is looked
 // up in the archive "dir.gla" beside the folder (then in archives of the outer
 // folders the path names: "a\b\x.png" in "a.gla" as "b\x.png"), with the
-// built-in key, before the plain file. Only folders inside the current folder
-// count: a relative path's folders unless they step up with "..", an absolute
-// path's folders below the current one; an archive above the current folder
-// is never read. An opened member is read into memory whole and served from
+// built-in key, before the plain file. No folder that steps up with ".."
+// counts; of an absolute path, the folder holding the file counts, and outer
+// folders only below the current folder: an archive planted above the
+// program's folder is never read. An opened member is read into memory whole and served from
 // there; at most 512 members are open at once, their handles the index with
 // the top four bits set.
 #pragma once

@@ -173,6 +173,7 @@ TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
     Plant("game.gla", "data\\w.png", "planted beside the game");
     Plant("data.gla", "x.png", "planted above");
     Plant("velumi-root.gla", "z.png", "planted in the outer folder");
+    Plant("outer.gla", "deep\\v.png", "planted in an outer archive");
     std::filesystem::create_directories(root_ + "/game/data");  // "data\\.." leads somewhere
     const struct Case {
         const char* what;
@@ -184,7 +185,8 @@ TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
         {"absolute, inside the current folder", Absolute("game\\data\\x.png"), "ours"},
         {"absolute, in the archive beside the current folder", Absolute("game\\data\\w.png"), "(none)"},
         {"relative, in the archive beside the current folder", "..\\game\\data\\w.png", "(none)"},
-        {"absolute, above the current folder", Absolute("data\\x.png"), "(none)"},
+        {"absolute, outside: the archive of the folder named", Absolute("data\\x.png"), "planted above"},
+        {"absolute, outside: no outer archive", Absolute("outer\\deep\\v.png"), "(none)"},
         {"relative, stepping up", "..\\data\\x.png", "(none)"},
         {"relative, stepping up inside", "data\\..\\..\\data\\x.png", "(none)"},
         {"relative, stepping up to an outer folder", "..\\velumi-root\\z.png", "(none)"},
@@ -196,7 +198,7 @@ TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
         bool found;
     } finds[] = {
         {"relative search", "data\\*", true},
-        {"search above the current folder", Absolute("data\\*"), false},
+        {"search outside, in an outer archive", Absolute("outer\\deep\\*"), false},
         {"search stepping up", "..\\data\\*", false},
     };
     for (const Find& f : finds) {
