@@ -79,7 +79,7 @@ bool NameHolds(const ArchiveRecord* r, uint32_t offset) {
 bool MemberHolds(const ArchiveRecord* r, const ArchiveFileEntry& e) {
     if (uint64_t{e.offset} + e.storedSize > r->dataSize) return false;
     if ((e.flags & kArchiveEntryPacked) == 0) return e.storedSize == e.size;
-    if (e.storedSize < kPackedHeadSize) return false;
+    if (e.storedSize < kPackedHeadSize || e.size > PackedSizeLimit(e.storedSize)) return false;
     if (r->image == nullptr) return true;  // a file's packed heads are checked when read
     const uint8_t* head = r->image + r->dataStart + e.offset;
     return ReadLE32(head) == e.size && ReadLE32(head + 4) == e.storedSize;
@@ -322,14 +322,16 @@ uint8_t* LoadArchiveMember(const ArchiveRecord* record, const ArchiveMemberInfo&
         if (info.packed == 0) return read;
         stored = read;
     }
+    // The head is checked before the member's block is allocated: a size its
+    // bytes cannot make is refused here.
+    if (info.packed != 0 && DecompressPackedData(nullptr, stored, info.storedSize) != info.size)
+        return fail("packed size differs from its entry", read, nullptr);
     auto* member = static_cast<uint8_t*>(AllocMemory(info.size > 0 ? info.size : 1, __FILE__, __LINE__));
     if (member == nullptr) return fail("no memory", read, nullptr);
     if (info.packed == 0) {
         std::memcpy(member, stored, info.size);
         return member;
     }
-    if (DecompressPackedData(nullptr, stored, info.storedSize) != info.size)
-        return fail("packed size differs from its entry", read, member);
     if (DecompressPackedData(member, stored, info.storedSize) != info.size)
         return fail("damaged packed data", read, member);
     FreeMemory(read);

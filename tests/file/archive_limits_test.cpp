@@ -6,9 +6,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,9 +38,9 @@ Bytes Build(const std::vector<std::string>& paths, std::string* error) {
     return archive;
 }
 
-// The image with the first name `from` in its name table renamed `to` (of
-// the same length), under fresh checksums: tables the packer would not write.
-Bytes Renamed(Bytes image, const std::string& from, const std::string& to) {
+// The image with its tables descrambled, edited and scrambled back under
+// fresh checksums: tables the packer would not write.
+Bytes Edited(Bytes image, const std::function<void(uint8_t* tables, const ArchiveHeader&)>& edit) {
     const uint64_t seed = ArchiveKeySeed(nullptr);
     uint8_t* header = image.data() + kArchiveHeaderOffset;
     ScrambleArchiveBytes(header, kArchiveHeaderSize, seed, kArchiveHeaderOffset);
@@ -46,17 +48,26 @@ Bytes Renamed(Bytes image, const std::string& from, const std::string& to) {
     uint8_t* tables = image.data() + kArchiveTablesOffset;
     const size_t size = h.fileCount * kArchiveFileEntrySize + h.dirCount * kArchiveDirEntrySize + h.nameTableSize;
     ScrambleArchiveBytes(tables, size, seed, kArchiveTablesOffset);
-    char* names = reinterpret_cast<char*>(tables) + size - h.nameTableSize;
-    for (uint32_t at = 1; at < h.nameTableSize; at += static_cast<uint32_t>(std::strlen(names + at)) + 1)
-        if (from == names + at) {
-            std::memcpy(names + at, to.data(), to.size());
-            break;
-        }
+    edit(tables, h);
     h.tablesCheck = ArchiveChecksum(tables, size);
     WriteArchiveHeader(h, header);
     WriteLE32(header + kArchiveHeaderSize - 4, ArchiveChecksum(header, kArchiveHeaderSize - 4));
     ScrambleArchiveBytes(header, kArchiveHeaderSize + size, seed, kArchiveHeaderOffset);
     return image;
+}
+
+// The image with the first name `from` in its name table renamed `to` (of
+// the same length).
+Bytes Renamed(const Bytes& image, const std::string& from, const std::string& to) {
+    return Edited(image, [&](uint8_t* tables, const ArchiveHeader& h) {
+        char* names = reinterpret_cast<char*>(tables) + h.fileCount * kArchiveFileEntrySize +
+                      h.dirCount * kArchiveDirEntrySize;
+        for (uint32_t at = 1; at < h.nameTableSize; at += static_cast<uint32_t>(std::strlen(names + at)) + 1)
+            if (from == names + at) {
+                std::memcpy(names + at, to.data(), to.size());
+                break;
+            }
+    });
 }
 
 TEST(ArchiveLimits, AListingsSizeCannotWrap) {
@@ -156,7 +167,7 @@ protected:
     static std::string ReadAll(const std::string& path) {
         const DWORD_PTR file = OpenAccessFile(path.c_str(), 0, 1, 0);
         if (file == 0) return "(none)";
-        std::string bytes(256, '\0');
+        std::string bytes(1 << 17, '\0');
         bytes.resize(ReadAccessFile(bytes.data(), 1, bytes.size(), file));
         CloseAccessFile(file);
         return bytes;
@@ -206,6 +217,90 @@ TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
         const DWORD_PTR find = FindFirstAccessFile(f.pattern.c_str(), &info);
         EXPECT_EQ(find != 0, f.found) << f.what;
         if (find != 0) FindCloseAccessFile(find);
+    }
+}
+
+// Packed data of one literal 'a' and the tokens given, promising size bytes.
+Bytes Stream(uint32_t size, const Bytes& tokens) {
+    Bytes b = {0, 0, 0, 0, 0, 0, 0, 0, 0xEE, 'a'};  // 0xEE: the escape
+    b.resize(b.size() + tokens.size());
+    std::copy(tokens.begin(), tokens.end(), b.end() - static_cast<std::ptrdiff_t>(tokens.size()));
+    WriteLE32(b.data(), size);
+    WriteLE32(b.data() + 4, static_cast<uint32_t>(b.size()));
+    return b;
+}
+
+TEST(ArchiveLimits, APackedStreamPromisesNoMoreThanItsBytesCanMake) {
+    const Bytes longest = {0xEE, 0xFD, 0x1F, 0};  // v = 4093: a copy of 4096 from 1 back
+    const Bytes tooLong = {0xEE, 0xFE, 0x1F, 0};  // v = 4094: one byte more
+    const struct Case {
+        const char* what;
+        Bytes packed;
+        int64_t answered;  // the size-only call; -1 refused
+        bool unpacks;
+    } cases[] = {
+        {"the longest copy", Stream(4097, longest), 4097, true},
+        {"a copy one byte longer", Stream(4098, tooLong), 4098, false},
+        {"promises its bytes' limit", Stream(5 * kPackedMostPerByte, longest), 5 * kPackedMostPerByte, false},
+        {"promises one byte more", Stream(5 * kPackedMostPerByte + 1, longest), -1, false},
+        {"a small stream promising 4 GiB", Stream(0xFFFFFFFF, longest), -1, false},
+        {"a head alone promising a byte", Bytes{1, 0, 0, 0, 9, 0, 0, 0, 0xEE}, -1, false},
+    };
+    for (const Case& c : cases) {
+        const auto available = static_cast<uint32_t>(c.packed.size());
+        EXPECT_EQ(DecompressPackedData(nullptr, c.packed.data(), available), c.answered) << c.what;
+        if (c.answered < 0) continue;
+        Bytes out(static_cast<size_t>(c.answered));
+        EXPECT_EQ(DecompressPackedData(out.data(), c.packed.data(), available) == c.answered, c.unpacks) << c.what;
+        if (c.unpacks) {
+            EXPECT_EQ(out, Bytes(out.size(), 'a')) << c.what;
+        }
+    }
+}
+
+// A member whose entry and packed head both promise `size`: the reader
+// refuses the tables before any member is read when the stored bytes cannot
+// make that many.
+TEST_F(ArchivePlaces, AnArchivesBombIsRefusedWithItsTables) {
+    std::vector<ArchiveInput> inputs = {{"m", Bytes(100000, 0)}};
+    Bytes good;
+    std::string error;
+    ASSERT_TRUE(BuildArchive(inputs, ArchiveOptions{}, &good, &error)) << error;
+    ArchiveFileEntry entry{};
+    Edited(good, [&](uint8_t* tables, const ArchiveHeader&) { entry = ReadArchiveFileEntry(tables); });
+    ASSERT_EQ(entry.flags, kArchiveEntryPacked);
+    const uint64_t limit = PackedSizeLimit(entry.storedSize);
+    auto promising = [&](uint64_t size) {
+        Bytes image = Edited(good, [&](uint8_t* tables, const ArchiveHeader&) { WriteLE32(tables + 12, size); });
+        WriteLE32(image.data() + image.size() - entry.storedSize, static_cast<uint32_t>(size));
+        return image;
+    };
+    const struct Case {
+        const char* what;
+        Bytes image;
+        bool opens;
+        const char* read;  // the member through the access calls
+    } cases[] = {
+        {"the member as packed", promising(100000), true, "100000 zeros"},
+        {"promises its bytes' limit", promising(limit), true, "(none)"},
+        {"promises one byte more", promising(limit + 1), false, "(none)"},
+        {"promises 2 GiB", promising(0x80000000u), false, "(none)"},
+    };
+    for (const Case& c : cases) {
+        Bytes image = c.image;
+        ArchiveRecord record;
+        ClearArchiveRecord(&record);
+        EXPECT_EQ(OpenArchiveFromMemory(&record, image.data(), static_cast<uint32_t>(image.size()), nullptr) == 0,
+                  c.opens)
+            << c.what;
+        CloseArchive(&record);
+        std::ofstream(root_ + "/game/data.gla", std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.image.data()), static_cast<std::streamsize>(c.image.size()));
+        ClearArchiveRecord(&record);
+        EXPECT_EQ(OpenArchiveFile(&record, "data.gla", nullptr) == 0, c.opens) << c.what;
+        CloseArchive(&record);
+        const std::string read = ReadAll("data\\m");
+        EXPECT_EQ(read == std::string(100000, '\0') ? "100000 zeros" : read, c.read) << c.what;
     }
 }
 
