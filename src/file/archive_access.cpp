@@ -152,7 +152,7 @@ bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string&
     if (count == 0) return false;
     uint32_t bytes;
     if (!ArchiveListingBytes(count, &bytes)) {
-        WriteLogFormatted("アーカイブのフォルダーが大きすぎて一覧にできません(%llu件) in FindFirstAccessFile",
+        WriteLogFormatted("アーカイブのフォルダーを一覧にできません(%llu件) in FindFirstAccessFile",
                           static_cast<unsigned long long>(count));
         return true;  // this archive holds the folder: outer archives are not searched
     }
