@@ -3,9 +3,11 @@
 //
 // Refused, each with a log line and a failure result, leaving the caller's
 // bytes as they were: a short image, a missing signature, a header no key
-// descrambles, tables whose checksum or bounds do not hold, a member beyond
+// descrambles, tables whose checksum or bounds do not hold, a folder with two
+// entries whose names match (letters in either case), a member beyond
 // the data area, and packed data whose head or tokens do not fit the bytes
-// given or the size it promises.
+// given or the size it promises, or that promises more than its bytes can
+// make (PackedSizeLimit in archive_format.h; checked before allocating).
 //
 // Disk archives are opened afresh for each lookup: nothing is cached, so an
 // archive replaced on disk is seen at once. The archive file is read in the

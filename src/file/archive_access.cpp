@@ -3,8 +3,10 @@
 #include "file/archive.h"
 #include "file/handle_registry.h"
 
+#include "core/log.h"
 #include "core/memory.h"
 #include "core/utility.h"
+#include "platform/kernel32/kernel32.h"
 
 #include <cctype>
 #include <cstdint>
@@ -50,14 +52,61 @@ std::vector<size_t> Separators(const char* path) {
     return places;
 }
 
+// The path's elements, without empty ones and ".", in order.
+std::vector<std::string> Elements(const std::string& path) {
+    std::vector<std::string> elements(1);
+    for (size_t i = 0; i < path.size(); i += CharacterBytes(path.c_str() + i)) {
+        if (path[i] == '\\' || path[i] == '/') {
+            if (!elements.back().empty() && elements.back() != ".") elements.emplace_back();
+            else elements.back().clear();
+        } else {
+            elements.back().append(path, i, CharacterBytes(path.c_str() + i));
+        }
+    }
+    if (elements.back().empty() || elements.back() == ".") elements.pop_back();
+    return elements;
+}
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
+}
+
+// Whether an archive beside folder may hold the caller's files: never when
+// the folder steps up with ".."; for a relative path, any folder it names; for
+// an absolute one, the folder that holds the file (the caller named it), and
+// outer folders only below the current folder (cwd, its elements). So an
+// archive planted above the program's folder is never read.
+bool ArchiveMayLieBeside(const std::string& folder, bool innermost, const std::vector<std::string>* cwd) {
+    const std::vector<std::string> elements = Elements(folder);
+    for (const std::string& element : elements)
+        if (element == "..") return false;
+    if (elements.empty()) return false;
+    if (!IsAbsolute(folder) || innermost) return true;
+    if (cwd == nullptr || elements.size() <= cwd->size()) return false;  // no current folder: none
+    for (size_t i = 0; i < cwd->size(); ++i)
+        if (CompareTextsNoCase(elements[i].c_str(), (*cwd)[i].c_str()) != 0) return false;
+    return true;
+}
+
+// The current folder's elements; false when it cannot be had.
+bool CurrentFolder(std::vector<std::string>* elements) {
+    char cwd[MAX_PATH * 4];
+    const DWORD length = GetCurrentDirectoryA(sizeof cwd, cwd);
+    if (length == 0 || length >= sizeof cwd) return false;
+    *elements = Elements(cwd);
+    return true;
+}
+
 // Calls visit(archive, inner path) for each archive that may hold path, the
 // innermost folder's first, until visit returns true.
 template <typename Visit>
 bool VisitArchives(const std::string& path, Visit visit) {
     const std::vector<size_t> places = Separators(path.c_str());
+    std::vector<std::string> cwd;
+    const bool knowCwd = IsAbsolute(path) && places.size() > 1 && CurrentFolder(&cwd);
     for (auto it = places.rbegin(); it != places.rend(); ++it) {
         const std::string folder = path.substr(0, *it);
-        if (folder.empty() || folder.back() == ':') continue;  // the root has no archive beside it
+        if (!ArchiveMayLieBeside(folder, it == places.rbegin(), knowCwd ? &cwd : nullptr)) continue;
         ArchiveRecord record;
         if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
         const bool done = visit(record, path.c_str() + *it + 1);
@@ -96,15 +145,21 @@ bool SameCharacter(const char* a, const char* b) {
 }
 
 bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string& folder, const char* pattern) {
-    uint32_t count = 0;
+    uint64_t count = 0;
     ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t, uint32_t) {
         if (MatchFilePattern(pattern, name)) ++count;
     });
     if (count == 0) return false;
-    find->entries = static_cast<FileInfo*>(AllocMemoryZeroed(count * sizeof(FileInfo), __FILE__, __LINE__));
-    if (find->entries == nullptr) return false;
+    uint32_t bytes;
+    if (!ArchiveListingBytes(count, &bytes)) {
+        WriteLogFormatted("アーカイブのフォルダーを一覧にできません(%llu件) in FindFirstAccessFile",
+                          static_cast<unsigned long long>(count));
+        return true;  // this archive holds the folder: outer archives are not searched
+    }
+    find->entries = static_cast<FileInfo*>(AllocMemoryZeroed(bytes, __FILE__, __LINE__));
+    if (find->entries == nullptr) return true;
     ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t isDirectory, uint32_t size) {
-        if (!MatchFilePattern(pattern, name)) return;
+        if (find->count == count || !MatchFilePattern(pattern, name)) return;
         FileInfo& info = find->entries[find->count++];
         CopyText(info.name, sizeof info.name, name);
         info.isDirectory = isDirectory;
@@ -114,6 +169,12 @@ bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string&
 }
 
 }  // namespace
+
+bool ArchiveListingBytes(uint64_t count, uint32_t* bytes) {
+    if (count > UINT32_MAX / sizeof(FileInfo)) return false;
+    *bytes = static_cast<uint32_t>(count * sizeof(FileInfo));
+    return true;
+}
 
 bool MatchFilePattern(const char* pattern, const char* name) {
     if (std::strcmp(pattern, "*.*") == 0) pattern = "*";

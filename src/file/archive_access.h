@@ -1,7 +1,10 @@
 // Archive members as files of the access calls. A path "dir\x.png" is looked
 // up in the archive "dir.gla" beside the folder (then in archives of the outer
-// folders: "a\b\x.png" in "a.gla" as "b\x.png"), with the built-in key, before
-// the plain file. An opened member is read into memory whole and served from
+// folders the path names: "a\b\x.png" in "a.gla" as "b\x.png"), with the
+// built-in key, before the plain file. No folder that steps up with ".."
+// counts; of an absolute path, the folder holding the file counts, and outer
+// folders only below the current folder: an archive planted above the
+// program's folder is never read. An opened member is read into memory whole and served from
 // there; at most 512 members are open at once, their handles the index with
 // the top four bits set.
 #pragma once
@@ -24,6 +27,9 @@ DWORD_PTR FindFirstInArchive(const char* pattern, FileInfo* info);
 bool IsArchiveFindHandle(DWORD_PTR handle);
 int FindNextInArchive(DWORD_PTR handle, FileInfo* info);
 int FindCloseInArchive(DWORD_PTR handle);
+// The bytes of a search's listing of count entries; false (and the search
+// refused with a log line) when they do not fit one 32-bit block.
+bool ArchiveListingBytes(uint64_t count, uint32_t* bytes);
 
 // Whether name matches a search pattern: '*' any run, '?' one character,
 // ASCII letters in either case, double-byte characters whole; "*.*" is "*".

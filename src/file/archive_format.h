@@ -65,6 +65,19 @@ struct ArchiveDirEntry {
 // in the output, where the number d follows.
 constexpr uint32_t kPackedHeadSize = 9;
 constexpr uint32_t kPackedMinMatch = 4;
+// The longest copy one token may make. A copy past 130 bytes takes at least
+// four bytes (the escape, two bytes of v, one of d), a shorter one at least
+// three, an escaped escape two for one byte, a literal one for one: so each
+// byte after the head unpacks to at most kPackedMostPerByte bytes, and a
+// stream that promises more is refused before anything is allocated for it.
+constexpr uint32_t kPackedMaxCopy = 4096;
+constexpr uint32_t kPackedMostPerByte = 1024;
+static_assert(kPackedMaxCopy <= 4 * kPackedMostPerByte && 130 <= 3 * kPackedMostPerByte);
+
+// The most bytes packed data of packedSize bytes (head included) can unpack to.
+inline uint64_t PackedSizeLimit(uint32_t packedSize) {
+    return packedSize < kPackedHeadSize ? 0 : uint64_t{packedSize - kPackedHeadSize} * kPackedMostPerByte;
+}
 
 inline uint32_t ReadLE32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |

@@ -9,7 +9,11 @@
 #include "core/memory.h"
 #include "core/utility.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -75,7 +79,7 @@ bool NameHolds(const ArchiveRecord* r, uint32_t offset) {
 bool MemberHolds(const ArchiveRecord* r, const ArchiveFileEntry& e) {
     if (uint64_t{e.offset} + e.storedSize > r->dataSize) return false;
     if ((e.flags & kArchiveEntryPacked) == 0) return e.storedSize == e.size;
-    if (e.storedSize < kPackedHeadSize) return false;
+    if (e.storedSize < kPackedHeadSize || e.size > PackedSizeLimit(e.storedSize)) return false;
     if (r->image == nullptr) return true;  // a file's packed heads are checked when read
     const uint8_t* head = r->image + r->dataStart + e.offset;
     return ReadLE32(head) == e.size && ReadLE32(head + 4) == e.storedSize;
@@ -95,16 +99,44 @@ bool FolderHolds(const ArchiveRecord* r, uint32_t d) {
     return true;
 }
 
-bool TablesHold(const ArchiveRecord* r) {
-    if (r->nameTableSize == 0 || NameTable(r)[r->nameTableSize - 1] != '\0') return false;
+// A name with its ASCII letters in lower case (double-byte characters kept
+// whole), so that names matched without regard to case compare equal.
+std::string Folded(const char* name) {
+    std::string folded;
+    for (const char* p = name; *p != '\0';) {
+        const int bytes = CharacterBytes(p);
+        folded.append(p, static_cast<size_t>(bytes));
+        if (bytes == 1) folded.back() = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+        p += bytes;
+    }
+    return folded;
+}
+
+// No two entries of folder d match each other: a lookup could reach only the
+// first, and a file would hide a folder of the same name.
+bool NamesDiffer(const ArchiveRecord* r, uint32_t d) {
+    const ArchiveDirEntry dir = DirEntry(r, d);
+    std::vector<std::string> names;
+    names.reserve(dir.childCount);
+    for (uint32_t i = dir.firstChild; i < dir.firstChild + dir.childCount; ++i)
+        names.push_back(Folded(NameTable(r) + FileEntry(r, i).nameOffset));
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) == names.end();
+}
+
+// The first fault of the tables, or null when every bound holds.
+const char* TablesFault(const ArchiveRecord* r) {
+    if (r->nameTableSize == 0 || NameTable(r)[r->nameTableSize - 1] != '\0') return "damaged tables";
     for (uint32_t i = 0; i < r->fileCount; ++i) {
         const ArchiveFileEntry e = FileEntry(r, i);
-        if (!NameHolds(r, e.nameOffset)) return false;
-        if ((e.flags & kArchiveEntryDirectory) == 0 && !MemberHolds(r, e)) return false;
+        if (!NameHolds(r, e.nameOffset)) return "damaged tables";
+        if ((e.flags & kArchiveEntryDirectory) == 0 && !MemberHolds(r, e)) return "damaged tables";
     }
     for (uint32_t d = 0; d < r->dirCount; ++d)
-        if (!FolderHolds(r, d)) return false;
-    return true;
+        if (!FolderHolds(r, d)) return "damaged tables";
+    for (uint32_t d = 0; d < r->dirCount; ++d)
+        if (!NamesDiffer(r, d)) return "two entries of a folder with one name";
+    return nullptr;
 }
 
 // Descrambles the tables (in place) and takes them into the record; on a
@@ -118,10 +150,11 @@ const char* TakeTables(ArchiveRecord* r, const ArchiveHeader& h, uint8_t* tables
     r->nameTableSize = h.nameTableSize;
     r->dataStart = h.dataStart;
     r->dataSize = h.dataSize;
-    if (ArchiveChecksum(tables, size) == h.tablesCheck && TablesHold(r)) return nullptr;
+    const char* fault = ArchiveChecksum(tables, size) != h.tablesCheck ? "damaged tables" : TablesFault(r);
+    if (fault == nullptr) return nullptr;
     ScrambleArchiveBytes(tables, size, seed, kArchiveTablesOffset);
     r->tables = nullptr;
-    return "damaged tables";
+    return fault;
 }
 
 // One element of a path ('\' or '/' ends it, minding double-byte
@@ -289,14 +322,16 @@ uint8_t* LoadArchiveMember(const ArchiveRecord* record, const ArchiveMemberInfo&
         if (info.packed == 0) return read;
         stored = read;
     }
+    // The head is checked before the member's block is allocated: a size its
+    // bytes cannot make is refused here.
+    if (info.packed != 0 && DecompressPackedData(nullptr, stored, info.storedSize) != info.size)
+        return fail("packed size differs from its entry", read, nullptr);
     auto* member = static_cast<uint8_t*>(AllocMemory(info.size > 0 ? info.size : 1, __FILE__, __LINE__));
     if (member == nullptr) return fail("no memory", read, nullptr);
     if (info.packed == 0) {
         std::memcpy(member, stored, info.size);
         return member;
     }
-    if (DecompressPackedData(nullptr, stored, info.storedSize) != info.size)
-        return fail("packed size differs from its entry", read, member);
     if (DecompressPackedData(member, stored, info.storedSize) != info.size)
         return fail("damaged packed data", read, member);
     FreeMemory(read);

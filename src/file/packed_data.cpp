@@ -63,6 +63,7 @@ int64_t Unpack(uint8_t* destination, uint32_t size, const uint8_t* in, const uin
         if (!ReadNumber(&in, end, &distance)) return Damaged("cut token");
         const uint64_t length = code + uint64_t{kPackedMinMatch - 1};
         if (uint64_t{distance} + 1 > static_cast<uint64_t>(out - destination)) return Damaged("copy before the start");
+        if (length > kPackedMaxCopy) return Damaged("copy longer than a token may make");
         if (length > static_cast<uint64_t>(outEnd - out)) return Damaged("copy overruns the size");
         CopyMatch(out, uint64_t{distance} + 1, static_cast<size_t>(length));
         out += length;
@@ -79,6 +80,7 @@ int64_t DecompressPackedData(void* destination, const void* packed, uint32_t ava
     const uint32_t size = ReadLE32(bytes);
     const uint32_t packedSize = ReadLE32(bytes + 4);
     if (packedSize < kPackedHeadSize || packedSize > available) return Damaged("packed size beyond the data");
+    if (size > PackedSizeLimit(packedSize)) return Damaged("size beyond what its bytes can make");
     if (destination == nullptr) return size;
     return Unpack(static_cast<uint8_t*>(destination), size, bytes + kPackedHeadSize, bytes + packedSize,
                   bytes[8]);

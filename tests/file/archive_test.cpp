@@ -108,8 +108,9 @@ protected:
         fs::remove_all(suiteFolder_);
     }
     void SetUp() override {
-        char pattern[] = "/tmp/velumi-archive-files-XXXXXX";
-        native_ = fs::canonical(mkdtemp(pattern)).string();
+        // Inside the current folder: archives are looked for only there.
+        std::string pattern = suiteFolder_ + "/files-XXXXXX";
+        native_ = fs::canonical(mkdtemp(pattern.data())).string();
         blocks_ = AllocatedBlockCount();
         logStart_ = LogText().size();
     }

@@ -1,5 +1,6 @@
 // The packer's half of the library's compression: a greedy LZ77 parse with
-// one step of lazy matching. Only matches that save bytes are taken.
+// one step of lazy matching. Only matches that save bytes are taken, none
+// longer than a token may make.
 #include "archive_writer.h"
 
 #include "file/archive_format.h"
@@ -64,7 +65,7 @@ private:
     uint32_t Hash(uint32_t at) const { return (ReadLE32(s_ + at) * 2654435761u) >> (32 - kHashBits); }
     uint32_t Common(uint32_t from, uint32_t at) const {
         uint32_t n = 0;
-        while (at + n < size_ && s_[from + n] == s_[at + n]) ++n;
+        while (n < kPackedMaxCopy && at + n < size_ && s_[from + n] == s_[at + n]) ++n;
         return n;
     }
 
