@@ -177,7 +177,7 @@ inline Encoded EncodeMsAdpcm(const std::vector<int16_t>& pcm, int channels, int 
         int nibbleIndex = 0;
         for (int n = 2; n < perBlock; ++n) {
             for (int c = 0; c < channels; ++c, ++nibbleIndex) {
-                const int predicted = (s1[c] * kMsCoefficients[pair][0] + s2[c] * kMsCoefficients[pair][1]) / 256;
+                const int predicted = (s1[c] * kMsCoefficients[pair][0] + s2[c] * kMsCoefficients[pair][1]) >> 8;
                 const int error = input(base + n, c) - predicted;
                 int code = (error + (error >= 0 ? delta[c] / 2 : -delta[c] / 2)) / delta[c];
                 code = std::clamp(code, -8, 7);

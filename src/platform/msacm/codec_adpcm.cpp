@@ -268,12 +268,13 @@ private:
     }
 
     static int32_t Step(Channel* ch, int nibble) {
-        const int64_t predicted = (int64_t{ch->sample1} * ch->coef1 + int64_t{ch->sample2} * ch->coef2) / 256;
+        // The sum is shifted, not divided: it rounds down, negative sums too.
+        const int64_t predicted = (int64_t{ch->sample1} * ch->coef1 + int64_t{ch->sample2} * ch->coef2) >> 8;
         const int32_t signedNibble = nibble >= 8 ? nibble - 16 : nibble;
         const int32_t sample = Clamp16(predicted + int64_t{signedNibble} * ch->delta);
         ch->sample2 = ch->sample1;
         ch->sample1 = sample;
-        int64_t delta = int64_t{kMsAdaptation[nibble]} * ch->delta / 256;
+        int64_t delta = (int64_t{kMsAdaptation[nibble]} * ch->delta) >> 8;
         // A damaged block could grow the step without bound: keep it where
         // the arithmetic stays in range.
         ch->delta = static_cast<int32_t>(std::clamp<int64_t>(delta, 16, INT32_MAX / 768));
