@@ -3,6 +3,7 @@
 // their first frame header. Both read the whole payload into memory, keep
 // two ACM streams (the active one, and a spare for seeking backwards) and
 // convert at most one step of source bytes per refill.
+#include "core/log.h"
 #include "core/memory.h"
 #include "platform/msacm/msacm.h"
 #include "sound/sound_acm.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -245,6 +247,15 @@ int32_t BuildMp3SourceFormat(SoundConverter* c, const Mp3FrameHeader& frame) {
     return 0;
 }
 
+// An extensible format (its extra bytes as cbSize states them) holding plain PCM.
+bool HasPcmSubFormat(const WAVEFORMATEX& format) {
+    if (format.cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return false;
+    GUID subFormat;
+    std::memcpy(&subFormat, reinterpret_cast<const uint8_t*>(&format) + offsetof(WAVEFORMATEXTENSIBLE, SubFormat),
+                sizeof subFormat);
+    return subFormat == KSDATAFORMAT_SUBTYPE_PCM;
+}
+
 // The WAVE "fmt " body as the ACM is to read it: extra bytes only as many as
 // the chunk holds, and a plain 16-byte PCM chunk with its bits recomputed.
 int32_t PrepareWaveSourceFormat(SoundConverter* c, WAVEFORMATEX* format) {
@@ -254,6 +265,8 @@ int32_t PrepareWaveSourceFormat(SoundConverter* c, WAVEFORMATEX* format) {
         format->cbSize = static_cast<WORD>(std::min<uint32_t>(format->cbSize, c->formatSize - sizeof(WAVEFORMATEX)));
     // Without channels, rate or block size nothing can be decoded or measured.
     if (format->nChannels == 0 || format->nSamplesPerSec == 0 || format->nBlockAlign == 0) return -1;
+    if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && !HasPcmSubFormat(*format))
+        return WriteLog("WAVE_FORMAT_EXTENSIBLE のサブフォーマットが PCM ではありません\n");
     if (format->wFormatTag == WAVE_FORMAT_PCM && c->formatSize == 16) {
         format->wBitsPerSample = static_cast<WORD>(format->nBlockAlign / format->nChannels * 8);
         format->cbSize = 0;

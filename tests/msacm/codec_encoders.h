@@ -207,6 +207,41 @@ inline Bytes MsAdpcmFmtBody(int channels, uint32_t rate, int blockAlign) {
     return b;
 }
 
+// ---- extensible PCM -------------------------------------------------------------------
+
+// The sub-format GUIDs as a file holds them: PCM, and IEEE float (a non-PCM one).
+constexpr uint8_t kPcmSubFormat[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+constexpr uint8_t kFloatSubFormat[16] = {3, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+
+// The 40-byte "fmt " body of WAVE_FORMAT_EXTENSIBLE; cbSize as given.
+inline Bytes ExtensibleFmtBody(int channels, uint32_t rate, int bits, const uint8_t (&subFormat)[16] = kPcmSubFormat,
+                               int cbSize = 22) {
+    const int align = channels * bits / 8;
+    Bytes b;
+    for (uint32_t v : {0xFFFEu, uint32_t(channels)}) Put16(b, v);
+    Put32(b, rate);
+    Put32(b, rate * align);
+    for (uint32_t v : {uint32_t(align), uint32_t(bits), uint32_t(cbSize), uint32_t(bits)}) Put16(b, v);
+    Put32(b, channels == 1 ? 0x4 : 0x3);  // front centre, or front left and right
+    b.insert(b.end(), subFormat, subFormat + 16);
+    return b;
+}
+
+// 16-bit samples in containers of `bits`: 8-bit ones unsigned (the top byte
+// plus 128), wider ones with filler below the 16 bits that carry the sample.
+inline Bytes SamplesInWidth(const std::vector<int16_t>& samples, int bits) {
+    Bytes b;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (bits == 8) {
+            b.push_back(static_cast<uint8_t>((samples[i] >> 8) + 128));
+            continue;
+        }
+        for (int k = 16; k < bits; k += 8) b.push_back(static_cast<uint8_t>(0x5A + 37 * i + k));
+        Put16(b, static_cast<uint16_t>(samples[i]));
+    }
+    return b;
+}
+
 // ---- MP3 (LAME) -------------------------------------------------------------------
 
 struct Mp3 {

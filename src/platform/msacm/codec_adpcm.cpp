@@ -1,5 +1,5 @@
-// The block codecs of the MSACM stand-in: PCM copied as it is, IMA ADPCM and
-// Microsoft ADPCM decoded block by block into 16-bit PCM.
+// The block codecs of the MSACM stand-in: IMA ADPCM and Microsoft ADPCM
+// decoded block by block into 16-bit PCM.
 #include "platform/msacm/codecs.h"
 
 #include <algorithm>
@@ -79,40 +79,6 @@ protected:
     virtual void DecodeBlock(const uint8_t* block, uint8_t* out) = 0;
     BlockLayout layout_;
 };
-
-// ---- PCM ----------------------------------------------------------------------------
-
-MMRESULT DescribePcm(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
-    if (!UsableChannelsAndRate(f) || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) ||
-        f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8 || f.nAvgBytesPerSec != f.nSamplesPerSec * f.nBlockAlign)
-        return ACMERR_NOTPOSSIBLE;
-    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec, f.wBitsPerSample);
-    return MMSYSERR_NOERROR;
-}
-
-uint64_t PcmSize(const WAVEFORMATEX&, const WAVEFORMATEX& pcm, uint32_t bytes, bool) {
-    return bytes / pcm.nBlockAlign * pcm.nBlockAlign;
-}
-
-class PcmCopier : public Decoder {
-public:
-    explicit PcmCopier(uint32_t align) : align_(align) {}
-    void Restart() override {}
-    void Convert(const uint8_t* src, uint32_t srcLength, uint8_t* dst, uint32_t dstLength, uint32_t* srcUsed,
-                 uint32_t* dstUsed) override {
-        const uint32_t bytes = std::min(srcLength, dstLength) / align_ * align_;
-        if (bytes > 0) std::memcpy(dst, src, bytes);
-        *srcUsed = bytes;
-        *dstUsed = bytes;
-    }
-
-private:
-    uint32_t align_;
-};
-
-std::unique_ptr<Decoder> CreatePcm(const WAVEFORMATEX&, const WAVEFORMATEX& pcm) {
-    return std::make_unique<PcmCopier>(pcm.nBlockAlign);
-}
 
 // ---- IMA ADPCM ----------------------------------------------------------------------
 //
@@ -292,29 +258,9 @@ std::unique_ptr<Decoder> CreateMsAdpcm(const WAVEFORMATEX& f, const WAVEFORMATEX
 
 }  // namespace
 
-WAVEFORMATEX PcmFormat(WORD channels, DWORD rate, WORD bits) {
-    WAVEFORMATEX pcm{};
-    pcm.wFormatTag = WAVE_FORMAT_PCM;
-    pcm.nChannels = channels;
-    pcm.nSamplesPerSec = rate;
-    pcm.wBitsPerSample = bits;
-    pcm.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    pcm.nAvgBytesPerSec = rate * pcm.nBlockAlign;
-    pcm.cbSize = 0;
-    return pcm;
-}
-
-const Codec kPcmCodec = {WAVE_FORMAT_PCM, DescribePcm, PcmSize, CreatePcm};
-const Codec kImaAdpcmCodec = {WAVE_FORMAT_IMA_ADPCM, DescribeBlocks<ImaLayout>, SizeOfBlocks<ImaLayout>, CreateIma};
+const Codec kImaAdpcmCodec = {WAVE_FORMAT_IMA_ADPCM, DescribeBlocks<ImaLayout>, SizeOfBlocks<ImaLayout>, CreateIma,
+                                false};
 const Codec kMsAdpcmCodec = {WAVE_FORMAT_ADPCM, DescribeBlocks<MsAdpcmLayout>, SizeOfBlocks<MsAdpcmLayout>,
-                             CreateMsAdpcm};
-
-const Codec* FindCodec(WORD tag) {
-    static const Codec* const kCodecs[] = {&kPcmCodec, &kImaAdpcmCodec, &kMsAdpcmCodec, &kMpegLayer3Codec,
-                                           &kMpegCodec};
-    for (const Codec* codec : kCodecs)
-        if (codec->tag == tag) return codec;
-    return nullptr;
-}
+                             CreateMsAdpcm, false};
 
 }  // namespace msacm

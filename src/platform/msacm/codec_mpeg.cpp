@@ -146,7 +146,7 @@ std::unique_ptr<Decoder> CreateMpeg(const WAVEFORMATEX&, const WAVEFORMATEX& pcm
 
 }  // namespace
 
-const Codec kMpegLayer3Codec = {WAVE_FORMAT_MPEGLAYER3, DescribeMpeg, MpegSize, CreateMpeg};
-const Codec kMpegCodec = {WAVE_FORMAT_MPEG, DescribeMpeg, MpegSize, CreateMpeg};
+const Codec kMpegLayer3Codec = {WAVE_FORMAT_MPEGLAYER3, DescribeMpeg, MpegSize, CreateMpeg, false};
+const Codec kMpegCodec = {WAVE_FORMAT_MPEG, DescribeMpeg, MpegSize, CreateMpeg, false};
 
 }  // namespace msacm

@@ -34,6 +34,9 @@ struct Codec {
     // A decoder for a source format that describe accepted; null when it
     // cannot be made.
     std::unique_ptr<Decoder> (*create)(const WAVEFORMATEX& source, const WAVEFORMATEX& pcm);
+    // True when the codec gives 8-bit or 16-bit PCM, as the caller asks;
+    // describe names the one it gives when not asked.
+    bool anyPcmBits;
 };
 
 // The codec for a source format tag, or null.
@@ -43,6 +46,7 @@ const Codec* FindCodec(WORD tag);
 WAVEFORMATEX PcmFormat(WORD channels, DWORD rate, WORD bits = 16);
 
 extern const Codec kPcmCodec;
+extern const Codec kExtensiblePcmCodec;
 extern const Codec kImaAdpcmCodec;
 extern const Codec kMsAdpcmCodec;
 extern const Codec kMpegLayer3Codec;

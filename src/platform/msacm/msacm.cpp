@@ -61,11 +61,20 @@ MMRESULT Describe(const WAVEFORMATEX& source, const Codec** codec, WAVEFORMATEX*
     return (*codec)->describe(source, pcm);
 }
 
-// A destination format is possible when it is the PCM the source decodes to.
-bool IsDestinationPossible(const WAVEFORMATEX& wanted, const WAVEFORMATEX& pcm) {
-    return wanted.wFormatTag == WAVE_FORMAT_PCM && wanted.nChannels == pcm.nChannels &&
-           wanted.nSamplesPerSec == pcm.nSamplesPerSec && wanted.wBitsPerSample == pcm.wBitsPerSample &&
-           wanted.nBlockAlign == pcm.nBlockAlign;
+// The codec's PCM with the bits asked for, when the codec gives either
+// width; otherwise the codec's PCM as it is.
+WAVEFORMATEX WithAskedBits(const Codec& codec, const WAVEFORMATEX& pcm, WORD bits) {
+    if (!codec.anyPcmBits || (bits != 8 && bits != 16)) return pcm;
+    return PcmFormat(pcm.nChannels, pcm.nSamplesPerSec, bits);
+}
+
+// A destination format is possible when it is the PCM the source decodes to;
+// *pcm becomes that PCM.
+bool ChooseDestination(const Codec& codec, const WAVEFORMATEX& wanted, WAVEFORMATEX* pcm) {
+    *pcm = WithAskedBits(codec, *pcm, wanted.wBitsPerSample);
+    return wanted.wFormatTag == WAVE_FORMAT_PCM && wanted.nChannels == pcm->nChannels &&
+           wanted.nSamplesPerSec == pcm->nSamplesPerSec && wanted.wBitsPerSample == pcm->wBitsPerSample &&
+           wanted.nBlockAlign == pcm->nBlockAlign;
 }
 
 std::vector<uint8_t> CopySourceFormat(const WAVEFORMATEX& source) {
@@ -116,8 +125,10 @@ MMRESULT acmFormatSuggest(HACMDRIVER had, const WAVEFORMATEX* pwfxSrc, WAVEFORMA
     if ((fdwSuggest & ACM_FORMATSUGGESTF_NCHANNELS) && pwfxDst->nChannels != pcm.nChannels) return ACMERR_NOTPOSSIBLE;
     if ((fdwSuggest & ACM_FORMATSUGGESTF_NSAMPLESPERSEC) && pwfxDst->nSamplesPerSec != pcm.nSamplesPerSec)
         return ACMERR_NOTPOSSIBLE;
-    if ((fdwSuggest & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) && pwfxDst->wBitsPerSample != pcm.wBitsPerSample)
-        return ACMERR_NOTPOSSIBLE;
+    if (fdwSuggest & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) {
+        pcm = WithAskedBits(*codec, pcm, pwfxDst->wBitsPerSample);
+        if (pwfxDst->wBitsPerSample != pcm.wBitsPerSample) return ACMERR_NOTPOSSIBLE;
+    }
     std::memcpy(pwfxDst, &pcm, cbwfxDst < sizeof pcm ? cbwfxDst : sizeof pcm);
     return MMSYSERR_NOERROR;
 }
@@ -134,7 +145,7 @@ MMRESULT acmStreamOpen(LPHACMSTREAM phas, HACMDRIVER had, const WAVEFORMATEX* pw
     const Codec* codec = nullptr;
     WAVEFORMATEX pcm{};
     if (const MMRESULT result = Describe(*pwfxSrc, &codec, &pcm); result != MMSYSERR_NOERROR) return result;
-    if (!IsDestinationPossible(*pwfxDst, pcm)) return ACMERR_NOTPOSSIBLE;
+    if (!ChooseDestination(*codec, *pwfxDst, &pcm)) return ACMERR_NOTPOSSIBLE;
     if (query) return MMSYSERR_NOERROR;
 
     auto stream = std::make_unique<Stream>();

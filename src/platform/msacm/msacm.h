@@ -4,12 +4,18 @@
 // Codecs (source format -> the 16-bit or 8-bit PCM it decodes to):
 //   - WAVE_FORMAT_PCM (8 or 16 bits, 1 or 2 channels, block size and bytes
 //     per second as the other fields give them) -> the same PCM;
+//   - WAVE_FORMAT_EXTENSIBLE with the KSDATAFORMAT_SUBTYPE_PCM sub-format
+//     (8, 16, 24 or 32 bits, 1 or 2 channels, block size and bytes per second
+//     as the other fields give them, cbSize 22 or more) -> 8-bit or 16-bit
+//     PCM as the destination asks (16 bits suggested, 8 for an 8-bit source),
+//     the bits below the top 16 dropped; other sub-formats give
+//     ACMERR_NOTPOSSIBLE;
 //   - WAVE_FORMAT_IMA_ADPCM and WAVE_FORMAT_ADPCM (4 bits, 1 or 2 channels)
 //     -> 16-bit PCM of the same channels and rate, block by block;
 //   - WAVE_FORMAT_MPEGLAYER3 and WAVE_FORMAT_MPEG (MPEG-1 and MPEG-2 audio of
 //     any layer, through libmpg123) -> 16-bit PCM of the same channels and rate.
 // Rates run from 1 to 1,000,000 Hz. No other conversion (no change of
-// channels, rate or bits, no filters, no asynchronous streams) is offered:
+// channels or rate, of bits only for extensible PCM, no filters, no asynchronous streams) is offered:
 // asking for one gives ACMERR_NOTPOSSIBLE (MMSYSERR_NOTSUPPORTED for filters
 // and ACM_STREAMOPENF_ASYNC).
 //
@@ -70,6 +76,11 @@ using HACMOBJ = HACMOBJ__*;
 #define WAVE_FORMAT_IMA_ADPCM 0x0011
 #define WAVE_FORMAT_MPEG 0x0050
 #define WAVE_FORMAT_MPEGLAYER3 0x0055
+#define WAVE_FORMAT_EXTENSIBLE 0xFFFE
+
+// The sub-format of WAVE_FORMAT_EXTENSIBLE that holds plain PCM.
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = {0x00000001, 0x0000, 0x0010,
+                                                  {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 #define MPEGLAYER3_WFX_EXTRA_BYTES 12
 #define MPEGLAYER3_ID_UNKNOWN 0
@@ -102,7 +113,19 @@ struct ADPCMWAVEFORMAT {
     WORD wSamplesPerBlock;
     WORD wNumCoef;
 };
+// cbSize is 22 or more.
+struct WAVEFORMATEXTENSIBLE {
+    WAVEFORMATEX Format;
+    union {
+        WORD wValidBitsPerSample;
+        WORD wSamplesPerBlock;
+        WORD wReserved;
+    } Samples;
+    DWORD dwChannelMask;
+    GUID SubFormat;
+};
 #pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40, "WAVEFORMATEXTENSIBLE is 40 bytes, packed");
 static_assert(sizeof(MPEGLAYER3WAVEFORMAT) == 30, "MPEGLAYER3WAVEFORMAT is 30 bytes, packed");
 static_assert(sizeof(IMAADPCMWAVEFORMAT) == 20, "IMAADPCMWAVEFORMAT is 20 bytes, packed");
 static_assert(sizeof(ADPCMWAVEFORMAT) == 22, "ADPCMWAVEFORMAT is 22 bytes before its coefficients");
