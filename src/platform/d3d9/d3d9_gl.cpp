@@ -3,6 +3,7 @@
 #include "platform/sdl/sdl_gl.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <unordered_map>
@@ -42,6 +43,8 @@ constexpr GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuf
 constexpr GLenum kDepthComponent16 = 0x81A5, kDepthComponent24 = 0x81A6, kDepthComponent32 = 0x81A7;
 constexpr GLenum kColorBufferBit = 0x4000, kDepthBufferBit = 0x0100;
 constexpr GLenum kScissorTest = 0x0C11, kBlend = 0x0BE2, kDepthTest = 0x0B71, kCullFace = 0x0B44;
+constexpr GLenum kBlendSrcRgb = 0x80C9, kBlendDstRgb = 0x80C8, kBlendSrcAlpha = 0x80CB, kBlendDstAlpha = 0x80CA;
+constexpr GLenum kDepthWriteMask = 0x0B72, kDepthFuncQuery = 0x0B74, kColorWriteMask = 0x0C23;
 constexpr GLenum kFront = 0x0404, kBack = 0x0405, kFrontAndBack = 0x0408;
 constexpr GLenum kPoint = 0x1B00, kLine = 0x1B01, kFill = 0x1B02;
 constexpr GLenum kVertexShader = 0x8B31, kFragmentShader = 0x8B30, kCompileStatus = 0x8B81, kLinkStatus = 0x8B82;
@@ -288,16 +291,6 @@ void BindDrawTarget(const Target& t) {
     o.attachedValid = true;
 }
 
-void SetScissor(const Rect& r) {
-    g.Enable(kScissorTest);
-    g.Scissor(r.x, r.y, r.w < 0 ? 0 : r.w, r.h < 0 ? 0 : r.h);
-}
-
-void ApplyColorMask(DWORD colorWrite, bool alphaAllowed) {
-    g.ColorMask((colorWrite & 4) != 0, (colorWrite & 2) != 0, (colorWrite & 1) != 0,
-                alphaAllowed && (colorWrite & 8) != 0);
-}
-
 void ApplySampler(int unit, const SamplerSetup& s) {
     if (o.boundTexture[unit] != s.texture) {
         g.ActiveTexture(kTexture0 + unit);
@@ -322,75 +315,132 @@ void ApplySampler(int unit, const SamplerSetup& s) {
     o.samplerValid[unit] = true;
 }
 
-// The fixed parts of a pipeline as GL values, to send only what changed.
+// The fixed parts of a pipeline as GL values.
 struct FixedState {
     Rect viewport, clip;
     bool blend = false;
-    GLenum blendFactors[4] = {}, blendOps[2] = {};
+    std::array<GLenum, 4> blendFactors{};
+    std::array<GLenum, 2> blendOps{};
     bool depthTest = false, depthWrite = false;
     GLenum depthFunc = 0;
     GLenum cull = 0;  // 0: no culling
     GLenum polygon = 0;
-    bool mask[4] = {};
+    std::array<bool, 4> mask{};
     GLuint program = 0;
 };
 
-bool SameRect(const Rect& a, const Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
+// Direct3D's "both" factors set the source factor and override the
+// destination factor with its complement.
+void PutBlendPair(DWORD src, DWORD dest, GLenum* out) {
+    if (src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA) {
+        bool inverse = src == D3DBLEND_BOTHINVSRCALPHA;
+        out[0] = inverse ? kOneMinusSrcAlpha : kSrcAlpha;
+        out[1] = inverse ? kSrcAlpha : kOneMinusSrcAlpha;
+        return;
+    }
+    out[0] = BlendFactor(src);
+    out[1] = BlendFactor(dest);
+}
 
 FixedState FixedOf(const PipelineSetup& s) {
     FixedState f;
     f.viewport = Rect{0, 0, s.targetWidth, s.targetHeight};
     f.clip = s.clip;
     f.blend = s.blend;
-    if (f.blend) {
-        f.blendFactors[0] = BlendFactor(s.srcBlend);
-        f.blendFactors[1] = BlendFactor(s.destBlend);
-        f.blendFactors[2] = BlendFactor(s.srcBlendAlpha);
-        f.blendFactors[3] = BlendFactor(s.destBlendAlpha);
-        f.blendOps[0] = BlendOp(s.blendOp);
-        f.blendOps[1] = BlendOp(s.blendOpAlpha);
-    }
+    PutBlendPair(s.srcBlend, s.destBlend, &f.blendFactors[0]);
+    PutBlendPair(s.srcBlendAlpha, s.destBlendAlpha, &f.blendFactors[2]);
+    f.blendOps = {BlendOp(s.blendOp), BlendOp(s.blendOpAlpha)};
     f.depthTest = s.depthTest && s.target.depth != 0;
-    if (f.depthTest) {
-        f.depthFunc = Compare(s.depthFunc);
-        f.depthWrite = s.depthWrite;
-    }
+    f.depthFunc = Compare(s.depthFunc);
+    f.depthWrite = s.depthWrite;
     // Rows run top-down in GL's upward y, so a clockwise triangle on the
     // Direct3D screen is counter-clockwise (GL's front face) here.
     f.cull = s.cull == D3DCULL_CW ? kFront : s.cull == D3DCULL_CCW ? kBack : 0;
     f.polygon = s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill;
-    f.mask[0] = (s.colorWrite & 4) != 0;
-    f.mask[1] = (s.colorWrite & 2) != 0;
-    f.mask[2] = (s.colorWrite & 1) != 0;
-    f.mask[3] = s.target.colorHasAlpha && (s.colorWrite & 8) != 0;
+    f.mask = {(s.colorWrite & 4) != 0, (s.colorWrite & 2) != 0, (s.colorWrite & 1) != 0,
+              s.target.colorHasAlpha && (s.colorWrite & 8) != 0};
     f.program = s.program;
     return f;
 }
 
-FixedState g_fixed;
-bool g_fixedValid = false;
-std::atomic<uint64_t> g_reads{0};  // false after a clear or copy changed GL state behind it
+// One value the context holds; unknown until first sent.
+template <typename T>
+struct Held {
+    T value{};
+    bool known = false;
+};
 
+// Sends want unless GL is known to hold it already, and records it as held.
+template <typename T, typename Send>
+void Put(Held<T>& held, const T& want, Send send) {
+    if (held.known && held.value == want) return;
+    send(want);
+    held.value = want;
+    held.known = true;
+}
+
+// What the context holds of the fixed state. Every call of this file that
+// changes one of these goes through the setters below, so a clear or a copy
+// that changes GL's state keeps the record true and no later draw skips a
+// value the context does not hold.
+struct HeldState {
+    Held<Rect> viewport, scissorBox;
+    Held<bool> scissorTest, blend, depthTest, depthMask, cullTest;
+    Held<std::array<GLenum, 4>> blendFactors;
+    Held<std::array<GLenum, 2>> blendOps;
+    Held<GLenum> depthFunc, cullFace, polygon;
+    Held<std::array<bool, 4>> colorMask;
+    Held<GLuint> program;
+};
+HeldState g_held;
+std::atomic<uint64_t> g_reads{0};
+
+void SetCapability(Held<bool>& held, GLenum cap, bool on) {
+    Put(held, on, [cap](bool v) { v ? g.Enable(cap) : g.Disable(cap); });
+}
+
+void SetViewport(const Rect& r) { Put(g_held.viewport, r, [](const Rect& v) { g.Viewport(v.x, v.y, v.w, v.h); }); }
+
+void SetScissor(const Rect& r) {
+    SetCapability(g_held.scissorTest, kScissorTest, true);
+    Rect box{r.x, r.y, r.w < 0 ? 0 : r.w, r.h < 0 ? 0 : r.h};
+    Put(g_held.scissorBox, box, [](const Rect& v) { g.Scissor(v.x, v.y, v.w, v.h); });
+}
+
+void SetColorMask(const std::array<bool, 4>& mask) {
+    Put(g_held.colorMask, mask, [](const std::array<bool, 4>& m) { g.ColorMask(m[0], m[1], m[2], m[3]); });
+}
+
+void ApplyColorMask(DWORD colorWrite, bool alphaAllowed) {
+    SetColorMask({(colorWrite & 4) != 0, (colorWrite & 2) != 0, (colorWrite & 1) != 0,
+                  alphaAllowed && (colorWrite & 8) != 0});
+}
+
+void SetDepthMask(bool on) { Put(g_held.depthMask, on, [](bool v) { g.DepthMask(v ? 1 : 0); }); }
+
+void SetProgram(GLuint program) { Put(g_held.program, program, [](GLuint p) { g.UseProgram(p); }); }
+
+// Factors, equations and depth values are sent only while they take part in
+// the draw; what the context keeps meanwhile stays on record.
 void ApplyFixed(const FixedState& f) {
-    const FixedState& was = g_fixed;
-    bool all = !g_fixedValid;
-    if (all || !SameRect(was.viewport, f.viewport)) g.Viewport(0, 0, f.viewport.w, f.viewport.h);
-    if (all || !SameRect(was.clip, f.clip)) SetScissor(f.clip);
-    if (all || was.blend != f.blend) f.blend ? g.Enable(kBlend) : g.Disable(kBlend);
-    if (f.blend && (all || std::memcmp(was.blendFactors, f.blendFactors, sizeof f.blendFactors) != 0))
-        g.BlendFuncSeparate(f.blendFactors[0], f.blendFactors[1], f.blendFactors[2], f.blendFactors[3]);
-    if (f.blend && (all || std::memcmp(was.blendOps, f.blendOps, sizeof f.blendOps) != 0))
-        g.BlendEquationSeparate(f.blendOps[0], f.blendOps[1]);
-    if (all || was.depthTest != f.depthTest) f.depthTest ? g.Enable(kDepthTest) : g.Disable(kDepthTest);
-    if (f.depthTest && (all || was.depthFunc != f.depthFunc)) g.DepthFunc(f.depthFunc);
-    if (f.depthTest && (all || was.depthWrite != f.depthWrite)) g.DepthMask(f.depthWrite ? 1 : 0);
-    if (all || was.cull != f.cull) f.cull != 0 ? g.Enable(kCullFace) : g.Disable(kCullFace);
-    if (f.cull != 0 && (all || was.cull != f.cull)) g.CullFace(f.cull);
-    if (all || was.polygon != f.polygon) g.PolygonMode(kFrontAndBack, f.polygon);
-    if (all || std::memcmp(was.mask, f.mask, sizeof f.mask) != 0) g.ColorMask(f.mask[0], f.mask[1], f.mask[2], f.mask[3]);
-    if (all || was.program != f.program) g.UseProgram(f.program);
-    g_fixed = f;
-    g_fixedValid = true;
+    SetViewport(f.viewport);
+    SetScissor(f.clip);
+    SetCapability(g_held.blend, kBlend, f.blend);
+    if (f.blend) {
+        Put(g_held.blendFactors, f.blendFactors,
+            [](const std::array<GLenum, 4>& b) { g.BlendFuncSeparate(b[0], b[1], b[2], b[3]); });
+        Put(g_held.blendOps, f.blendOps, [](const std::array<GLenum, 2>& b) { g.BlendEquationSeparate(b[0], b[1]); });
+    }
+    SetCapability(g_held.depthTest, kDepthTest, f.depthTest);
+    if (f.depthTest) {
+        Put(g_held.depthFunc, f.depthFunc, [](GLenum v) { g.DepthFunc(v); });
+        SetDepthMask(f.depthWrite);
+    }
+    SetCapability(g_held.cullTest, kCullFace, f.cull != 0);
+    if (f.cull != 0) Put(g_held.cullFace, f.cull, [](GLenum v) { g.CullFace(v); });
+    Put(g_held.polygon, f.polygon, [](GLenum v) { g.PolygonMode(kFrontAndBack, v); });
+    SetColorMask(f.mask);
+    SetProgram(f.program);
 }
 
 // Uniform places and the values last sent, per program (uniforms belong to
@@ -527,15 +577,37 @@ void WriteColor(uint32_t texture, int level, const Rect& area, const uint32_t* a
 
 uint64_t ReadCount() { return g_reads.load(); }
 
+ContextState QueryContextState() {
+    ContextState c;
+    if (!g_started) return c;
+    auto get = [](GLenum name) {
+        GLint v[4] = {};
+        g.GetIntegerv(name, v);
+        return v[0];
+    };
+    c.blend = get(kBlend) != 0;
+    c.blendSrcRgb = get(kBlendSrcRgb);
+    c.blendDstRgb = get(kBlendDstRgb);
+    c.blendSrcAlpha = get(kBlendSrcAlpha);
+    c.blendDstAlpha = get(kBlendDstAlpha);
+    c.depthTest = get(kDepthTest) != 0;
+    c.depthWriteMask = get(kDepthWriteMask) != 0;
+    c.depthFunc = get(kDepthFuncQuery);
+    c.scissorTest = get(kScissorTest) != 0;
+    GLint mask[4] = {};
+    g.GetIntegerv(kColorWriteMask, mask);
+    for (int i = 0; i < 4; ++i) c.colorMask[i] = mask[i] != 0;
+    return c;
+}
+
 void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
                      int drawableHeight) {
     if (!g_started || texture == 0) return;
     Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
     g.BindFramebuffer(kDrawFramebuffer, 0);
-    g_fixedValid = false;
-    g.Disable(kScissorTest);
+    SetCapability(g_held.scissorTest, kScissorTest, false);
     ApplyColorMask(0xF, true);
-    g.Viewport(0, 0, drawableWidth, drawableHeight);
+    SetViewport(Rect{0, 0, drawableWidth, drawableHeight});
     g.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     g.Clear(kColorBufferBit);
     // Texture row r is the surface's row r; the window's rows run bottom up.
@@ -576,7 +648,6 @@ void DeleteDepthBuffer(uint32_t buffer) {
 void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DWORD colorWrite, bool depth, float z) {
     if (!g_started || area.w < 1 || area.h < 1) return;
     BindDrawTarget(target);
-    g_fixedValid = false;
     SetScissor(area);
     GLbitfield bits = 0;
     if (color && target.color != 0) {
@@ -586,7 +657,7 @@ void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DW
         bits |= kColorBufferBit;
     }
     if (depth && target.depth != 0) {
-        g.DepthMask(1);
+        SetDepthMask(true);
         g.ClearDepth(z);
         bits |= kDepthBufferBit;
     }
@@ -598,8 +669,7 @@ void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Tar
     if (!g_started) return;
     Attach(kReadFramebuffer, o.readFbo, Target{sourceTexture, sourceLevel, 0, true});
     Attach(kDrawFramebuffer, o.blitFbo, Target{destTarget.color, destTarget.level, 0, true});
-    g_fixedValid = false;
-    g.Disable(kScissorTest);
+    SetCapability(g_held.scissorTest, kScissorTest, false);
     ApplyColorMask(0xF, destTarget.colorHasAlpha);
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, dest.y, dest.x + dest.w,
                       dest.y + dest.h, kColorBufferBit, linear ? kLinear : kNearest);
@@ -629,8 +699,7 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
         g.DeleteProgram(program);
         return 0;
     }
-    g_fixedValid = false;
-    g.UseProgram(program);
+    SetProgram(program);
     Uniforms& u = g_uniforms[program];
     u = Uniforms{};
     u.target = g.GetUniformLocation(program, "uTarget");
@@ -647,7 +716,7 @@ void DeleteProgram(uint32_t program) {
     if (!g_started || program == 0) return;
     g.DeleteProgram(program);
     g_uniforms.erase(program);
-    if (g_fixed.program == program) g_fixedValid = false;
+    if (g_held.program.value == program) g_held.program.known = false;
 }
 
 void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,

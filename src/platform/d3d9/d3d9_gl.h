@@ -39,6 +39,7 @@ struct Rect {
     int y = 0;
     int w = 0;
     int h = 0;
+    bool operator==(const Rect&) const = default;
 };
 
 // ---- storage ----------------------------------------------------------------
@@ -75,6 +76,19 @@ void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect
 // How many reads of pixels into memory (ReadColor) this process made: a
 // present makes none.
 uint64_t ReadCount();
+
+// For tests: what the context itself reports (glGet) of the state a draw
+// sets, as GL values.
+struct ContextState {
+    bool blend = false;
+    int blendSrcRgb = 0, blendDstRgb = 0, blendSrcAlpha = 0, blendDstAlpha = 0;
+    bool depthTest = false;
+    bool depthWriteMask = false;
+    int depthFunc = 0;
+    bool scissorTest = false;
+    bool colorMask[4] = {};
+};
+ContextState QueryContextState();
 
 // ---- programs ---------------------------------------------------------------
 // 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are
