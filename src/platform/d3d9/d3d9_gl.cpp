@@ -36,7 +36,7 @@ constexpr GLenum kUnsignedShort = 0x1403, kUnsignedInt = 0x1405;
 constexpr GLenum kTextureMinFilter = 0x2801, kTextureMagFilter = 0x2800, kTextureWrapS = 0x2802,
                  kTextureWrapT = 0x2803, kTextureMaxLevel = 0x813D, kTextureBorderColor = 0x1004;
 constexpr GLenum kNearest = 0x2600, kLinear = 0x2601, kRepeat = 0x2901, kClampToEdge = 0x812F,
-                 kClampToBorder = 0x812D, kMirroredRepeat = 0x8370;
+                 kClampToBorder = 0x812D, kMirroredRepeat = 0x8370, kMirrorClampToEdge = 0x8743;
 constexpr GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9,
                  kRenderbuffer = 0x8D41, kColorAttachment0 = 0x8CE0, kDepthAttachment = 0x8D00,
                  kFramebufferComplete = 0x8CD5;
@@ -89,6 +89,7 @@ constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTrian
     X(void, DepthFunc, (GLenum))                                                                              \
     X(void, BlendFuncSeparate, (GLenum, GLenum, GLenum, GLenum))                                              \
     X(void, BlendEquationSeparate, (GLenum, GLenum))                                                          \
+    X(void, BlendColor, (GLfloat, GLfloat, GLfloat, GLfloat))                                                 \
     X(void, CullFace, (GLenum))                                                                               \
     X(void, PolygonMode, (GLenum, GLenum))                                                                    \
     X(void, ProvokingVertex, (GLenum))                                                                        \
@@ -139,6 +140,7 @@ bool g_tried = false;
 std::string g_error;
 DriverInfo g_driver;
 bool g_depthRenderable[3] = {};  // 16, 24, 32 bits
+bool g_mirrorOnce = false;         // mirror-clamp-to-edge is core from 4.4
 
 // What the context holds now, so that unchanged state is not sent again.
 struct Objects {
@@ -224,6 +226,7 @@ bool StartOnce() {
         g_error = "OpenGL " + std::to_string(major) + "." + std::to_string(minor) + " is below 3.3";
         return false;
     }
+    g_mirrorOnce = major > 4 || (major == 4 && minor >= 4);
     g_driver.vendor = String(kVendor);
     g_driver.renderer = String(kRenderer);
     g_driver.version = String(kVersion);
@@ -271,7 +274,9 @@ GLint Address(DWORD d3d) {
         case D3DTADDRESS_WRAP: return kRepeat;
         case D3DTADDRESS_MIRROR: return kMirroredRepeat;
         case D3DTADDRESS_BORDER: return kClampToBorder;
-        default: return kClampToEdge;  // CLAMP, and MIRRORONCE drawn as CLAMP
+        // Mirrored once about 0, then clamped.
+        case D3DTADDRESS_MIRRORONCE: return g_mirrorOnce ? kMirrorClampToEdge : kClampToEdge;
+        default: return kClampToEdge;
     }
 }
 
@@ -321,6 +326,7 @@ struct FixedState {
     bool blend = false;
     std::array<GLenum, 4> blendFactors{};
     std::array<GLenum, 2> blendOps{};
+    std::array<float, 4> blendColor{};
     bool depthTest = false, depthWrite = false;
     GLenum depthFunc = 0;
     GLenum cull = 0;  // 0: no culling
@@ -350,6 +356,8 @@ FixedState FixedOf(const PipelineSetup& s) {
     PutBlendPair(s.srcBlend, s.destBlend, &f.blendFactors[0]);
     PutBlendPair(s.srcBlendAlpha, s.destBlendAlpha, &f.blendFactors[2]);
     f.blendOps = {BlendOp(s.blendOp), BlendOp(s.blendOpAlpha)};
+    f.blendColor = {((s.blendFactor >> 16) & 255) / 255.0f, ((s.blendFactor >> 8) & 255) / 255.0f,
+                    (s.blendFactor & 255) / 255.0f, ((s.blendFactor >> 24) & 255) / 255.0f};
     f.depthTest = s.depthTest && s.target.depth != 0;
     f.depthFunc = Compare(s.depthFunc);
     f.depthWrite = s.depthWrite;
@@ -388,6 +396,7 @@ struct HeldState {
     Held<bool> scissorTest, blend, depthTest, depthMask, cullTest;
     Held<std::array<GLenum, 4>> blendFactors;
     Held<std::array<GLenum, 2>> blendOps;
+    Held<std::array<float, 4>> blendColor;
     Held<GLenum> depthFunc, cullFace, polygon;
     Held<std::array<bool, 4>> colorMask;
     Held<GLuint> program;
@@ -430,6 +439,8 @@ void ApplyFixed(const FixedState& f) {
         Put(g_held.blendFactors, f.blendFactors,
             [](const std::array<GLenum, 4>& b) { g.BlendFuncSeparate(b[0], b[1], b[2], b[3]); });
         Put(g_held.blendOps, f.blendOps, [](const std::array<GLenum, 2>& b) { g.BlendEquationSeparate(b[0], b[1]); });
+        Put(g_held.blendColor, f.blendColor,
+            [](const std::array<float, 4>& c) { g.BlendColor(c[0], c[1], c[2], c[3]); });
     }
     SetCapability(g_held.depthTest, kDepthTest, f.depthTest);
     if (f.depthTest) {

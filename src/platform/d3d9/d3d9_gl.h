@@ -3,6 +3,9 @@
 // turns them into GL calls (a framebuffer attachment, texture binding or
 // sampler is sent again only when it changes).
 //
+// D3DTADDRESS_MIRRORONCE needs OpenGL 4.4 (mirror-clamp-to-edge); on an
+// older context it is drawn as CLAMP.
+//
 // Storage: colour is kept in RGBA8 textures that hold A8R8G8B8 pixels, and
 // row r of a Direct3D surface is GL row r (no flip anywhere: the vertex
 // program maps y = 0 to the bottom of normalised device space, so texture
@@ -114,6 +117,7 @@ struct PipelineSetup {
     bool blend = false;
     DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
     DWORD srcBlendAlpha = D3DBLEND_ONE, destBlendAlpha = D3DBLEND_ZERO, blendOpAlpha = D3DBLENDOP_ADD;
+    D3DCOLOR blendFactor = 0xFFFFFFFF;  // the colour of D3DBLEND_BLENDFACTOR and INVBLENDFACTOR
     bool depthTest = false;
     bool depthWrite = false;
     DWORD depthFunc = D3DCMP_LESSEQUAL;
