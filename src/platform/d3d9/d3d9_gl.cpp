@@ -1,140 +1,26 @@
 #include "platform/d3d9/d3d9_gl.h"
 
+#include "platform/d3d9/d3d9_gl_api.h"
+#include "platform/d3d9/d3d9_gl_state.h"
+
 #include "platform/sdl/sdl_gl.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
 
 namespace d3d9::gl {
+
+namespace api {
+Functions g;
+}  // namespace api
+
 namespace {
 
-// ---- the GL names and entries used here --------------------------------------
-using GLenum = unsigned int;
-using GLuint = unsigned int;
-using GLint = int;
-using GLsizei = int;
-using GLboolean = unsigned char;
-using GLbitfield = unsigned int;
-using GLfloat = float;
-using GLdouble = double;
-using GLchar = char;
-using GLsizeiptr = ptrdiff_t;
+using namespace api;
 
-constexpr GLenum kZero = 0, kOne = 1;
-constexpr GLenum kSrcColor = 0x0300, kOneMinusSrcColor = 0x0301, kSrcAlpha = 0x0302, kOneMinusSrcAlpha = 0x0303;
-constexpr GLenum kDstAlpha = 0x0304, kOneMinusDstAlpha = 0x0305, kDstColor = 0x0306, kOneMinusDstColor = 0x0307;
-constexpr GLenum kSrcAlphaSaturate = 0x0308, kConstantColor = 0x8001, kOneMinusConstantColor = 0x8002;
-constexpr GLenum kFuncAdd = 0x8006, kFuncSubtract = 0x800A, kFuncReverseSubtract = 0x800B, kMin = 0x8007,
-                 kMax = 0x8008;
-constexpr GLenum kNever = 0x0200, kAlways = 0x0207;
-constexpr GLenum kTexture2D = 0x0DE1, kRgba8 = 0x8058, kBgra = 0x80E1, kUnsignedByte = 0x1401, kFloat = 0x1406;
-constexpr GLenum kUnsignedShort = 0x1403, kUnsignedInt = 0x1405;
-constexpr GLenum kTextureMinFilter = 0x2801, kTextureMagFilter = 0x2800, kTextureWrapS = 0x2802,
-                 kTextureWrapT = 0x2803, kTextureMaxLevel = 0x813D, kTextureBorderColor = 0x1004;
-constexpr GLenum kNearest = 0x2600, kLinear = 0x2601, kRepeat = 0x2901, kClampToEdge = 0x812F,
-                 kClampToBorder = 0x812D, kMirroredRepeat = 0x8370, kMirrorClampToEdge = 0x8743;
-constexpr GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9,
-                 kRenderbuffer = 0x8D41, kColorAttachment0 = 0x8CE0, kDepthAttachment = 0x8D00,
-                 kFramebufferComplete = 0x8CD5;
-constexpr GLenum kDepthComponent16 = 0x81A5, kDepthComponent24 = 0x81A6, kDepthComponent32 = 0x81A7;
-constexpr GLenum kColorBufferBit = 0x4000, kDepthBufferBit = 0x0100;
-constexpr GLenum kScissorTest = 0x0C11, kBlend = 0x0BE2, kDepthTest = 0x0B71, kCullFace = 0x0B44;
-constexpr GLenum kBlendSrcRgb = 0x80C9, kBlendDstRgb = 0x80C8, kBlendSrcAlpha = 0x80CB, kBlendDstAlpha = 0x80CA;
-constexpr GLenum kDepthWriteMask = 0x0B72, kDepthFuncQuery = 0x0B74, kColorWriteMask = 0x0C23;
-constexpr GLenum kFront = 0x0404, kBack = 0x0405, kFrontAndBack = 0x0408;
-constexpr GLenum kPoint = 0x1B00, kLine = 0x1B01, kFill = 0x1B02;
-constexpr GLenum kVertexShader = 0x8B31, kFragmentShader = 0x8B30, kCompileStatus = 0x8B81, kLinkStatus = 0x8B82;
-constexpr GLenum kArrayBuffer = 0x8892, kElementArrayBuffer = 0x8893, kStreamDraw = 0x88E0;
-constexpr GLenum kTexture0 = 0x84C0, kFirstVertexConvention = 0x8E4D, kMaxTextureSize = 0x0D33;
-constexpr GLenum kVendor = 0x1F00, kRenderer = 0x1F01, kVersion = 0x1F02, kMajorVersion = 0x821B,
-                 kMinorVersion = 0x821C, kPackAlignment = 0x0D05, kUnpackAlignment = 0x0CF5;
-constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTriangleStrip = 5, kTriangleFan = 6;
-
-#define GL_ENTRIES(X)                                                                                         \
-    X(const unsigned char*, GetString, (GLenum))                                                              \
-    X(void, GetIntegerv, (GLenum, GLint*))                                                                    \
-    X(GLenum, GetError, ())                                                                                   \
-    X(void, GenTextures, (GLsizei, GLuint*))                                                                  \
-    X(void, DeleteTextures, (GLsizei, const GLuint*))                                                         \
-    X(void, BindTexture, (GLenum, GLuint))                                                                    \
-    X(void, TexImage2D, (GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*))         \
-    X(void, TexSubImage2D, (GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*))      \
-    X(void, TexParameteri, (GLenum, GLenum, GLint))                                                           \
-    X(void, PixelStorei, (GLenum, GLint))                                                                     \
-    X(void, GenFramebuffers, (GLsizei, GLuint*))                                                              \
-    X(void, DeleteFramebuffers, (GLsizei, const GLuint*))                                                     \
-    X(void, BindFramebuffer, (GLenum, GLuint))                                                                \
-    X(void, FramebufferTexture2D, (GLenum, GLenum, GLenum, GLuint, GLint))                                    \
-    X(void, FramebufferRenderbuffer, (GLenum, GLenum, GLenum, GLuint))                                        \
-    X(GLenum, CheckFramebufferStatus, (GLenum))                                                               \
-    X(void, GenRenderbuffers, (GLsizei, GLuint*))                                                             \
-    X(void, DeleteRenderbuffers, (GLsizei, const GLuint*))                                                    \
-    X(void, BindRenderbuffer, (GLenum, GLuint))                                                               \
-    X(void, RenderbufferStorage, (GLenum, GLenum, GLsizei, GLsizei))                                          \
-    X(void, ReadPixels, (GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*))                              \
-    X(void, BlitFramebuffer, (GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum))    \
-    X(void, Viewport, (GLint, GLint, GLsizei, GLsizei))                                                       \
-    X(void, Scissor, (GLint, GLint, GLsizei, GLsizei))                                                        \
-    X(void, Enable, (GLenum))                                                                                 \
-    X(void, Disable, (GLenum))                                                                                \
-    X(void, ClearColor, (GLfloat, GLfloat, GLfloat, GLfloat))                                                 \
-    X(void, ClearDepth, (GLdouble))                                                                           \
-    X(void, Clear, (GLbitfield))                                                                              \
-    X(void, ColorMask, (GLboolean, GLboolean, GLboolean, GLboolean))                                          \
-    X(void, DepthMask, (GLboolean))                                                                           \
-    X(void, DepthFunc, (GLenum))                                                                              \
-    X(void, BlendFuncSeparate, (GLenum, GLenum, GLenum, GLenum))                                              \
-    X(void, BlendEquationSeparate, (GLenum, GLenum))                                                          \
-    X(void, BlendColor, (GLfloat, GLfloat, GLfloat, GLfloat))                                                 \
-    X(void, CullFace, (GLenum))                                                                               \
-    X(void, PolygonMode, (GLenum, GLenum))                                                                    \
-    X(void, ProvokingVertex, (GLenum))                                                                        \
-    X(GLuint, CreateShader, (GLenum))                                                                         \
-    X(void, ShaderSource, (GLuint, GLsizei, const GLchar* const*, const GLint*))                              \
-    X(void, CompileShader, (GLuint))                                                                          \
-    X(void, GetShaderiv, (GLuint, GLenum, GLint*))                                                            \
-    X(void, GetShaderInfoLog, (GLuint, GLsizei, GLsizei*, GLchar*))                                           \
-    X(void, DeleteShader, (GLuint))                                                                           \
-    X(GLuint, CreateProgram, ())                                                                              \
-    X(void, AttachShader, (GLuint, GLuint))                                                                   \
-    X(void, LinkProgram, (GLuint))                                                                            \
-    X(void, GetProgramiv, (GLuint, GLenum, GLint*))                                                           \
-    X(void, GetProgramInfoLog, (GLuint, GLsizei, GLsizei*, GLchar*))                                          \
-    X(void, DeleteProgram, (GLuint))                                                                          \
-    X(void, UseProgram, (GLuint))                                                                             \
-    X(GLint, GetUniformLocation, (GLuint, const GLchar*))                                                     \
-    X(void, Uniform1i, (GLint, GLint))                                                                        \
-    X(void, Uniform1f, (GLint, GLfloat))                                                                      \
-    X(void, Uniform2f, (GLint, GLfloat, GLfloat))                                                             \
-    X(void, Uniform4f, (GLint, GLfloat, GLfloat, GLfloat, GLfloat))                                           \
-    X(void, GenVertexArrays, (GLsizei, GLuint*))                                                              \
-    X(void, BindVertexArray, (GLuint))                                                                        \
-    X(void, GenBuffers, (GLsizei, GLuint*))                                                                   \
-    X(void, BindBuffer, (GLenum, GLuint))                                                                     \
-    X(void, BufferData, (GLenum, GLsizeiptr, const void*, GLenum))                                            \
-    X(void, VertexAttribPointer, (GLuint, GLint, GLenum, GLboolean, GLsizei, const void*))                    \
-    X(void, EnableVertexAttribArray, (GLuint))                                                                \
-    X(void, DisableVertexAttribArray, (GLuint))                                                               \
-    X(void, VertexAttrib4f, (GLuint, GLfloat, GLfloat, GLfloat, GLfloat))                                     \
-    X(void, DrawArrays, (GLenum, GLint, GLsizei))                                                             \
-    X(void, DrawElements, (GLenum, GLsizei, GLenum, const void*))                                             \
-    X(void, ActiveTexture, (GLenum))                                                                          \
-    X(void, GenSamplers, (GLsizei, GLuint*))                                                                  \
-    X(void, BindSampler, (GLuint, GLuint))                                                                    \
-    X(void, SamplerParameteri, (GLuint, GLenum, GLint))                                                       \
-    X(void, SamplerParameterfv, (GLuint, GLenum, const GLfloat*))
-
-struct Functions {
-#define DECLARE_ENTRY(ret, name, args) ret(*name) args = nullptr;
-    GL_ENTRIES(DECLARE_ENTRY)
-#undef DECLARE_ENTRY
-};
-
-Functions g;
 bool g_started = false;
 bool g_tried = false;
 std::string g_error;
@@ -236,37 +122,6 @@ bool StartOnce() {
     return g.GetError() == 0;
 }
 
-GLenum BlendFactor(DWORD d3d) {
-    switch (d3d) {
-        case D3DBLEND_ZERO: return kZero;
-        case D3DBLEND_SRCCOLOR: return kSrcColor;
-        case D3DBLEND_INVSRCCOLOR: return kOneMinusSrcColor;
-        case D3DBLEND_SRCALPHA: return kSrcAlpha;
-        case D3DBLEND_INVSRCALPHA: return kOneMinusSrcAlpha;
-        case D3DBLEND_DESTALPHA: return kDstAlpha;
-        case D3DBLEND_INVDESTALPHA: return kOneMinusDstAlpha;
-        case D3DBLEND_DESTCOLOR: return kDstColor;
-        case D3DBLEND_INVDESTCOLOR: return kOneMinusDstColor;
-        case D3DBLEND_SRCALPHASAT: return kSrcAlphaSaturate;
-        case D3DBLEND_BLENDFACTOR: return kConstantColor;
-        case D3DBLEND_INVBLENDFACTOR: return kOneMinusConstantColor;
-        default: return kOne;  // ONE, and values no driver knows
-    }
-}
-
-GLenum BlendOp(DWORD d3d) {
-    switch (d3d) {
-        case D3DBLENDOP_SUBTRACT: return kFuncSubtract;
-        case D3DBLENDOP_REVSUBTRACT: return kFuncReverseSubtract;
-        case D3DBLENDOP_MIN: return kMin;
-        case D3DBLENDOP_MAX: return kMax;
-        default: return kFuncAdd;
-    }
-}
-
-// D3DCMP_NEVER..ALWAYS (1..8) line up with GL_NEVER..GL_ALWAYS; others: ALWAYS.
-GLenum Compare(DWORD d3d) { return d3d >= 1 && d3d <= 8 ? kNever + (d3d - 1) : kAlways; }
-
 GLint Filter(DWORD d3d) { return d3d == D3DTEXF_LINEAR || d3d == D3DTEXF_ANISOTROPIC ? kLinear : kNearest; }
 
 GLint Address(DWORD d3d) {
@@ -320,139 +175,7 @@ void ApplySampler(int unit, const SamplerSetup& s) {
     o.samplerValid[unit] = true;
 }
 
-// The fixed parts of a pipeline as GL values.
-struct FixedState {
-    Rect viewport, clip;
-    bool blend = false;
-    std::array<GLenum, 4> blendFactors{};
-    std::array<GLenum, 2> blendOps{};
-    std::array<float, 4> blendColor{};
-    bool depthTest = false, depthWrite = false;
-    GLenum depthFunc = 0;
-    GLenum cull = 0;  // 0: no culling
-    GLenum polygon = 0;
-    std::array<bool, 4> mask{};
-    GLuint program = 0;
-};
-
-// Direct3D's "both" factors set the source factor and override the
-// destination factor with its complement.
-void PutBlendPair(DWORD src, DWORD dest, GLenum* out) {
-    if (src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA) {
-        bool inverse = src == D3DBLEND_BOTHINVSRCALPHA;
-        out[0] = inverse ? kOneMinusSrcAlpha : kSrcAlpha;
-        out[1] = inverse ? kSrcAlpha : kOneMinusSrcAlpha;
-        return;
-    }
-    out[0] = BlendFactor(src);
-    out[1] = BlendFactor(dest);
-}
-
-FixedState FixedOf(const PipelineSetup& s) {
-    FixedState f;
-    f.viewport = Rect{0, 0, s.targetWidth, s.targetHeight};
-    f.clip = s.clip;
-    f.blend = s.blend;
-    PutBlendPair(s.srcBlend, s.destBlend, &f.blendFactors[0]);
-    PutBlendPair(s.srcBlendAlpha, s.destBlendAlpha, &f.blendFactors[2]);
-    f.blendOps = {BlendOp(s.blendOp), BlendOp(s.blendOpAlpha)};
-    f.blendColor = {((s.blendFactor >> 16) & 255) / 255.0f, ((s.blendFactor >> 8) & 255) / 255.0f,
-                    (s.blendFactor & 255) / 255.0f, ((s.blendFactor >> 24) & 255) / 255.0f};
-    f.depthTest = s.depthTest && s.target.depth != 0;
-    f.depthFunc = Compare(s.depthFunc);
-    f.depthWrite = s.depthWrite;
-    // Rows run top-down in GL's upward y, so a clockwise triangle on the
-    // Direct3D screen is counter-clockwise (GL's front face) here.
-    f.cull = s.cull == D3DCULL_CW ? kFront : s.cull == D3DCULL_CCW ? kBack : 0;
-    f.polygon = s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill;
-    f.mask = {(s.colorWrite & 4) != 0, (s.colorWrite & 2) != 0, (s.colorWrite & 1) != 0,
-              s.target.colorHasAlpha && (s.colorWrite & 8) != 0};
-    f.program = s.program;
-    return f;
-}
-
-// One value the context holds; unknown until first sent.
-template <typename T>
-struct Held {
-    T value{};
-    bool known = false;
-};
-
-// Sends want unless GL is known to hold it already, and records it as held.
-template <typename T, typename Send>
-void Put(Held<T>& held, const T& want, Send send) {
-    if (held.known && held.value == want) return;
-    send(want);
-    held.value = want;
-    held.known = true;
-}
-
-// What the context holds of the fixed state. Every call of this file that
-// changes one of these goes through the setters below, so a clear or a copy
-// that changes GL's state keeps the record true and no later draw skips a
-// value the context does not hold.
-struct HeldState {
-    Held<Rect> viewport, scissorBox;
-    Held<bool> scissorTest, blend, depthTest, depthMask, cullTest;
-    Held<std::array<GLenum, 4>> blendFactors;
-    Held<std::array<GLenum, 2>> blendOps;
-    Held<std::array<float, 4>> blendColor;
-    Held<GLenum> depthFunc, cullFace, polygon;
-    Held<std::array<bool, 4>> colorMask;
-    Held<GLuint> program;
-};
-HeldState g_held;
 std::atomic<uint64_t> g_reads{0};
-
-void SetCapability(Held<bool>& held, GLenum cap, bool on) {
-    Put(held, on, [cap](bool v) { v ? g.Enable(cap) : g.Disable(cap); });
-}
-
-void SetViewport(const Rect& r) { Put(g_held.viewport, r, [](const Rect& v) { g.Viewport(v.x, v.y, v.w, v.h); }); }
-
-void SetScissor(const Rect& r) {
-    SetCapability(g_held.scissorTest, kScissorTest, true);
-    Rect box{r.x, r.y, r.w < 0 ? 0 : r.w, r.h < 0 ? 0 : r.h};
-    Put(g_held.scissorBox, box, [](const Rect& v) { g.Scissor(v.x, v.y, v.w, v.h); });
-}
-
-void SetColorMask(const std::array<bool, 4>& mask) {
-    Put(g_held.colorMask, mask, [](const std::array<bool, 4>& m) { g.ColorMask(m[0], m[1], m[2], m[3]); });
-}
-
-void ApplyColorMask(DWORD colorWrite, bool alphaAllowed) {
-    SetColorMask({(colorWrite & 4) != 0, (colorWrite & 2) != 0, (colorWrite & 1) != 0,
-                  alphaAllowed && (colorWrite & 8) != 0});
-}
-
-void SetDepthMask(bool on) { Put(g_held.depthMask, on, [](bool v) { g.DepthMask(v ? 1 : 0); }); }
-
-void SetProgram(GLuint program) { Put(g_held.program, program, [](GLuint p) { g.UseProgram(p); }); }
-
-// Factors, equations and depth values are sent only while they take part in
-// the draw; what the context keeps meanwhile stays on record.
-void ApplyFixed(const FixedState& f) {
-    SetViewport(f.viewport);
-    SetScissor(f.clip);
-    SetCapability(g_held.blend, kBlend, f.blend);
-    if (f.blend) {
-        Put(g_held.blendFactors, f.blendFactors,
-            [](const std::array<GLenum, 4>& b) { g.BlendFuncSeparate(b[0], b[1], b[2], b[3]); });
-        Put(g_held.blendOps, f.blendOps, [](const std::array<GLenum, 2>& b) { g.BlendEquationSeparate(b[0], b[1]); });
-        Put(g_held.blendColor, f.blendColor,
-            [](const std::array<float, 4>& c) { g.BlendColor(c[0], c[1], c[2], c[3]); });
-    }
-    SetCapability(g_held.depthTest, kDepthTest, f.depthTest);
-    if (f.depthTest) {
-        Put(g_held.depthFunc, f.depthFunc, [](GLenum v) { g.DepthFunc(v); });
-        SetDepthMask(f.depthWrite);
-    }
-    SetCapability(g_held.cullTest, kCullFace, f.cull != 0);
-    if (f.cull != 0) Put(g_held.cullFace, f.cull, [](GLenum v) { g.CullFace(v); });
-    Put(g_held.polygon, f.polygon, [](GLenum v) { g.PolygonMode(kFrontAndBack, v); });
-    SetColorMask(f.mask);
-    SetProgram(f.program);
-}
 
 // Uniform places and the values last sent, per program (uniforms belong to
 // their program in GL).
@@ -475,7 +198,7 @@ void ApplyUniforms(const PipelineSetup& s) {
 
 void ApplyPipeline(const PipelineSetup& s) {
     BindDrawTarget(s.target);
-    ApplyFixed(FixedOf(s));
+    ApplyFixed(s);
     ApplyUniforms(s);
     for (int i = 0; i < 8; ++i) ApplySampler(i, s.samplers[i]);
 }
@@ -588,35 +311,12 @@ void WriteColor(uint32_t texture, int level, const Rect& area, const uint32_t* a
 
 uint64_t ReadCount() { return g_reads.load(); }
 
-ContextState QueryContextState() {
-    ContextState c;
-    if (!g_started) return c;
-    auto get = [](GLenum name) {
-        GLint v[4] = {};
-        g.GetIntegerv(name, v);
-        return v[0];
-    };
-    c.blend = get(kBlend) != 0;
-    c.blendSrcRgb = get(kBlendSrcRgb);
-    c.blendDstRgb = get(kBlendDstRgb);
-    c.blendSrcAlpha = get(kBlendSrcAlpha);
-    c.blendDstAlpha = get(kBlendDstAlpha);
-    c.depthTest = get(kDepthTest) != 0;
-    c.depthWriteMask = get(kDepthWriteMask) != 0;
-    c.depthFunc = get(kDepthFuncQuery);
-    c.scissorTest = get(kScissorTest) != 0;
-    GLint mask[4] = {};
-    g.GetIntegerv(kColorWriteMask, mask);
-    for (int i = 0; i < 4; ++i) c.colorMask[i] = mask[i] != 0;
-    return c;
-}
-
 void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
                      int drawableHeight) {
     if (!g_started || texture == 0) return;
     Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
     g.BindFramebuffer(kDrawFramebuffer, 0);
-    SetCapability(g_held.scissorTest, kScissorTest, false);
+    SetScissorTest(false);
     ApplyColorMask(0xF, true);
     SetViewport(Rect{0, 0, drawableWidth, drawableHeight});
     g.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -680,7 +380,7 @@ void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Tar
     if (!g_started) return;
     Attach(kReadFramebuffer, o.readFbo, Target{sourceTexture, sourceLevel, 0, true});
     Attach(kDrawFramebuffer, o.blitFbo, Target{destTarget.color, destTarget.level, 0, true});
-    SetCapability(g_held.scissorTest, kScissorTest, false);
+    SetScissorTest(false);
     ApplyColorMask(0xF, destTarget.colorHasAlpha);
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, dest.y, dest.x + dest.w,
                       dest.y + dest.h, kColorBufferBit, linear ? kLinear : kNearest);
@@ -727,7 +427,7 @@ void DeleteProgram(uint32_t program) {
     if (!g_started || program == 0) return;
     g.DeleteProgram(program);
     g_uniforms.erase(program);
-    if (g_held.program.value == program) g_held.program.known = false;
+    ForgetProgram(program);
 }
 
 void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,
