@@ -28,7 +28,7 @@ TEST_F(D3D9Draw, BothAlphaFactorsSetTheSourceAndOverrideTheDestination) {
         // b = 0x80 + 255 (1 - 0x80/255) = 0xFF, a = 0x40 + 0xBF = 0xFF.
         {"blend-factor colour", D3DBLEND_BLENDFACTOR, D3DBLEND_INVBLENDFACTOR, 0x40208080, 0xFFFFFFFF, 0xFF0000FF,
          0xFF2080FF},
-        {"default blend-factor colour is white", D3DBLEND_BLENDFACTOR, D3DBLEND_ZERO, 0xFFFFFFFF, 0x80402010,
+        {"a white blend-factor colour keeps the source", D3DBLEND_BLENDFACTOR, D3DBLEND_ZERO, 0xFFFFFFFF, 0x80402010,
          0xFF0000FF, 0x80402010},
     };
     if (device_ == nullptr) GTEST_SKIP();
