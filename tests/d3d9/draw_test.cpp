@@ -27,36 +27,6 @@ uint32_t Pack(const float v[4]) {  // a, r, g, b
     return out;
 }
 
-// A drawing test on an A8R8G8B8 target, so that alpha can be read back.
-class D3D9Draw : public DeviceTest {
-protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        if (device_ == nullptr) return;
-        ASSERT_EQ(device_->CreateRenderTarget(kWidth, kHeight, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target_,
-                                              nullptr),
-                  D3D_OK);
-        ASSERT_EQ(device_->SetRenderTarget(0, target_), D3D_OK);
-        device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-        device_->SetRenderState(D3DRS_ZENABLE, FALSE);
-        for (DWORD s : {D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV}) device_->SetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(s), D3DTADDRESS_CLAMP);
-    }
-    void TearDown() override {
-        if (device_ != nullptr) {
-            IDirect3DSurface9* back = nullptr;
-            device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-            device_->SetRenderTarget(0, back);
-            back->Release();
-        }
-        if (target_ != nullptr) target_->Release();
-        DeviceTest::TearDown();
-    }
-    uint32_t At(int x, int y) { return ReadTarget(target_)[static_cast<size_t>(y) * kWidth + x]; }
-    void ClearTo(uint32_t argb) { device_->Clear(0, nullptr, D3DCLEAR_TARGET, argb, 1.0f, 0); }
-
-    IDirect3DSurface9* target_ = nullptr;
-};
-
 TEST_F(D3D9Draw, QuadsAtWholePixelsMinusAHalfMapTexelsOneToOne) {
     std::vector<uint32_t> texels(16);
     for (int i = 0; i < 16; ++i) texels[i] = 0xFF000000u | (i * 16) << 16 | (255 - i * 16) << 8 | (i * 7);

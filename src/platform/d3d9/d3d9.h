@@ -38,9 +38,13 @@
 //   - LockRect of a rectangle not inside the surface, of a render target made
 //     not lockable, of a default-pool texture level without D3DUSAGE_DYNAMIC,
 //     or a second lock of a locked surface: D3DERR_INVALIDCALL;
-//   - SetRenderState, SetTextureStageState and SetSamplerState with a state
-//     number the device does not know, a stage or sampler above 7:
-//     D3DERR_INVALIDCALL. Values are stored as given (ALPHAFUNC 0, MIPFILTER
+//   - SetRenderState with a number that is not a documented render state,
+//     SetTextureStageState and SetSamplerState with a state number the device
+//     does not know, a stage or sampler above 7: D3DERR_INVALIDCALL. Every
+//     documented render state is accepted; those the device does not draw
+//     with (WRAP0..15, point sprites and point scale, stencil, tessellation,
+//     vertex blending, COLORWRITEENABLE1..3...) are kept and read back. Values
+//     are stored as given (ALPHAFUNC 0, MIPFILTER
 //     ANISOTROPIC are accepted, as drivers do); an unknown value draws as the
 //     nearest documented one (a comparison outside 1..8 as ALWAYS, an unknown
 //     blend factor as ONE, an unknown stage operation as DISABLE);

@@ -161,6 +161,7 @@ bool Device::BuildPipeline(gl::PipelineSetup* setup, gl::VertexLayout* layout, D
     setup->srcBlendAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
     setup->destBlendAlpha = separate ? rs[D3DRS_DESTBLENDALPHA] : rs[D3DRS_DESTBLEND];
     setup->blendOpAlpha = separate ? rs[D3DRS_BLENDOPALPHA] : rs[D3DRS_BLENDOP];
+    setup->blendFactor = rs[D3DRS_BLENDFACTOR];
     setup->depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE;
     setup->depthWrite = rs[D3DRS_ZWRITEENABLE] != FALSE;
     setup->depthFunc = rs[D3DRS_ZFUNC];

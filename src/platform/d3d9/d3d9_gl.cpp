@@ -1,5 +1,8 @@
 #include "platform/d3d9/d3d9_gl.h"
 
+#include "platform/d3d9/d3d9_gl_api.h"
+#include "platform/d3d9/d3d9_gl_state.h"
+
 #include "platform/sdl/sdl_gl.h"
 
 #include <algorithm>
@@ -9,133 +12,21 @@
 #include <vector>
 
 namespace d3d9::gl {
+
+namespace api {
+Functions g;
+}  // namespace api
+
 namespace {
 
-// ---- the GL names and entries used here --------------------------------------
-using GLenum = unsigned int;
-using GLuint = unsigned int;
-using GLint = int;
-using GLsizei = int;
-using GLboolean = unsigned char;
-using GLbitfield = unsigned int;
-using GLfloat = float;
-using GLdouble = double;
-using GLchar = char;
-using GLsizeiptr = ptrdiff_t;
+using namespace api;
 
-constexpr GLenum kZero = 0, kOne = 1;
-constexpr GLenum kSrcColor = 0x0300, kOneMinusSrcColor = 0x0301, kSrcAlpha = 0x0302, kOneMinusSrcAlpha = 0x0303;
-constexpr GLenum kDstAlpha = 0x0304, kOneMinusDstAlpha = 0x0305, kDstColor = 0x0306, kOneMinusDstColor = 0x0307;
-constexpr GLenum kSrcAlphaSaturate = 0x0308, kConstantColor = 0x8001, kOneMinusConstantColor = 0x8002;
-constexpr GLenum kFuncAdd = 0x8006, kFuncSubtract = 0x800A, kFuncReverseSubtract = 0x800B, kMin = 0x8007,
-                 kMax = 0x8008;
-constexpr GLenum kNever = 0x0200, kAlways = 0x0207;
-constexpr GLenum kTexture2D = 0x0DE1, kRgba8 = 0x8058, kBgra = 0x80E1, kUnsignedByte = 0x1401, kFloat = 0x1406;
-constexpr GLenum kUnsignedShort = 0x1403, kUnsignedInt = 0x1405;
-constexpr GLenum kTextureMinFilter = 0x2801, kTextureMagFilter = 0x2800, kTextureWrapS = 0x2802,
-                 kTextureWrapT = 0x2803, kTextureMaxLevel = 0x813D, kTextureBorderColor = 0x1004;
-constexpr GLenum kNearest = 0x2600, kLinear = 0x2601, kRepeat = 0x2901, kClampToEdge = 0x812F,
-                 kClampToBorder = 0x812D, kMirroredRepeat = 0x8370;
-constexpr GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9,
-                 kRenderbuffer = 0x8D41, kColorAttachment0 = 0x8CE0, kDepthAttachment = 0x8D00,
-                 kFramebufferComplete = 0x8CD5;
-constexpr GLenum kDepthComponent16 = 0x81A5, kDepthComponent24 = 0x81A6, kDepthComponent32 = 0x81A7;
-constexpr GLenum kColorBufferBit = 0x4000, kDepthBufferBit = 0x0100;
-constexpr GLenum kScissorTest = 0x0C11, kBlend = 0x0BE2, kDepthTest = 0x0B71, kCullFace = 0x0B44;
-constexpr GLenum kFront = 0x0404, kBack = 0x0405, kFrontAndBack = 0x0408;
-constexpr GLenum kPoint = 0x1B00, kLine = 0x1B01, kFill = 0x1B02;
-constexpr GLenum kVertexShader = 0x8B31, kFragmentShader = 0x8B30, kCompileStatus = 0x8B81, kLinkStatus = 0x8B82;
-constexpr GLenum kArrayBuffer = 0x8892, kElementArrayBuffer = 0x8893, kStreamDraw = 0x88E0;
-constexpr GLenum kTexture0 = 0x84C0, kFirstVertexConvention = 0x8E4D, kMaxTextureSize = 0x0D33;
-constexpr GLenum kVendor = 0x1F00, kRenderer = 0x1F01, kVersion = 0x1F02, kMajorVersion = 0x821B,
-                 kMinorVersion = 0x821C, kPackAlignment = 0x0D05, kUnpackAlignment = 0x0CF5;
-constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTriangleStrip = 5, kTriangleFan = 6;
-
-#define GL_ENTRIES(X)                                                                                         \
-    X(const unsigned char*, GetString, (GLenum))                                                              \
-    X(void, GetIntegerv, (GLenum, GLint*))                                                                    \
-    X(GLenum, GetError, ())                                                                                   \
-    X(void, GenTextures, (GLsizei, GLuint*))                                                                  \
-    X(void, DeleteTextures, (GLsizei, const GLuint*))                                                         \
-    X(void, BindTexture, (GLenum, GLuint))                                                                    \
-    X(void, TexImage2D, (GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*))         \
-    X(void, TexSubImage2D, (GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*))      \
-    X(void, TexParameteri, (GLenum, GLenum, GLint))                                                           \
-    X(void, PixelStorei, (GLenum, GLint))                                                                     \
-    X(void, GenFramebuffers, (GLsizei, GLuint*))                                                              \
-    X(void, DeleteFramebuffers, (GLsizei, const GLuint*))                                                     \
-    X(void, BindFramebuffer, (GLenum, GLuint))                                                                \
-    X(void, FramebufferTexture2D, (GLenum, GLenum, GLenum, GLuint, GLint))                                    \
-    X(void, FramebufferRenderbuffer, (GLenum, GLenum, GLenum, GLuint))                                        \
-    X(GLenum, CheckFramebufferStatus, (GLenum))                                                               \
-    X(void, GenRenderbuffers, (GLsizei, GLuint*))                                                             \
-    X(void, DeleteRenderbuffers, (GLsizei, const GLuint*))                                                    \
-    X(void, BindRenderbuffer, (GLenum, GLuint))                                                               \
-    X(void, RenderbufferStorage, (GLenum, GLenum, GLsizei, GLsizei))                                          \
-    X(void, ReadPixels, (GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*))                              \
-    X(void, BlitFramebuffer, (GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum))    \
-    X(void, Viewport, (GLint, GLint, GLsizei, GLsizei))                                                       \
-    X(void, Scissor, (GLint, GLint, GLsizei, GLsizei))                                                        \
-    X(void, Enable, (GLenum))                                                                                 \
-    X(void, Disable, (GLenum))                                                                                \
-    X(void, ClearColor, (GLfloat, GLfloat, GLfloat, GLfloat))                                                 \
-    X(void, ClearDepth, (GLdouble))                                                                           \
-    X(void, Clear, (GLbitfield))                                                                              \
-    X(void, ColorMask, (GLboolean, GLboolean, GLboolean, GLboolean))                                          \
-    X(void, DepthMask, (GLboolean))                                                                           \
-    X(void, DepthFunc, (GLenum))                                                                              \
-    X(void, BlendFuncSeparate, (GLenum, GLenum, GLenum, GLenum))                                              \
-    X(void, BlendEquationSeparate, (GLenum, GLenum))                                                          \
-    X(void, CullFace, (GLenum))                                                                               \
-    X(void, PolygonMode, (GLenum, GLenum))                                                                    \
-    X(void, ProvokingVertex, (GLenum))                                                                        \
-    X(GLuint, CreateShader, (GLenum))                                                                         \
-    X(void, ShaderSource, (GLuint, GLsizei, const GLchar* const*, const GLint*))                              \
-    X(void, CompileShader, (GLuint))                                                                          \
-    X(void, GetShaderiv, (GLuint, GLenum, GLint*))                                                            \
-    X(void, GetShaderInfoLog, (GLuint, GLsizei, GLsizei*, GLchar*))                                           \
-    X(void, DeleteShader, (GLuint))                                                                           \
-    X(GLuint, CreateProgram, ())                                                                              \
-    X(void, AttachShader, (GLuint, GLuint))                                                                   \
-    X(void, LinkProgram, (GLuint))                                                                            \
-    X(void, GetProgramiv, (GLuint, GLenum, GLint*))                                                           \
-    X(void, GetProgramInfoLog, (GLuint, GLsizei, GLsizei*, GLchar*))                                          \
-    X(void, DeleteProgram, (GLuint))                                                                          \
-    X(void, UseProgram, (GLuint))                                                                             \
-    X(GLint, GetUniformLocation, (GLuint, const GLchar*))                                                     \
-    X(void, Uniform1i, (GLint, GLint))                                                                        \
-    X(void, Uniform1f, (GLint, GLfloat))                                                                      \
-    X(void, Uniform2f, (GLint, GLfloat, GLfloat))                                                             \
-    X(void, Uniform4f, (GLint, GLfloat, GLfloat, GLfloat, GLfloat))                                           \
-    X(void, GenVertexArrays, (GLsizei, GLuint*))                                                              \
-    X(void, BindVertexArray, (GLuint))                                                                        \
-    X(void, GenBuffers, (GLsizei, GLuint*))                                                                   \
-    X(void, BindBuffer, (GLenum, GLuint))                                                                     \
-    X(void, BufferData, (GLenum, GLsizeiptr, const void*, GLenum))                                            \
-    X(void, VertexAttribPointer, (GLuint, GLint, GLenum, GLboolean, GLsizei, const void*))                    \
-    X(void, EnableVertexAttribArray, (GLuint))                                                                \
-    X(void, DisableVertexAttribArray, (GLuint))                                                               \
-    X(void, VertexAttrib4f, (GLuint, GLfloat, GLfloat, GLfloat, GLfloat))                                     \
-    X(void, DrawArrays, (GLenum, GLint, GLsizei))                                                             \
-    X(void, DrawElements, (GLenum, GLsizei, GLenum, const void*))                                             \
-    X(void, ActiveTexture, (GLenum))                                                                          \
-    X(void, GenSamplers, (GLsizei, GLuint*))                                                                  \
-    X(void, BindSampler, (GLuint, GLuint))                                                                    \
-    X(void, SamplerParameteri, (GLuint, GLenum, GLint))                                                       \
-    X(void, SamplerParameterfv, (GLuint, GLenum, const GLfloat*))
-
-struct Functions {
-#define DECLARE_ENTRY(ret, name, args) ret(*name) args = nullptr;
-    GL_ENTRIES(DECLARE_ENTRY)
-#undef DECLARE_ENTRY
-};
-
-Functions g;
 bool g_started = false;
 bool g_tried = false;
 std::string g_error;
 DriverInfo g_driver;
 bool g_depthRenderable[3] = {};  // 16, 24, 32 bits
+bool g_mirrorOnce = false;         // mirror-clamp-to-edge is core from 4.4
 
 // What the context holds now, so that unchanged state is not sent again.
 struct Objects {
@@ -221,6 +112,7 @@ bool StartOnce() {
         g_error = "OpenGL " + std::to_string(major) + "." + std::to_string(minor) + " is below 3.3";
         return false;
     }
+    g_mirrorOnce = major > 4 || (major == 4 && minor >= 4);
     g_driver.vendor = String(kVendor);
     g_driver.renderer = String(kRenderer);
     g_driver.version = String(kVersion);
@@ -230,37 +122,6 @@ bool StartOnce() {
     return g.GetError() == 0;
 }
 
-GLenum BlendFactor(DWORD d3d) {
-    switch (d3d) {
-        case D3DBLEND_ZERO: return kZero;
-        case D3DBLEND_SRCCOLOR: return kSrcColor;
-        case D3DBLEND_INVSRCCOLOR: return kOneMinusSrcColor;
-        case D3DBLEND_SRCALPHA: return kSrcAlpha;
-        case D3DBLEND_INVSRCALPHA: return kOneMinusSrcAlpha;
-        case D3DBLEND_DESTALPHA: return kDstAlpha;
-        case D3DBLEND_INVDESTALPHA: return kOneMinusDstAlpha;
-        case D3DBLEND_DESTCOLOR: return kDstColor;
-        case D3DBLEND_INVDESTCOLOR: return kOneMinusDstColor;
-        case D3DBLEND_SRCALPHASAT: return kSrcAlphaSaturate;
-        case D3DBLEND_BLENDFACTOR: return kConstantColor;
-        case D3DBLEND_INVBLENDFACTOR: return kOneMinusConstantColor;
-        default: return kOne;  // ONE, and values no driver knows
-    }
-}
-
-GLenum BlendOp(DWORD d3d) {
-    switch (d3d) {
-        case D3DBLENDOP_SUBTRACT: return kFuncSubtract;
-        case D3DBLENDOP_REVSUBTRACT: return kFuncReverseSubtract;
-        case D3DBLENDOP_MIN: return kMin;
-        case D3DBLENDOP_MAX: return kMax;
-        default: return kFuncAdd;
-    }
-}
-
-// D3DCMP_NEVER..ALWAYS (1..8) line up with GL_NEVER..GL_ALWAYS; others: ALWAYS.
-GLenum Compare(DWORD d3d) { return d3d >= 1 && d3d <= 8 ? kNever + (d3d - 1) : kAlways; }
-
 GLint Filter(DWORD d3d) { return d3d == D3DTEXF_LINEAR || d3d == D3DTEXF_ANISOTROPIC ? kLinear : kNearest; }
 
 GLint Address(DWORD d3d) {
@@ -268,7 +129,9 @@ GLint Address(DWORD d3d) {
         case D3DTADDRESS_WRAP: return kRepeat;
         case D3DTADDRESS_MIRROR: return kMirroredRepeat;
         case D3DTADDRESS_BORDER: return kClampToBorder;
-        default: return kClampToEdge;  // CLAMP, and MIRRORONCE drawn as CLAMP
+        // Mirrored once about 0, then clamped.
+        case D3DTADDRESS_MIRRORONCE: return g_mirrorOnce ? kMirrorClampToEdge : kClampToEdge;
+        default: return kClampToEdge;
     }
 }
 
@@ -286,16 +149,6 @@ void BindDrawTarget(const Target& t) {
     Attach(kDrawFramebuffer, o.drawFbo, t);
     o.attached = t;
     o.attachedValid = true;
-}
-
-void SetScissor(const Rect& r) {
-    g.Enable(kScissorTest);
-    g.Scissor(r.x, r.y, r.w < 0 ? 0 : r.w, r.h < 0 ? 0 : r.h);
-}
-
-void ApplyColorMask(DWORD colorWrite, bool alphaAllowed) {
-    g.ColorMask((colorWrite & 4) != 0, (colorWrite & 2) != 0, (colorWrite & 1) != 0,
-                alphaAllowed && (colorWrite & 8) != 0);
 }
 
 void ApplySampler(int unit, const SamplerSetup& s) {
@@ -322,76 +175,7 @@ void ApplySampler(int unit, const SamplerSetup& s) {
     o.samplerValid[unit] = true;
 }
 
-// The fixed parts of a pipeline as GL values, to send only what changed.
-struct FixedState {
-    Rect viewport, clip;
-    bool blend = false;
-    GLenum blendFactors[4] = {}, blendOps[2] = {};
-    bool depthTest = false, depthWrite = false;
-    GLenum depthFunc = 0;
-    GLenum cull = 0;  // 0: no culling
-    GLenum polygon = 0;
-    bool mask[4] = {};
-    GLuint program = 0;
-};
-
-bool SameRect(const Rect& a, const Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
-
-FixedState FixedOf(const PipelineSetup& s) {
-    FixedState f;
-    f.viewport = Rect{0, 0, s.targetWidth, s.targetHeight};
-    f.clip = s.clip;
-    f.blend = s.blend;
-    if (f.blend) {
-        f.blendFactors[0] = BlendFactor(s.srcBlend);
-        f.blendFactors[1] = BlendFactor(s.destBlend);
-        f.blendFactors[2] = BlendFactor(s.srcBlendAlpha);
-        f.blendFactors[3] = BlendFactor(s.destBlendAlpha);
-        f.blendOps[0] = BlendOp(s.blendOp);
-        f.blendOps[1] = BlendOp(s.blendOpAlpha);
-    }
-    f.depthTest = s.depthTest && s.target.depth != 0;
-    if (f.depthTest) {
-        f.depthFunc = Compare(s.depthFunc);
-        f.depthWrite = s.depthWrite;
-    }
-    // Rows run top-down in GL's upward y, so a clockwise triangle on the
-    // Direct3D screen is counter-clockwise (GL's front face) here.
-    f.cull = s.cull == D3DCULL_CW ? kFront : s.cull == D3DCULL_CCW ? kBack : 0;
-    f.polygon = s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill;
-    f.mask[0] = (s.colorWrite & 4) != 0;
-    f.mask[1] = (s.colorWrite & 2) != 0;
-    f.mask[2] = (s.colorWrite & 1) != 0;
-    f.mask[3] = s.target.colorHasAlpha && (s.colorWrite & 8) != 0;
-    f.program = s.program;
-    return f;
-}
-
-FixedState g_fixed;
-bool g_fixedValid = false;
-std::atomic<uint64_t> g_reads{0};  // false after a clear or copy changed GL state behind it
-
-void ApplyFixed(const FixedState& f) {
-    const FixedState& was = g_fixed;
-    bool all = !g_fixedValid;
-    if (all || !SameRect(was.viewport, f.viewport)) g.Viewport(0, 0, f.viewport.w, f.viewport.h);
-    if (all || !SameRect(was.clip, f.clip)) SetScissor(f.clip);
-    if (all || was.blend != f.blend) f.blend ? g.Enable(kBlend) : g.Disable(kBlend);
-    if (f.blend && (all || std::memcmp(was.blendFactors, f.blendFactors, sizeof f.blendFactors) != 0))
-        g.BlendFuncSeparate(f.blendFactors[0], f.blendFactors[1], f.blendFactors[2], f.blendFactors[3]);
-    if (f.blend && (all || std::memcmp(was.blendOps, f.blendOps, sizeof f.blendOps) != 0))
-        g.BlendEquationSeparate(f.blendOps[0], f.blendOps[1]);
-    if (all || was.depthTest != f.depthTest) f.depthTest ? g.Enable(kDepthTest) : g.Disable(kDepthTest);
-    if (f.depthTest && (all || was.depthFunc != f.depthFunc)) g.DepthFunc(f.depthFunc);
-    if (f.depthTest && (all || was.depthWrite != f.depthWrite)) g.DepthMask(f.depthWrite ? 1 : 0);
-    if (all || was.cull != f.cull) f.cull != 0 ? g.Enable(kCullFace) : g.Disable(kCullFace);
-    if (f.cull != 0 && (all || was.cull != f.cull)) g.CullFace(f.cull);
-    if (all || was.polygon != f.polygon) g.PolygonMode(kFrontAndBack, f.polygon);
-    if (all || std::memcmp(was.mask, f.mask, sizeof f.mask) != 0) g.ColorMask(f.mask[0], f.mask[1], f.mask[2], f.mask[3]);
-    if (all || was.program != f.program) g.UseProgram(f.program);
-    g_fixed = f;
-    g_fixedValid = true;
-}
+std::atomic<uint64_t> g_reads{0};
 
 // Uniform places and the values last sent, per program (uniforms belong to
 // their program in GL).
@@ -414,7 +198,7 @@ void ApplyUniforms(const PipelineSetup& s) {
 
 void ApplyPipeline(const PipelineSetup& s) {
     BindDrawTarget(s.target);
-    ApplyFixed(FixedOf(s));
+    ApplyFixed(s);
     ApplyUniforms(s);
     for (int i = 0; i < 8; ++i) ApplySampler(i, s.samplers[i]);
 }
@@ -532,10 +316,9 @@ void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect
     if (!g_started || texture == 0) return;
     Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
     g.BindFramebuffer(kDrawFramebuffer, 0);
-    g_fixedValid = false;
-    g.Disable(kScissorTest);
+    SetScissorTest(false);
     ApplyColorMask(0xF, true);
-    g.Viewport(0, 0, drawableWidth, drawableHeight);
+    SetViewport(Rect{0, 0, drawableWidth, drawableHeight});
     g.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     g.Clear(kColorBufferBit);
     // Texture row r is the surface's row r; the window's rows run bottom up.
@@ -576,7 +359,6 @@ void DeleteDepthBuffer(uint32_t buffer) {
 void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DWORD colorWrite, bool depth, float z) {
     if (!g_started || area.w < 1 || area.h < 1) return;
     BindDrawTarget(target);
-    g_fixedValid = false;
     SetScissor(area);
     GLbitfield bits = 0;
     if (color && target.color != 0) {
@@ -586,7 +368,7 @@ void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DW
         bits |= kColorBufferBit;
     }
     if (depth && target.depth != 0) {
-        g.DepthMask(1);
+        SetDepthMask(true);
         g.ClearDepth(z);
         bits |= kDepthBufferBit;
     }
@@ -598,8 +380,7 @@ void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Tar
     if (!g_started) return;
     Attach(kReadFramebuffer, o.readFbo, Target{sourceTexture, sourceLevel, 0, true});
     Attach(kDrawFramebuffer, o.blitFbo, Target{destTarget.color, destTarget.level, 0, true});
-    g_fixedValid = false;
-    g.Disable(kScissorTest);
+    SetScissorTest(false);
     ApplyColorMask(0xF, destTarget.colorHasAlpha);
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, dest.y, dest.x + dest.w,
                       dest.y + dest.h, kColorBufferBit, linear ? kLinear : kNearest);
@@ -629,8 +410,7 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
         g.DeleteProgram(program);
         return 0;
     }
-    g_fixedValid = false;
-    g.UseProgram(program);
+    SetProgram(program);
     Uniforms& u = g_uniforms[program];
     u = Uniforms{};
     u.target = g.GetUniformLocation(program, "uTarget");
@@ -647,7 +427,7 @@ void DeleteProgram(uint32_t program) {
     if (!g_started || program == 0) return;
     g.DeleteProgram(program);
     g_uniforms.erase(program);
-    if (g_fixed.program == program) g_fixedValid = false;
+    ForgetProgram(program);
 }
 
 void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,

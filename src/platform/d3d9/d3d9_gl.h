@@ -3,6 +3,9 @@
 // turns them into GL calls (a framebuffer attachment, texture binding or
 // sampler is sent again only when it changes).
 //
+// D3DTADDRESS_MIRRORONCE needs OpenGL 4.4 (mirror-clamp-to-edge); on an
+// older context it is drawn as CLAMP.
+//
 // Storage: colour is kept in RGBA8 textures that hold A8R8G8B8 pixels, and
 // row r of a Direct3D surface is GL row r (no flip anywhere: the vertex
 // program maps y = 0 to the bottom of normalised device space, so texture
@@ -39,6 +42,7 @@ struct Rect {
     int y = 0;
     int w = 0;
     int h = 0;
+    bool operator==(const Rect&) const = default;
 };
 
 // ---- storage ----------------------------------------------------------------
@@ -76,6 +80,19 @@ void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect
 // present makes none.
 uint64_t ReadCount();
 
+// For tests: what the context itself reports (glGet) of the state a draw
+// sets, as GL values.
+struct ContextState {
+    bool blend = false;
+    int blendSrcRgb = 0, blendDstRgb = 0, blendSrcAlpha = 0, blendDstAlpha = 0;
+    bool depthTest = false;
+    bool depthWriteMask = false;
+    int depthFunc = 0;
+    bool scissorTest = false;
+    bool colorMask[4] = {};
+};
+ContextState QueryContextState();
+
 // ---- programs ---------------------------------------------------------------
 // 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are
 // bound to units 0..7.
@@ -100,6 +117,7 @@ struct PipelineSetup {
     bool blend = false;
     DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
     DWORD srcBlendAlpha = D3DBLEND_ONE, destBlendAlpha = D3DBLEND_ZERO, blendOpAlpha = D3DBLENDOP_ADD;
+    D3DCOLOR blendFactor = 0xFFFFFFFF;  // the colour of D3DBLEND_BLENDFACTOR and INVBLENDFACTOR
     bool depthTest = false;
     bool depthWrite = false;
     DWORD depthFunc = D3DCMP_LESSEQUAL;

@@ -19,7 +19,7 @@ using VertexBuffer = TypedBuffer<IDirect3DVertexBuffer9>;
 using IndexBuffer = TypedBuffer<IDirect3DIndexBuffer9>;
 
 constexpr int kStages = 8;
-constexpr int kRenderStateSlots = 210;  // D3DRS_BLENDOPALPHA is the highest the device knows
+constexpr int kRenderStateSlots = 210;  // D3DRS_BLENDOPALPHA is the highest documented
 constexpr int kStageStateSlots = 33;    // up to D3DTSS_CONSTANT
 constexpr int kSamplerStateSlots = 14;  // up to D3DSAMP_DMAPOFFSET
 constexpr int kTransformSlots = 11;     // world, view, projection, texture 0..7
