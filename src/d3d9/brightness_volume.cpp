@@ -11,13 +11,6 @@ namespace {
 
 constexpr UINT kSide = 128;
 
-template <typename T>
-void ReleaseField(T*& field) {
-    if (field == nullptr) return;
-    field->Release();
-    field = nullptr;
-}
-
 }  // namespace
 
 void FillBrightnessVolume(const D3DLOCKED_BOX& box) {

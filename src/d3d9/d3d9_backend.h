@@ -9,6 +9,14 @@
 struct ImageRecord;
 struct PixelImage;
 
+// Releases the interface a field holds and clears the field; nothing for null.
+template <typename T>
+void ReleaseField(T*& field) {
+    if (field == nullptr) return;
+    field->Release();
+    field = nullptr;
+}
+
 // ---- start-up and shutdown ------------------------------------------------------------------
 // Loads the runtime, makes the DirectDraw object and either the device (the
 // screen's active flag 1) or the software path (flag 0). -1 when the runtime

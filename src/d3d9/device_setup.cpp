@@ -14,13 +14,6 @@
 
 namespace {
 
-template <typename T>
-void ReleaseField(T*& field) {
-    if (field == nullptr) return;
-    field->Release();
-    field = nullptr;
-}
-
 // Releases what a failed device start made; the DirectDraw object and the
 // runtime stay.
 void ReleaseDeviceObjects() {
