@@ -99,8 +99,11 @@ TEST_F(MovieDeviceTest, ARefusedSurfaceLeavesTheMovieOnPictures) {
     TheoraDecoder* decoder = DecoderOf(image);
     EXPECT_EQ(GetTheoraSurface(decoder), nullptr);
     EXPECT_EQ(GetTheoraSurfaceFormat(decoder), 0u);
+    // Reading the screen back may need a surface of its own.
+    seams::ClearCall("IDirect3DDevice9::CreateOffscreenPlainSurface");
     AdvanceTheoraFrames(decoder, 2);
     EXPECT_LE(DrawnAgainstFrame(image), kTolerance);
+    EXPECT_EQ(GetTheoraSurface(decoder), nullptr) << "the movie stays on pictures";
     EXPECT_EQ(FrameInImagePixels(image), 2) << "the frame came as a picture";
 }
 
@@ -203,9 +206,12 @@ TEST_F(MovieDeviceTest, APaddedPictureComesThroughTheSurfaceAtItsPlace) {
         TheoraDecoder* decoder = DecoderOf(image);
         ASSERT_NE(GetTheoraSurface(decoder), nullptr) << c.what;
         AdvanceTheoraFrames(decoder, 2);
-        d3d9::ClearRecordedCalls();
         ClearDrawTarget(nullptr);
         const uint32_t background = ReadScreen().At(0, 0);
+        // Reading the screen may itself stretch the back buffer (when the
+        // device start chose a drawable buffer over locking the back buffer),
+        // so the record starts after it.
+        d3d9::ClearRecordedCalls();
         ASSERT_EQ(DrawImage(8, 8, image, 0), 0) << c.what;
         EXPECT_EQ(IsTheoraSurfaceUpToDate(decoder), 1) << c.what << ": the frame came through the surface";
         const auto stretches = device_test::CallsStarting("StretchRect");
