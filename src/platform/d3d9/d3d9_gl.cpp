@@ -181,21 +181,22 @@ std::atomic<uint64_t> g_reads{0};
 // Uniform places and the values last sent, per program (uniforms belong to
 // their program in GL).
 struct Uniforms {
-    GLint toNdc = -1, factor = -1, alphaRef = -1;
-    float values[9] = {};
+    GLint toNdc = -1, shift = -1, factor = -1, alphaRef = -1;
+    float values[11] = {};
     bool sent = false;
 };
 std::unordered_map<GLuint, Uniforms> g_uniforms;
 
 void ApplyUniforms(const PipelineSetup& s) {
     Uniforms& u = g_uniforms[s.program];
-    float values[9] = {0, 0, 0, 0, s.textureFactor[0], s.textureFactor[1], s.textureFactor[2], s.textureFactor[3],
-                       s.alphaRef};
+    float values[11] = {0, 0, 0, 0, Raster().shift[0], Raster().shift[1], s.textureFactor[0], s.textureFactor[1],
+                        s.textureFactor[2], s.textureFactor[3], s.alphaRef};
     ScreenToNdc(s.targetWidth, s.targetHeight, values);
     if (u.sent && std::memcmp(u.values, values, sizeof values) == 0) return;
     g.Uniform4f(u.toNdc, values[0], values[1], values[2], values[3]);
-    g.Uniform4f(u.factor, values[4], values[5], values[6], values[7]);
-    g.Uniform1f(u.alphaRef, values[8]);
+    g.Uniform2f(u.shift, values[4], values[5]);
+    g.Uniform4f(u.factor, values[6], values[7], values[8], values[9]);
+    g.Uniform1f(u.alphaRef, values[10]);
     std::memcpy(u.values, values, sizeof values);
     u.sent = true;
 }
@@ -419,7 +420,7 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
     Uniforms& u = g_uniforms[program];
     u = Uniforms{};
     u.toNdc = g.GetUniformLocation(program, "uToNdc");
-    g.Uniform2f(g.GetUniformLocation(program, "uPixelShift"), Raster().shift[0], Raster().shift[1]);
+    u.shift = g.GetUniformLocation(program, "uPixelShift");
     u.factor = g.GetUniformLocation(program, "uTFactor");
     u.alphaRef = g.GetUniformLocation(program, "uAlphaRef");
     for (int i = 0; i < 8; ++i) {

@@ -104,9 +104,14 @@ struct RasterConvention {
     bool Exact() const { return shift[0] == 0.5f && shift[1] == 0.5f; }
 };
 const RasterConvention& Raster();
+// For tests: drives the rasteriser by c instead (upperLeft only where the
+// context has clip control: false otherwise); Reprobe goes back to what the
+// driver's probe finds.
+bool UseRaster(const RasterConvention& c);
+void Reprobe();
 // The GLSL expression of a vertex program that turns aPos.xy, a Direct3D
 // screen position, into normalised device x and y; it reads the uniforms
-// uPixelShift (vec2) and uToNdc (vec4), which LinkProgram and Draw set.
+// uPixelShift (vec2) and uToNdc (vec4), which Draw sets.
 extern const char* const kScreenToNdc;
 
 // ---- programs ---------------------------------------------------------------

@@ -93,9 +93,8 @@ bool MakeProbe(ProbeObjects* p) {
     std::string fs = "#version 330 core\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n";
     p->program = LinkProgram(vs, fs, nullptr);
     if (p->program == 0) return false;
-    g.GenTextures(1, &p->texture);
-    g.BindTexture(kTexture2D, p->texture);
-    g.TexImage2D(kTexture2D, 0, static_cast<GLint>(kRgba8), kProbeSide, kProbeSide, 0, kBgra, kUnsignedByte, nullptr);
+    p->texture = NewColorTexture(kProbeSide, kProbeSide, 1, 0);
+    if (p->texture == 0) return false;
     g.GenFramebuffers(1, &p->fbo);
     g.BindFramebuffer(kFramebuffer, p->fbo);
     g.FramebufferTexture2D(kFramebuffer, kColorAttachment0, kTexture2D, p->texture, 0);
@@ -114,7 +113,7 @@ bool MakeProbe(ProbeObjects* p) {
 void FreeProbe(const ProbeObjects& p) {
     g.BindFramebuffer(kFramebuffer, 0);
     g.DeleteFramebuffers(1, &p.fbo);
-    g.DeleteTextures(1, &p.texture);
+    DeleteTexture(p.texture);
     g.BindVertexArray(0);
     g.DeleteVertexArrays(1, &p.vao);
     g.DeleteBuffers(1, &p.vbo);
@@ -139,6 +138,16 @@ Taken DrawProbe(const ProbeObjects& p, const RasterConvention& c) {
 }  // namespace
 
 const RasterConvention& Raster() { return g_raster; }
+
+bool UseRaster(const RasterConvention& c) {
+    if (!Started() || (c.upperLeft && g_clipControl == nullptr)) return false;
+    Use(c);
+    return true;
+}
+
+void Reprobe() {
+    if (Started()) ProbeRaster();
+}
 
 void ScreenToNdc(int targetWidth, int targetHeight, float out[4]) {
     const float flip = g_raster.upperLeft ? -1.0f : 1.0f;
