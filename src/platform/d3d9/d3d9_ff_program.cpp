@@ -192,15 +192,17 @@ std::string VertexProgramSource(const FixedFunctionKey& key) {
         "layout(location = 2) in vec4 aSpecular;\n";
     for (int i = 0; i < key.texCoordCount; ++i)
         out += "layout(location = " + std::to_string(3 + i) + ") in vec4 aTex" + std::to_string(i) + ";\n";
-    out += "uniform vec2 uTarget;\n" + Varyings(key, "out");
-    // Pixel centres sit on whole coordinates; the 1/256 nudge puts a centre
-    // lying exactly on an edge inside for left and top edges and outside for
-    // right and bottom ones. rhw gives w for perspective-correct attributes.
-    out +=
-        "void main() {\n"
-        "    float w = aPos.w > 0.0 ? 1.0 / aPos.w : 1.0;\n"
-        "    vec2 ndc = (aPos.xy + vec2(0.5 - 1.0 / 256.0)) / uTarget * 2.0 - 1.0;\n"
-        "    gl_Position = vec4(ndc, aPos.z * 2.0 - 1.0, 1.0) * w;\n";
+    out += "uniform vec2 uPixelShift;\nuniform vec4 uToNdc;\n" + Varyings(key, "out");
+    // Pixel centres sit on whole coordinates: gl::kScreenToNdc moves them by
+    // exactly half a pixel onto GL's, and a centre on an edge goes by the
+    // top-left rule (d3d9_gl_raster.cpp). rhw gives w for perspective-correct
+    // attributes.
+    out += std::string("void main() {\n"
+                       "    float w = aPos.w > 0.0 ? 1.0 / aPos.w : 1.0;\n"
+                       "    vec2 ndc = ") +
+           gl::kScreenToNdc +
+           ";\n"
+           "    gl_Position = vec4(ndc, aPos.z * 2.0 - 1.0, 1.0) * w;\n";
     out += key.diffuse ? "    vDiffuse = aDiffuse;\n" : "    vDiffuse = vec4(1.0);\n";
     out += key.specular ? "    vSpecular = aSpecular;\n" : "    vSpecular = vec4(0.0);\n";
     for (int i = 0; i < key.texCoordCount; ++i) out += "    vTex" + std::to_string(i) + " = aTex" + std::to_string(i) + ";\n";

@@ -1,6 +1,7 @@
 #include "platform/d3d9/d3d9_gl.h"
 
 #include "platform/d3d9/d3d9_gl_api.h"
+#include "platform/d3d9/d3d9_gl_raster.h"
 #include "platform/d3d9/d3d9_gl_state.h"
 
 #include "platform/sdl/sdl_gl.h"
@@ -180,20 +181,24 @@ std::atomic<uint64_t> g_reads{0};
 // Uniform places and the values last sent, per program (uniforms belong to
 // their program in GL).
 struct Uniforms {
-    GLint target = -1, factor = -1, alphaRef = -1;
-    float values[7] = {-1, -1, -1, -1, -1, -1, -1};
+    GLint toNdc = -1, shift = -1, factor = -1, alphaRef = -1;
+    float values[11] = {};
+    bool sent = false;
 };
 std::unordered_map<GLuint, Uniforms> g_uniforms;
 
 void ApplyUniforms(const PipelineSetup& s) {
     Uniforms& u = g_uniforms[s.program];
-    float values[7] = {static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight), s.textureFactor[0],
-                       s.textureFactor[1], s.textureFactor[2], s.textureFactor[3], s.alphaRef};
-    if (std::memcmp(u.values, values, sizeof values) == 0) return;
-    g.Uniform2f(u.target, values[0], values[1]);
-    g.Uniform4f(u.factor, values[2], values[3], values[4], values[5]);
-    g.Uniform1f(u.alphaRef, values[6]);
+    float values[11] = {0, 0, 0, 0, Raster().shift[0], Raster().shift[1], s.textureFactor[0], s.textureFactor[1],
+                        s.textureFactor[2], s.textureFactor[3], s.alphaRef};
+    ScreenToNdc(s.targetWidth, s.targetHeight, values);
+    if (u.sent && std::memcmp(u.values, values, sizeof values) == 0) return;
+    g.Uniform4f(u.toNdc, values[0], values[1], values[2], values[3]);
+    g.Uniform2f(u.shift, values[4], values[5]);
+    g.Uniform4f(u.factor, values[6], values[7], values[8], values[9]);
+    g.Uniform1f(u.alphaRef, values[10]);
     std::memcpy(u.values, values, sizeof values);
+    u.sent = true;
 }
 
 void ApplyPipeline(const PipelineSetup& s) {
@@ -255,6 +260,7 @@ bool Start(std::string* error) {
     if (!g_tried) {
         g_tried = true;
         g_started = StartOnce();
+        if (g_started) ProbeRaster();
     } else if (g_started) {
         g_started = platform::sdl::AcquireGLContext(&g_error);
     }
@@ -413,7 +419,8 @@ uint32_t LinkProgram(const std::string& vertexSource, const std::string& fragmen
     SetProgram(program);
     Uniforms& u = g_uniforms[program];
     u = Uniforms{};
-    u.target = g.GetUniformLocation(program, "uTarget");
+    u.toNdc = g.GetUniformLocation(program, "uToNdc");
+    u.shift = g.GetUniformLocation(program, "uPixelShift");
     u.factor = g.GetUniformLocation(program, "uTFactor");
     u.alphaRef = g.GetUniformLocation(program, "uAlphaRef");
     for (int i = 0; i < 8; ++i) {

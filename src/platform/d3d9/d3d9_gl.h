@@ -7,9 +7,11 @@
 // older context it is drawn as CLAMP.
 //
 // Storage: colour is kept in RGBA8 textures that hold A8R8G8B8 pixels, and
-// row r of a Direct3D surface is GL row r (no flip anywhere: the vertex
-// program maps y = 0 to the bottom of normalised device space, so texture
-// rows, framebuffer rows and reads all run in the same order).
+// row r of a Direct3D surface is GL row r (no flip anywhere: a Direct3D
+// screen position (x, y) lands on GL window position (x + 0.5, y + 0.5), so
+// texture rows, framebuffer rows, viewport and scissor boxes and reads all
+// run in the same order; d3d9_gl_raster.cpp keeps the rasteriser's choice of
+// pixels on an edge Direct3D's).
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
@@ -92,6 +94,25 @@ struct ContextState {
     bool colorMask[4] = {};
 };
 ContextState QueryContextState();
+
+// ---- pixel positions ----------------------------------------------------------
+// How this driver is driven so that a Direct3D screen position covers the
+// pixels Direct3D covers (found at start).
+struct RasterConvention {
+    bool upperLeft = false;            // glClipControl(GL_UPPER_LEFT): clip y negated, front face flipped
+    float shift[2] = {0.5f, 0.5f};     // added to x and y: GL's pixel centres are half a pixel on
+    bool Exact() const { return shift[0] == 0.5f && shift[1] == 0.5f; }
+};
+const RasterConvention& Raster();
+// For tests: drives the rasteriser by c instead (upperLeft only where the
+// context has clip control: false otherwise); Reprobe goes back to what the
+// driver's probe finds.
+bool UseRaster(const RasterConvention& c);
+void Reprobe();
+// The GLSL expression of a vertex program that turns aPos.xy, a Direct3D
+// screen position, into normalised device x and y; it reads the uniforms
+// uPixelShift (vec2) and uToNdc (vec4), which Draw sets.
+extern const char* const kScreenToNdc;
 
 // ---- programs ---------------------------------------------------------------
 // 0 on a compile or link error (the log in *log). Samplers uTex0..uTex7 are

@@ -45,10 +45,13 @@ constexpr GLenum kArrayBuffer = 0x8892, kElementArrayBuffer = 0x8893, kStreamDra
 constexpr GLenum kTexture0 = 0x84C0, kFirstVertexConvention = 0x8E4D, kMaxTextureSize = 0x0D33;
 constexpr GLenum kVendor = 0x1F00, kRenderer = 0x1F01, kVersion = 0x1F02, kMajorVersion = 0x821B,
                  kMinorVersion = 0x821C, kPackAlignment = 0x0D05, kUnpackAlignment = 0x0CF5;
+constexpr GLenum kExtensions = 0x1F03, kNumExtensions = 0x821D;
+constexpr GLenum kLowerLeft = 0x8CA1, kUpperLeft = 0x8CA2, kNegativeOneToOne = 0x935E;
 constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTriangleStrip = 5, kTriangleFan = 6;
 
 #define GL_ENTRIES(X)                                                                                         \
     X(const unsigned char*, GetString, (GLenum))                                                              \
+    X(const unsigned char*, GetStringi, (GLenum, GLuint))                                                     \
     X(void, GetIntegerv, (GLenum, GLint*))                                                                    \
     X(GLenum, GetError, ())                                                                                   \
     X(void, GenTextures, (GLsizei, GLuint*))                                                                  \
@@ -105,8 +108,10 @@ constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTrian
     X(void, Uniform2f, (GLint, GLfloat, GLfloat))                                                             \
     X(void, Uniform4f, (GLint, GLfloat, GLfloat, GLfloat, GLfloat))                                           \
     X(void, GenVertexArrays, (GLsizei, GLuint*))                                                              \
+    X(void, DeleteVertexArrays, (GLsizei, const GLuint*))                                                     \
     X(void, BindVertexArray, (GLuint))                                                                        \
     X(void, GenBuffers, (GLsizei, GLuint*))                                                                   \
+    X(void, DeleteBuffers, (GLsizei, const GLuint*))                                                          \
     X(void, BindBuffer, (GLenum, GLuint))                                                                     \
     X(void, BufferData, (GLenum, GLsizeiptr, const void*, GLenum))                                            \
     X(void, VertexAttribPointer, (GLuint, GLint, GLenum, GLboolean, GLsizei, const void*))                    \

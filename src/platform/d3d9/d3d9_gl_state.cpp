@@ -82,8 +82,10 @@ FixedState FixedOf(const PipelineSetup& s) {
     f.depthFunc = Compare(s.depthFunc);
     f.depthWrite = s.depthWrite;
     // Rows run top-down in GL's upward y, so a clockwise triangle on the
-    // Direct3D screen is counter-clockwise (GL's front face) here.
-    f.cull = s.cull == D3DCULL_CW ? kFront : s.cull == D3DCULL_CCW ? kBack : 0;
+    // Direct3D screen is counter-clockwise (GL's front face) here, unless
+    // the upper-left clip origin turns the front face over.
+    GLenum clockwise = Raster().upperLeft ? kBack : kFront, counter = Raster().upperLeft ? kFront : kBack;
+    f.cull = s.cull == D3DCULL_CW ? clockwise : s.cull == D3DCULL_CCW ? counter : 0;
     f.polygon = s.fill == D3DFILL_POINT ? kPoint : s.fill == D3DFILL_WIREFRAME ? kLine : kFill;
     f.mask = {(s.colorWrite & 4) != 0, (s.colorWrite & 2) != 0, (s.colorWrite & 1) != 0,
               s.target.colorHasAlpha && (s.colorWrite & 8) != 0};
