@@ -90,7 +90,8 @@ protected:
         EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
         if (locked.pBits == nullptr) return texture;
         EXPECT_EQ(locked.Pitch, 4) << "two bytes a pixel";
-        for (int y = 0; y < 2; ++y) std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, words + y * 2, 4);
+        auto* bits = static_cast<uint8_t*>(locked.pBits);
+        for (int y = 0; y < 2; ++y) std::memcpy(bits + y * locked.Pitch, words + y * 2, 4);
         EXPECT_EQ(texture->UnlockRect(0), D3D_OK);
         return texture;
     }
@@ -108,7 +109,8 @@ protected:
         D3DLOCKED_RECT locked{};
         if (texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY) != D3D_OK) return words;
         for (int y = 0; y < 2; ++y) {
-            const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch);
+            const uint8_t* bytes = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch;
+            const auto* row = reinterpret_cast<const uint16_t*>(bytes);
             words.insert(words.end(), row, row + 2);
         }
         texture->UnlockRect(0);
@@ -225,9 +227,12 @@ TEST_F(Texture16, MismatchedOrMisplacedSixteenBitResourcesAreRefused) {
     ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_A1R5G5B5, D3DPOOL_SYSTEMMEM, &sys1555, nullptr), D3D_OK);
     ASSERT_EQ(device_->CreateRenderTarget(4, 4, D3DFMT_A1R5G5B5, D3DMULTISAMPLE_NONE, 0, FALSE, &target1555, nullptr),
               D3D_OK);
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X1R5G5B5, D3DPOOL_SYSTEMMEM, &sysX555, nullptr), D3D_OK);
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A4R4G4B4, D3DPOOL_SYSTEMMEM, &sys4444, nullptr), D3D_OK);
-    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A1R5G5B5, D3DPOOL_DEFAULT, &plain1555, nullptr), D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_X1R5G5B5, D3DPOOL_SYSTEMMEM, &sysX555, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A4R4G4B4, D3DPOOL_SYSTEMMEM, &sys4444, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A1R5G5B5, D3DPOOL_DEFAULT, &plain1555, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked{};
     const RECT outside{0, 0, 5, 4};
     struct Case {
