@@ -24,9 +24,14 @@
 //
 // Refused, as a driver refuses:
 //   - formats the probe does not hold: CheckDeviceFormat answers
-//     D3DERR_NOTAVAILABLE for DXT1-5, A4R4G4B4, A1R5G5B5, X1R5G5B5 as textures
-//     and for anything but R5G6B5, X8R8G8B8, A8R8G8B8 as render targets;
-//     CreateTexture and friends give D3DERR_INVALIDCALL for them. The movie
+//     D3DERR_NOTAVAILABLE for DXT1-5 and for anything but R5G6B5, A4R4G4B4,
+//     A1R5G5B5, X1R5G5B5, X8R8G8B8, A8R8G8B8 as textures and render targets;
+//     CreateTexture and friends give D3DERR_INVALIDCALL for them. The 16-bit
+//     formats lock as one word per pixel in their documented layout (pitch
+//     twice the width) and sample with each channel's bits repeated to 8
+//     (A4R4G4B4 0xF8C4 reads a=FF r=88 g=CC b=44); X1R5G5B5 samples alpha
+//     255 whatever its top bit holds. Drawn into, they hold 8 bits a channel
+//     on the card until a lock or a copy to memory truncates them. The movie
 //     formats 'YV12', 'YUY2' and 'UYVY' are offered only as off-screen plain
 //     surfaces (an even width, and an even height for 'YV12'), locked in
 //     their documented layouts and converted to RGB by StretchRect
@@ -335,16 +340,16 @@ struct IDirect3D9 : IUnknown {
     virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
                                       D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
     // Whether StretchRect converts sourceFormat into targetFormat: from
-    // 'YV12', 'YUY2', 'UYVY' or a render-target format into R5G6B5,
-    // X8R8G8B8 or A8R8G8B8. D3D_OK or D3DERR_NOTAVAILABLE.
+    // 'YV12', 'YUY2', 'UYVY' or a render-target format into a render-target
+    // format (see the top). D3D_OK or D3DERR_NOTAVAILABLE.
     virtual HRESULT CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type, D3DFORMAT sourceFormat,
                                                 D3DFORMAT targetFormat) = 0;
     // Only D3DMULTISAMPLE_NONE is available (quality count 1).
     virtual HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat,
                                                BOOL windowed, D3DMULTISAMPLE_TYPE multiSample,
                                                DWORD* qualityLevels) = 0;
-    // D16, D24X8, D24S8 and D32 match R5G6B5, X8R8G8B8 and A8R8G8B8 targets
-    // when the GL context draws with a depth buffer of that many bits.
+    // D16, D24X8, D24S8 and D32 match every render-target format (see the
+    // top) when the GL context draws with a depth buffer of that many bits.
     virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                                            D3DFORMAT renderTargetFormat, D3DFORMAT depthFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) = 0;

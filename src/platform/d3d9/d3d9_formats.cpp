@@ -6,10 +6,17 @@
 namespace d3d9 {
 namespace {
 
-constexpr std::array<FormatInfo, 10> kFormats{{
+constexpr WordLayout k565{0, 5, 6, 5};
+constexpr WordLayout k4444{4, 4, 4, 4};
+constexpr WordLayout k1555{1, 5, 5, 5};
+
+constexpr std::array<FormatInfo, 13> kFormats{{
     {D3DFMT_A8R8G8B8, 4, true, true, false, true, 0},
     {D3DFMT_X8R8G8B8, 4, true, true, false, false, 0},
-    {D3DFMT_R5G6B5, 2, true, true, false, false, 0},
+    {D3DFMT_R5G6B5, 2, true, true, false, false, 0, YuvLayout::None, k565},
+    {D3DFMT_A4R4G4B4, 2, true, true, false, true, 0, YuvLayout::None, k4444},
+    {D3DFMT_A1R5G5B5, 2, true, true, false, true, 0, YuvLayout::None, k1555},
+    {D3DFMT_X1R5G5B5, 2, true, true, false, false, 0, YuvLayout::None, k1555},
     {D3DFMT_D16, 0, false, false, true, false, 16},
     {D3DFMT_D24X8, 0, false, false, true, false, 24},
     {D3DFMT_D24S8, 0, false, false, true, false, 24},
@@ -19,16 +26,30 @@ constexpr std::array<FormatInfo, 10> kFormats{{
     {D3DFMT_UYVY, 2, false, false, false, false, 0, YuvLayout::Uyvy},
 }};
 
-uint32_t Expand565(uint16_t v) {
-    uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-    r = (r << 3) | (r >> 2);
-    g = (g << 2) | (g >> 4);
-    b = (b << 3) | (b >> 2);
-    return 0xFF000000u | (r << 16) | (g << 8) | b;
+// Where each channel of a word starts (blue at bit 0).
+struct WordShifts {
+    int a, r, g, b;
+};
+
+constexpr WordShifts ShiftsOf(const WordLayout& l) { return {l.b + l.g + l.r, l.b + l.g, l.b, 0}; }
+
+uint32_t Field(uint32_t word, int shift, int bits) { return (word >> shift) & ((1u << bits) - 1); }
+
+uint32_t ExpandWord(const FormatInfo& format, uint16_t word) {
+    const WordLayout& l = format.word;
+    const WordShifts s = ShiftsOf(l);
+    uint32_t a = format.alpha ? WidenChannel(Field(word, s.a, l.a), l.a) : 255;
+    return a << 24 | WidenChannel(Field(word, s.r, l.r), l.r) << 16 | WidenChannel(Field(word, s.g, l.g), l.g) << 8 |
+           WidenChannel(Field(word, s.b, l.b), l.b);
 }
 
-uint16_t Pack565(uint32_t argb) {
-    return static_cast<uint16_t>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
+// The top `bits` bits of an 8-bit channel (none for 0 bits).
+uint32_t Narrow(uint32_t channel, int bits) { return (channel & 0xFF) >> (8 - bits); }
+
+uint16_t PackWord(const WordLayout& l, uint32_t argb) {
+    const WordShifts s = ShiftsOf(l);
+    return static_cast<uint16_t>(Narrow(argb >> 24, l.a) << s.a | Narrow(argb >> 16, l.r) << s.r |
+                                 Narrow(argb >> 8, l.g) << s.g | Narrow(argb, l.b) << s.b);
 }
 
 }  // namespace
@@ -39,16 +60,24 @@ const FormatInfo* FindFormat(D3DFORMAT format) {
     return nullptr;
 }
 
+uint32_t WidenChannel(uint32_t value, int bits) {
+    if (bits < 1 || bits > 8) return 0;
+    uint32_t out = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits) out |= shift >= 0 ? value << shift : value >> -shift;
+    return out & 0xFF;
+}
+
 bool IsDisplayFormat(D3DFORMAT format) {
     return format == D3DFMT_X8R8G8B8 || format == D3DFMT_R5G6B5 || format == D3DFMT_A8R8G8B8;
 }
 
+// Y'CbCr formats never come here: they are converted by YuvToArgb.
 void ToArgb(const FormatInfo& format, const uint8_t* source, uint32_t* dest, int count) {
     if (format.bytesPerPixel == 2) {
         for (int i = 0; i < count; ++i) {
             uint16_t v;
             std::memcpy(&v, source + i * 2, 2);
-            dest[i] = Expand565(v);
+            dest[i] = ExpandWord(format, v);
         }
         return;
     }
@@ -60,7 +89,7 @@ void ToArgb(const FormatInfo& format, const uint8_t* source, uint32_t* dest, int
 void FromArgb(const FormatInfo& format, const uint32_t* source, uint8_t* dest, int count) {
     if (format.bytesPerPixel == 2) {
         for (int i = 0; i < count; ++i) {
-            uint16_t v = Pack565(source[i]);
+            uint16_t v = PackWord(format.word, source[i]);
             std::memcpy(dest + i * 2, &v, 2);
         }
         return;

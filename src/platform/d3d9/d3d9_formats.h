@@ -1,6 +1,10 @@
 // The pixel formats the stand-in holds: what each may be used as, its size,
 // and the conversions to and from the 32-bit A8R8G8B8 pixels every GL
-// texture and render target keeps.
+// texture and render target keeps. The 16-bit formats (R5G6B5, A4R4G4B4,
+// A1R5G5B5, X1R5G5B5) are locked as one little-endian word per pixel in
+// their Direct3D layout and widened to 8 bits a channel by repeating the
+// channel's bits (0xC -> 0xCC, 5-bit 0x03 -> 0x18), as Direct3D 9 hardware
+// samples them.
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
@@ -18,6 +22,15 @@ enum class YuvLayout {
     Uyvy,  // U Y0 V Y1 for each pair of pixels
 };
 
+// Bits of each channel of a 16-bit word, from the top bit down: alpha (or
+// the unused X bits of a format without alpha), red, green, blue.
+struct WordLayout {
+    int a = 0;
+    int r = 0;
+    int g = 0;
+    int b = 0;
+};
+
 struct FormatInfo {
     D3DFORMAT format;
     int bytesPerPixel;  // 0 for depth formats (never locked)
@@ -27,6 +40,7 @@ struct FormatInfo {
     bool alpha;         // has an alpha channel (else alpha reads as 255)
     int depthBits;
     YuvLayout yuv = YuvLayout::None;  // a Y'CbCr plain-surface format (never drawn from or into)
+    WordLayout word{};                // the channels of a 16-bit RGB format
 };
 
 // The row of a format, or null when the stand-in does not hold it.
@@ -49,9 +63,13 @@ void YuvToArgb(const FormatInfo& format, const uint8_t* memory, size_t pitch, UI
 // centres (edges clamped).
 void ScaleArgb(const uint32_t* source, int sw, int sh, uint32_t* dest, int dw, int dh, bool linear);
 
+// A channel of `bits` bits (1 to 8) widened to 8 by repeating its bits.
+uint32_t WidenChannel(uint32_t value, int bits);
+
 // count pixels of the format to A8R8G8B8 (alpha 255 when the format has none).
 void ToArgb(const FormatInfo& format, const uint8_t* source, uint32_t* dest, int count);
-// count A8R8G8B8 pixels to the format (truncating to its channel widths).
+// count A8R8G8B8 pixels to the format (truncating to its channel widths; the
+// X bits of a format without alpha take the top bits of the pixel's alpha).
 void FromArgb(const FormatInfo& format, const uint32_t* source, uint8_t* dest, int count);
 
 }  // namespace d3d9
