@@ -1,3 +1,10 @@
+// The windows of the window system: starting SDL's video, making, placing,
+// showing and destroying windows, each window's picture and how it reaches
+// the screen (SDL's renderer, or OpenGL once the window is made able to carry
+// it), the cursor, and the window system's events taken on the video thread
+// and turned into VideoEvents. Display modes are in sdl_display.cpp, the
+// letterbox geometry in sdl_letterbox.cpp, events pushed by tests in
+// sdl_event_push.cpp.
 #include "platform/sdl/sdl_video.h"
 
 #include "platform/sdl/sdl_internal.h"
@@ -271,11 +278,6 @@ bool StartWindowSystemDriver() {
     return false;
 }
 
-bool Push(SDL_Event& e) {
-    if (!InitVideo()) return false;
-    return SDL_PushEvent(&e) == 1;
-}
-
 }  // namespace
 
 bool InitVideo() {
@@ -311,26 +313,6 @@ const char* VideoDriverName() {
     if (!InitVideo()) return "";
     const char* name = SDL_GetCurrentVideoDriver();
     return name != nullptr ? name : "";
-}
-
-bool GetDesktopMode(DisplayModeInfo* mode) {
-    if (!InitVideo()) return false;
-    SDL_DisplayMode dm;
-    if (SDL_GetDesktopDisplayMode(0, &dm) != 0) return false;
-    *mode = DisplayModeInfo{dm.w, dm.h, static_cast<int>(SDL_BYTESPERPIXEL(dm.format)) * 8, dm.refresh_rate};
-    return true;
-}
-
-std::vector<DisplayModeInfo> GetDisplayModes() {
-    std::vector<DisplayModeInfo> modes;
-    if (!InitVideo()) return modes;
-    int count = SDL_GetNumDisplayModes(0);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode dm;
-        if (SDL_GetDisplayMode(0, i, &dm) != 0 || dm.w <= 0 || dm.h <= 0) continue;
-        modes.push_back({dm.w, dm.h, static_cast<int>(SDL_BYTESPERPIXEL(dm.format)) * 8, dm.refresh_rate});
-    }
-    return modes;
 }
 
 uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& placement) {
@@ -512,16 +494,6 @@ bool ReadWindowPicture(uint32_t id, std::vector<uint32_t>* pixels, int* width, i
     return true;
 }
 
-bool GraphicsCardPresent() {
-    static const bool present = [] {
-        glob_t found{};
-        const bool render = glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
-        globfree(&found);
-        return render || access("/dev/nvidiactl", F_OK) == 0;
-    }();
-    return present;
-}
-
 void SetSoftwareOpenGL(bool software) {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     if (software == g_softwareOpenGL) return;
@@ -575,44 +547,6 @@ void SetCursorState(bool visible, bool hasShape, SystemCursor shape) {
     SDL_ShowCursor(visible && hasShape ? SDL_ENABLE : SDL_DISABLE);
 }
 
-Letterbox ComputeLetterbox(int outW, int outH, int clientW, int clientH) {
-    if (outW <= 0 || outH <= 0 || clientW <= 0 || clientH <= 0)
-        return Letterbox{0, 0, std::max(outW, 0), std::max(outH, 0)};
-    int64_t w, h;
-    if (static_cast<int64_t>(outW) * clientH <= static_cast<int64_t>(outH) * clientW) {
-        w = outW;
-        h = static_cast<int64_t>(outW) * clientH / clientW;
-    } else {
-        h = outH;
-        w = static_cast<int64_t>(outH) * clientW / clientH;
-    }
-    w = std::max<int64_t>(w, 1);
-    h = std::max<int64_t>(h, 1);
-    return Letterbox{static_cast<int>((outW - w) / 2), static_cast<int>((outH - h) / 2), static_cast<int>(w),
-                     static_cast<int>(h)};
-}
-
-static int FloorDiv(int64_t a, int64_t b) {
-    int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-    return static_cast<int>(q);
-}
-
-void MapOutputToClient(const Letterbox& box, int clientW, int clientH, int x, int y, bool clamp, int* cx,
-                       int* cy) {
-    if (box.width <= 0 || box.height <= 0 || clientW <= 0 || clientH <= 0) {
-        *cx = x;
-        *cy = y;
-        return;
-    }
-    *cx = FloorDiv(static_cast<int64_t>(x - box.x) * clientW, box.width);
-    *cy = FloorDiv(static_cast<int64_t>(y - box.y) * clientH, box.height);
-    if (clamp) {
-        *cx = std::clamp(*cx, 0, clientW - 1);
-        *cy = std::clamp(*cy, 0, clientH - 1);
-    }
-}
-
 void PollVideoEvents(std::vector<VideoEvent>* out) {
     if (!IsVideoThread()) return;
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
@@ -623,87 +557,6 @@ void PollVideoEvents(std::vector<VideoEvent>* out) {
 void WaitVideoEvents(int timeoutMs) {
     if (!IsVideoThread()) return;
     SDL_WaitEventTimeout(nullptr, std::max(timeoutMs, 0));
-}
-
-bool PushKeyEvent(uint32_t id, int scancode, bool down, bool repeat) {
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.timestamp = SDL_GetTicks();
-    e.key.windowID = id;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.repeat = repeat ? 1 : 0;
-    e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
-    e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
-    return Push(e);
-}
-
-bool PushTextEvent(uint32_t id, const char* utf8) {
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    e.text.timestamp = SDL_GetTicks();
-    e.text.windowID = id;
-    if (utf8 != nullptr) std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
-    return Push(e);
-}
-
-bool PushMouseMotion(uint32_t id, int x, int y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.timestamp = SDL_GetTicks();
-    e.motion.windowID = id;
-    e.motion.x = x;
-    e.motion.y = y;
-    return Push(e);
-}
-
-bool PushMouseButton(uint32_t id, int button, bool down, int x, int y) {
-    SDL_Event e{};
-    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    e.button.timestamp = SDL_GetTicks();
-    e.button.windowID = id;
-    e.button.button = static_cast<Uint8>(button);
-    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.button.clicks = 1;
-    e.button.x = x;
-    e.button.y = y;
-    return Push(e);
-}
-
-bool PushMouseWheel(uint32_t id, int notches) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEWHEEL;
-    e.wheel.timestamp = SDL_GetTicks();
-    e.wheel.windowID = id;
-    e.wheel.y = notches;
-    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    return Push(e);
-}
-
-bool PushWindowEvent(uint32_t id, WindowEventKind kind, int a, int b) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.timestamp = SDL_GetTicks();
-    e.window.windowID = id;
-    e.window.data1 = a;
-    e.window.data2 = b;
-    switch (kind) {
-        case WindowEventKind::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
-        case WindowEventKind::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
-        case WindowEventKind::Close: e.window.event = SDL_WINDOWEVENT_CLOSE; break;
-        case WindowEventKind::Exposed: e.window.event = SDL_WINDOWEVENT_EXPOSED; break;
-        case WindowEventKind::Minimized: e.window.event = SDL_WINDOWEVENT_MINIMIZED; break;
-        case WindowEventKind::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
-        case WindowEventKind::Moved: e.window.event = SDL_WINDOWEVENT_MOVED; break;
-        case WindowEventKind::Resized: e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED; break;
-    }
-    return Push(e);
-}
-
-bool PushQuitEvent() {
-    SDL_Event e{};
-    e.type = SDL_QUIT;
-    e.quit.timestamp = SDL_GetTicks();
-    return Push(e);
 }
 
 }  // namespace platform::sdl

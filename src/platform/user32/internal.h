@@ -125,6 +125,10 @@ State& S();
 using Lock = std::unique_lock<std::recursive_mutex>;
 
 WindowRecord* FindRecord(HWND hwnd);
+// The record of a window, or null with ERROR_INVALID_WINDOW_HANDLE set (lock held).
+WindowRecord* RecordOrError(HWND hwnd);
+// The class of a name or an atom, or null (lock held).
+ClassRecord* FindClass(LPCSTR name);
 ThreadQueue& QueueOf(DWORD threadId);
 HWND TopLevelOf(HWND hwnd);
 HWND WindowOfBackend(uint32_t backendId);
@@ -146,9 +150,19 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Queues a message for the window's thread (lock held or not).
 bool Enqueue(HWND hwnd, DWORD threadId, const QueuedMessage& m);
 
+// A message stamped with the time and the cursor position (lock held).
+QueuedMessage MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The thread's key state follows a message as it is taken from the queue (lock held).
+void ApplyToKeyState(ThreadQueue& q, const QueuedMessage& m);
+
 // Activation of a top-level window (lock not held).
 void Activate(HWND hwnd);
 void DeactivateApp(HWND hwnd);
+// Shows or hides a window; a top-level window shown may be activated, hidden is
+// deactivated (lock not held).
+void ShowInternal(HWND hwnd, bool show, bool activate);
+// The window's icon to its SDL window (lock held).
+void ApplyIcon(WindowRecord& w);
 
 // Takes the window system's events and turns them into messages (video thread).
 void PumpWindowSystem();

@@ -1,12 +1,13 @@
-// Window classes, windows, their rectangles, text, visibility and activation.
-#include "platform/gdi32/gdi32.h"
+// Window records and their life: the shared state and the lookups every other
+// file uses, CreateWindowExA and DestroyWindow, the window tree (IsWindow,
+// IsChild, GetParent), message sending, and activation and keyboard focus
+// (WM_ACTIVATE, WM_ACTIVATEAPP, WM_SETFOCUS and WM_KILLFOCUS in their order).
 #include "platform/kernel32/kernel32.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/seams/seams.h"
 #include "platform/user32/internal.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace user32 {
 
@@ -28,7 +29,7 @@ WindowRecord* FindRecord(HWND hwnd) {
 }
 
 // The record of a window, or null with ERROR_INVALID_WINDOW_HANDLE set.
-static WindowRecord* RecordOrError(HWND hwnd) {
+WindowRecord* RecordOrError(HWND hwnd) {
     WindowRecord* w = FindRecord(hwnd);
     if (w == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return w;
@@ -45,68 +46,6 @@ HWND WindowOfBackend(uint32_t backendId) {
     for (auto& [handle, w] : S().windows)
         if (w->backendId == backendId && !w->destroying) return w->hwnd;
     return nullptr;
-}
-
-RECT FrameInsets(DWORD style, bool menu, DWORD exStyle) {
-    int frame = 0;
-    if (style & WS_THICKFRAME)
-        frame = kSizeFrame;
-    else if ((style & WS_CAPTION) == WS_CAPTION || (style & WS_DLGFRAME))
-        frame = kFixedFrame;
-    else if (style & WS_BORDER)
-        frame = 1;
-    if (exStyle & WS_EX_CLIENTEDGE) frame += 2;
-    RECT r{frame, frame, frame, frame};
-    if ((style & WS_CAPTION) == WS_CAPTION) r.top += kCaptionHeight;
-    if (menu) r.top += kMenuHeight;
-    return r;
-}
-
-RECT ClientRectOf(const WindowRecord& w) {
-    RECT in = FrameInsets(w.style, false, w.exStyle);
-    LONG width = std::max<LONG>(0, (w.rect.right - w.rect.left) - in.left - in.right);
-    LONG height = std::max<LONG>(0, (w.rect.bottom - w.rect.top) - in.top - in.bottom);
-    return RECT{0, 0, width, height};
-}
-
-POINT ClientOriginOnScreen(const WindowRecord& w) {
-    RECT in = FrameInsets(w.style, false, w.exStyle);
-    POINT p{w.rect.left + in.left, w.rect.top + in.top};
-    if ((w.style & WS_CHILD) && w.parent != nullptr) {
-        if (WindowRecord* parent = FindRecord(w.parent)) {
-            POINT origin = ClientOriginOnScreen(*parent);
-            p.x += origin.x;
-            p.y += origin.y;
-        }
-    }
-    return p;
-}
-
-static bool CoversScreen(const WindowRecord& w) {
-    int sw = 0, sh = 0;
-    ScreenSize(&sw, &sh);
-    return w.rect.left <= 0 && w.rect.top <= 0 && w.rect.right >= sw && w.rect.bottom >= sh;
-}
-
-void SyncBackend(WindowRecord& w) {
-    if (w.backendId == 0) return;
-    RECT client = ClientRectOf(w);
-    POINT origin = ClientOriginOnScreen(w);
-    platform::sdl::WindowPlacement p;
-    p.fullScreen = (w.style & WS_POPUP) && (w.style & WS_CAPTION) != WS_CAPTION && CoversScreen(w);
-    p.x = origin.x;
-    p.y = origin.y;
-    p.clientWidth = client.right;
-    p.clientHeight = client.bottom;
-    p.borderless = (w.style & WS_CAPTION) != WS_CAPTION;
-    p.resizable = (w.style & WS_THICKFRAME) && !p.fullScreen;
-    w.appliedFullScreen = p.fullScreen;
-    platform::sdl::PlaceVideoWindow(w.backendId, p);
-}
-
-void SyncAllBackends() {
-    for (auto& [handle, w] : S().windows)
-        if (w->backendId != 0 && !w->destroying) SyncBackend(*w);
 }
 
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,50 +113,6 @@ void DeactivateApp(HWND hwnd) {
     for (HWND each : appWindows) Send(each, WM_ACTIVATEAPP, FALSE, 0);
 }
 
-static ATOM AddClass(const WNDCLASSEXA& wc) {
-    if (wc.lpszClassName == nullptr || wc.lpfnWndProc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    Lock lock(S().mutex);
-    if (IS_INTRESOURCE(wc.lpszClassName)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    std::string key = Lower(wc.lpszClassName);
-    if (S().classes.count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    ClassRecord c;
-    c.name = wc.lpszClassName;
-    c.atom = S().nextAtom++;
-    c.style = wc.style;
-    c.proc = wc.lpfnWndProc;
-    c.classExtra = wc.cbClsExtra;
-    c.windowExtra = std::max(wc.cbWndExtra, 0);
-    c.instance = wc.hInstance;
-    c.icon = wc.hIcon;
-    c.iconSmall = wc.hIconSm;
-    c.cursor = wc.hCursor;
-    c.background = wc.hbrBackground;
-    ATOM atom = c.atom;
-    S().classes[key] = c;
-    return atom;
-}
-
-static ClassRecord* FindClass(LPCSTR name) {
-    if (name == nullptr) return nullptr;
-    if (IS_INTRESOURCE(name)) {
-        ATOM atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
-        for (auto& [key, c] : S().classes)
-            if (c.atom == atom) return &c;
-        return nullptr;
-    }
-    auto it = S().classes.find(Lower(name));
-    return it == S().classes.end() ? nullptr : &it->second;
-}
-
 // The rectangle a new window gets; CW_USEDEFAULT centres a top-level window.
 static RECT InitialRect(DWORD style, int x, int y, int width, int height, bool child) {
     if (child) {
@@ -267,7 +162,7 @@ static void DestroyRecord(HWND hwnd) {
     if (!registryPath.empty()) RemoveRegistryEntry(registryPath);
 }
 
-static void ApplyIcon(WindowRecord& w) {
+void ApplyIcon(WindowRecord& w) {
     HICON icon = w.iconSmall != nullptr ? w.iconSmall : w.iconBig;
     if (icon == nullptr || w.backendId == 0) return;
     int width = 0, height = 0;
@@ -276,54 +171,9 @@ static void ApplyIcon(WindowRecord& w) {
         platform::sdl::SetVideoWindowIcon(w.backendId, width, height, argb.data());
 }
 
-static void ShowInternal(HWND hwnd, bool show, bool activate);
-
 }  // namespace user32
 
 using namespace user32;
-
-ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
-    if (wc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return AddClass(*wc);
-}
-
-ATOM RegisterClassA(const WNDCLASSA* wc) {
-    if (wc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    WNDCLASSEXA ex{};
-    ex.cbSize = sizeof ex;
-    ex.style = wc->style;
-    ex.lpfnWndProc = wc->lpfnWndProc;
-    ex.cbClsExtra = wc->cbClsExtra;
-    ex.cbWndExtra = wc->cbWndExtra;
-    ex.hInstance = wc->hInstance;
-    ex.hIcon = wc->hIcon;
-    ex.hCursor = wc->hCursor;
-    ex.hbrBackground = wc->hbrBackground;
-    ex.lpszMenuName = wc->lpszMenuName;
-    ex.lpszClassName = wc->lpszClassName;
-    return AddClass(ex);
-}
-
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-    Lock lock(S().mutex);
-    ClassRecord* c = FindClass(className);
-    if (c == nullptr) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    if (c->windowCount > 0) {
-        SetLastError(ERROR_CLASS_HAS_WINDOWS);
-        return FALSE;
-    }
-    S().classes.erase(Lower(c->name.c_str()));
-    return TRUE;
-}
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
@@ -475,246 +325,6 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
     return proc != nullptr ? proc(hwnd, message, wParam, lParam) : 0;
 }
 
-static void SetTitle(HWND hwnd, const char* text) {
-    std::string path;
-    std::string className, title;
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) return;
-        w->title = text != nullptr ? text : "";
-        if (w->backendId != 0)
-            platform::sdl::SetVideoWindowTitle(w->backendId, platform::ShiftJisToUtf8(w->title.c_str()));
-        path = w->registryPath;
-        className = w->className;
-        title = w->title;
-    }
-    if (!path.empty()) {
-        RemoveRegistryEntry(path);
-        std::string fresh = AddRegistryEntry(className, title);
-        Lock lock(S().mutex);
-        if (WindowRecord* w = FindRecord(hwnd)) w->registryPath = fresh;
-    }
-}
-
-LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_NCCREATE: return TRUE;
-        case WM_CLOSE: DestroyWindow(hwnd); return 0;
-        case WM_ERASEBKGND: return EraseBackground(hwnd);
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            BeginPaint(hwnd, &ps);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_SETTEXT: SetTitle(hwnd, reinterpret_cast<const char*>(lParam)); return TRUE;
-        case WM_GETTEXTLENGTH: {
-            Lock lock(S().mutex);
-            WindowRecord* w = FindRecord(hwnd);
-            return w != nullptr ? static_cast<LRESULT>(w->title.size()) : 0;
-        }
-        case WM_GETTEXT: return GetWindowTextA(hwnd, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
-        case WM_SETICON: {
-            Lock lock(S().mutex);
-            WindowRecord* w = FindRecord(hwnd);
-            if (w == nullptr) return 0;
-            HICON& slot = wParam == ICON_SMALL ? w->iconSmall : w->iconBig;
-            HICON old = slot;
-            slot = reinterpret_cast<HICON>(lParam);
-            ApplyIcon(*w);
-            return reinterpret_cast<LRESULT>(old);
-        }
-        case WM_SYSCOMMAND:
-            switch (wParam & 0xFFF0) {
-                case 0xF060: Send(hwnd, WM_CLOSE, 0, 0); return 0;  // SC_CLOSE
-                case 0xF020: ShowWindow(hwnd, SW_MINIMIZE); return 0;
-                case 0xF120: ShowWindow(hwnd, SW_RESTORE); return 0;
-            }
-            return 0;
-        case WM_SYSKEYDOWN:
-            if (wParam == 0x73 && (lParam & (1 << 29))) PostMessageA(hwnd, WM_SYSCOMMAND, 0xF060, 0);  // Alt+F4
-            return 0;
-        default: return 0;
-    }
-}
-
-LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
-    Lock lock(S().mutex);
-    WindowRecord* w = RecordOrError(hwnd);
-    if (w == nullptr) return 0;
-    switch (index) {
-        case GWL_STYLE: return static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0) | (w->minimized ? WS_MINIMIZE : 0));
-        case GWL_EXSTYLE: return w->exStyle;
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-        case GWLP_USERDATA: return w->userData;
-        case GWLP_ID: return w->controlId;
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-        case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    LONG_PTR value;
-    std::memcpy(&value, &w->extra[static_cast<size_t>(index)], sizeof value);
-    return value;
-}
-
-LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
-    Lock lock(S().mutex);
-    WindowRecord* w = RecordOrError(hwnd);
-    if (w == nullptr) return 0;
-    LONG_PTR old = 0;
-    switch (index) {
-        case GWL_STYLE:
-            old = static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0));
-            w->style = static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_VISIBLE | WS_MINIMIZE);
-            return old;
-        case GWL_EXSTYLE: old = w->exStyle; w->exStyle = static_cast<DWORD>(value); return old;
-        case GWLP_WNDPROC: old = reinterpret_cast<LONG_PTR>(w->proc); w->proc = reinterpret_cast<WNDPROC>(value); return old;
-        case GWLP_USERDATA: old = w->userData; w->userData = value; return old;
-        case GWLP_ID: old = w->controlId; w->controlId = value; return old;
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    std::memcpy(&old, &w->extra[static_cast<size_t>(index)], sizeof old);
-    std::memcpy(&w->extra[static_cast<size_t>(index)], &value, sizeof value);
-    return old;
-}
-
-LONG GetWindowLongA(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrA(hwnd, index)); }
-LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
-    LONG_PTR v = index == GWL_STYLE || index == GWL_EXSTYLE ? static_cast<LONG_PTR>(static_cast<DWORD>(value)) : value;
-    return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, v));
-}
-
-BOOL SetWindowTextA(HWND hwnd, LPCSTR text) {
-    if (!IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    Send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    return TRUE;
-}
-
-int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || buffer == nullptr || size <= 0) return 0;
-    int n = std::min(static_cast<int>(w->title.size()), size - 1);
-    std::memcpy(buffer, w->title.data(), static_cast<size_t>(n));
-    buffer[n] = '\0';
-    return n;
-}
-
-HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
-    {
-        Lock lock(S().mutex);
-        std::string wantedClass = className != nullptr && !IS_INTRESOURCE(className) ? Lower(className) : "";
-        for (auto& [handle, w] : S().windows) {
-            if (w->destroying || (w->style & WS_CHILD)) continue;
-            if (className != nullptr && Lower(w->className.c_str()) != wantedClass) continue;
-            if (windowName != nullptr && w->title != windowName) continue;
-            return w->hwnd;
-        }
-    }
-    if (className != nullptr && IS_INTRESOURCE(className)) return nullptr;
-    if (FindRegistryEntry(className, windowName)) {
-        // A window of another process: a handle that names no window of ours.
-        return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x0FFF0));
-    }
-    return nullptr;
-}
-
-namespace user32 {
-
-static void ShowInternal(HWND hwnd, bool show, bool activate) {
-    bool topLevel;
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) return;
-        topLevel = !(w->style & WS_CHILD);
-        bool changed = w->visible != show;
-        w->visible = show;
-        if (w->backendId != 0 && changed) platform::sdl::ShowVideoWindow(w->backendId, show);
-        if (show && changed) {
-            w->invalid = true;
-            w->invalidRect = ClientRectOf(*w);
-            w->eraseInvalid = true;
-        }
-    }
-    if (!topLevel) return;
-    if (show && activate) Activate(hwnd);
-    if (!show) DeactivateApp(hwnd);
-}
-
-}  // namespace user32
-
-BOOL ShowWindow(HWND hwnd, int command) {
-    bool wasVisible, minimized;
-    uint32_t backend;
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = RecordOrError(hwnd);
-        if (w == nullptr) return FALSE;
-        wasVisible = w->visible;
-        minimized = w->minimized;
-        backend = w->backendId;
-    }
-    switch (command) {
-        case SW_HIDE: ShowInternal(hwnd, false, false); break;
-        case SW_MINIMIZE:
-        case SW_SHOWMINIMIZED:
-        case SW_SHOWMINNOACTIVE: {
-            ShowInternal(hwnd, true, false);
-            {
-                Lock lock(S().mutex);
-                if (WindowRecord* w = FindRecord(hwnd)) w->minimized = true;
-            }
-            if (backend != 0) platform::sdl::MinimizeVideoWindow(backend);
-            if (command == SW_MINIMIZE) DeactivateApp(hwnd);
-            Send(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
-            break;
-        }
-        case SW_SHOWNOACTIVATE:
-        case SW_SHOWNA: ShowInternal(hwnd, true, false); break;
-        case SW_RESTORE:
-        case SW_SHOWNORMAL:
-        case SW_SHOWDEFAULT:
-        case SW_SHOWMAXIMIZED:
-        default:
-            if (minimized) {
-                {
-                    Lock lock(S().mutex);
-                    if (WindowRecord* w = FindRecord(hwnd)) w->minimized = false;
-                }
-                if (backend != 0) platform::sdl::RestoreVideoWindow(backend);
-                RECT client{};
-                GetClientRect(hwnd, &client);
-                Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
-            }
-            ShowInternal(hwnd, true, true);
-            break;
-    }
-    return wasVisible ? TRUE : FALSE;
-}
-
-BOOL UpdateWindow(HWND hwnd) {
-    bool invalid;
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) return FALSE;
-        invalid = w->invalid && w->visible;
-    }
-    if (invalid) Send(hwnd, WM_PAINT, 0, 0);
-    return TRUE;
-}
-
 BOOL SetForegroundWindow(HWND hwnd) {
     uint32_t backend;
     {
@@ -773,229 +383,12 @@ BOOL BringWindowToTop(HWND hwnd) {
     return TRUE;
 }
 
-BOOL IsIconic(HWND hwnd) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    return w != nullptr && w->minimized;
-}
-
-BOOL GetClientRect(HWND hwnd, RECT* rect) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || rect == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    *rect = ClientRectOf(*w);
-    return TRUE;
-}
-
-BOOL GetWindowRect(HWND hwnd, RECT* rect) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || rect == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    *rect = w->rect;
-    if ((w->style & WS_CHILD) && w->parent != nullptr) {
-        if (WindowRecord* parent = FindRecord(w->parent)) {
-            POINT origin = ClientOriginOnScreen(*parent);
-            rect->left += origin.x;
-            rect->right += origin.x;
-            rect->top += origin.y;
-            rect->bottom += origin.y;
-        }
-    }
-    return TRUE;
-}
-
-BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
-    if (rect == nullptr) return FALSE;
-    RECT in = FrameInsets(style, menu != FALSE, exStyle);
-    rect->left -= in.left;
-    rect->top -= in.top;
-    rect->right += in.right;
-    rect->bottom += in.bottom;
-    return TRUE;
-}
-
-BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu) { return AdjustWindowRectEx(rect, style, menu, 0); }
-
-BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
-    bool moved = false, sized = false;
-    RECT client{};
-    POINT position{};
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = RecordOrError(hwnd);
-        if (w == nullptr) return FALSE;
-        RECT r = w->rect;
-        if (!(flags & SWP_NOMOVE)) {
-            moved = r.left != x || r.top != y;
-            r.right = x + (r.right - r.left);
-            r.bottom = y + (r.bottom - r.top);
-            r.left = x;
-            r.top = y;
-        }
-        if (!(flags & SWP_NOSIZE)) {
-            cx = std::max(cx, 0);
-            cy = std::max(cy, 0);
-            sized = (r.right - r.left) != cx || (r.bottom - r.top) != cy;
-            r.right = r.left + cx;
-            r.bottom = r.top + cy;
-        }
-        RECT oldClient = ClientRectOf(*w);
-        w->rect = r;
-        client = ClientRectOf(*w);
-        sized = sized || oldClient.right != client.right || oldClient.bottom != client.bottom;
-        position = POINT{r.left, r.top};
-        SyncBackend(*w);
-    }
-    if (flags & SWP_HIDEWINDOW) ShowInternal(hwnd, false, false);
-    if (flags & SWP_SHOWWINDOW) ShowInternal(hwnd, true, !(flags & SWP_NOACTIVATE));
-    if (moved) Send(hwnd, WM_MOVE, 0, MAKELPARAM(position.x, position.y));
-    if (sized) {
-        Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
-        InvalidateRect(hwnd, nullptr, TRUE);
-    }
-    return TRUE;
-}
-
-BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
-    return SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-BOOL ClientToScreen(HWND hwnd, POINT* point) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || point == nullptr) return FALSE;
-    POINT origin = ClientOriginOnScreen(*w);
-    point->x += origin.x;
-    point->y += origin.y;
-    return TRUE;
-}
-
-BOOL ScreenToClient(HWND hwnd, POINT* point) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || point == nullptr) return FALSE;
-    POINT origin = ClientOriginOnScreen(*w);
-    point->x -= origin.x;
-    point->y -= origin.y;
-    return TRUE;
-}
-
-static RECT UnionRect(const RECT& a, const RECT& b) {
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
-    Lock lock(S().mutex);
-    if (hwnd == nullptr) {
-        for (auto& [handle, w] : S().windows)
-            if (!(w->style & WS_CHILD)) InvalidateRect(w->hwnd, nullptr, erase);
-        return TRUE;
-    }
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr) return FALSE;
-    RECT client = ClientRectOf(*w);
-    RECT r = rect != nullptr ? *rect : client;
-    r.left = std::max(r.left, 0);
-    r.top = std::max(r.top, 0);
-    r.right = std::min(r.right, client.right);
-    r.bottom = std::min(r.bottom, client.bottom);
-    if (r.right <= r.left || r.bottom <= r.top) return TRUE;
-    w->invalidRect = w->invalid ? UnionRect(w->invalidRect, r) : r;
-    w->invalid = true;
-    w->eraseInvalid = w->eraseInvalid || erase;
-    QueueOf(w->threadId).wake.notify_all();
-    // Without WS_CLIPCHILDREN the window paints over its children: they paint again after it.
-    if (!(w->style & WS_CLIPCHILDREN)) {
-        for (auto& [handle, child] : S().windows) {
-            if (child->parent != hwnd || !(child->style & WS_CHILD) || !child->visible || child->destroying) continue;
-            RECT in = FrameInsets(child->style, false, child->exStyle);
-            LONG dx = child->rect.left + in.left, dy = child->rect.top + in.top;
-            RECT local{r.left - dx, r.top - dy, r.right - dx, r.bottom - dy};
-            InvalidateRect(child->hwnd, &local, erase);
-        }
-    }
-    return TRUE;
-}
-
-BOOL ValidateRect(HWND hwnd, const RECT*) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr) return FALSE;
-    w->invalid = false;
-    w->eraseInvalid = false;
-    return TRUE;
-}
-
-BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || !w->invalid) {
-        if (rect != nullptr) *rect = RECT{0, 0, 0, 0};
-        return FALSE;
-    }
-    if (rect != nullptr) *rect = w->invalidRect;
-    return TRUE;
-}
-
-HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
-    if (paint == nullptr) return nullptr;
-    *paint = PAINTSTRUCT{};
-    bool erase;
-    {
-        Lock lock(S().mutex);
-        WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) return nullptr;
-        paint->rcPaint = w->invalid ? w->invalidRect : RECT{0, 0, 0, 0};
-        erase = w->eraseInvalid;
-        w->invalid = false;
-        w->eraseInvalid = false;
-        w->painting = true;
-        w->paintRect = paint->rcPaint;
-    }
-    paint->hdc = GetDC(hwnd);
-    // The background first; fErase asks the window to erase it when WM_ERASEBKGND did not.
-    if (erase) paint->fErase = Send(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) == 0 ? TRUE : FALSE;
-    return paint->hdc;
-}
-
-BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
-    {
-        Lock lock(S().mutex);
-        if (WindowRecord* w = FindRecord(hwnd)) w->painting = false;
-    }
-    if (paint == nullptr || paint->hdc == nullptr) return FALSE;
-    ReleaseDC(hwnd, paint->hdc);
-    return TRUE;
-}
-
 namespace platform {
 
 uint32_t WindowBackendId(HWND hwnd) {
     Lock lock(S().mutex);
     WindowRecord* w = FindRecord(hwnd);
     return w != nullptr ? w->backendId : 0;
-}
-
-HWND PictureWindow(HWND hwnd, POINT* clientOffset) {
-    Lock lock(S().mutex);
-    WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr) return nullptr;
-    HWND top = TopLevelOf(hwnd);
-    WindowRecord* t = FindRecord(top);
-    if (t == nullptr) return nullptr;
-    if (clientOffset != nullptr) {
-        POINT a = ClientOriginOnScreen(*w);
-        POINT b = ClientOriginOnScreen(*t);
-        *clientOffset = POINT{a.x - b.x, a.y - b.y};
-    }
-    return top;
 }
 
 }  // namespace platform
