@@ -116,6 +116,7 @@
 #pragma once
 
 #include "platform/com/com.h"
+#include "platform/d3d9/d3d9_structs.h"
 #include "platform/d3d9/d3d9_types.h"
 #include "platform/wintypes.h"
 
