@@ -126,8 +126,8 @@ Difference LargestDifference(const Picture& a, const Picture& b) {
     return d;
 }
 
-// Images drawn one texel to one pixel land exactly where the software path
-// puts them with exactly its colours, in every filter (the pixel centres are
+// Images drawn one texel to one pixel, and boxes, land exactly where the
+// software path puts them with exactly its colours, in every filter (the pixel centres are
 // the texel centres); where a blend rounds, the two may differ by one level
 // in a channel (8-bit arithmetic on one side, the card's on the other).
 TEST_F(ImageQuadTest, OneToOneDrawsMatchTheSoftwarePathExactlyAndBlendsWithinALevel) {
@@ -139,11 +139,22 @@ TEST_F(ImageQuadTest, OneToOneDrawsMatchTheSoftwarePathExactlyAndBlendsWithinALe
             DrawImage(31, 5, i, 0);
         };
     };
+    // Filled and outlined boxes (the outline is drawn as lines on the device).
+    auto boxes = [](int32_t blend, int32_t parameter) -> DrawCall {
+        return [=](int32_t) {
+            SetBlendMode(blend, parameter);
+            FillRectangle(6, 40, 70, 90, MakeColor(200, 120, 40));
+            OutlineRectangle(80, 30, 180, 110, MakeColor(30, 220, 160));
+            OutlineRectangle(190, 40, 192, 100, MakeColor(255, 255, 255));
+        };
+    };
     struct Case {
         const char* what;
         DrawCall draw;
         int tolerance;  // levels per channel
     } cases[] = {
+        {"boxes", boxes(kBlendNone, 255), 0},
+        {"boxes, alpha blend 100", boxes(kBlendAlpha, 100), 1},
         {"point", drawn(0, kBlendNone, 255), 0},
         {"linear", drawn(1, kBlendNone, 255), 0},
         {"anisotropic", drawn(2, kBlendNone, 255), 0},
