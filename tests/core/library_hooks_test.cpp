@@ -1,13 +1,13 @@
 // The core reaches the movie, font and graphics subsystems only through the
 // hook table: stand-ins in the table see every call of the start-up, the
 // window's activation, the inactive wait and the on-screen log.
-#include "core/library.h"
 #include "core/library_hooks.h"
+
+#include "core/library.h"
 #include "core/screen_log.h"
 #include "platform/user32/user32.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -56,8 +56,7 @@ void InstallStandIns() {
         if (g_lostFlag) *g_lostFlag = 1;
         return Record("deleteFont");
     };
-    h.drawStringByFont = [](int32_t x, int32_t y, const char* text, uint32_t colour, int32_t, uint32_t edge,
-                            int32_t) {
+    h.drawStringByFont = [](int32_t x, int32_t y, const char* text, uint32_t colour, int32_t, uint32_t edge, int32_t) {
         char line[80];
         std::snprintf(line, sizeof line, "draw %d,%d %06x/%06x %s", x, y, colour, edge, text);
         g_calls.emplace_back(line);
@@ -114,8 +113,7 @@ TEST_F(LibraryHooksTest, TheScreenLogDrawsWithTheFontItGetsThroughTheTable) {
          1,
          kStandInFont,
          0,
-         {"createFont size 16 type 1", "setFontLostFlag", "draw 0,0 ffffff/000000 ONE",
-          "draw 0,16 ffffff/000000 TWO"},
+         {"createFont size 16 type 1", "setFontLostFlag", "draw 0,0 ffffff/000000 ONE", "draw 0,16 ffffff/000000 TWO"},
          kStandInFont,
          {"deleteFont"}},
         {"a font that cannot be made: -1, nothing drawn", 1, -1, -1, {"createFont size 16 type 1"}, -1, {}},
