@@ -9,7 +9,6 @@
 #include "core/memory.h"
 #include "core/services.h"
 #include "core/utility.h"
-#include "movie/theora_decoder.h"
 #include "platform/com/com.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
@@ -46,6 +45,16 @@ LibraryHooks DefaultHooks() {
     h.applyGraphicsWindowMode = ApplyGraphicsWindowMode;
     h.initModelHandles = InitModelHandles;
     h.terminateModelHandles = TerminateModelHandles;
+    h.makeColor = MakeColor;
+    h.initYuvTables = InitYuvTables;
+    h.pauseAllMovies = PauseAllMovies;
+    h.resumeAllMovies = ResumeAllMovies;
+    h.refreshMovieOverlays = RefreshMovieOverlays;
+    h.createFontToHandle = CreateFontToHandle;
+    h.deleteFontHandle = DeleteFontHandle;
+    h.setFontLostFlag = SetFontLostFlag;
+    h.checkFontHandle = CheckFontHandle;
+    h.drawStringByFont = DrawStringByFont;
     h.sleep = SleepThroughKernel;
     h.exitProcess = ExitThroughRuntime;
     return h;
@@ -139,7 +148,7 @@ int InitLibraryUnlocked() {
     ResetRunFlags();
     w.running = true;  // from here on the end runs, also for a failed start
     CheckFullScreenMode();
-    InitYuvTables();
+    GetLibraryHooks().initYuvTables();
     PrepareFileAccess();
     OpenLogFile();
     w.logOpened = true;

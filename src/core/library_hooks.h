@@ -1,7 +1,8 @@
-// The calls the library's start-up, end, message pump and main window
-// procedure make into the other subsystems and the process, gathered in one
-// table so that a test can stand in for them (and see their order). By default
-// each entry is the subsystem's own function.
+// The calls the library's start-up, end, message pump, main window procedure
+// and on-screen log make into the other subsystems and the process, gathered
+// in one table so that a test can stand in for them (and see their order), and
+// so that the core includes nothing of the subsystems above it. By default
+// each entry is the subsystem's own function (core/services.h).
 #pragma once
 
 #include "platform/wintypes.h"
@@ -34,6 +35,20 @@ struct LibraryHooks {
     int32_t (*applyGraphicsWindowMode)();
     int32_t (*initModelHandles)();
     int32_t (*terminateModelHandles)();
+    uint32_t (*makeColor)(int32_t red, int32_t green, int32_t blue);
+    // movie
+    int32_t (*initYuvTables)();
+    int32_t (*pauseAllMovies)();
+    int32_t (*resumeAllMovies)();
+    int32_t (*refreshMovieOverlays)();
+    // font, for the on-screen log
+    int32_t (*createFontToHandle)(const char* faceName, int32_t size, int32_t thickness, int32_t type, int32_t charset,
+                                  int32_t edgeSize, int32_t italic, int32_t slot, int32_t checkValue);
+    int32_t (*deleteFontHandle)(int32_t font);
+    int32_t (*setFontLostFlag)(int32_t font, int32_t* lostFlag);
+    int32_t (*checkFontHandle)(int32_t font);
+    int32_t (*drawStringByFont)(int32_t x, int32_t y, const char* text, uint32_t color, int32_t font,
+                                uint32_t edgeColor, int32_t vertical);
     // process
     void (*sleep)(DWORD milliseconds);
     // Ends the process; a test's stand-in leaves by throwing (should it return,

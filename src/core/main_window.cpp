@@ -5,7 +5,6 @@
 #include "core/library_state.h"
 #include "core/log.h"
 #include "core/utility.h"
-#include "movie/movie.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/user32/user32.h"
 
@@ -44,9 +43,9 @@ void SetActiveFlag(bool active) {
     hooks.applyPadVibration();
     // Movies stop while the application is in the background.
     if (active)
-        ResumeAllMovies();
+        hooks.resumeAllMovies();
     else
-        PauseAllMovies();
+        hooks.pauseAllMovies();
 }
 
 LRESULT MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,7 +2,6 @@
 #include "core/library.h"
 #include "core/library_hooks.h"
 #include "core/library_state.h"
-#include "movie/movie.h"
 #include "platform/user32/user32.h"
 
 namespace {
@@ -49,7 +48,7 @@ int PumpMessagesUnlocked() {
     DispatchWaitingMessages();
     CarryOutWindowModeChange();
     while (MustWaitInactive()) {
-        RefreshMovieOverlays();
+        hooks.refreshMovieOverlays();
         hooks.sleep(kInactiveSleepMs);
         DispatchWaitingMessages();
     }

@@ -1,8 +1,7 @@
 #include "core/screen_log.h"
 
+#include "core/library_hooks.h"
 #include "core/utility.h"
-#include "font/font.h"
-#include "graphics/graphics.h"
 
 #include <cstring>
 
@@ -35,11 +34,15 @@ void StartNewLine(ScreenLogState& s) {
     ++s.lineCount;
 }
 
+// The log's font still exists (the font module is reached through the hook table).
+bool FontAlive(const ScreenLogState& s) { return !s.fontLost && GetLibraryHooks().checkFontHandle(s.font); }
+
 bool EnsureFont(ScreenLogState& s) {
-    if (!s.fontLost && CheckFontHandle(s.font)) return true;
-    s.font = CreateFontToHandle(nullptr, kScreenLogLineHeight, 4, 1, -1, -1, 0, -1, -1);
+    if (FontAlive(s)) return true;
+    LibraryHooks& hooks = GetLibraryHooks();
+    s.font = hooks.createFontToHandle(nullptr, kScreenLogLineHeight, 4, 1, -1, -1, 0, -1, -1);
     if (s.font < 0) return false;
-    SetFontLostFlag(s.font, &s.fontLost);
+    hooks.setFontLostFlag(s.font, &s.fontLost);
     return true;
 }
 
@@ -89,20 +92,21 @@ int DrawScreenLog() {
     ScreenLogState& s = State();
     if (!s.on) return 0;
     if (!EnsureFont(s)) return -1;
-    const uint32_t white = MakeColor(255, 255, 255), black = MakeColor(0, 0, 0);
+    LibraryHooks& hooks = GetLibraryHooks();
+    const uint32_t white = hooks.makeColor(255, 255, 255), black = hooks.makeColor(0, 0, 0);
     for (int32_t i = 0; i < s.lineCount; ++i)
-        DrawStringByFont(0, i * kScreenLogLineHeight, s.lines[i], white, s.font, black, 0);
+        hooks.drawStringByFont(0, i * kScreenLogLineHeight, s.lines[i], white, s.font, black, 0);
     return 0;
 }
 
 int32_t GetScreenLogFont() {
     const ScreenLogState& s = State();
-    return !s.fontLost && CheckFontHandle(s.font) ? s.font : -1;
+    return FontAlive(s) ? s.font : -1;
 }
 
 int EndScreenLog() {
     ScreenLogState& s = State();
-    if (s.on && !s.fontLost && CheckFontHandle(s.font)) DeleteFontHandle(s.font);
+    if (s.on && FontAlive(s)) GetLibraryHooks().deleteFontHandle(s.font);
     s.font = -1;
     s.fontLost = 1;
     return 0;

@@ -1,5 +1,6 @@
-// The calls that the library's start-up, end, message pump and window
-// procedure make into the other subsystems. Each subsystem defines its own.
+// The calls that the library's start-up, end, message pump, window procedure
+// and on-screen log make into the other subsystems, reached through the hook
+// table (core/library_hooks.h). Each subsystem defines its own.
 #pragma once
 
 #include <cstdint>
@@ -35,3 +36,20 @@ int32_t ApplyGraphicsWindowMode();
 // the device draws), ended before it.
 int32_t InitModelHandles();
 int32_t TerminateModelHandles();
+// A colour of the screen's pixel format.
+uint32_t MakeColor(int32_t red, int32_t green, int32_t blue);
+
+// movie
+int32_t InitYuvTables();
+int32_t PauseAllMovies();
+int32_t ResumeAllMovies();
+int32_t RefreshMovieOverlays();
+
+// font
+int32_t CreateFontToHandle(const char* faceName, int32_t size, int32_t thickness, int32_t type, int32_t charset,
+                           int32_t edgeSize, int32_t italic, int32_t slot, int32_t checkValue);
+int32_t DeleteFontHandle(int32_t font);
+int32_t SetFontLostFlag(int32_t font, int32_t* lostFlag);
+int32_t CheckFontHandle(int32_t font);
+int32_t DrawStringByFont(int32_t x, int32_t y, const char* text, uint32_t color, int32_t font, uint32_t edgeColor,
+                         int32_t vertical);

@@ -18,19 +18,19 @@ int32_t Truncate(double v) {
 // The kind's rule; true when the particle has finished.
 bool ApplyKindRule(EffectParticle& p) {
     switch (p.kind) {
-        case 1:
+        case kEffectBloomFlash:
             p.alpha *= 0.6;
             if (p.age == 6) p.alpha = 1.0;
             return p.age >= 30;
-        case 2:
+        case kEffectTwoFrames:
             return p.age >= 2;
-        case 10:
+        case kEffectBloomPuff:
             p.frameX = p.age / 2 % 4;
             p.vx *= 0.7;
             p.vy *= 0.7;
             p.alpha -= 0.05;
             return p.alpha <= 0.0;
-        case 11:
+        case kEffectFireworkSpark:
             p.frameX = p.age / 3 % 4;
             p.vx *= 0.93;
             p.vy *= 0.93;

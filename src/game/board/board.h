@@ -13,19 +13,19 @@
 // A restart is RestartBoard (or LoadLevelFile again) after its wipe.
 #pragma once
 
+#include "game/board/piece.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "game/board/piece.h"
-
 // What the board is doing.
 enum BoardState : int32_t {
-  kBoardIdle = 0,      // the player may act
-  kBoardSliding = 1,   // swapped pieces move to their new columns
-  kBoardSettling = 2,  // gravity, then the bloom test
-  kBoardBlooming = 3,  // flowers open and pushed pieces slide
-  kBoardCleared = 4,   // every coloured stone has bloomed
+    kBoardIdle = 0,      // the player may act
+    kBoardSliding = 1,   // swapped pieces move to their new columns
+    kBoardSettling = 2,  // gravity, then the bloom test
+    kBoardBlooming = 3,  // flowers open and pushed pieces slide
+    kBoardCleared = 4,   // every coloured stone has bloomed
 };
 
 // Sound effects the board asks for (the scene's effect numbers).
@@ -35,64 +35,64 @@ inline constexpr int32_t kSoundLanding = 2;
 inline constexpr int32_t kSoundFlowerOpen = 3;
 
 enum BoardEventKind : int32_t {
-  kBoardEventSound = 0,  // play sound effect `sound`
-  kBoardEventBloom = 1,  // a stone bloomed at (x, y): the flash and four puffs
+    kBoardEventSound = 0,  // play sound effect `sound`
+    kBoardEventBloom = 1,  // a stone bloomed at (x, y): the flash and four puffs
 };
 
 struct BoardEvent {
-  BoardEventKind kind = kBoardEventSound;
-  int32_t sound = 0;
-  int32_t piece = -1;
-  double x = 0, y = 0;
-  // Ages of the four puffs, rand() mod 100 each, drawn when the stone bloomed
-  // (up-left, down-left, up-right, down-right).
-  int32_t puffAge[4] = {0, 0, 0, 0};
+    BoardEventKind kind = kBoardEventSound;
+    int32_t sound = 0;
+    int32_t piece = -1;
+    double x = 0, y = 0;
+    // Ages of the four puffs, rand() mod 100 each, drawn when the stone bloomed
+    // (up-left, down-left, up-right, down-right).
+    int32_t puffAge[4] = {0, 0, 0, 0};
 };
 
 // The 140 cell codes of a level and its (ignored) header word.
 struct LevelData {
-  int32_t headerWord = 0;
-  int32_t codes[kBoardCells] = {};
+    int32_t headerWord = 0;
+    int32_t codes[kBoardCells] = {};
 };
 
 inline constexpr int32_t kLevelFileSize = 4 + 4 * kBoardCells;  // 564
 inline constexpr int32_t kLevelCount = 50;
 
 enum LevelErrorCode : int32_t {
-  kLevelOk = 0,
-  kLevelUnreadable = 1,  // the file cannot be opened or read
-  kLevelShort = 2,       // fewer than 564 bytes
-  kLevelBadCode = 3,     // a coloured stone with a direction digit 4 to 9
-  kLevelOutside = 4,     // a gray stone reaching past the board's edge
-  kLevelOverlap = 5,     // a gray stone covering another piece's cell
+    kLevelOk = 0,
+    kLevelUnreadable = 1,  // the file cannot be opened or read
+    kLevelShort = 2,       // fewer than 564 bytes
+    kLevelBadCode = 3,     // a coloured stone with a direction digit 4 to 9
+    kLevelOutside = 4,     // a gray stone reaching past the board's edge
+    kLevelOverlap = 5,     // a gray stone covering another piece's cell
 };
 
 struct LevelError {
-  LevelErrorCode code = kLevelOk;
-  int32_t col = -1, row = -1;  // the offending cell, when there is one
-  char message[192] = {};      // a log line (Shift-JIS, like the library's)
+    LevelErrorCode code = kLevelOk;
+    int32_t col = -1, row = -1;  // the offending cell, when there is one
+    char message[192] = {};      // a log line (Shift-JIS, like the library's)
 };
 
 // A cell of the grid: the piece and which of its cells, or piece -1.
 struct GridEntry {
-  int16_t piece = -1;
-  int16_t cell = 0;
+    int16_t piece = -1;
+    int16_t cell = 0;
 };
 
 struct Board {
-  std::vector<Piece> pieces;
-  std::vector<Piece> undoPieces;  // the board before the last swap
-  GridEntry grid[kBoardCells];
-  BoardState boardState = kBoardIdle;
-  int32_t bloomWait = 0;
-  int32_t headerWord = 0;
-  uint8_t undoAvailable = 0;
-  int32_t moveMemo[kBoardCells] = {};
-  std::vector<uint8_t> pushedPieces;  // one entry per piece
-  std::vector<int32_t> targetCol, targetRow;
-  LevelData level;  // the level as loaded, for a restart
-  int32_t backgroundCode = 0;
-  std::vector<BoardEvent> events;  // filled by the rules, emptied by the scene
+    std::vector<Piece> pieces;
+    std::vector<Piece> undoPieces;  // the board before the last swap
+    GridEntry grid[kBoardCells];
+    BoardState boardState = kBoardIdle;
+    int32_t bloomWait = 0;
+    int32_t headerWord = 0;
+    uint8_t undoAvailable = 0;
+    int32_t moveMemo[kBoardCells] = {};
+    std::vector<uint8_t> pushedPieces;  // one entry per piece
+    std::vector<int32_t> targetCol, targetRow;
+    LevelData level;  // the level as loaded, for a restart
+    int32_t backgroundCode = 0;
+    std::vector<BoardEvent> events;  // filled by the rules, emptied by the scene
 };
 
 // --- Level files and set-up ---------------------------------------------------

@@ -30,7 +30,7 @@ constexpr int32_t kHighlightDelay = 45;
 // The flash and four puffs of a bloom at (x, y).
 void AddBloomParticles(const BoardEvent& event) {
     EffectParticle flash;
-    flash.kind = 1;
+    flash.kind = kEffectBloomFlash;
     flash.x = event.x;
     flash.y = event.y;
     flash.image = ImageHandle(kImageEffect);
@@ -41,7 +41,7 @@ void AddBloomParticles(const BoardEvent& event) {
     static constexpr int32_t kOffsets[4][2] = {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
     for (int32_t i = 0; i < 4; ++i) {
         EffectParticle puff;
-        puff.kind = 10;
+        puff.kind = kEffectBloomPuff;
         puff.age = event.puffAge[i];
         puff.delay = 6;
         puff.x = event.x + 6 * kOffsets[i][0];

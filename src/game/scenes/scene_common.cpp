@@ -69,7 +69,7 @@ void AddFireworkRings() {
     for (const Ring& ring : kRings) {
         for (int32_t i = 0; i < ring.count; ++i) {
             EffectParticle p;
-            p.kind = 11;
+            p.kind = kEffectFireworkSpark;
             p.age = GameRand() % 100;
             p.delay = ring.delay;
             p.x = 168.0;

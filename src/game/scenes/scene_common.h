@@ -39,8 +39,8 @@ void SetUpMessageBox(Button& box, int32_t y, const char* text);
 void SetUpTitleBox(Button& box, int32_t centreY, const char* text);
 
 // Three rings of firework particles (16, 12 and 8, delays 0, 2 and 4) around
-// (168, 120): kind 11, image slot 2. Each draws its age from GameRand, also
-// when the effect list is full and it is dropped.
+// (168, 120): kEffectFireworkSpark, image slot 2. Each draws its age from
+// GameRand, also when the effect list is full and it is dropped.
 void AddFireworkRings();
 
 inline constexpr int32_t kSoundLevelCleared = 4;
