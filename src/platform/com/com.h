@@ -36,7 +36,8 @@ HRESULT CoInitializeEx(void* reserved, DWORD flags);
 void CoUninitialize();
 // Creates an object of a registered class and asks it for iid. Fails with
 // REGDB_E_CLASSNOTREG for a class nobody registered, and as a test seam
-// when "CoCreateInstance" is set to fail (then with the chosen result).
+// when "CoCreateInstance" is set to fail (then with the chosen result, or
+// REGDB_E_CLASSNOTREG). "CoInitialize" fails CoInitialize(Ex) (E_FAIL).
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 
 namespace com {

@@ -415,10 +415,7 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
 HRESULT Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** d3d) {
     if (d3d == nullptr) return D3DERR_INVALIDCALL;
     *d3d = nullptr;
-    if (seams::ShouldFailCall("Direct3DCreate9Ex")) {
-        int64_t chosen = seams::FailureResult("Direct3DCreate9Ex");
-        return chosen == -1 ? D3DERR_NOTAVAILABLE : static_cast<HRESULT>(chosen);
-    }
+    if (auto failed = seams::FailNow<HRESULT>("Direct3DCreate9Ex", D3DERR_NOTAVAILABLE)) return *failed;
     if (sdkVersion != D3D_SDK_VERSION) return D3DERR_NOTAVAILABLE;
     *d3d = new d3d9::Direct3D(true);
     return S_OK;

@@ -82,8 +82,7 @@ public:
     }
 
     HRESULT Initialize(GUID* guid) override {
-        if (seams::ShouldFailCall("IDirectDraw7::Initialize"))
-            return static_cast<HRESULT>(seams::FailureResult("IDirectDraw7::Initialize"));
+        if (auto failed = seams::FailNow<HRESULT>("IDirectDraw7::Initialize", DDERR_GENERIC)) return *failed;
         if (initialized_) return DDERR_ALREADYINITIALIZED;
         if (guid != nullptr) return DDERR_INVALIDPARAMS;  // only the primary display exists
         initialized_ = true;

@@ -15,8 +15,6 @@ namespace dmusic {
 void CountObject(int delta);
 // Records a call in the log, under the log's lock.
 void LogCall(const std::function<void(CallLog&)>& change);
-// The failure a test injected into the named method, or S_OK.
-HRESULT SeamFailure(const char* name);
 // The object's IUnknown identity (no reference kept), or null.
 IUnknown* Identity(IUnknown* object);
 // The object as one of our segments, or null.

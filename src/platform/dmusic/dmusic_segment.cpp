@@ -1,5 +1,6 @@
 // The segment object: a MIDI file loaded for a performance.
 #include "platform/dmusic/dmusic_internal.h"
+#include "platform/seams/seams.h"
 
 namespace dmusic {
 
@@ -13,7 +14,7 @@ HRESULT Segment::Unload(IUnknown* audioPath) {
         ++log.unload;
         log.lastUnloadedFrom = audioPath;
     });
-    if (const HRESULT injected = SeamFailure("IDirectMusicSegment8::Unload"); injected != S_OK) return injected;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectMusicSegment8::Unload", E_FAIL)) return *failed;
     if (audioPath == nullptr) return E_POINTER;
     void* performance = nullptr;
     if (FAILED(audioPath->QueryInterface(IID_IDirectMusicPerformance8, &performance))) return E_INVALIDARG;

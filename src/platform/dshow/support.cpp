@@ -1,6 +1,5 @@
 // Seams, counters and the system reference clock.
 #include "platform/dshow/graph_internal.h"
-#include "platform/seams/seams.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -28,13 +27,6 @@ public:
     }
 };
 }  // namespace
-
-bool SeamFails(const char* name) { return seams::ShouldFailCall(name); }
-
-HRESULT SeamResult(const char* name) {
-    const int64_t chosen = seams::FailureResult(name);
-    return (chosen < 0 && chosen != -1 && chosen >= INT32_MIN) ? static_cast<HRESULT>(chosen) : E_FAIL;
-}
 
 void CountFilter(int delta) { g_filters += delta; }
 void CountThread(int delta) { g_threads += delta; }
