@@ -89,6 +89,13 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
 
 namespace com {
 
+bool Answers(REFIID iid, std::initializer_list<const IID*> own) {
+    if (iid == IID_IUnknown) return true;
+    for (const IID* candidate : own)
+        if (iid == *candidate) return true;
+    return false;
+}
+
 void RegisterClass(REFCLSID clsid, ClassCreator creator) {
     if (RegisterPlatformClassesDone()) EnsureClassesRegistered();
     std::lock_guard<std::mutex> lock(g_lock);

@@ -65,15 +65,11 @@ void Rebind(T*& slot, T* next) {
     slot = next;
 }
 
-// QueryInterface of a child: only IUnknown and its own interface.
+// QueryInterface of a child: only IUnknown (the children's own interfaces
+// have no identifiers here).
 template <typename Interface>
 HRESULT QueryChild(Interface* self, REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
-    self->AddRef();
-    *object = self;
-    return S_OK;
+    return com::AnswerQuery(self, iid, {}, object);
 }
 
 // ---- surfaces (d3d9_surface.cpp) -------------------------------------------------

@@ -227,14 +227,9 @@ HRESULT CheckPresentParameters(D3DPRESENT_PARAMETERS* p, HWND focusWindow, bool 
 
 // ---- Direct3D ---------------------------------------------------------------------
 HRESULT Direct3D::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDirect3D9 || (ex_ && iid == IID_IDirect3D9Ex)) {
-        AddRef();
-        *object = static_cast<IDirect3D9Ex*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    IDirect3D9Ex* self = this;
+    if (ex_) return com::AnswerQuery(self, iid, {&IID_IDirect3D9, &IID_IDirect3D9Ex}, object);
+    return com::AnswerQuery(self, iid, {&IID_IDirect3D9}, object);
 }
 
 UINT Direct3D::GetAdapterCount() { return 1; }

@@ -117,20 +117,9 @@ Device::~Device() {
 }
 
 HRESULT Device::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    bool known = iid == IID_IUnknown;
-    if (version_ >= 0x0800)
-        known = known || iid == IID_IDirectInputDevice8A;
-    else
-        known = known || iid == IID_IDirectInputDeviceA || iid == IID_IDirectInputDevice2A ||
-                iid == IID_IDirectInputDevice7A;
-    if (!known) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    *object = static_cast<IDirectInputDeviceA*>(this);
-    return S_OK;
+    if (version_ >= 0x0800) return com::AnswerQuery(this, iid, {&IID_IDirectInputDevice8A}, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectInputDeviceA, &IID_IDirectInputDevice2A, &IID_IDirectInputDevice7A},
+                            object);
 }
 
 // ---- format, level, notification -----------------------------------------------

@@ -116,14 +116,7 @@ void UnloadEffect(Effect* effect) { effect->Unloaded(); }
 void StopEffect(Effect* effect) { effect->Halt(); }
 
 HRESULT Effect::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (!(iid == IID_IUnknown) && !(iid == IID_IDirectInputEffect)) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    *object = static_cast<IDirectInputEffect*>(this);
-    return S_OK;
+    return com::AnswerQuery(this, iid, {&IID_IDirectInputEffect}, object);
 }
 
 HRESULT Effect::GetEffectGuid(GUID* guid) {

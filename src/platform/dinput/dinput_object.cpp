@@ -160,27 +160,13 @@ public:
     HRESULT GetDeviceStatus(REFGUID guid) override { return DeviceStatus(version_ != 0, guid); }
 
 protected:
-    // QueryInterface once the interface asked for is known to be answered or not.
-    HRESULT HandOut(bool answered, void** object) {
-        if (object == nullptr) return E_POINTER;
-        if (!answered) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        this->AddRef();
-        *object = static_cast<Interface*>(this);
-        return S_OK;
-    }
-
     DWORD version_ = 0;
 };
 
 class DirectInput7 final : public DirectInputObject<IDirectInput7A> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInputA || iid == IID_IDirectInput2A ||
-                           iid == IID_IDirectInput7A,
-                       object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectInputA, &IID_IDirectInput2A, &IID_IDirectInput7A}, object);
     }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0300, 0x0700, &version_);
@@ -200,7 +186,7 @@ public:
 class DirectInput8 final : public DirectInputObject<IDirectInput8A> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInput8A, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectInput8A}, object);
     }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0800, 0x0800, &version_);

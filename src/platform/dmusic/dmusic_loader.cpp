@@ -5,7 +5,7 @@
 namespace dmusic {
 
 HRESULT Loader::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicLoader8>(this, {&IID_IDirectMusicLoader8}, iid, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicLoader8}, object);
 }
 
 HRESULT Loader::ReleaseObjectByUnknown(IUnknown* object) {

@@ -5,7 +5,7 @@
 namespace dmusic {
 
 HRESULT Performance::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicPerformance8>(this, {&IID_IDirectMusicPerformance8}, iid, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicPerformance8}, object);
 }
 
 HRESULT Performance::IsPlaying(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState) {

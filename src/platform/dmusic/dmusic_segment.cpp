@@ -5,8 +5,7 @@
 namespace dmusic {
 
 HRESULT Segment::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicSegment8>(this, {&IID_IDirectMusicSegment, &IID_IDirectMusicSegment8}, iid,
-                                             object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicSegment, &IID_IDirectMusicSegment8}, object);
 }
 
 HRESULT Segment::Unload(IUnknown* audioPath) {

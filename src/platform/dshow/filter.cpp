@@ -16,12 +16,7 @@ public:
     ~PinEnumerator() override { filter_->Release(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IEnumPins)) return E_NOINTERFACE;
-        *object = static_cast<IEnumPins*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IEnumPins*>(this), iid, {&IID_IEnumPins}, object);
     }
     HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (pins == nullptr) return E_POINTER;

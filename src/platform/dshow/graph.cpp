@@ -19,12 +19,7 @@ public:
         for (IBaseFilter* f : filters_) f->Release();
     }
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IEnumFilters)) return E_NOINTERFACE;
-        *object = static_cast<IEnumFilters*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IEnumFilters*>(this), iid, {&IID_IEnumFilters}, object);
     }
     HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) override {
         if (filters == nullptr) return E_POINTER;

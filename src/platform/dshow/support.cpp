@@ -12,12 +12,7 @@ std::atomic<int> g_threads{0};
 class SystemClock : public ComObject<IReferenceClock> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IReferenceClock)) return E_NOINTERFACE;
-        *object = static_cast<IReferenceClock*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IReferenceClock*>(this), iid, {&IID_IReferenceClock}, object);
     }
     HRESULT GetTime(REFERENCE_TIME* time) override {
         if (time == nullptr) return E_POINTER;

@@ -46,19 +46,6 @@ HRESULT CheckFormat(const WAVEFORMATEX& f) {
     return DS_OK;
 }
 
-// QueryInterface of an object that answers IUnknown and its own interface.
-template <typename Interface>
-HRESULT AnswerQuery(Interface* self, REFIID own, REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == own) {
-        self->AddRef();
-        *object = self;
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 bool DescriptionSizeOk(DWORD size) { return size == sizeof(DSBUFFERDESC) || size == sizeof(DSBUFFERDESC1); }
 
 // ---- the primary buffer ------------------------------------------------------
@@ -74,7 +61,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSoundBuffer}, object);
     }
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
         if (play) *play = 0;
@@ -194,7 +181,7 @@ public:
     Mixer* OwnerMixer() const { return mixer_.get(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSoundBuffer}, object);
     }
 
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
@@ -350,7 +337,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSound>(this, IID_IDirectSound, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSound}, object);
     }
 
     HRESULT Initialize(const GUID*) override {
