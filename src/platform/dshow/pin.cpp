@@ -214,14 +214,6 @@ HRESULT MediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
     return com::AnswerQuery(static_cast<IEnumMediaTypes*>(this), iid, {&IID_IEnumMediaTypes}, object);
 }
 
-ULONG MediaTypeEnumerator::AddRef() { return refs_.fetch_add(1) + 1; }
-
-ULONG MediaTypeEnumerator::Release() {
-    ULONG r = refs_.fetch_sub(1) - 1;
-    if (r == 0) delete this;
-    return r;
-}
-
 HRESULT MediaTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
     if (types == nullptr) return E_POINTER;
     if (count > 1 && fetched == nullptr) return E_INVALIDARG;
