@@ -54,7 +54,7 @@ static bool RegisterPlatformClassesDone() { return !g_registering; }
 HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, 0); }
 
 HRESULT CoInitializeEx(void*, DWORD) {
-    if (seams::ShouldFailCall("CoInitialize")) return static_cast<HRESULT>(seams::FailureResult("CoInitialize"));
+    if (auto failed = seams::FailNow<HRESULT>("CoInitialize", E_FAIL)) return *failed;
     // The stand-ins' classes and runtime modules ("d3d9.dll") are there from
     // COM's start, before any module is loaded by name.
     EnsureClassesRegistered();
@@ -70,8 +70,7 @@ void CoUninitialize() {
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    if (seams::ShouldFailCall("CoCreateInstance"))
-        return static_cast<HRESULT>(seams::FailureResult("CoCreateInstance"));
+    if (auto failed = seams::FailNow<HRESULT>("CoCreateInstance", REGDB_E_CLASSNOTREG)) return *failed;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     EnsureClassesRegistered();
     com::ClassCreator creator = nullptr;
@@ -89,6 +88,13 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
 }
 
 namespace com {
+
+bool Answers(REFIID iid, std::initializer_list<const IID*> own) {
+    if (iid == IID_IUnknown) return true;
+    for (const IID* candidate : own)
+        if (iid == *candidate) return true;
+    return false;
+}
 
 void RegisterClass(REFCLSID clsid, ClassCreator creator) {
     if (RegisterPlatformClassesDone()) EnsureClassesRegistered();

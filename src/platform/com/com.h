@@ -6,6 +6,7 @@
 #include "platform/wintypes.h"
 
 #include <atomic>
+#include <initializer_list>
 
 #define STDMETHODCALLTYPE
 // Class contexts: where the caller accepts the object's code to run. Every
@@ -36,10 +37,36 @@ HRESULT CoInitializeEx(void* reserved, DWORD flags);
 void CoUninitialize();
 // Creates an object of a registered class and asks it for iid. Fails with
 // REGDB_E_CLASSNOTREG for a class nobody registered, and as a test seam
-// when "CoCreateInstance" is set to fail (then with the chosen result).
+// when "CoCreateInstance" is set to fail (then with the chosen result, or
+// REGDB_E_CLASSNOTREG). "CoInitialize" fails CoInitialize(Ex) (E_FAIL).
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 
 namespace com {
+// QueryInterface for an object whose interfaces all share one pointer.
+// True for IUnknown and for each interface in `own`.
+bool Answers(REFIID iid, std::initializer_list<const IID*> own);
+// Hands self out through object with one more reference (S_OK); E_POINTER
+// when object is null.
+template <typename Interface>
+HRESULT HandOut(Interface* self, void** object) {
+    if (object == nullptr) return E_POINTER;
+    self->AddRef();
+    *object = self;
+    return S_OK;
+}
+// The whole answer: self for IUnknown and the interfaces in `own`, else
+// E_NOINTERFACE with *object null. Every stand-in object answers this way:
+//     return com::AnswerQuery(this, iid, {&IID_IDirectSound}, object);
+template <typename Interface>
+HRESULT AnswerQuery(Interface* self, REFIID iid, std::initializer_list<const IID*> own, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (!Answers(iid, own)) {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    return HandOut(self, object);
+}
+
 // A creator makes a new object of its class and returns it with one
 // reference, or null.
 using ClassCreator = IUnknown* (*)();

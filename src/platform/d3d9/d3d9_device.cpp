@@ -149,14 +149,9 @@ void Device::ReleaseImplicit() {
 }
 
 HRESULT Device::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDirect3DDevice9 || (ex_ && iid == IID_IDirect3DDevice9Ex)) {
-        AddRef();
-        *object = static_cast<IDirect3DDevice9Ex*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    IDirect3DDevice9Ex* self = this;
+    if (ex_) return com::AnswerQuery(self, iid, {&IID_IDirect3DDevice9, &IID_IDirect3DDevice9Ex}, object);
+    return com::AnswerQuery(self, iid, {&IID_IDirect3DDevice9}, object);
 }
 
 ULONG Device::AddRef() { return refs_.fetch_add(1) + 1; }

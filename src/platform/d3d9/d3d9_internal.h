@@ -16,13 +16,12 @@ namespace d3d9 {
 
 class Device;
 
-// ---- seams and the recording (d3d9_record.cpp) ----------------------------------
-// S_OK, or the failure a test injected for "<interfaceName>::<method>".
-HRESULT InjectedFailure(const char* interfaceName, const char* method);
+// ---- seams and the recording (d3d9_resource.cpp) --------------------------------
 bool RecordingOn();
 // Appends "method(args...) = result" when the recording is on.
 void Record(const char* method, std::initializer_list<int64_t> args, HRESULT result);
-// Both: an injected failure is recorded and returned; S_OK when none.
+// S_OK, or the failure a test injected for "<interfaceName>::<method>"
+// (recorded as well).
 HRESULT Enter(const char* interfaceName, const char* method);
 
 // ---- reference counting of a device's children ------------------------------------
@@ -66,15 +65,11 @@ void Rebind(T*& slot, T* next) {
     slot = next;
 }
 
-// QueryInterface of a child: only IUnknown and its own interface.
+// QueryInterface of a child: only IUnknown (the children's own interfaces
+// have no identifiers here).
 template <typename Interface>
 HRESULT QueryChild(Interface* self, REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
-    self->AddRef();
-    *object = self;
-    return S_OK;
+    return com::AnswerQuery(self, iid, {}, object);
 }
 
 // ---- surfaces (d3d9_surface.cpp) -------------------------------------------------

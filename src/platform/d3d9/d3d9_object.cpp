@@ -227,14 +227,9 @@ HRESULT CheckPresentParameters(D3DPRESENT_PARAMETERS* p, HWND focusWindow, bool 
 
 // ---- Direct3D ---------------------------------------------------------------------
 HRESULT Direct3D::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDirect3D9 || (ex_ && iid == IID_IDirect3D9Ex)) {
-        AddRef();
-        *object = static_cast<IDirect3D9Ex*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    IDirect3D9Ex* self = this;
+    if (ex_) return com::AnswerQuery(self, iid, {&IID_IDirect3D9, &IID_IDirect3D9Ex}, object);
+    return com::AnswerQuery(self, iid, {&IID_IDirect3D9}, object);
 }
 
 UINT Direct3D::GetAdapterCount() { return 1; }
@@ -415,10 +410,7 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
 HRESULT Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** d3d) {
     if (d3d == nullptr) return D3DERR_INVALIDCALL;
     *d3d = nullptr;
-    if (seams::ShouldFailCall("Direct3DCreate9Ex")) {
-        int64_t chosen = seams::FailureResult("Direct3DCreate9Ex");
-        return chosen == -1 ? D3DERR_NOTAVAILABLE : static_cast<HRESULT>(chosen);
-    }
+    if (auto failed = seams::FailNow<HRESULT>("Direct3DCreate9Ex", D3DERR_NOTAVAILABLE)) return *failed;
     if (sdkVersion != D3D_SDK_VERSION) return D3DERR_NOTAVAILABLE;
     *d3d = new d3d9::Direct3D(true);
     return S_OK;

@@ -17,13 +17,6 @@ std::atomic<bool> g_recording{false};
 
 }  // namespace
 
-HRESULT InjectedFailure(const char* interfaceName, const char* method) {
-    std::string name = std::string(interfaceName) + "::" + method;
-    if (!seams::ShouldFailCall(name.c_str())) return S_OK;
-    int64_t chosen = seams::FailureResult(name.c_str());
-    return chosen == -1 ? D3DERR_INVALIDCALL : static_cast<HRESULT>(chosen);
-}
-
 bool RecordingOn() { return g_recording.load(std::memory_order_relaxed); }
 
 void Record(const char* method, std::initializer_list<int64_t> args, HRESULT result) {
@@ -43,7 +36,8 @@ void Record(const char* method, std::initializer_list<int64_t> args, HRESULT res
 }
 
 HRESULT Enter(const char* interfaceName, const char* method) {
-    HRESULT hr = InjectedFailure(interfaceName, method);
+    const std::string name = std::string(interfaceName) + "::" + method;
+    const HRESULT hr = seams::FailNow<HRESULT>(name.c_str(), D3DERR_INVALIDCALL).value_or(S_OK);
     if (FAILED(hr)) Record(method, {}, hr);
     return hr;
 }

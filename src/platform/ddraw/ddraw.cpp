@@ -50,14 +50,7 @@ void WaitForNextBlank() {
 class DirectDraw : public ComObject<IDirectDraw7> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectDraw7) {
-            AddRef();
-            *object = static_cast<IDirectDraw7*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return com::AnswerQuery(this, iid, {&IID_IDirectDraw7}, object);
     }
 
     HRESULT GetCaps(DDCAPS* driverCaps, DDCAPS* helCaps) override {
@@ -82,8 +75,7 @@ public:
     }
 
     HRESULT Initialize(GUID* guid) override {
-        if (seams::ShouldFailCall("IDirectDraw7::Initialize"))
-            return static_cast<HRESULT>(seams::FailureResult("IDirectDraw7::Initialize"));
+        if (auto failed = seams::FailNow<HRESULT>("IDirectDraw7::Initialize", DDERR_GENERIC)) return *failed;
         if (initialized_) return DDERR_ALREADYINITIALIZED;
         if (guid != nullptr) return DDERR_INVALIDPARAMS;  // only the primary display exists
         initialized_ = true;

@@ -5,6 +5,9 @@
 // There is no display to synchronise with: WaitForVerticalBlank is paced by
 // the monotonic clock at the refresh rate asked for (60 Hz until set), whatever
 // the real display does. Under seams::NoWait() it returns at once.
+//
+// Test seam (seams::FailCall): "IDirectDraw7::Initialize" fails Initialize
+// with the chosen HRESULT (DDERR_GENERIC when the test chose none).
 #pragma once
 
 #include "platform/com/com.h"

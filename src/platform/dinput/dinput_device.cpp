@@ -62,19 +62,6 @@ LONG ClampToLong(int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, IN
 
 }  // namespace
 
-bool Injected(const char* call, const char* kind, HRESULT fallback, HRESULT* result) {
-    std::string name = call;
-    if (!seams::ShouldFailCall(name.c_str())) {
-        if (kind == nullptr) return false;
-        name += ':';
-        name += kind;
-        if (!seams::ShouldFailCall(name.c_str())) return false;
-    }
-    int64_t chosen = seams::FailureResult(name.c_str());
-    *result = chosen == -1 ? fallback : static_cast<HRESULT>(chosen);
-    return true;
-}
-
 const char* KindName(DeviceKind kind) {
     switch (kind) {
         case DeviceKind::Keyboard: return "Keyboard";
@@ -130,27 +117,16 @@ Device::~Device() {
 }
 
 HRESULT Device::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    bool known = iid == IID_IUnknown;
-    if (version_ >= 0x0800)
-        known = known || iid == IID_IDirectInputDevice8A;
-    else
-        known = known || iid == IID_IDirectInputDeviceA || iid == IID_IDirectInputDevice2A ||
-                iid == IID_IDirectInputDevice7A;
-    if (!known) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    *object = static_cast<IDirectInputDeviceA*>(this);
-    return S_OK;
+    if (version_ >= 0x0800) return com::AnswerQuery(this, iid, {&IID_IDirectInputDevice8A}, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectInputDeviceA, &IID_IDirectInputDevice2A, &IID_IDirectInputDevice7A},
+                            object);
 }
 
 // ---- format, level, notification -----------------------------------------------
 
 HRESULT Device::SetDataFormat(const DIDATAFORMAT* format) {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::SetDataFormat", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::SetDataFormat", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     if (format == nullptr) return DIERR_INVALIDPARAM;
     if (acquired_) return DIERR_ACQUIRED;
     struct Known {
@@ -176,8 +152,9 @@ HRESULT Device::SetDataFormat(const DIDATAFORMAT* format) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND window, DWORD flags) {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::SetCooperativeLevel", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
+    if (auto failed =
+            seams::FailNow<HRESULT>("IDirectInputDevice::SetCooperativeLevel", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     if (acquired_) return DIERR_ACQUIRED;
     const DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND | DISCL_NOWINKEY;
     bool exclusive = (flags & DISCL_EXCLUSIVE) != 0;
@@ -194,8 +171,9 @@ HRESULT Device::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT Device::SetEventNotification(HANDLE event) {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::SetEventNotification", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
+    if (auto failed =
+            seams::FailNow<HRESULT>("IDirectInputDevice::SetEventNotification", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     if (acquired_) return DIERR_ACQUIRED;
     std::lock_guard<std::mutex> lock(lock_);
     event_ = event;
@@ -205,8 +183,8 @@ HRESULT Device::SetEventNotification(HANDLE event) {
 // ---- acquisition ------------------------------------------------------------------
 
 HRESULT Device::Acquire() {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::Acquire", kindName(), DIERR_OTHERAPPHASPRIO, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::Acquire", kindName(), DIERR_OTHERAPPHASPRIO))
+        return *failed;
     if (format_ == Format::None) return DIERR_INVALIDPARAM;
     if (acquired_) return DI_NOEFFECT;
     if (kind_ == DeviceKind::Joystick && !platform::sdl::IsJoystickAttached(joystick_))
@@ -255,11 +233,11 @@ HRESULT Device::ReadyToRead() {
 // ---- reading ------------------------------------------------------------------------
 
 HRESULT Device::GetDeviceState(DWORD size, LPVOID data) {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::GetDeviceState", kindName(), DIERR_INPUTLOST, &hr)) {
-        if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) Unacquire();  // a real loss
-        return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::GetDeviceState", kindName(), DIERR_INPUTLOST)) {
+        if (*failed == DIERR_INPUTLOST || *failed == DIERR_NOTACQUIRED) Unacquire();  // a real loss
+        return *failed;
     }
+    HRESULT hr;
     if (data == nullptr) return DIERR_INVALIDPARAM;
     if (kind_ == DeviceKind::Joystick) platform::sdl::UpdateJoysticks();
     if ((hr = ReadyToRead()) != DI_OK) return hr;
@@ -320,16 +298,17 @@ void Device::ReadJoystick(BYTE* out, DWORD size) {
 }
 
 HRESULT Device::Poll() {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::Poll", kindName(), DIERR_INPUTLOST)) return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputDevice::Poll", kindName(), DIERR_INPUTLOST, &hr)) return hr;
     if (kind_ == DeviceKind::Joystick) platform::sdl::UpdateJoysticks();
     if ((hr = ReadyToRead()) != DI_OK) return hr;
     return kind_ == DeviceKind::Joystick ? DI_OK : DI_NOEFFECT;
 }
 
 HRESULT Device::GetDeviceData(DWORD objectDataSize, DIDEVICEOBJECTDATA* data, DWORD* inOut, DWORD flags) {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::GetDeviceData", kindName(), DIERR_INPUTLOST))
+        return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputDevice::GetDeviceData", kindName(), DIERR_INPUTLOST, &hr)) return hr;
     if (inOut == nullptr || (flags & ~DWORD{DIGDD_PEEK}) != 0 ||
         (objectDataSize != sizeof(DIDEVICEOBJECTDATA_DX3) && objectDataSize != sizeof(DIDEVICEOBJECTDATA)))
         return DIERR_INVALIDPARAM;
@@ -390,8 +369,9 @@ HRESULT Device::AxisSlotOf(const DIPROPHEADER* header, int* slot) const {
 }
 
 HRESULT Device::SetProperty(REFGUID property, const DIPROPHEADER* header) {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::SetProperty", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputDevice::SetProperty", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
     if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     uint32_t id = PropertyId(property);
     bool isRange = id == DIPROP_RANGE.Data1;
@@ -437,8 +417,9 @@ HRESULT Device::SetProperty(REFGUID property, const DIPROPHEADER* header) {
 }
 
 HRESULT Device::GetProperty(REFGUID property, DIPROPHEADER* header) {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::GetProperty", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputDevice::GetProperty", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
     if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     uint32_t id = PropertyId(property);
     bool isRange = id == DIPROP_RANGE.Data1;
@@ -474,8 +455,8 @@ HRESULT Device::GetProperty(REFGUID property, DIPROPHEADER* header) {
 // ---- information and effects ------------------------------------------------------
 
 HRESULT Device::GetDeviceInfo(DIDEVICEINSTANCEA* instance) {
-    HRESULT hr;
-    if (Injected("IDirectInputDevice::GetDeviceInfo", kindName(), DIERR_INVALIDPARAM, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::GetDeviceInfo", kindName(), DIERR_INVALIDPARAM))
+        return *failed;
     if (instance == nullptr) return DIERR_INVALIDPARAM;
     DWORD size = instance->dwSize;
     if (size != sizeof(DIDEVICEINSTANCEA) && size != DIDEVICEINSTANCE_DX3A_SIZE) return DIERR_INVALIDPARAM;
@@ -486,10 +467,10 @@ HRESULT Device::GetDeviceInfo(DIDEVICEINSTANCEA* instance) {
 
 HRESULT Device::CreateEffect(REFGUID effectGuid, const DIEFFECT* effect, LPDIRECTINPUTEFFECT* out,
                              IUnknown* outer) {
-    HRESULT hr;
     if (out == nullptr) return DIERR_INVALIDPARAM;
     *out = nullptr;
-    if (Injected("IDirectInputDevice::CreateEffect", kindName(), DIERR_UNSUPPORTED, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputDevice::CreateEffect", kindName(), DIERR_UNSUPPORTED))
+        return *failed;
     if (outer != nullptr) return DIERR_NOAGGREGATION;
     if (kind_ != DeviceKind::Joystick || !platform::sdl::CanVibrate(joystick_)) return DIERR_UNSUPPORTED;
     return CreateEffectObject(this, effectGuid, effect, out);

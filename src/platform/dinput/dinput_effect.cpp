@@ -5,6 +5,7 @@
 #include "platform/dinput/dinput_internal.h"
 
 #include "platform/kernel32/kernel32.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -115,14 +116,7 @@ void UnloadEffect(Effect* effect) { effect->Unloaded(); }
 void StopEffect(Effect* effect) { effect->Halt(); }
 
 HRESULT Effect::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (!(iid == IID_IUnknown) && !(iid == IID_IDirectInputEffect)) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    *object = static_cast<IDirectInputEffect*>(this);
-    return S_OK;
+    return com::AnswerQuery(this, iid, {&IID_IDirectInputEffect}, object);
 }
 
 HRESULT Effect::GetEffectGuid(GUID* guid) {
@@ -266,8 +260,8 @@ HRESULT Effect::GetParameters(DIEFFECT* e, DWORD flags) {
 }
 
 HRESULT Effect::SetParameters(const DIEFFECT* effect, DWORD flags) {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputEffect::SetParameters", DIERR_INVALIDPARAM)) return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputEffect::SetParameters", nullptr, DIERR_INVALIDPARAM, &hr)) return hr;
     if (effect == nullptr) return DIERR_INVALIDPARAM;
     Parameters next = params_;
     if ((hr = Take(*effect, flags, &next)) != DI_OK) return hr;
@@ -285,8 +279,7 @@ HRESULT Effect::SetParameters(const DIEFFECT* effect, DWORD flags) {
 }
 
 HRESULT Effect::Download() {
-    HRESULT hr;
-    if (Injected("IDirectInputEffect::Download", nullptr, DIERR_DEVICEFULL, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputEffect::Download", DIERR_DEVICEFULL)) return *failed;
     if (!Complete()) return DIERR_INCOMPLETEEFFECT;
     if (!device_->ExclusivelyAcquired()) return DIERR_NOTEXCLUSIVEACQUIRED;
     if (slot_ >= 0) return DI_NOEFFECT;
@@ -300,8 +293,8 @@ HRESULT Effect::Unload() {
 }
 
 HRESULT Effect::Start(DWORD iterations, DWORD flags) {
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputEffect::Start", DIERR_GENERIC)) return *failed;
     HRESULT hr;
-    if (Injected("IDirectInputEffect::Start", nullptr, DIERR_GENERIC, &hr)) return hr;
     if (iterations == 0 || (flags & ~DWORD{DIES_SOLO | DIES_NODOWNLOAD}) != 0) return DIERR_INVALIDPARAM;
     if (!Complete()) return DIERR_INCOMPLETEEFFECT;
     if (!device_->ExclusivelyAcquired()) return DIERR_NOTEXCLUSIVEACQUIRED;
@@ -314,8 +307,7 @@ HRESULT Effect::Start(DWORD iterations, DWORD flags) {
 }
 
 HRESULT Effect::Stop() {
-    HRESULT hr;
-    if (Injected("IDirectInputEffect::Stop", nullptr, DIERR_GENERIC, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInputEffect::Stop", DIERR_GENERIC)) return *failed;
     if (!device_->ExclusivelyAcquired()) return DIERR_NOTEXCLUSIVEACQUIRED;
     Halt();
     return DI_OK;

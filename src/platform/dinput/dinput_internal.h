@@ -14,9 +14,7 @@ namespace dinput {
 
 enum class DeviceKind { Keyboard, Mouse, Joystick };
 
-// Test seams: true when "<call>" or "<call>:<kind>" is set to fail; *result
-// is then the test's chosen result, or fallback when it chose none.
-bool Injected(const char* call, const char* kind, HRESULT fallback, HRESULT* result);
+// The kind's name in the test seams ("<call>:Keyboard", say).
 const char* KindName(DeviceKind kind);
 
 // Whether window is the foreground window (the stand-in's foreground levels

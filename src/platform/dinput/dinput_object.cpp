@@ -3,6 +3,7 @@
 #include "platform/dinput/dinput_internal.h"
 
 #include "platform/kernel32/kernel32.h"
+#include "platform/seams/seams.h"
 
 #include <cstring>
 #include <string>
@@ -66,8 +67,7 @@ DeviceKind KindOfGuid(REFGUID guid) {
 
 HRESULT EnumerateDevices(DWORD version, DWORD type, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
                          DWORD flags) {
-    HRESULT hr;
-    if (Injected("IDirectInput::EnumDevices", nullptr, DIERR_INVALIDPARAM, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInput::EnumDevices", DIERR_INVALIDPARAM)) return *failed;
     bool keyboard, mouse, joystick;
     const DWORD knownFlags = DIEDFL_ATTACHEDONLY | DIEDFL_FORCEFEEDBACK | 0x00010000 | 0x00020000 | 0x00040000;
     if (callback == nullptr || (flags & ~knownFlags) != 0 || !KindsOf(type, version, &keyboard, &mouse, &joystick))
@@ -110,8 +110,8 @@ HRESULT CreateDeviceChecked(bool initialized, REFGUID guid, DWORD version, IDire
     *device = nullptr;
     if (!initialized) return DIERR_NOTINITIALIZED;
     if (outer != nullptr) return DIERR_NOAGGREGATION;
-    HRESULT hr;
-    if (Injected("IDirectInput::CreateDevice", KindName(KindOfGuid(guid)), DIERR_DEVICENOTREG, &hr)) return hr;
+    const char* kind = KindName(KindOfGuid(guid));
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInput::CreateDevice", kind, DIERR_DEVICENOTREG)) return *failed;
     return CreateDeviceObject(guid, version, device);
 }
 
@@ -136,10 +136,9 @@ HRESULT CheckVersion(DWORD version, DWORD lowest, DWORD highest) {
 }
 
 HRESULT InitializeObject(HINSTANCE instance, DWORD version, DWORD lowest, DWORD highest, DWORD* stored) {
-    HRESULT hr;
-    if (Injected("IDirectInput::Initialize", nullptr, DIERR_GENERIC, &hr)) return hr;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectInput::Initialize", DIERR_GENERIC)) return *failed;
     if (instance == nullptr) return DIERR_INVALIDPARAM;
-    if ((hr = CheckVersion(version, lowest, highest)) != DI_OK) return hr;
+    if (const HRESULT hr = CheckVersion(version, lowest, highest); hr != DI_OK) return hr;
     platform::sdl::StartInputWatch();
     platform::sdl::StartJoysticks();  // without joysticks there are simply no controllers
     *stored = version;
@@ -161,27 +160,13 @@ public:
     HRESULT GetDeviceStatus(REFGUID guid) override { return DeviceStatus(version_ != 0, guid); }
 
 protected:
-    // QueryInterface once the interface asked for is known to be answered or not.
-    HRESULT HandOut(bool answered, void** object) {
-        if (object == nullptr) return E_POINTER;
-        if (!answered) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        this->AddRef();
-        *object = static_cast<Interface*>(this);
-        return S_OK;
-    }
-
     DWORD version_ = 0;
 };
 
 class DirectInput7 final : public DirectInputObject<IDirectInput7A> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInputA || iid == IID_IDirectInput2A ||
-                           iid == IID_IDirectInput7A,
-                       object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectInputA, &IID_IDirectInput2A, &IID_IDirectInput7A}, object);
     }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0300, 0x0700, &version_);
@@ -201,7 +186,7 @@ public:
 class DirectInput8 final : public DirectInputObject<IDirectInput8A> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return HandOut(iid == IID_IUnknown || iid == IID_IDirectInput8A, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectInput8A}, object);
     }
     HRESULT Initialize(HINSTANCE instance, DWORD version) override {
         return InitializeObject(instance, version, 0x0800, 0x0800, &version_);

@@ -5,7 +5,6 @@
 #include "platform/dmusic/dmusic.h"
 
 #include <functional>
-#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -15,28 +14,10 @@ namespace dmusic {
 void CountObject(int delta);
 // Records a call in the log, under the log's lock.
 void LogCall(const std::function<void(CallLog&)>& change);
-// The failure a test injected into the named method, or S_OK.
-HRESULT SeamFailure(const char* name);
 // The object's IUnknown identity (no reference kept), or null.
 IUnknown* Identity(IUnknown* object);
 // The object as one of our segments, or null.
 IDirectMusicSegment8* AsSegment(IUnknown* object);
-
-// QueryInterface of an object that answers IUnknown and the given interfaces.
-template <typename Interface>
-HRESULT AnswerQuery(Interface* self, std::initializer_list<const IID*> own, REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(self);
-    } else {
-        for (const IID* candidate : own)
-            if (iid == *candidate) *object = self;
-    }
-    if (*object == nullptr) return E_NOINTERFACE;
-    self->AddRef();
-    return S_OK;
-}
 
 // A list of counted references to objects, compared by identity.
 class ReferenceSet {

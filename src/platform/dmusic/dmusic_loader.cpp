@@ -1,10 +1,11 @@
 // The loader: the segments it loaded, kept in its cache until released.
 #include "platform/dmusic/dmusic_internal.h"
+#include "platform/seams/seams.h"
 
 namespace dmusic {
 
 HRESULT Loader::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicLoader8>(this, {&IID_IDirectMusicLoader8}, iid, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicLoader8}, object);
 }
 
 HRESULT Loader::ReleaseObjectByUnknown(IUnknown* object) {
@@ -12,8 +13,7 @@ HRESULT Loader::ReleaseObjectByUnknown(IUnknown* object) {
         ++log.releaseObjectByUnknown;
         log.lastReleasedFromLoader = object;
     });
-    if (const HRESULT injected = SeamFailure("IDirectMusicLoader8::ReleaseObjectByUnknown"); injected != S_OK)
-        return injected;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectMusicLoader8::ReleaseObjectByUnknown", E_FAIL)) return *failed;
     if (object == nullptr) return E_POINTER;
     std::lock_guard<std::mutex> lock(lock_);
     return cache_.Remove(object) ? S_OK : S_FALSE;

@@ -1,16 +1,16 @@
 // The performance: the segments it plays, which a test starts and ends.
 #include "platform/dmusic/dmusic_internal.h"
+#include "platform/seams/seams.h"
 
 namespace dmusic {
 
 HRESULT Performance::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicPerformance8>(this, {&IID_IDirectMusicPerformance8}, iid, object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicPerformance8}, object);
 }
 
 HRESULT Performance::IsPlaying(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState) {
     LogCall([](CallLog& log) { ++log.isPlaying; });
-    if (const HRESULT injected = SeamFailure("IDirectMusicPerformance8::IsPlaying"); injected != S_OK)
-        return injected;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectMusicPerformance8::IsPlaying", E_FAIL)) return *failed;
     if (segment == nullptr && segmentState == nullptr) return E_POINTER;
     if (segmentState != nullptr) return E_NOTIMPL;  // no segment states are made here
     std::lock_guard<std::mutex> lock(lock_);
@@ -24,7 +24,7 @@ HRESULT Performance::StopEx(IUnknown* objectToStop, int64_t stopTime, DWORD flag
         log.lastStopTime = stopTime;
         log.lastStopFlags = flags;
     });
-    if (const HRESULT injected = SeamFailure("IDirectMusicPerformance8::StopEx"); injected != S_OK) return injected;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectMusicPerformance8::StopEx", E_FAIL)) return *failed;
     if (stopTime != 0 || flags != 0) return E_NOTIMPL;  // no clock: only "now"
     std::lock_guard<std::mutex> lock(lock_);
     if (objectToStop == nullptr) {

@@ -1,11 +1,11 @@
 // The segment object: a MIDI file loaded for a performance.
 #include "platform/dmusic/dmusic_internal.h"
+#include "platform/seams/seams.h"
 
 namespace dmusic {
 
 HRESULT Segment::QueryInterface(REFIID iid, void** object) {
-    return AnswerQuery<IDirectMusicSegment8>(this, {&IID_IDirectMusicSegment, &IID_IDirectMusicSegment8}, iid,
-                                             object);
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusicSegment, &IID_IDirectMusicSegment8}, object);
 }
 
 HRESULT Segment::Unload(IUnknown* audioPath) {
@@ -13,7 +13,7 @@ HRESULT Segment::Unload(IUnknown* audioPath) {
         ++log.unload;
         log.lastUnloadedFrom = audioPath;
     });
-    if (const HRESULT injected = SeamFailure("IDirectMusicSegment8::Unload"); injected != S_OK) return injected;
+    if (auto failed = seams::FailNow<HRESULT>("IDirectMusicSegment8::Unload", E_FAIL)) return *failed;
     if (audioPath == nullptr) return E_POINTER;
     void* performance = nullptr;
     if (FAILED(audioPath->QueryInterface(IID_IDirectMusicPerformance8, &performance))) return E_INVALIDARG;

@@ -2,7 +2,6 @@
 // of live objects, the test seams and the reference sets.
 #include "platform/dmusic/dmusic_internal.h"
 
-#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,12 +25,6 @@ void CountObject(int delta) { g_liveObjects += delta; }
 void LogCall(const std::function<void(CallLog&)>& change) {
     std::lock_guard<std::mutex> lock(g_logLock);
     change(g_log);
-}
-
-HRESULT SeamFailure(const char* name) {
-    int32_t result = S_OK;
-    seams::FailHresult(name, E_FAIL, &result);
-    return result;
 }
 
 IUnknown* Identity(IUnknown* object) {

@@ -16,14 +16,7 @@ MemoryAllocator::~MemoryAllocator() {
 }
 
 HRESULT MemoryAllocator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-        *object = static_cast<IMemAllocator*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return com::AnswerQuery(static_cast<IMemAllocator*>(this), iid, {&IID_IMemAllocator}, object);
 }
 
 ULONG MemoryAllocator::AddRef() { return refs_.fetch_add(1) + 1; }

@@ -16,12 +16,7 @@ AsyncOutputPin::AsyncOutputPin(AsyncReaderFilter* reader, CritSec* lock, HRESULT
 AsyncOutputPin::~AsyncOutputPin() { StopWorker(); }
 
 HRESULT AsyncOutputPin::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IAsyncReader) {
-        *object = static_cast<IAsyncReader*>(this);
-        AddRef();
-        return S_OK;
-    }
+    if (iid == IID_IAsyncReader) return com::HandOut(static_cast<IAsyncReader*>(this), object);
     return BasePin::QueryInterface(iid, object);
 }
 

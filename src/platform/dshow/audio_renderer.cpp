@@ -42,11 +42,7 @@ public:
     ULONG AddRef() override { return BaseFilter::AddRef(); }
     ULONG Release() override { return BaseFilter::Release(); }
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == IID_IBasicAudio) {
-            *object = static_cast<IBasicAudio*>(this);
-            AddRef();
-            return S_OK;
-        }
+        if (iid == IID_IBasicAudio) return com::HandOut(static_cast<IBasicAudio*>(this), object);
         return BaseFilter::NonDelegatingQueryInterface(iid, object);
     }
 

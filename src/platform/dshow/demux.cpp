@@ -98,11 +98,7 @@ public:
     ULONG AddRef() override { return BaseFilter::AddRef(); }
     ULONG Release() override { return BaseFilter::Release(); }
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == IID_IMediaSeeking) {
-            *object = static_cast<IMediaSeeking*>(this);
-            AddRef();
-            return S_OK;
-        }
+        if (iid == IID_IMediaSeeking) return com::HandOut(static_cast<IMediaSeeking*>(this), object);
         return BaseFilter::NonDelegatingQueryInterface(iid, object);
     }
 

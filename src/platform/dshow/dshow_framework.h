@@ -242,14 +242,12 @@ protected:
 };
 
 // Enumerates a pin's preferred types through GetMediaType.
-class MediaTypeEnumerator : public IEnumMediaTypes {
+class MediaTypeEnumerator : public ComObject<IEnumMediaTypes> {
 public:
     explicit MediaTypeEnumerator(BasePin* pin, int position = 0);
-    virtual ~MediaTypeEnumerator();
+    ~MediaTypeEnumerator() override;
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
     HRESULT Skip(ULONG count) override;
     HRESULT Reset() override;
@@ -258,7 +256,6 @@ public:
 private:
     BasePin* pin_;  // the pin's filter holds a reference
     int position_;
-    std::atomic<ULONG> refs_{1};
 };
 
 // An input pin taking pushed samples through IMemInputPin.

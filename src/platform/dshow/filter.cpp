@@ -2,6 +2,7 @@
 // changes passed to the pins, pin enumeration, and the tie to the graph.
 #include "platform/dshow/dshow_base.h"
 #include "platform/dshow/graph_internal.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <new>
@@ -15,18 +16,13 @@ public:
     ~PinEnumerator() override { filter_->Release(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IEnumPins)) return E_NOINTERFACE;
-        *object = static_cast<IEnumPins*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IEnumPins*>(this), iid, {&IID_IEnumPins}, object);
     }
     HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (pins == nullptr) return E_POINTER;
         if (count > 1 && fetched == nullptr) return E_INVALIDARG;
         if (fetched != nullptr) *fetched = 0;
-        if (dshow::SeamFails("IEnumPins::Next")) return dshow::SeamResult("IEnumPins::Next");
+        if (auto failed = seams::FailNow<HRESULT>("IEnumPins::Next", E_FAIL)) return *failed;
         ULONG got = 0;
         while (got < count && position_ < filter_->GetPinCount()) {
             BasePin* pin = filter_->GetPin(position_++);
@@ -189,7 +185,7 @@ REFERENCE_TIME BaseFilter::ClockTime() {
 HRESULT BaseFilter::EnumPins(IEnumPins** enumerator) {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
-    if (dshow::SeamFails("IBaseFilter::EnumPins")) return dshow::SeamResult("IBaseFilter::EnumPins");
+    if (auto failed = seams::FailNow<HRESULT>("IBaseFilter::EnumPins", E_FAIL)) return *failed;
     *enumerator = new (std::nothrow) PinEnumerator(this, 0);
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
 }

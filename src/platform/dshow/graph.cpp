@@ -1,9 +1,11 @@
 // The filter graph manager: its interfaces, the filters it holds, direct
 // connections, and its end (stopped before the filters go).
 #include "platform/dshow/graph.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 namespace dshow {
 namespace {
@@ -17,18 +19,13 @@ public:
         for (IBaseFilter* f : filters_) f->Release();
     }
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IEnumFilters)) return E_NOINTERFACE;
-        *object = static_cast<IEnumFilters*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IEnumFilters*>(this), iid, {&IID_IEnumFilters}, object);
     }
     HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) override {
         if (filters == nullptr) return E_POINTER;
         if (count > 1 && fetched == nullptr) return E_INVALIDARG;
         if (fetched != nullptr) *fetched = 0;
-        DSHOW_SEAM("IEnumFilters::Next");
+        if (auto failed = seams::FailNow<HRESULT>("IEnumFilters::Next", E_FAIL)) return *failed;
         ULONG got = 0;
         for (; got < count && position_ < filters_.size(); ++got) {
             filters[got] = filters_[position_++];
@@ -58,7 +55,7 @@ private:
 };
 
 // The seam for a QueryInterface of one of the graph's interfaces.
-bool QueryRefused(REFIID iid, HRESULT* result) {
+std::optional<HRESULT> QueryRefused(REFIID iid) {
     static const struct {
         const IID* iid;
         const char* seam;
@@ -67,14 +64,9 @@ bool QueryRefused(REFIID iid, HRESULT* result) {
         {&IID_IMediaSeeking, "QueryInterface(IMediaSeeking)"}, {&IID_IMediaEvent, "QueryInterface(IMediaEvent)"},
         {&IID_IMediaFilter, "QueryInterface(IMediaFilter)"},   {&IID_IBasicAudio, "QueryInterface(IBasicAudio)"},
     };
-    for (const auto& s : kSeams) {
-        if (iid == *s.iid && SeamFails(s.seam)) {
-            const HRESULT chosen = SeamResult(s.seam);
-            *result = chosen == E_FAIL ? E_NOINTERFACE : chosen;
-            return true;
-        }
-    }
-    return false;
+    for (const auto& s : kSeams)
+        if (iid == *s.iid) return seams::FailNow<HRESULT>(s.seam, E_NOINTERFACE);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -100,8 +92,7 @@ FilterGraph::~FilterGraph() {
 HRESULT FilterGraph::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    HRESULT refused;
-    if (QueryRefused(iid, &refused)) return refused;
+    if (auto refused = QueryRefused(iid)) return *refused;
     if (iid == IID_IUnknown || iid == IID_IGraphBuilder || iid == IID_IFilterGraph)
         *object = static_cast<IGraphBuilder*>(this);
     else if (iid == IID_IMediaControl)
@@ -159,7 +150,7 @@ std::u16string FilterGraph::UniqueName(LPCWSTR name) {
 }
 
 HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) {
-    DSHOW_SEAM("IGraphBuilder::AddFilter");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::AddFilter", E_FAIL)) return *failed;
     if (filter == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (Contains(filter)) return E_INVALIDARG;
@@ -190,7 +181,7 @@ void FilterGraph::DisconnectAll(IBaseFilter* filter) {
 }
 
 HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
-    DSHOW_SEAM("IGraphBuilder::RemoveFilter");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::RemoveFilter", E_FAIL)) return *failed;
     if (filter == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     auto it = std::find_if(filters_.begin(), filters_.end(), [&](const Entry& e) { return e.filter == filter; });
@@ -205,7 +196,7 @@ HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
 }
 
 HRESULT FilterGraph::EnumFilters(IEnumFilters** enumerator) {
-    DSHOW_SEAM("IGraphBuilder::EnumFilters");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::EnumFilters", E_FAIL)) return *failed;
     if (enumerator == nullptr) return E_POINTER;
     std::vector<IBaseFilter*> filters = Snapshot();
     *enumerator = new (std::nothrow) FilterEnumerator(filters);
@@ -229,7 +220,7 @@ HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter) {
 }
 
 HRESULT FilterGraph::ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* type) {
-    DSHOW_SEAM("IGraphBuilder::ConnectDirect");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::ConnectDirect", E_FAIL)) return *failed;
     if (out == nullptr || in == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
@@ -259,7 +250,7 @@ HRESULT FilterGraph::Reconnect(IPin* pin) {
 }
 
 HRESULT FilterGraph::Disconnect(IPin* pin) {
-    DSHOW_SEAM("IGraphBuilder::Disconnect");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::Disconnect", E_FAIL)) return *failed;
     if (pin == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
@@ -282,7 +273,7 @@ HRESULT FilterGraph::GetClassID(CLSID* clsid) {
 }
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock) {
-    DSHOW_SEAM("IMediaFilter::SetSyncSource");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaFilter::SetSyncSource", E_FAIL)) return *failed;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
     if (clock != nullptr) clock->AddRef();

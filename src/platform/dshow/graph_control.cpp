@@ -1,6 +1,7 @@
 // Run, pause and stop: every filter changes state, those downstream first;
 // the stream time follows the reference clock.
 #include "platform/dshow/graph.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <set>
@@ -130,17 +131,17 @@ HRESULT FilterGraph::ChangeState(FILTER_STATE to) {
 }
 
 HRESULT FilterGraph::Run() {
-    DSHOW_SEAM("IMediaControl::Run");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaControl::Run", E_FAIL)) return *failed;
     return ChangeState(State_Running);
 }
 
 HRESULT FilterGraph::Pause() {
-    DSHOW_SEAM("IMediaControl::Pause");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaControl::Pause", E_FAIL)) return *failed;
     return ChangeState(State_Paused);
 }
 
 HRESULT FilterGraph::Stop() {
-    DSHOW_SEAM("IMediaControl::Stop");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaControl::Stop", E_FAIL)) return *failed;
     return ChangeState(State_Stopped);
 }
 
@@ -149,7 +150,7 @@ HRESULT FilterGraph::Run(REFERENCE_TIME) { return Run(); }
 HRESULT FilterGraph::StopWhenReady() { return Stop(); }
 
 HRESULT FilterGraph::GetState(LONG, OAFilterState* state) {
-    DSHOW_SEAM("IMediaControl::GetState");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaControl::GetState", E_FAIL)) return *failed;
     if (state == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     *state = state_;

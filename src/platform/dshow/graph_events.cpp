@@ -1,6 +1,7 @@
 // Events from the filters: every renderer's end of stream makes one
 // EC_COMPLETE; errors abort.
 #include "platform/dshow/graph.h"
+#include "platform/seams/seams.h"
 
 
 namespace dshow {
@@ -40,7 +41,7 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
 }
 
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout) {
-    DSHOW_SEAM("IMediaEvent::GetEvent");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaEvent::GetEvent", E_FAIL)) return *failed;
     if (code == nullptr || param1 == nullptr || param2 == nullptr) return E_POINTER;
     std::unique_lock<std::mutex> lock(eventLock_);
     auto any = [this] { return !events_.empty(); };
@@ -58,7 +59,7 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LO
 HRESULT FilterGraph::WaitForCompletion(LONG timeout, LONG* code) {
     if (code == nullptr) return E_POINTER;
     *code = 0;
-    DSHOW_SEAM("IMediaEvent::WaitForCompletion");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaEvent::WaitForCompletion", E_FAIL)) return *failed;
     {
         std::lock_guard<std::recursive_mutex> state(lock_);
         if (state_ != State_Running) return VFW_E_WRONG_STATE;

@@ -1,5 +1,5 @@
-// Internals shared by the DirectShow stand-in's files: the test seams, the
-// counters the test hooks read, and the filters intelligent connect may add.
+// Internals shared by the DirectShow stand-in's files: the counters the test
+// hooks read, and the filters intelligent connect may add.
 #pragma once
 
 #include "platform/dshow/dshow_base.h"
@@ -7,16 +7,6 @@
 #include <thread>
 
 namespace dshow {
-
-// True when a test made the named call fail.
-bool SeamFails(const char* name);
-// The result the test chose for it (E_FAIL when none).
-HRESULT SeamResult(const char* name);
-// Returns the chosen failure from the calling method when a test asked.
-#define DSHOW_SEAM(name)                                              \
-    do {                                                              \
-        if (::dshow::SeamFails(name)) return ::dshow::SeamResult(name); \
-    } while (0)
 
 void CountFilter(int delta);
 void CountThread(int delta);

@@ -3,6 +3,7 @@
 // puts a file source in front.
 #include "platform/dshow/graph.h"
 #include "platform/kernel32/kernel32.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 #include <vector>
@@ -179,7 +180,7 @@ HRESULT FilterGraph::RenderPin(IPin* out, int depth) {
 }
 
 HRESULT FilterGraph::Render(IPin* out) {
-    DSHOW_SEAM("IGraphBuilder::Render");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::Render", E_FAIL)) return *failed;
     if (out == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
@@ -190,7 +191,7 @@ HRESULT FilterGraph::Render(IPin* out) {
 }
 
 HRESULT FilterGraph::Connect(IPin* out, IPin* in) {
-    DSHOW_SEAM("IGraphBuilder::Connect");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::Connect", E_FAIL)) return *failed;
     if (out == nullptr || in == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     HRESULT hr = ConnectDirect(out, in, nullptr);
@@ -234,7 +235,7 @@ HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilt
 }
 
 HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR) {
-    DSHOW_SEAM("IGraphBuilder::RenderFile");
+    if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::RenderFile", E_FAIL)) return *failed;
     if (file == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;

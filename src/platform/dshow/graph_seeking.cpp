@@ -1,6 +1,7 @@
 // Positions in media time (100 ns) through the demultiplexer's seeking, and
 // the audio renderers' volume and balance.
 #include "platform/dshow/graph.h"
+#include "platform/seams/seams.h"
 
 #include <algorithm>
 
@@ -70,7 +71,7 @@ HRESULT FilterGraph::SetTimeFormat(const GUID* format) {
 }
 
 HRESULT FilterGraph::GetDuration(LONGLONG* duration) {
-    DSHOW_SEAM("IMediaSeeking::GetDuration");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaSeeking::GetDuration", E_FAIL)) return *failed;
     if (duration == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     *duration = DurationLocked();
@@ -78,7 +79,7 @@ HRESULT FilterGraph::GetDuration(LONGLONG* duration) {
 }
 
 HRESULT FilterGraph::GetStopPosition(LONGLONG* stop) {
-    DSHOW_SEAM("IMediaSeeking::GetStopPosition");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaSeeking::GetStopPosition", E_FAIL)) return *failed;
     if (stop == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     *stop = StopLocked();
@@ -86,7 +87,7 @@ HRESULT FilterGraph::GetStopPosition(LONGLONG* stop) {
 }
 
 HRESULT FilterGraph::GetCurrentPosition(LONGLONG* current) {
-    DSHOW_SEAM("IMediaSeeking::GetCurrentPosition");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaSeeking::GetCurrentPosition", E_FAIL)) return *failed;
     if (current == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     *current = CurrentPositionLocked();
@@ -110,7 +111,7 @@ HRESULT FilterGraph::GetRate(double* rate) {
 // Streaming stops, the positions change and streaming starts again in the
 // state it had.
 HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
-    DSHOW_SEAM("IMediaSeeking::SetPositions");
+    if (auto failed = seams::FailNow<HRESULT>("IMediaSeeking::SetPositions", E_FAIL)) return *failed;
     const DWORD how = currentFlags & AM_SEEKING_PositioningBitsMask;
     const DWORD stopHow = stopFlags & AM_SEEKING_PositioningBitsMask;
     if ((how != AM_SEEKING_NoPositioning && current == nullptr) ||
@@ -135,7 +136,7 @@ HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
 }
 
 HRESULT FilterGraph::put_Volume(LONG volume) {
-    DSHOW_SEAM("IBasicAudio::put_Volume");
+    if (auto failed = seams::FailNow<HRESULT>("IBasicAudio::put_Volume", E_FAIL)) return *failed;
     if (volume < -10000 || volume > 0) return E_INVALIDARG;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     volume_ = volume;
@@ -150,7 +151,7 @@ HRESULT FilterGraph::get_Volume(LONG* volume) {
 }
 
 HRESULT FilterGraph::put_Balance(LONG balance) {
-    DSHOW_SEAM("IBasicAudio::put_Balance");
+    if (auto failed = seams::FailNow<HRESULT>("IBasicAudio::put_Balance", E_FAIL)) return *failed;
     if (balance < -10000 || balance > 10000) return E_INVALIDARG;
     std::lock_guard<std::recursive_mutex> lock(lock_);
     balance_ = balance;

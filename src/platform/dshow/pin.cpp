@@ -19,14 +19,7 @@ BasePin::~BasePin() {
 }
 
 HRESULT BasePin::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPin) {
-        *object = static_cast<IPin*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return com::AnswerQuery(static_cast<IPin*>(this), iid, {&IID_IPin}, object);
 }
 
 ULONG BasePin::AddRef() { return filter_->AddRef(); }
@@ -218,22 +211,7 @@ MediaTypeEnumerator::MediaTypeEnumerator(BasePin* pin, int position) : pin_(pin)
 MediaTypeEnumerator::~MediaTypeEnumerator() { pin_->Release(); }
 
 HRESULT MediaTypeEnumerator::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-        *object = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MediaTypeEnumerator::AddRef() { return refs_.fetch_add(1) + 1; }
-
-ULONG MediaTypeEnumerator::Release() {
-    ULONG r = refs_.fetch_sub(1) - 1;
-    if (r == 0) delete this;
-    return r;
+    return com::AnswerQuery(static_cast<IEnumMediaTypes*>(this), iid, {&IID_IEnumMediaTypes}, object);
 }
 
 HRESULT MediaTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {

@@ -13,12 +13,7 @@ BaseInputPin::~BaseInputPin() {
 }
 
 HRESULT BaseInputPin::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IMemInputPin) {
-        *object = static_cast<IMemInputPin*>(this);
-        AddRef();
-        return S_OK;
-    }
+    if (iid == IID_IMemInputPin) return com::HandOut(static_cast<IMemInputPin*>(this), object);
     return BasePin::QueryInterface(iid, object);
 }
 

@@ -26,14 +26,7 @@ MediaSample::MediaSample(const char*, MemoryAllocator* allocator, HRESULT* hr, B
 MediaSample::~MediaSample() { DeleteMediaType(type_); }
 
 HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMediaSample) {
-        *object = static_cast<IMediaSample*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return com::AnswerQuery(static_cast<IMediaSample*>(this), iid, {&IID_IMediaSample}, object);
 }
 
 ULONG MediaSample::AddRef() { return refs_.fetch_add(1) + 1; }

@@ -1,6 +1,5 @@
 // Seams, counters and the system reference clock.
 #include "platform/dshow/graph_internal.h"
-#include "platform/seams/seams.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -13,12 +12,7 @@ std::atomic<int> g_threads{0};
 class SystemClock : public ComObject<IReferenceClock> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IReferenceClock)) return E_NOINTERFACE;
-        *object = static_cast<IReferenceClock*>(this);
-        AddRef();
-        return S_OK;
+        return com::AnswerQuery(static_cast<IReferenceClock*>(this), iid, {&IID_IReferenceClock}, object);
     }
     HRESULT GetTime(REFERENCE_TIME* time) override {
         if (time == nullptr) return E_POINTER;
@@ -28,13 +22,6 @@ public:
     }
 };
 }  // namespace
-
-bool SeamFails(const char* name) { return seams::ShouldFailCall(name); }
-
-HRESULT SeamResult(const char* name) {
-    const int64_t chosen = seams::FailureResult(name);
-    return (chosen < 0 && chosen != -1 && chosen >= INT32_MIN) ? static_cast<HRESULT>(chosen) : E_FAIL;
-}
 
 void CountFilter(int delta) { g_filters += delta; }
 void CountThread(int delta) { g_threads += delta; }

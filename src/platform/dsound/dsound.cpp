@@ -22,21 +22,6 @@ std::mutex g_capsLock;
 bool g_capsSet = false;
 DSCAPS g_caps{};
 
-// True when a test made the named call fail; *result is then the HRESULT to give.
-bool Injected(const char* name, HRESULT* result) {
-    if (!seams::ShouldFailCall(name)) return false;
-    const int64_t chosen = seams::FailureResult(name);
-    *result = (chosen < 0 && chosen != -1 && chosen >= INT32_MIN) ? static_cast<HRESULT>(chosen) : DSERR_GENERIC;
-    return true;
-}
-
-// Returns the injected failure from the method when a test asked for one.
-#define DS_SEAM(name)                                      \
-    do {                                                   \
-        HRESULT injected_;                                 \
-        if (Injected(name, &injected_)) return injected_;  \
-    } while (0)
-
 DSCAPS DefaultCaps() {
     DSCAPS caps{};
     caps.dwSize = sizeof(DSCAPS);
@@ -61,19 +46,6 @@ HRESULT CheckFormat(const WAVEFORMATEX& f) {
     return DS_OK;
 }
 
-// QueryInterface of an object that answers IUnknown and its own interface.
-template <typename Interface>
-HRESULT AnswerQuery(Interface* self, REFIID own, REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == own) {
-        self->AddRef();
-        *object = self;
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 bool DescriptionSizeOk(DWORD size) { return size == sizeof(DSBUFFERDESC) || size == sizeof(DSBUFFERDESC1); }
 
 // ---- the primary buffer ------------------------------------------------------
@@ -89,7 +61,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSoundBuffer}, object);
     }
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
         if (play) *play = 0;
@@ -112,7 +84,7 @@ public:
     }
     HRESULT GetFrequency(LPDWORD) override { return DSERR_CONTROLUNAVAIL; }
     HRESULT GetStatus(LPDWORD status) override {
-        DS_SEAM("IDirectSoundBuffer::GetStatus");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::GetStatus", DSERR_GENERIC)) return *failed;
         if (status == nullptr) return DSERR_INVALIDPARAM;
         *status = playing_ ? (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING) : 0;
         return DS_OK;
@@ -120,14 +92,14 @@ public:
     HRESULT Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override { return DSERR_PRIOLEVELNEEDED; }
     HRESULT Unlock(LPVOID, DWORD, LPVOID, DWORD) override { return DSERR_INVALIDCALL; }
     HRESULT Play(DWORD reserved, DWORD, DWORD flags) override {
-        DS_SEAM("IDirectSoundBuffer::Play");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::Play", DSERR_GENERIC)) return *failed;
         if (reserved != 0 || (flags & DSBPLAY_LOOPING) == 0) return DSERR_INVALIDPARAM;
         playing_ = true;
         return DS_OK;
     }
     HRESULT SetCurrentPosition(DWORD) override { return DSERR_INVALIDCALL; }
     HRESULT SetFormat(LPCWAVEFORMATEX format) override {
-        DS_SEAM("IDirectSoundBuffer::SetFormat");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::SetFormat", DSERR_GENERIC)) return *failed;
         if (format == nullptr) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         if (mixer_->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
@@ -209,11 +181,12 @@ public:
     Mixer* OwnerMixer() const { return mixer_.get(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSoundBuffer>(this, IID_IDirectSoundBuffer, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSoundBuffer}, object);
     }
 
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override {
-        DS_SEAM("IDirectSoundBuffer::GetCurrentPosition");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::GetCurrentPosition", DSERR_GENERIC))
+            return *failed;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         const DWORD block = voice_.format.nBlockAlign;
         const DWORD size = voice_.memory->size;
@@ -251,7 +224,7 @@ public:
         return DS_OK;
     }
     HRESULT GetStatus(LPDWORD status) override {
-        DS_SEAM("IDirectSoundBuffer::GetStatus");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::GetStatus", DSERR_GENERIC)) return *failed;
         if (status == nullptr) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         DWORD s = 0;
@@ -261,7 +234,7 @@ public:
     }
     HRESULT Lock(DWORD offset, DWORD bytes, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
                  DWORD flags) override {
-        DS_SEAM("IDirectSoundBuffer::Lock");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::Lock", DSERR_GENERIC)) return *failed;
         if (ptr1 == nullptr || bytes1 == nullptr) return DSERR_INVALIDPARAM;
         const DWORD size = voice_.memory->size;
         if (flags & DSBLOCK_FROMWRITECURSOR) {
@@ -285,13 +258,13 @@ public:
         return DS_OK;
     }
     HRESULT Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override {
-        DS_SEAM("IDirectSoundBuffer::Unlock");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::Unlock", DSERR_GENERIC)) return *failed;
         if (!InMemory(ptr1, bytes1)) return DSERR_INVALIDPARAM;
         if (ptr2 != nullptr && !InMemory(ptr2, bytes2)) return DSERR_INVALIDPARAM;
         return DS_OK;
     }
     HRESULT Play(DWORD reserved, DWORD, DWORD flags) override {
-        DS_SEAM("IDirectSoundBuffer::Play");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::Play", DSERR_GENERIC)) return *failed;
         if (reserved != 0) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         voice_.playing = true;
@@ -299,7 +272,8 @@ public:
         return DS_OK;
     }
     HRESULT SetCurrentPosition(DWORD position) override {
-        DS_SEAM("IDirectSoundBuffer::SetCurrentPosition");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::SetCurrentPosition", DSERR_GENERIC))
+            return *failed;
         if (position >= voice_.memory->size) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         voice_.position = uint64_t{position / voice_.format.nBlockAlign} << 32;
@@ -307,7 +281,7 @@ public:
     }
     HRESULT SetFormat(LPCWAVEFORMATEX) override { return DSERR_INVALIDCALL; }
     HRESULT SetVolume(LONG volume) override {
-        DS_SEAM("IDirectSoundBuffer::SetVolume");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::SetVolume", DSERR_GENERIC)) return *failed;
         if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) return DSERR_CONTROLUNAVAIL;
         if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
@@ -315,7 +289,7 @@ public:
         return DS_OK;
     }
     HRESULT SetPan(LONG pan) override {
-        DS_SEAM("IDirectSoundBuffer::SetPan");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::SetPan", DSERR_GENERIC)) return *failed;
         if ((flags_ & DSBCAPS_CTRLPAN) == 0) return DSERR_CONTROLUNAVAIL;
         if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
@@ -323,7 +297,7 @@ public:
         return DS_OK;
     }
     HRESULT SetFrequency(DWORD frequency) override {
-        DS_SEAM("IDirectSoundBuffer::SetFrequency");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::SetFrequency", DSERR_GENERIC)) return *failed;
         if ((flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
         if (frequency == DSBFREQUENCY_ORIGINAL) frequency = voice_.format.nSamplesPerSec;
         if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
@@ -332,7 +306,7 @@ public:
         return DS_OK;
     }
     HRESULT Stop() override {
-        DS_SEAM("IDirectSoundBuffer::Stop");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSoundBuffer::Stop", DSERR_GENERIC)) return *failed;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         voice_.playing = false;
         return DS_OK;
@@ -363,11 +337,11 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return AnswerQuery<IDirectSound>(this, IID_IDirectSound, iid, object);
+        return com::AnswerQuery(this, iid, {&IID_IDirectSound}, object);
     }
 
     HRESULT Initialize(const GUID*) override {
-        DS_SEAM("IDirectSound::Initialize");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSound::Initialize", DSERR_GENERIC)) return *failed;
         std::lock_guard<std::mutex> lock(deviceLock_);
         if (initialized_) return DSERR_ALREADYINITIALIZED;
         if (sdl::OpenAudioOutput() != 0) return DSERR_NODRIVER;
@@ -378,7 +352,7 @@ public:
     }
 
     HRESULT SetCooperativeLevel(HWND, DWORD level) override {
-        DS_SEAM("IDirectSound::SetCooperativeLevel");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSound::SetCooperativeLevel", DSERR_GENERIC)) return *failed;
         if (!initialized_) return DSERR_UNINITIALIZED;
         if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
@@ -387,7 +361,7 @@ public:
     }
 
     HRESULT GetCaps(LPDSCAPS caps) override {
-        DS_SEAM("IDirectSound::GetCaps");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSound::GetCaps", DSERR_GENERIC)) return *failed;
         if (!initialized_) return DSERR_UNINITIALIZED;
         if (caps == nullptr || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(g_capsLock);
@@ -399,7 +373,7 @@ public:
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) override {
         if (buffer == nullptr) return DSERR_INVALIDPARAM;
         *buffer = nullptr;
-        DS_SEAM("IDirectSound::CreateSoundBuffer");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSound::CreateSoundBuffer", DSERR_GENERIC)) return *failed;
         if (!initialized_) return DSERR_UNINITIALIZED;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         if (desc == nullptr || !DescriptionSizeOk(desc->dwSize)) return DSERR_INVALIDPARAM;
@@ -425,7 +399,7 @@ public:
     HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPDIRECTSOUNDBUFFER* duplicate) override {
         if (duplicate == nullptr) return DSERR_INVALIDPARAM;
         *duplicate = nullptr;
-        DS_SEAM("IDirectSound::DuplicateSoundBuffer");
+        if (auto failed = seams::FailNow<HRESULT>("IDirectSound::DuplicateSoundBuffer", DSERR_GENERIC)) return *failed;
         if (!initialized_) return DSERR_UNINITIALIZED;
         auto* source = dynamic_cast<SecondaryBuffer*>(original);
         if (source == nullptr || source->OwnerMixer() != mixer_.get()) return DSERR_INVALIDCALL;
@@ -471,10 +445,7 @@ int LiveBufferCountForTest() { return g_liveBuffers; }
 }  // namespace dsound
 
 HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context) {
-    {
-        HRESULT injected;
-        if (dsound::Injected("DirectSoundEnumerateA", &injected)) return injected;
-    }
+    if (auto failed = seams::FailNow<HRESULT>("DirectSoundEnumerateA", DSERR_GENERIC)) return *failed;
     if (callback == nullptr) return DSERR_INVALIDPARAM;
     if (!callback(nullptr, "Primary Sound Driver", "", context)) return DS_OK;
     const char* driver = sdl::AudioOutputDriverName();

@@ -1,5 +1,6 @@
 // Code pages (932 and UTF-8 through iconv) and path conversion.
 #include "platform/kernel32/internal.h"
+#include "platform/seams/seams.h"
 
 #include <iconv.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 using kernel32::IsShiftJisLead;
+using platform::FailWith;
 
 namespace {
 
@@ -110,38 +112,30 @@ bool EncodingOfCodePage(UINT codePage, Encoding* encoding) {
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int bytes, WCHAR* wide, int wideChars) {
-    if (kernel32::InjectedFailure("MultiByteToWideChar", ERROR_INVALID_PARAMETER)) return 0;
+    if (auto failed = seams::FailNow<DWORD>("MultiByteToWideChar", ERROR_INVALID_PARAMETER))
+        return FailWith(*failed, 0);
     Encoding encoding;
     if (!EncodingOfCodePage(codePage, &encoding) || text == nullptr || bytes == 0 || bytes < -1 ||
-        wideChars < 0 || (wideChars > 0 && wide == nullptr)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+        wideChars < 0 || (wideChars > 0 && wide == nullptr))
+        return FailWith(ERROR_INVALID_PARAMETER, 0);
     size_t length = bytes == -1 ? std::strlen(text) + 1 : static_cast<size_t>(bytes);
     std::string utf16;
-    if (!Convert(encoding, Encoding::Utf16, text, length, utf16, nullptr)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!Convert(encoding, Encoding::Utf16, text, length, utf16, nullptr)) return FailWith(ERROR_INVALID_PARAMETER, 0);
     int needed = static_cast<int>(utf16.size() / 2);
     if (wideChars == 0) return needed;
-    if (needed > wideChars) {
-        SetLastError(122);  // ERROR_INSUFFICIENT_BUFFER
-        return 0;
-    }
+    if (needed > wideChars) return FailWith(122, 0);  // ERROR_INSUFFICIENT_BUFFER
     std::memcpy(wide, utf16.data(), utf16.size());
     return needed;
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD, const WCHAR* wide, int wideChars, LPSTR text, int bytes,
                         LPCSTR defaultChar, BOOL* usedDefault) {
-    if (kernel32::InjectedFailure("WideCharToMultiByte", ERROR_INVALID_PARAMETER)) return 0;
+    if (auto failed = seams::FailNow<DWORD>("WideCharToMultiByte", ERROR_INVALID_PARAMETER))
+        return FailWith(*failed, 0);
     Encoding encoding;
     if (!EncodingOfCodePage(codePage, &encoding) || wide == nullptr || wideChars == 0 || wideChars < -1 ||
-        bytes < 0 || (bytes > 0 && text == nullptr)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+        bytes < 0 || (bytes > 0 && text == nullptr))
+        return FailWith(ERROR_INVALID_PARAMETER, 0);
     size_t units = 0;
     if (wideChars == -1) {
         while (wide[units] != 0) ++units;
@@ -153,17 +147,12 @@ int WideCharToMultiByte(UINT codePage, DWORD, const WCHAR* wide, int wideChars, 
     bool lossy = false;
     char replacement = defaultChar != nullptr && defaultChar[0] != '\0' ? defaultChar[0] : '?';
     if (!Convert(Encoding::Utf16, encoding, reinterpret_cast<const char*>(wide), units * 2, converted, &lossy,
-                 replacement)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+                 replacement))
+        return FailWith(ERROR_INVALID_PARAMETER, 0);
     if (usedDefault != nullptr) *usedDefault = lossy ? TRUE : FALSE;
     int needed = static_cast<int>(converted.size());
     if (bytes == 0) return needed;
-    if (needed > bytes) {
-        SetLastError(122);  // ERROR_INSUFFICIENT_BUFFER
-        return 0;
-    }
+    if (needed > bytes) return FailWith(122, 0);  // ERROR_INSUFFICIENT_BUFFER
     std::memcpy(text, converted.data(), converted.size());
     return needed;
 }

@@ -1,5 +1,6 @@
 // Files, directories, temporary names and directory searches.
 #include "platform/kernel32/internal.h"
+#include "platform/seams/seams.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,9 +18,9 @@
 #include <vector>
 
 using kernel32::ErrorFromErrno;
-using kernel32::InjectedFailure;
 using kernel32::IsShiftJisLead;
 using kernel32::ObjectKind;
+using platform::FailWith;
 
 namespace {
 
@@ -154,7 +155,7 @@ std::shared_ptr<FileObject> FindFile(HANDLE handle) {
 // ---- directories -----------------------------------------------------------------
 
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
-    if (InjectedFailure("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) return 0;
+    if (auto failed = seams::FailNow<DWORD>("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) return FailWith(*failed, 0);
     char native[4096];
     if (getcwd(native, sizeof native) == nullptr) {
         SetErrorFromErrno();
@@ -164,43 +165,28 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {
-    if (InjectedFailure("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND)) return FALSE;
-    if (path == nullptr || path[0] == '\0') {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (chdir(platform::PathToNative(path).c_str()) != 0) {
-        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND))
+        return FailWith(*failed, FALSE);
+    if (path == nullptr || path[0] == '\0') return FailWith(ERROR_INVALID_PARAMETER, FALSE);
+    if (chdir(platform::PathToNative(path).c_str()) != 0)
+        return FailWith(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno), FALSE);
     return TRUE;
 }
 
 BOOL CreateDirectoryA(LPCSTR path, void*) {
-    if (InjectedFailure("CreateDirectoryA", ERROR_ACCESS_DENIED)) return FALSE;
-    if (path == nullptr || path[0] == '\0') {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
-    if (mkdir(platform::PathToNative(path).c_str(), 0777) != 0) {
-        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("CreateDirectoryA", ERROR_ACCESS_DENIED)) return FailWith(*failed, FALSE);
+    if (path == nullptr || path[0] == '\0') return FailWith(ERROR_PATH_NOT_FOUND, FALSE);
+    if (mkdir(platform::PathToNative(path).c_str(), 0777) != 0)
+        return FailWith(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno), FALSE);
     return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-    if (InjectedFailure("DeleteFileA", ERROR_ACCESS_DENIED)) return FALSE;
-    if (path == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("DeleteFileA", ERROR_ACCESS_DENIED)) return FailWith(*failed, FALSE);
+    if (path == nullptr) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     std::string native = platform::PathToNative(path);
     struct stat facts {};
-    if (stat(native.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (stat(native.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) return FailWith(ERROR_ACCESS_DENIED, FALSE);
     if (unlink(native.c_str()) != 0) {
         SetErrorFromErrno();
         return FALSE;
@@ -209,17 +195,14 @@ BOOL DeleteFileA(LPCSTR path) {
 }
 
 BOOL DeleteFileW(const WCHAR* path) {
-    if (path == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (path == nullptr) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     char narrow[MAX_PATH * 2];
     if (WideCharToMultiByte(932, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return FALSE;
     return DeleteFileA(narrow);
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    if (InjectedFailure("GetTempPathA", ERROR_PATH_NOT_FOUND)) return 0;
+    if (auto failed = seams::FailNow<DWORD>("GetTempPathA", ERROR_PATH_NOT_FOUND)) return FailWith(*failed, 0);
     const char* directory = std::getenv("TMPDIR");
     if (directory == nullptr || directory[0] == '\0') directory = "/tmp";
     std::string path = platform::PathFromNative(directory);
@@ -228,11 +211,8 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
 }
 
 UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileName) {
-    if (InjectedFailure("GetTempFileNameA", ERROR_ACCESS_DENIED)) return 0;
-    if (path == nullptr || tempFileName == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (auto failed = seams::FailNow<DWORD>("GetTempFileNameA", ERROR_ACCESS_DENIED)) return FailWith(*failed, 0);
+    if (path == nullptr || tempFileName == nullptr) return FailWith(ERROR_INVALID_PARAMETER, 0);
     std::string base = path;
     if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
     if (prefix != nullptr) {
@@ -245,10 +225,7 @@ UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileNam
         std::snprintf(hex, sizeof hex, "%X", number & 0xFFFF);
         return base + hex + ".tmp";
     };
-    if (base.size() + 4 + 4 + 1 > MAX_PATH) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (base.size() + 4 + 4 + 1 > MAX_PATH) return FailWith(ERROR_INVALID_PARAMETER, 0);
     if (unique != 0) {
         std::string name = makeName(unique);
         std::memcpy(tempFileName, name.c_str(), name.size() + 1);
@@ -265,23 +242,17 @@ UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileNam
             std::memcpy(tempFileName, name.c_str(), name.size() + 1);
             return number;
         }
-        if (errno != EEXIST) {
-            SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
-            return 0;
-        }
+        if (errno != EEXIST) return FailWith(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno), 0);
     }
-    SetLastError(kErrorFileExists);
-    return 0;
+    return FailWith(kErrorFileExists, 0);
 }
 
 // ---- files ------------------------------------------------------------------------
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD creation, DWORD, HANDLE) {
-    if (InjectedFailure("CreateFileA", ERROR_ACCESS_DENIED)) return INVALID_HANDLE_VALUE;
-    if (path == nullptr || path[0] == '\0') {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("CreateFileA", ERROR_ACCESS_DENIED))
+        return FailWith(*failed, INVALID_HANDLE_VALUE);
+    if (path == nullptr || path[0] == '\0') return FailWith(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     bool canRead = (access & GENERIC_READ) != 0;
     bool canWrite = (access & GENERIC_WRITE) != 0;
     int flags = canRead && canWrite ? O_RDWR : (canWrite ? O_WRONLY : O_RDONLY);
@@ -291,19 +262,13 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD creation, DWOR
         case OPEN_EXISTING: break;
         case OPEN_ALWAYS: flags |= O_CREAT; break;
         case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+        default: return FailWith(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     }
-    if (creation == TRUNCATE_EXISTING && !canWrite) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (creation == TRUNCATE_EXISTING && !canWrite) return FailWith(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     std::string native = platform::PathToNative(path);
     struct stat facts {};
     bool existed = stat(native.c_str(), &facts) == 0;
-    if (existed && S_ISDIR(facts.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (existed && S_ISDIR(facts.st_mode)) return FailWith(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     int fd = open(native.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         int error = errno;
@@ -324,16 +289,11 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD creation, DWOR
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
     if (read != nullptr) *read = 0;
-    if (InjectedFailure("ReadFile", ERROR_ACCESS_DENIED)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("ReadFile", ERROR_ACCESS_DENIED)) return FailWith(*failed, FALSE);
     auto file = FindFile(handle);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!file->canRead || (buffer == nullptr && toRead > 0)) {
-        SetLastError(file->canRead ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!file) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!file->canRead || (buffer == nullptr && toRead > 0))
+        return FailWith(file->canRead ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED, FALSE);
     DWORD total = 0;
     while (total < toRead) {
         ssize_t got = ::read(file->fd, static_cast<char*>(buffer) + total, toRead - total);
@@ -352,24 +312,18 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
 
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, void*) {
     if (written != nullptr) *written = 0;
-    if (InjectedFailure("WriteFile", ERROR_ACCESS_DENIED)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("WriteFile", ERROR_ACCESS_DENIED)) return FailWith(*failed, FALSE);
     auto file = FindFile(handle);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!file->canWrite || (buffer == nullptr && toWrite > 0)) {
-        SetLastError(file->canWrite ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!file) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!file->canWrite || (buffer == nullptr && toWrite > 0))
+        return FailWith(file->canWrite ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED, FALSE);
     DWORD total = 0;
     while (total < toWrite) {
         ssize_t put = ::write(file->fd, static_cast<const char*>(buffer) + total, toWrite - total);
         if (put < 0) {
             if (errno == EINTR) continue;
             if (written != nullptr) *written = total;
-            SetLastError(errno == ENOSPC ? 112 /* ERROR_DISK_FULL */ : ErrorFromErrno(errno));
-            return FALSE;
+            return FailWith(errno == ENOSPC ? 112 /* ERROR_DISK_FULL */ : ErrorFromErrno(errno), FALSE);
         }
         total += static_cast<DWORD>(put);
     }
@@ -378,12 +332,10 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, vo
 }
 
 DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method) {
-    if (InjectedFailure("SetFilePointer", ERROR_INVALID_HANDLE)) return INVALID_SET_FILE_POINTER;
+    if (auto failed = seams::FailNow<DWORD>("SetFilePointer", ERROR_INVALID_HANDLE))
+        return FailWith(*failed, INVALID_SET_FILE_POINTER);
     auto file = FindFile(handle);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (!file) return FailWith(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
     int64_t offset = distanceHigh != nullptr
                          ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
                                                 static_cast<uint32_t>(distance))
@@ -393,13 +345,10 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
         case FILE_BEGIN: whence = SEEK_SET; break;
         case FILE_CURRENT: whence = SEEK_CUR; break;
         case FILE_END: whence = SEEK_END; break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
+        default: return FailWith(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
     }
     off_t base = whence == SEEK_SET ? 0 : lseek(file->fd, 0, whence);
-    if (base < 0 || (offset < 0 && base + offset < 0)) {
-        SetLastError(kErrorNegativeSeek);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (base < 0 || (offset < 0 && base + offset < 0)) return FailWith(kErrorNegativeSeek, INVALID_SET_FILE_POINTER);
     off_t position = lseek(file->fd, base + offset, SEEK_SET);
     if (position < 0) {
         SetErrorFromErrno();
@@ -411,13 +360,11 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
 }
 
 DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
-    if (InjectedFailure("GetFileSize", ERROR_INVALID_HANDLE)) return INVALID_FILE_SIZE;
+    if (auto failed = seams::FailNow<DWORD>("GetFileSize", ERROR_INVALID_HANDLE))
+        return FailWith(*failed, INVALID_FILE_SIZE);
     auto file = FindFile(handle);
     struct stat facts {};
-    if (!file || fstat(file->fd, &facts) != 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_FILE_SIZE;
-    }
+    if (!file || fstat(file->fd, &facts) != 0) return FailWith(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
     uint64_t size = static_cast<uint64_t>(facts.st_size);
     if (sizeHigh != nullptr) *sizeHigh = static_cast<DWORD>(size >> 32);
     SetLastError(ERROR_SUCCESS);
@@ -425,35 +372,25 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
 }
 
 BOOL FlushFileBuffers(HANDLE handle) {
-    if (InjectedFailure("FlushFileBuffers", ERROR_INVALID_HANDLE)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("FlushFileBuffers", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
     auto file = FindFile(handle);
-    if (!file || fsync(file->fd) != 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!file || fsync(file->fd) != 0) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     return TRUE;
 }
 
 // ---- directory searches -----------------------------------------------------------
 
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
-    if (InjectedFailure("FindFirstFileA", ERROR_FILE_NOT_FOUND)) return INVALID_HANDLE_VALUE;
-    if (pattern == nullptr || data == nullptr || pattern[0] == '\0') {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("FindFirstFileA", ERROR_FILE_NOT_FOUND))
+        return FailWith(*failed, INVALID_HANDLE_VALUE);
+    if (pattern == nullptr || data == nullptr || pattern[0] == '\0')
+        return FailWith(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     std::string directory, last;
     SplitPattern(pattern, &directory, &last);
-    if (last.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (last.empty()) return FailWith(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::string nativeDirectory = directory.empty() ? std::string() : platform::PathToNative(directory.c_str());
     DIR* listing = opendir(nativeDirectory.empty() ? "." : nativeDirectory.c_str());
-    if (listing == nullptr) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (listing == nullptr) return FailWith(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     auto find = std::make_shared<FindListing>();
     while (dirent* entry = readdir(listing)) {
         WIN32_FIND_DATAA found;
@@ -462,10 +399,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
         if (FillFindData(nativeDirectory, entry->d_name, &found)) find->entries.push_back(found);
     }
     closedir(listing);
-    if (find->entries.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (find->entries.empty()) return FailWith(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::sort(find->entries.begin(), find->entries.end(), [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
         return std::strcmp(a.cFileName, b.cFileName) < 0;
     });
@@ -475,25 +409,17 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
 }
 
 BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
-    if (InjectedFailure("FindNextFileA", ERROR_NO_MORE_FILES)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("FindNextFileA", ERROR_NO_MORE_FILES)) return FailWith(*failed, FALSE);
     auto find = kernel32::FindTyped<FindListing>(handle, ObjectKind::Find);
-    if (!find || data == nullptr) {
-        SetLastError(find ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (find->next >= find->entries.size()) {
-        SetLastError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
+    if (!find || data == nullptr) return FailWith(find ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
+    if (find->next >= find->entries.size()) return FailWith(ERROR_NO_MORE_FILES, FALSE);
     *data = find->entries[find->next++];
     return TRUE;
 }
 
 BOOL FindClose(HANDLE handle) {
-    if (InjectedFailure("FindClose", ERROR_INVALID_HANDLE)) return FALSE;
-    if (!kernel32::FindObject(handle, ObjectKind::Find) || !kernel32::RemoveObject(handle)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("FindClose", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
+    if (!kernel32::FindObject(handle, ObjectKind::Find) || !kernel32::RemoveObject(handle))
+        return FailWith(ERROR_INVALID_HANDLE, FALSE);
     return TRUE;
 }

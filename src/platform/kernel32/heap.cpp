@@ -1,7 +1,10 @@
 // The process heap: HeapAlloc and HeapFree over the C library's allocator.
 #include "platform/kernel32/internal.h"
+#include "platform/seams/seams.h"
 
 #include <cstdlib>
+
+using platform::FailWith;
 
 namespace {
 
@@ -15,11 +18,8 @@ HANDLE const kProcessHeap = &g_heapTag;
 HANDLE GetProcessHeap() { return kProcessHeap; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes) {
-    if (heap != kProcessHeap) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (kernel32::InjectedFailure("HeapAlloc", ERROR_NOT_ENOUGH_MEMORY)) return nullptr;
+    if (heap != kProcessHeap) return FailWith(ERROR_INVALID_PARAMETER, nullptr);
+    if (auto failed = seams::FailNow<DWORD>("HeapAlloc", ERROR_NOT_ENOUGH_MEMORY)) return FailWith(*failed, nullptr);
     // A block of 0 bytes is a real block, as the system's heap gives one.
     const size_t size = bytes > 0 ? bytes : 1;
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, size) : std::malloc(size);
@@ -28,10 +28,7 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes) {
 }
 
 BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
-    if (heap != kProcessHeap) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (heap != kProcessHeap) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     std::free(block);
     return TRUE;
 }

@@ -1,5 +1,5 @@
 // Internals shared by the KERNEL32 stand-in's files: the table of kernel
-// objects behind HANDLE values and the helpers for injected failures.
+// objects behind HANDLE values.
 #pragma once
 
 #include "platform/kernel32/kernel32.h"
@@ -31,10 +31,6 @@ template <typename T>
 std::shared_ptr<T> FindTyped(HANDLE handle, ObjectKind kind) {
     return std::static_pointer_cast<T>(FindObject(handle, kind));
 }
-
-// True when a test made the named call fail; then sets the last error to the
-// test's chosen code (when positive) or to defaultError.
-bool InjectedFailure(const char* callName, DWORD defaultError);
 
 // The last error matching an errno value.
 DWORD ErrorFromErrno(int error);

@@ -19,6 +19,15 @@
 #define ERROR_ALREADY_EXISTS 183
 DWORD GetLastError();
 void SetLastError(DWORD code);
+namespace platform {
+// Sets the last error and hands back the call's failure value, so that a
+// refusal is one line: `return FailWith(ERROR_INVALID_PARAMETER, FALSE);`.
+template <typename Result>
+Result FailWith(DWORD error, Result failure) {
+    SetLastError(error);
+    return failure;
+}
+}  // namespace platform
 
 // ---- handles --------------------------------------------------------------
 BOOL CloseHandle(HANDLE handle);

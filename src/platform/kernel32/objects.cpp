@@ -160,13 +160,6 @@ bool RemoveObject(HANDLE handle) {
     return true;
 }
 
-bool InjectedFailure(const char* callName, DWORD defaultError) {
-    if (!seams::ShouldFailCall(callName)) return false;
-    int64_t chosen = seams::FailureResult(callName);
-    t_lastError = chosen > 0 ? static_cast<DWORD>(chosen) : defaultError;
-    return true;
-}
-
 DWORD ErrorFromErrno(int error) {
     switch (error) {
         case ENOENT: return ERROR_FILE_NOT_FOUND;
@@ -185,16 +178,14 @@ DWORD ErrorFromErrno(int error) {
 }  // namespace kernel32
 
 using namespace kernel32;
+using platform::FailWith;
 
 DWORD GetLastError() { return t_lastError; }
 void SetLastError(DWORD code) { t_lastError = code; }
 
 BOOL CloseHandle(HANDLE handle) {
-    if (InjectedFailure("CloseHandle", ERROR_INVALID_HANDLE)) return FALSE;
-    if (!RemoveObject(handle)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("CloseHandle", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
+    if (!RemoveObject(handle)) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     return TRUE;
 }
 
@@ -202,11 +193,8 @@ BOOL CloseHandle(HANDLE handle) {
 
 HANDLE CreateThread(void*, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
                     LPDWORD threadId) {
-    if (InjectedFailure("CreateThread", ERROR_NOT_ENOUGH_MEMORY)) return nullptr;
-    if (start == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (auto failed = seams::FailNow<DWORD>("CreateThread", ERROR_NOT_ENOUGH_MEMORY)) return FailWith(*failed, nullptr);
+    if (start == nullptr) return FailWith(ERROR_INVALID_PARAMETER, nullptr);
     auto object = std::make_shared<ThreadObject>();
     object->start = start;
     object->parameter = parameter;
@@ -223,20 +211,17 @@ HANDLE CreateThread(void*, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOI
     pthread_attr_destroy(&attributes);
     if (result != 0) {
         delete argument;
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     }
     if (threadId != nullptr) *threadId = object->id;
     return AddObject(object);
 }
 
 DWORD ResumeThread(HANDLE thread) {
-    if (InjectedFailure("ResumeThread", ERROR_INVALID_HANDLE)) return 0xFFFFFFFFu;
+    if (auto failed = seams::FailNow<DWORD>("ResumeThread", ERROR_INVALID_HANDLE))
+        return FailWith(*failed, 0xFFFFFFFFu);
     auto object = FindTyped<ThreadObject>(thread, ObjectKind::Thread);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0xFFFFFFFFu;
-    }
+    if (!object) return FailWith(ERROR_INVALID_HANDLE, 0xFFFFFFFFu);
     DWORD previous;
     {
         std::lock_guard<std::mutex> lock(WaitLock());
@@ -253,35 +238,26 @@ void ExitThread(DWORD exitCode) {
 }
 
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
-    if (InjectedFailure("GetExitCodeThread", ERROR_INVALID_HANDLE)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("GetExitCodeThread", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
     auto object = FindTyped<ThreadObject>(thread, ObjectKind::Thread);
-    if (!object || exitCode == nullptr) {
-        SetLastError(object ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!object || exitCode == nullptr) return FailWith(object ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
     std::lock_guard<std::mutex> lock(WaitLock());
     *exitCode = object->ended ? object->exitCode : STILL_ACTIVE;
     return TRUE;
 }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
-    if (InjectedFailure("SetThreadPriority", ERROR_INVALID_HANDLE)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("SetThreadPriority", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
     bool known = (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST) ||
                  priority == THREAD_PRIORITY_TIME_CRITICAL || priority == -15;
-    if (!known) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!known) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     if (thread == kCurrentThreadPseudoHandle) {
         if (t_threadObject != nullptr) t_threadObject->priority = priority;
         t_priority = priority;
         return TRUE;
     }
     auto object = FindTyped<ThreadObject>(thread, ObjectKind::Thread);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!object) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     object->priority = priority;
     return TRUE;
 }
@@ -289,10 +265,7 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
 int GetThreadPriority(HANDLE thread) {
     if (thread == kCurrentThreadPseudoHandle) return t_threadObject ? t_threadObject->priority : t_priority;
     auto object = FindTyped<ThreadObject>(thread, ObjectKind::Thread);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0x7FFFFFFF;  // THREAD_PRIORITY_ERROR_RETURN
-    }
+    if (!object) return FailWith(ERROR_INVALID_HANDLE, 0x7FFFFFFF);  // THREAD_PRIORITY_ERROR_RETURN
     return object->priority;
 }
 
@@ -306,14 +279,14 @@ HANDLE GetCurrentThread() { return kCurrentThreadPseudoHandle; }
 // ---- events and waits ---------------------------------------------------------
 
 HANDLE CreateEventA(void*, BOOL manualReset, BOOL initialState, LPCSTR name) {
-    if (InjectedFailure("CreateEventA", ERROR_NOT_ENOUGH_MEMORY)) return nullptr;
+    if (auto failed = seams::FailNow<DWORD>("CreateEventA", ERROR_NOT_ENOUGH_MEMORY)) return FailWith(*failed, nullptr);
     std::lock_guard<std::mutex> nameLock(NamedEventLock());
     if (name != nullptr && name[0] != '\0') {
         auto it = NamedEvents().find(name);
         if (it != NamedEvents().end()) {
             if (auto existing = it->second.lock()) {
                 HANDLE handle = AddObject(existing);
-                SetLastError(ERROR_ALREADY_EXISTS);
+                SetLastError(ERROR_ALREADY_EXISTS);  // a success: the event was there already
                 return handle;
             }
         }
@@ -328,10 +301,7 @@ HANDLE CreateEventA(void*, BOOL manualReset, BOOL initialState, LPCSTR name) {
 
 static BOOL ChangeEvent(HANDLE handle, bool signalled) {
     auto event = FindTyped<EventObject>(handle, ObjectKind::Event);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!event) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     {
         std::lock_guard<std::mutex> lock(WaitLock());
         event->signalled = signalled;
@@ -341,12 +311,12 @@ static BOOL ChangeEvent(HANDLE handle, bool signalled) {
 }
 
 BOOL SetEvent(HANDLE event) {
-    if (InjectedFailure("SetEvent", ERROR_INVALID_HANDLE)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("SetEvent", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
     return ChangeEvent(event, true);
 }
 
 BOOL ResetEvent(HANDLE event) {
-    if (InjectedFailure("ResetEvent", ERROR_INVALID_HANDLE)) return FALSE;
+    if (auto failed = seams::FailNow<DWORD>("ResetEvent", ERROR_INVALID_HANDLE)) return FailWith(*failed, FALSE);
     return ChangeEvent(event, false);
 }
 
@@ -388,19 +358,13 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
-    if (InjectedFailure(count == 1 ? "WaitForSingleObject" : "WaitForMultipleObjects", ERROR_INVALID_HANDLE))
-        return WAIT_FAILED;
-    if (count == 0 || count > 64 || handles == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
+    const char* seam = count == 1 ? "WaitForSingleObject" : "WaitForMultipleObjects";
+    if (auto failed = seams::FailNow<DWORD>(seam, ERROR_INVALID_HANDLE)) return FailWith(*failed, WAIT_FAILED);
+    if (count == 0 || count > 64 || handles == nullptr) return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     std::vector<std::shared_ptr<KernelObject>> objects;
     for (DWORD i = 0; i < count; ++i) {
         auto object = FindAnyObject(handles[i]);
-        if (!IsWaitable(object)) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        }
+        if (!IsWaitable(object)) return FailWith(ERROR_INVALID_HANDLE, WAIT_FAILED);
         objects.push_back(std::move(object));
     }
     return WaitForObjects(objects, waitAll != FALSE, milliseconds);

@@ -14,6 +14,8 @@
 #include <thread>  // std::chrono clocks (<chrono> itself does not build under -fexec-charset=CP932)
 #include <vector>
 
+using platform::FailWith;
+
 namespace {
 
 constexpr LONGLONG kCounterFrequency = 10'000'000;  // 100 ns ticks
@@ -39,22 +41,18 @@ void Sleep(DWORD milliseconds) {
 }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
-    if (kernel32::InjectedFailure("QueryPerformanceCounter", ERROR_INVALID_PARAMETER)) return FALSE;
-    if (count == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("QueryPerformanceCounter", ERROR_INVALID_PARAMETER))
+        return FailWith(*failed, FALSE);
+    if (count == nullptr) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     auto elapsed = std::chrono::steady_clock::now() - ProcessStart();
     count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count() / 100;
     return TRUE;
 }
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
-    if (kernel32::InjectedFailure("QueryPerformanceFrequency", ERROR_INVALID_PARAMETER)) return FALSE;
-    if (frequency == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("QueryPerformanceFrequency", ERROR_INVALID_PARAMETER))
+        return FailWith(*failed, FALSE);
+    if (frequency == nullptr) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     frequency->QuadPart = kCounterFrequency;
     return TRUE;
 }
@@ -83,11 +81,9 @@ void GetSystemInfo(SYSTEM_INFO* info) {
 }
 
 BOOL GetVersionExA(OSVERSIONINFOA* info) {
-    if (kernel32::InjectedFailure("GetVersionExA", ERROR_INVALID_PARAMETER)) return FALSE;
-    if (info == nullptr || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (auto failed = seams::FailNow<DWORD>("GetVersionExA", ERROR_INVALID_PARAMETER)) return FailWith(*failed, FALSE);
+    if (info == nullptr || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA))
+        return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     info->dwMajorVersion = 6;
     info->dwMinorVersion = 1;
     info->dwBuildNumber = 7601;
@@ -117,26 +113,16 @@ UINT GetACP() { return 932; }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
     if (name == nullptr) return kExecutableModule;
-    SetLastError(126);  // ERROR_MOD_NOT_FOUND
-    return nullptr;
+    return FailWith(126, nullptr);  // ERROR_MOD_NOT_FOUND
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-    if (kernel32::InjectedFailure("GetModuleFileNameA", ERROR_FILE_NOT_FOUND)) return 0;
-    if (module != nullptr && module != kExecutableModule) {
-        SetLastError(126);  // ERROR_MOD_NOT_FOUND
-        return 0;
-    }
-    if (buffer == nullptr || size == 0) {
-        SetLastError(122);  // ERROR_INSUFFICIENT_BUFFER
-        return 0;
-    }
+    if (auto failed = seams::FailNow<DWORD>("GetModuleFileNameA", ERROR_FILE_NOT_FOUND)) return FailWith(*failed, 0);
+    if (module != nullptr && module != kExecutableModule) return FailWith(126, 0);  // ERROR_MOD_NOT_FOUND
+    if (buffer == nullptr || size == 0) return FailWith(122, 0);  // ERROR_INSUFFICIENT_BUFFER
     char native[4096];
     ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
-    if (length <= 0) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
+    if (length <= 0) return FailWith(ERROR_FILE_NOT_FOUND, 0);
     native[length] = '\0';
     std::string path = platform::PathFromNative(native);
     if (path.size() + 1 > size) {
@@ -208,7 +194,7 @@ void RegisterModule(const char* name, ModuleLookup lookup) {
 }  // namespace platform
 
 HMODULE LoadLibraryA(LPCSTR name) {
-    if (kernel32::InjectedFailure("LoadLibraryA", ERROR_FILE_NOT_FOUND)) return nullptr;
+    if (auto failed = seams::FailNow<DWORD>("LoadLibraryA", ERROR_FILE_NOT_FOUND)) return FailWith(*failed, nullptr);
     if (name != nullptr) {
         std::lock_guard<std::mutex> lock(ModuleLock());
         std::string key = ModuleKey(name);
@@ -219,8 +205,7 @@ HMODULE LoadLibraryA(LPCSTR name) {
             }
         }
     }
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
+    return FailWith(ERROR_FILE_NOT_FOUND, nullptr);
 }
 
 void* GetProcAddress(HMODULE module, LPCSTR name) {
@@ -230,11 +215,9 @@ void* GetProcAddress(HMODULE module, LPCSTR name) {
         RegisteredModule* found = FindModule(module);
         if (found != nullptr && found->loads > 0) lookup = found->lookup;
     }
-    if (lookup == nullptr) {
-        SetLastError(module == nullptr ? 127u : static_cast<DWORD>(ERROR_INVALID_HANDLE));
-        return nullptr;
-    }
-    if (kernel32::InjectedFailure("GetProcAddress", 127)) return nullptr;
+    if (lookup == nullptr)
+        return FailWith(module == nullptr ? 127u : static_cast<DWORD>(ERROR_INVALID_HANDLE), nullptr);
+    if (auto failed = seams::FailNow<DWORD>("GetProcAddress", 127)) return FailWith(*failed, nullptr);
     void* entry = name != nullptr ? lookup(name) : nullptr;
     if (entry == nullptr) SetLastError(127);  // ERROR_PROC_NOT_FOUND
     return entry;
@@ -243,10 +226,7 @@ void* GetProcAddress(HMODULE module, LPCSTR name) {
 BOOL FreeLibrary(HMODULE module) {
     std::lock_guard<std::mutex> lock(ModuleLock());
     RegisteredModule* found = FindModule(module);
-    if (found == nullptr || found->loads == 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (found == nullptr || found->loads == 0) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     --found->loads;
     return TRUE;
 }

@@ -35,19 +35,6 @@ std::mutex g_streamsLock;
 std::set<Stream*> g_streams;
 DWORD g_nextSerial = 1;
 
-bool Injected(const char* name, MMRESULT* result) {
-    if (!seams::ShouldFailCall(name)) return false;
-    const int64_t chosen = seams::FailureResult(name);
-    *result = (chosen > 0 && chosen <= 0xFFFF) ? static_cast<MMRESULT>(chosen) : MMSYSERR_ERROR;
-    return true;
-}
-
-#define ACM_SEAM(name)                                   \
-    do {                                                 \
-        MMRESULT injected_;                              \
-        if (Injected(name, &injected_)) return injected_; \
-    } while (0)
-
 Stream* FindStream(HACMSTREAM has) {
     std::lock_guard<std::mutex> lock(g_streamsLock);
     auto* stream = reinterpret_cast<Stream*>(has);
@@ -113,7 +100,7 @@ using namespace msacm;
 
 MMRESULT acmFormatSuggest(HACMDRIVER had, const WAVEFORMATEX* pwfxSrc, WAVEFORMATEX* pwfxDst, DWORD cbwfxDst,
                           DWORD fdwSuggest) {
-    ACM_SEAM("acmFormatSuggest");
+    if (auto failed = seams::FailNow<MMRESULT>("acmFormatSuggest", MMSYSERR_ERROR)) return *failed;
     if (had != nullptr) return MMSYSERR_INVALHANDLE;
     if (pwfxSrc == nullptr || pwfxDst == nullptr || cbwfxDst < 16) return MMSYSERR_INVALPARAM;
     if (fdwSuggest & ~static_cast<DWORD>(ACM_FORMATSUGGESTF_TYPEMASK)) return MMSYSERR_INVALFLAG;
@@ -135,7 +122,7 @@ MMRESULT acmFormatSuggest(HACMDRIVER had, const WAVEFORMATEX* pwfxSrc, WAVEFORMA
 
 MMRESULT acmStreamOpen(LPHACMSTREAM phas, HACMDRIVER had, const WAVEFORMATEX* pwfxSrc, const WAVEFORMATEX* pwfxDst,
                        const WAVEFILTER* pwfltr, DWORD_PTR, DWORD_PTR, DWORD fdwOpen) {
-    ACM_SEAM("acmStreamOpen");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamOpen", MMSYSERR_ERROR)) return *failed;
     const bool query = (fdwOpen & ACM_STREAMOPENF_QUERY) != 0;
     if (phas != nullptr) *phas = nullptr;
     if (had != nullptr) return MMSYSERR_INVALHANDLE;
@@ -162,7 +149,7 @@ MMRESULT acmStreamOpen(LPHACMSTREAM phas, HACMDRIVER had, const WAVEFORMATEX* pw
 }
 
 MMRESULT acmStreamClose(HACMSTREAM has, DWORD fdwClose) {
-    ACM_SEAM("acmStreamClose");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamClose", MMSYSERR_ERROR)) return *failed;
     if (fdwClose != 0) return MMSYSERR_INVALFLAG;
     std::unique_ptr<Stream> stream;
     {
@@ -176,7 +163,7 @@ MMRESULT acmStreamClose(HACMSTREAM has, DWORD fdwClose) {
 }
 
 MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, DWORD* pdwOutputBytes, DWORD fdwSize) {
-    ACM_SEAM("acmStreamSize");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamSize", MMSYSERR_ERROR)) return *failed;
     Stream* stream = FindStream(has);
     if (stream == nullptr) return MMSYSERR_INVALHANDLE;
     if (pdwOutputBytes == nullptr) return MMSYSERR_INVALPARAM;
@@ -189,7 +176,7 @@ MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, DWORD* pdwOutputBytes, DWO
 }
 
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwPrepare) {
-    ACM_SEAM("acmStreamPrepareHeader");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamPrepareHeader", MMSYSERR_ERROR)) return *failed;
     Stream* stream = nullptr;
     if (const MMRESULT result = CheckHeaderCall(has, pash, fdwPrepare == 0, &stream); result != MMSYSERR_NOERROR)
         return result;
@@ -204,7 +191,7 @@ MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdw
 }
 
 MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwConvert) {
-    ACM_SEAM("acmStreamConvert");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamConvert", MMSYSERR_ERROR)) return *failed;
     Stream* stream = nullptr;
     const bool flagsKnown = (fdwConvert & ~kConvertFlags) == 0;
     if (const MMRESULT result = CheckHeaderCall(has, pash, flagsKnown, &stream); result != MMSYSERR_NOERROR)
@@ -224,7 +211,7 @@ MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwConver
 }
 
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwUnprepare) {
-    ACM_SEAM("acmStreamUnprepareHeader");
+    if (auto failed = seams::FailNow<MMRESULT>("acmStreamUnprepareHeader", MMSYSERR_ERROR)) return *failed;
     Stream* stream = nullptr;
     if (const MMRESULT result = CheckHeaderCall(has, pash, fdwUnprepare == 0, &stream); result != MMSYSERR_NOERROR)
         return result;
@@ -235,7 +222,7 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD f
 }
 
 MMRESULT acmMetrics(HACMOBJ hao, UINT uMetric, void* pMetric) {
-    ACM_SEAM("acmMetrics");
+    if (auto failed = seams::FailNow<MMRESULT>("acmMetrics", MMSYSERR_ERROR)) return *failed;
     if (hao != nullptr) return MMSYSERR_INVALHANDLE;
     if (pMetric == nullptr) return MMSYSERR_INVALPARAM;
     if (uMetric != ACM_METRIC_MAX_SIZE_FORMAT) return MMSYSERR_NOTSUPPORTED;

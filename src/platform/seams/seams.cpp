@@ -70,13 +70,6 @@ int64_t FailureResult(const char* name) {
     return it == Failures().end() ? -1 : it->second.result;
 }
 
-bool FailHresult(const char* name, int32_t fallback, int32_t* result) {
-    if (!ShouldFailCall(name)) return false;
-    const int64_t chosen = FailureResult(name);
-    *result = (chosen < 0 && chosen != -1 && chosen >= INT32_MIN) ? static_cast<int32_t>(chosen) : fallback;
-    return true;
-}
-
 void SetNoWait(bool on) { g_noWait = on; }
 bool NoWait() { return g_noWait; }
 

@@ -2,11 +2,15 @@
 //
 // A test names a platform call ("CreateThread", "CreateWindowExA",
 // "IDirectSound::CreateSoundBuffer", ...) and makes it fail; the stand-in asks
-// ShouldFailCall at its top and, when told to, returns its documented failure
-// result (or the one the test chose). Nothing is injected unless a test asks.
+// FailNow at its top and, when told to, returns its documented failure result
+// (or the one the test chose). Nothing is injected unless a test asks.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 namespace seams {
 
@@ -22,13 +26,41 @@ void ClearCall(const char* name);
 // Forget every injected failure.
 void ClearAllCalls();
 // True when the named call is to fail now; counts one use of a limited failure.
+// A call whose failure carries no code (a null handle, say) asks this; one
+// that answers a code asks FailNow below.
 bool ShouldFailCall(const char* name);
 // The result the test chose for the named call (the last FailCall's result).
 int64_t FailureResult(const char* name);
-// For stand-ins whose calls answer an HRESULT: true when the named call is to
-// fail now, with *result the failure the test chose (a negative value other
-// than -1) or else `fallback`.
-bool FailHresult(const char* name, int32_t fallback, int32_t* result);
+
+// The chosen result as the stand-in's result type: taken when the test chose
+// one (not -1), it is not 0 (a seam makes a call fail, never succeed without
+// doing its work) and it fits the type's bits, read signed or unsigned (so
+// 0x80004005 and (HRESULT)0x80004005 are the same choice); else `fallback`.
+template <typename Result>
+Result ChosenOr(int64_t chosen, std::type_identity_t<Result> fallback) {
+    const bool fits =
+        std::in_range<std::make_signed_t<Result>>(chosen) || std::in_range<std::make_unsigned_t<Result>>(chosen);
+    return chosen != -1 && chosen != 0 && fits ? static_cast<Result>(chosen) : fallback;
+}
+
+// The one question every stand-in asks at the top of a call with a seam:
+// "fail now, and with which result?" Empty when the call is to run; else the
+// test's chosen result (see ChosenOr) or the call's own `fallback`:
+//     if (auto hr = seams::FailNow<HRESULT>("IDirectSound::GetCaps", DSERR_GENERIC)) return *hr;
+// Counts one use of a limited failure, as ShouldFailCall does.
+template <typename Result>
+std::optional<Result> FailNow(const char* name, std::type_identity_t<Result> fallback) {
+    if (!ShouldFailCall(name)) return std::nullopt;
+    return ChosenOr<Result>(FailureResult(name), fallback);
+}
+// The same for a call a test may fail for one kind of object only: "<call>"
+// fails it for every kind, "<call>:<kind>" for that kind (kind may be null).
+template <typename Result>
+std::optional<Result> FailNow(const char* call, const char* kind, std::type_identity_t<Result> fallback) {
+    if (auto failed = FailNow<Result>(call, fallback)) return failed;
+    if (kind == nullptr) return std::nullopt;
+    return FailNow<Result>((std::string(call) + ':' + kind).c_str(), fallback);
+}
 
 // No-wait clock for tests: when on, Sleep returns at once and vertical-blank
 // waits do not wait. Off by default.

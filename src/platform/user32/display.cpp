@@ -145,8 +145,7 @@ namespace user32 {
 static std::vector<platform::DisplayChangeCall> g_displayChanges;
 
 static LONG ChangeDisplay(DEVMODEA* devMode, DWORD flags) {
-    if (seams::ShouldFailCall("ChangeDisplaySettingsA"))
-        return static_cast<LONG>(seams::FailureResult("ChangeDisplaySettingsA"));
+    if (auto failed = seams::FailNow<LONG>("ChangeDisplaySettingsA", DISP_CHANGE_FAILED)) return *failed;
     if (devMode == nullptr) {
         Lock lock(S().mutex);
         if (S().displayChanged) {
@@ -203,8 +202,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     uintptr_t id = reinterpret_cast<uintptr_t>(name);
     if (id == 32512 || (id >= 32513 && id <= 32516) || (id >= 32640 && id <= 32651))
         return reinterpret_cast<HCURSOR>(id);
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
+    return platform::FailWith(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr);
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {

@@ -51,10 +51,7 @@ bool DecodePng(const std::string& path, IconResource* icon) {
 }  // namespace
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
-    if (!IS_INTRESOURCE(name)) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
+    if (!IS_INTRESOURCE(name)) return platform::FailWith(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr);
     int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
     {
         std::lock_guard<std::mutex> lock(g_iconMutex);
@@ -62,8 +59,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     }
     if (instance == nullptr && id >= kApplicationIcon && id <= kApplicationIcon + 6)
         return reinterpret_cast<HICON>(kIconHandleBase + id);
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
+    return platform::FailWith(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr);
 }
 
 BOOL DestroyIcon(HICON icon) { return icon != nullptr ? TRUE : FALSE; }

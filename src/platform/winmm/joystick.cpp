@@ -16,13 +16,6 @@ constexpr UINT kJoystickIds = 16;
 platform::sdl::Joystick* g_open[kJoystickIds] = {};
 int32_t g_openId[kJoystickIds] = {};
 
-bool Injected(const char* name, MMRESULT* result) {
-    if (!seams::ShouldFailCall(name)) return false;
-    int64_t chosen = seams::FailureResult(name);
-    *result = chosen == -1 ? JOYERR_UNPLUGGED : static_cast<MMRESULT>(chosen);
-    return true;
-}
-
 // The joystick behind an id, opened on first use and again after it was
 // replaced or unplugged; null when no joystick has the id.
 platform::sdl::Joystick* JoystickFor(UINT id, platform::sdl::JoystickInfo* info) {
@@ -62,8 +55,7 @@ DWORD PovOf(uint8_t hat) {
 UINT joyGetNumDevs() { return kJoystickIds; }
 
 MMRESULT joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) {
-    MMRESULT result;
-    if (Injected("joyGetDevCapsA", &result)) return result;
+    if (auto failed = seams::FailNow<MMRESULT>("joyGetDevCapsA", JOYERR_UNPLUGGED)) return *failed;
     if (caps == nullptr || size != sizeof(JOYCAPSA)) return MMSYSERR_INVALPARAM;
     if (id >= kJoystickIds) return JOYERR_PARMS;
     platform::sdl::JoystickInfo info;
@@ -88,8 +80,7 @@ MMRESULT joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) {
 }
 
 MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info) {
-    MMRESULT result;
-    if (Injected("joyGetPosEx", &result)) return result;
+    if (auto failed = seams::FailNow<MMRESULT>("joyGetPosEx", JOYERR_UNPLUGGED)) return *failed;
     if (info == nullptr) return MMSYSERR_INVALPARAM;
     if (info->dwSize != sizeof(JOYINFOEX) || id >= kJoystickIds) return JOYERR_PARMS;
     platform::sdl::JoystickInfo found;

@@ -42,12 +42,8 @@ MCIERROR mciSendCommandA(MCIDEVICEID deviceId, UINT message, DWORD_PTR flags, DW
         command.callback = reinterpret_cast<const MCI_GENERIC_PARMS*>(parameters)->dwCallback;
         if (message == MCI_PLAY) command.from = reinterpret_cast<const MCI_PLAY_PARMS*>(parameters)->dwFrom;
     }
-    if (seams::ShouldFailCall("mciSendCommandA")) {
-        const int64_t chosen = seams::FailureResult("mciSendCommandA");
-        command.result = chosen > 0 && chosen <= 0xFFFF ? static_cast<MCIERROR>(chosen) : MCIERR_DEVICE_NOT_READY;
-    } else {
-        command.result = Answer(deviceId, message);
-    }
+    const auto failed = seams::FailNow<MCIERROR>("mciSendCommandA", MCIERR_DEVICE_NOT_READY);
+    command.result = failed ? *failed : Answer(deviceId, message);
     ++g_commandCount;
     g_lastCommand = command;
     return command.result;
