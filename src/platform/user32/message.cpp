@@ -146,10 +146,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (msg == nullptr) return -1;
-    if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(static_cast<intptr_t>(-1)) && !IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
-    }
+    if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(static_cast<intptr_t>(-1)) && !IsWindow(hwnd))
+        return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, -1);
     while (!PeekMessageA(msg, hwnd, filterMin, filterMax, PM_REMOVE)) WaitForMessage();
     return msg->message == WM_QUIT ? 0 : 1;
 }
@@ -209,10 +207,7 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD thread = GetCurrentThreadId();
     if (hwnd != nullptr) {
         WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr || w->destroying) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (w == nullptr || w->destroying) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, FALSE);
         thread = w->threadId;
     }
     QueuedMessage m = MakeMessage(hwnd, message, wParam, lParam);
@@ -225,10 +220,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!IsWindow(hwnd)) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, 0);
     return Send(hwnd, message, wParam, lParam);
 }
 
@@ -250,10 +242,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     DWORD thread = GetCurrentThreadId();
     if (hwnd != nullptr) {
         WindowRecord* w = FindRecord(hwnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (w == nullptr) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, 0);
         thread = w->threadId;
     }
     elapse = std::clamp<UINT>(elapse, 10, 0x7FFFFFFF);

@@ -155,10 +155,7 @@ BOOL IsIconic(HWND hwnd) {
 BOOL GetClientRect(HWND hwnd, RECT* rect) {
     Lock lock(S().mutex);
     WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || rect == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (w == nullptr || rect == nullptr) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     *rect = ClientRectOf(*w);
     return TRUE;
 }
@@ -166,10 +163,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     Lock lock(S().mutex);
     WindowRecord* w = FindRecord(hwnd);
-    if (w == nullptr || rect == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (w == nullptr || rect == nullptr) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     *rect = w->rect;
     if ((w->style & WS_CHILD) && w->parent != nullptr) {
         if (WindowRecord* parent = FindRecord(w->parent)) {

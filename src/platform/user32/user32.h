@@ -255,7 +255,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);  // refused while w
 // Top-level windows get a window of the window system; child windows (WS_CHILD)
 // live inside their parent. Fails (null) when the class is unknown, WM_CREATE
 // returns -1, the window system cannot make the window, or the test seam
-// "CreateWindowExA" is set.
+// "CreateWindowExA" is set (the last error is then the test's chosen code, or
+// ERROR_NOT_ENOUGH_MEMORY).
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,

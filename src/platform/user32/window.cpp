@@ -177,25 +177,17 @@ using namespace user32;
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
-    if (seams::ShouldFailCall("CreateWindowExA")) {
-        SetLastError(static_cast<DWORD>(seams::FailureResult("CreateWindowExA")));
-        return nullptr;
-    }
+    if (auto error = seams::FailNow<DWORD>("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY))
+        return platform::FailWith(*error, nullptr);
     EnsureControlClasses();
     HWND hwnd;
     std::string classNameCopy;
     {
         Lock lock(S().mutex);
         ClassRecord* c = FindClass(className);
-        if (c == nullptr) {
-            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-            return nullptr;
-        }
+        if (c == nullptr) return platform::FailWith(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
         bool child = (style & WS_CHILD) != 0;
-        if (child && FindRecord(parent) == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return nullptr;
-        }
+        if (child && FindRecord(parent) == nullptr) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, nullptr);
         if (!child && !(style & WS_POPUP)) style |= WS_CAPTION | WS_CLIPSIBLINGS;  // an overlapped window always has a caption
         auto record = std::make_unique<WindowRecord>();
         WindowRecord& w = *record;
@@ -224,10 +216,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
             p.clientWidth = client.right;
             p.clientHeight = client.bottom;
             w.backendId = platform::sdl::CreateVideoWindow(platform::ShiftJisToUtf8(w.title.c_str()), p);
-            if (w.backendId == 0) {
-                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-                return nullptr;
-            }
+            if (w.backendId == 0) return platform::FailWith(ERROR_NOT_ENOUGH_MEMORY, nullptr);
             SyncBackend(w);
             ApplyIcon(w);
         } else if (WindowRecord* top = FindRecord(TopLevelOf(parent))) {

@@ -9,20 +9,11 @@
 namespace user32 {
 
 static ATOM AddClass(const WNDCLASSEXA& wc) {
-    if (wc.lpszClassName == nullptr || wc.lpfnWndProc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (wc.lpszClassName == nullptr || wc.lpfnWndProc == nullptr) return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     Lock lock(S().mutex);
-    if (IS_INTRESOURCE(wc.lpszClassName)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (IS_INTRESOURCE(wc.lpszClassName)) return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     std::string key = Lower(wc.lpszClassName);
-    if (S().classes.count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
+    if (S().classes.count(key)) return platform::FailWith(ERROR_CLASS_ALREADY_EXISTS, 0);
     ClassRecord c;
     c.name = wc.lpszClassName;
     c.atom = S().nextAtom++;
@@ -57,18 +48,12 @@ ClassRecord* FindClass(LPCSTR name) {
 using namespace user32;
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
-    if (wc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (wc == nullptr) return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     return AddClass(*wc);
 }
 
 ATOM RegisterClassA(const WNDCLASSA* wc) {
-    if (wc == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (wc == nullptr) return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     WNDCLASSEXA ex{};
     ex.cbSize = sizeof ex;
     ex.style = wc->style;
@@ -87,14 +72,8 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
     Lock lock(S().mutex);
     ClassRecord* c = FindClass(className);
-    if (c == nullptr) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    if (c->windowCount > 0) {
-        SetLastError(ERROR_CLASS_HAS_WINDOWS);
-        return FALSE;
-    }
+    if (c == nullptr) return platform::FailWith(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
+    if (c->windowCount > 0) return platform::FailWith(ERROR_CLASS_HAS_WINDOWS, FALSE);
     S().classes.erase(Lower(c->name.c_str()));
     return TRUE;
 }

@@ -89,8 +89,7 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
         case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
     }
     if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
+        return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     }
     LONG_PTR value;
     std::memcpy(&value, &w->extra[static_cast<size_t>(index)], sizeof value);
@@ -113,8 +112,7 @@ LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
         case GWLP_ID: old = w->controlId; w->controlId = value; return old;
     }
     if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
+        return platform::FailWith(ERROR_INVALID_PARAMETER, 0);
     }
     std::memcpy(&old, &w->extra[static_cast<size_t>(index)], sizeof old);
     std::memcpy(&w->extra[static_cast<size_t>(index)], &value, sizeof value);
@@ -128,10 +126,7 @@ LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
 }
 
 BOOL SetWindowTextA(HWND hwnd, LPCSTR text) {
-    if (!IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!IsWindow(hwnd)) return platform::FailWith(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     Send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     return TRUE;
 }
