@@ -184,6 +184,15 @@ int CreateImageTextures(ImagePicture* picture);
 // Copies the picture's pixels (the rectangle x, y, width, height) into its
 // textures; 0 or -1.
 int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width, int32_t height);
+// Whether pixels of one format reach a texture of another unchanged but for
+// bits outside the channels and a cut-out's alpha: the same 32-bit layout
+// with 8-bit channels. Such rows are copied masked (CopyRowMasked) instead
+// of unpacked and packed pixel by pixel; both give the same texels.
+bool IsMaskedCopyLayout(const ColorFormatInfo* from, const ColorFormatInfo* to);
+// count pixels of such a layout: each keeps its channel bits; with cutOut,
+// a pixel whose colour bits equal the key's loses its alpha bits.
+void CopyRowMasked(const uint8_t* in, uint8_t* out, int32_t count, const ColorFormatInfo* format, bool cutOut,
+                   uint32_t key);
 // Stretches the top-left width x height of a surface (a movie's Y'CbCr
 // frame) 1:1 into the image's textures, converting it; 0, or -1 when the
 // image has no textures or the device refuses.

@@ -62,6 +62,33 @@ bool LayOutTextures(ImagePicture* picture) {
     return true;
 }
 
+}  // namespace
+
+// Each 8-bit channel widens and narrows to itself, so unpacking and packing
+// such a pixel only drops the bits outside the channels.
+bool IsMaskedCopyLayout(const ColorFormatInfo* from, const ColorFormatInfo* to) {
+    if (to == nullptr || from->pixelByte != 4 || from->isPalette || from->dxtType != 0 || from->noneMask != 0 ||
+        !IsSameColorFormat(from, to))
+        return false;
+    if (from->redWidth != 8 || from->greenWidth != 8 || from->blueWidth != 8) return false;
+    return from->alphaWidth == 0 || from->alphaWidth == 8;
+}
+
+void CopyRowMasked(const uint8_t* in, uint8_t* out, int32_t count, const ColorFormatInfo* format, bool cutOut,
+                   uint32_t key) {
+    const uint32_t keep = format->redMask | format->greenMask | format->blueMask | format->alphaMask;
+    const uint32_t colourKey = key & 0xFFFFFF;
+    for (int32_t x = 0; x < count; ++x, in += 4, out += 4) {
+        uint32_t value = 0;
+        std::memcpy(&value, in, 4);
+        uint32_t packed = value & keep;
+        if (cutOut && (value & 0xFFFFFF) == colourKey) packed &= ~format->alphaMask;
+        std::memcpy(out, &packed, 4);
+    }
+}
+
+namespace {
+
 // Writes the picture's pixels of the rectangle (picture coordinates, inside
 // the texture) into locked texels.
 void ConvertInto(const ImagePicture* picture, const ImageTexture& t, const RECT& r, const D3DLOCKED_RECT& locked,
@@ -71,10 +98,15 @@ void ConvertInto(const ImagePicture* picture, const ImageTexture& t, const RECT&
     const ColorFormatInfo* to = GetDeviceColorFormat(static_cast<int>(format));
     const bool cutOut = picture->flags[kPictureCutOut] != 0;
     const int32_t inBytes = from->pixelByte, outBytes = to != nullptr ? to->pixelByte : 4;
+    const bool masked = IsMaskedCopyLayout(from, to);
     for (int32_t y = r.top; y < r.bottom; ++y) {
         const uint8_t* in = picture->memImg.pixels + static_cast<ptrdiff_t>(y) * base->pitch + r.left * inBytes;
         uint8_t* out = static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y - t.y) * locked.Pitch +
                        (r.left - t.x) * outBytes;
+        if (masked) {
+            CopyRowMasked(in, out, r.right - r.left, from, cutOut, base->transparentColor);
+            continue;
+        }
         for (int32_t x = r.left; x < r.right; ++x, in += inBytes, out += outBytes) {
             uint32_t value = 0;
             std::memcpy(&value, in, static_cast<size_t>(inBytes));
