@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -62,28 +63,47 @@ bool LayOutTextures(ImagePicture* picture) {
     return true;
 }
 
-}  // namespace
-
-// Each 8-bit channel widens and narrows to itself, so unpacking and packing
-// such a pixel only drops the bits outside the channels.
-bool IsMaskedCopyLayout(const ColorFormatInfo* from, const ColorFormatInfo* to) {
-    if (to == nullptr || from->pixelByte != 4 || from->isPalette || from->dxtType != 0 || from->noneMask != 0 ||
-        !IsSameColorFormat(from, to))
-        return false;
-    if (from->redWidth != 8 || from->greenWidth != 8 || from->blueWidth != 8) return false;
-    return from->alphaWidth == 0 || from->alphaWidth == 8;
+bool NarrowChannels(const ColorFormatInfo* f) {
+    return !f->isPalette && f->dxtType == 0 && f->pixelByte >= 1 && f->pixelByte <= 4 && f->redWidth <= 8 &&
+           f->greenWidth <= 8 && f->blueWidth <= 8 && f->alphaWidth <= 8;
 }
 
-void CopyRowMasked(const uint8_t* in, uint8_t* out, int32_t count, const ColorFormatInfo* format, bool cutOut,
-                   uint32_t key) {
-    const uint32_t keep = format->redMask | format->greenMask | format->blueMask | format->alphaMask;
+}  // namespace
+
+bool TexelConverter::Usable(const ColorFormatInfo* from, const ColorFormatInfo* to) {
+    return to != nullptr && NarrowChannels(from) && NarrowChannels(to);
+}
+
+TexelConverter::TexelConverter(const ColorFormatInfo* from, const ColorFormatInfo* to)
+    : masks_{from->redMask, from->greenMask, from->blueMask, from->alphaMask},
+      shifts_{from->redLoc, from->greenLoc, from->blueLoc, from->alphaLoc},
+      opaque_(PackColorValue(to, 0, 0, 0, 255) & to->alphaMask),
+      fixed_(to->noneMask),
+      inBytes_(from->pixelByte),
+      outBytes_(to->pixelByte) {
+    const uint32_t toMasks[4] = {to->redMask, to->greenMask, to->blueMask, to->alphaMask};
+    for (int c = 0; c < 4; ++c) {
+        for (uint32_t k = 0; k < 256; ++k) {
+            int v[4] = {0, 0, 0, 0};
+            UnpackColorValue(from, (k << shifts_[c]) & masks_[c], &v[0], &v[1], &v[2], &v[3]);
+            int packed[4] = {0, 0, 0, 0};
+            packed[c] = v[c];
+            table_[c][k] = PackColorValue(to, packed[0], packed[1], packed[2], packed[3]) & toMasks[c];
+        }
+    }
+}
+
+void TexelConverter::Row(const uint8_t* in, uint8_t* out, int32_t count, bool cutOut, uint32_t key) const {
+    const bool hasAlpha = masks_[3] != 0;
     const uint32_t colourKey = key & 0xFFFFFF;
-    for (int32_t x = 0; x < count; ++x, in += 4, out += 4) {
+    for (int32_t x = 0; x < count; ++x, in += inBytes_, out += outBytes_) {
         uint32_t value = 0;
-        std::memcpy(&value, in, 4);
-        uint32_t packed = value & keep;
-        if (cutOut && (value & 0xFFFFFF) == colourKey) packed &= ~format->alphaMask;
-        std::memcpy(out, &packed, 4);
+        std::memcpy(&value, in, static_cast<size_t>(inBytes_));
+        uint32_t texel = fixed_ | table_[0][(value & masks_[0]) >> shifts_[0]] |
+                         table_[1][(value & masks_[1]) >> shifts_[1]] | table_[2][(value & masks_[2]) >> shifts_[2]];
+        if (!(cutOut && (value & 0xFFFFFF) == colourKey))
+            texel |= hasAlpha ? table_[3][(value & masks_[3]) >> shifts_[3]] : opaque_;
+        std::memcpy(out, &texel, static_cast<size_t>(outBytes_));
     }
 }
 
@@ -98,15 +118,10 @@ void ConvertInto(const ImagePicture* picture, const ImageTexture& t, const RECT&
     const ColorFormatInfo* to = GetDeviceColorFormat(static_cast<int>(format));
     const bool cutOut = picture->flags[kPictureCutOut] != 0;
     const int32_t inBytes = from->pixelByte, outBytes = to != nullptr ? to->pixelByte : 4;
-    const bool masked = IsMaskedCopyLayout(from, to);
     for (int32_t y = r.top; y < r.bottom; ++y) {
         const uint8_t* in = picture->memImg.pixels + static_cast<ptrdiff_t>(y) * base->pitch + r.left * inBytes;
         uint8_t* out = static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y - t.y) * locked.Pitch +
                        (r.left - t.x) * outBytes;
-        if (masked) {
-            CopyRowMasked(in, out, r.right - r.left, from, cutOut, base->transparentColor);
-            continue;
-        }
         for (int32_t x = r.left; x < r.right; ++x, in += inBytes, out += outBytes) {
             uint32_t value = 0;
             std::memcpy(&value, in, static_cast<size_t>(inBytes));
