@@ -1,8 +1,8 @@
 // Where the one OpenGL context lives: on the window given a drawable from
-// the start (GiveNextWindowGL), presented into without a second drawable,
-// else on a hidden window of its own; when its window goes, the context
-// stays and finds a hidden home at the next acquire.
-#include "platform/d3d9/d3d9.h"
+// the start (GiveNextWindowGL), presented into without a second drawable;
+// when its window goes, on another window with a drawable, else on a hidden
+// window of its own. The context is made once per process, so the steps run
+// in order in one test (ctest gives it a process of its own).
 #include "platform/sdl/sdl_gl.h"
 #include "platform/sdl/sdl_video.h"
 
@@ -12,55 +12,57 @@
 
 namespace {
 
-struct Case {
+enum class Action { MakeWithDrawable, MakePlain, PresentInto, Destroy };
+
+struct Step {
     const char* what;
-    bool giveDrawable;      // GiveNextWindowGL before the windows are made
-    bool destroyFirst;      // the first window goes after the context was made
-    bool homeIsFirst;       // the context lives on the first window
+    Action action;
+    int window;  // index into the test's windows
+    int home;    // the window the context lives on afterwards; -1: a hidden one
 };
 
-const Case kCases[] = {
-    {"a window given a drawable hosts the context", true, false, true},
-    {"without one the context has a hidden window", false, false, false},
-    {"the host window goes: the context stays, on a hidden window", true, true, false},
+const Step kSteps[] = {
+    {"a window given a drawable", Action::MakeWithDrawable, 0, 0},
+    {"a window made after it has none", Action::MakePlain, 1, 0},
+    {"a present into the plain window leaves the home", Action::PresentInto, 1, 0},
+    {"the home goes: the context moves to the other window with a drawable", Action::Destroy, 0, 1},
+    {"that one goes too: a hidden window", Action::Destroy, 1, -1},
+    {"a new plain window does not become the home", Action::MakePlain, 2, -1},
+    {"a present into it still works", Action::PresentInto, 2, -1},
 };
-
-platform::sdl::WindowPlacement Placement() {
-    platform::sdl::WindowPlacement p;
-    p.clientWidth = 64;
-    p.clientHeight = 48;
-    return p;
-}
 
 TEST(GLHomeWindow, TheContextLivesWhereItWasMade) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    for (const Case& c : kCases) {
-        platform::sdl::ReleaseGLContext();
-        if (c.giveDrawable) platform::sdl::GiveNextWindowGL();
-        const uint32_t first = platform::sdl::CreateVideoWindow("first", Placement());
-        const uint32_t second = platform::sdl::CreateVideoWindow("second", Placement());
-        ASSERT_NE(first, 0u) << c.what;
-        ASSERT_NE(second, 0u) << c.what;
-        if (!platform::sdl::AcquireGLContext()) {
-            platform::sdl::DestroyVideoWindow(first);
-            platform::sdl::DestroyVideoWindow(second);
-            GTEST_SKIP() << "no OpenGL 3.3 context here";
+    if (platform::sdl::HasGLContext()) GTEST_SKIP() << "the context was made before this test";
+    uint32_t windows[3] = {0, 0, 0};
+    platform::sdl::WindowPlacement placement;
+    placement.clientWidth = 64;
+    placement.clientHeight = 48;
+    for (const Step& s : kSteps) {
+        uint32_t& id = windows[s.window];
+        switch (s.action) {
+            case Action::MakeWithDrawable:
+                platform::sdl::GiveNextWindowGL();
+                [[fallthrough]];
+            case Action::MakePlain:
+                id = platform::sdl::CreateVideoWindow(s.what, placement);
+                ASSERT_NE(id, 0u) << s.what;
+                break;
+            case Action::PresentInto: {
+                int w = 0, h = 0;
+                EXPECT_TRUE(platform::sdl::BeginWindowGL(id, &w, &h)) << s.what;
+                EXPECT_EQ(w, 64) << s.what;
+                platform::sdl::EndWindowGL(id);
+                break;
+            }
+            case Action::Destroy:
+                platform::sdl::DestroyVideoWindow(id);
+                break;
         }
-        if (c.destroyFirst) platform::sdl::DestroyVideoWindow(first);
-        EXPECT_TRUE(platform::sdl::AcquireGLContext()) << c.what;
-        EXPECT_EQ(platform::sdl::GLHomeWindow(), c.homeIsFirst ? first : 0u) << c.what;
-        // The second window (no drawable from the start) still takes presents.
-        int w = 0, h = 0;
-        EXPECT_TRUE(platform::sdl::BeginWindowGL(second, &w, &h)) << c.what;
-        EXPECT_EQ(w, 64) << c.what;
-        platform::sdl::EndWindowGL(second);
-        EXPECT_TRUE(platform::sdl::AcquireGLContext()) << c.what << ": current again after the present";
-        if (!c.destroyFirst) platform::sdl::DestroyVideoWindow(first);
-        platform::sdl::DestroyVideoWindow(second);
-        EXPECT_TRUE(platform::sdl::AcquireGLContext()) << c.what << ": after every window went";
-        EXPECT_EQ(platform::sdl::GLHomeWindow(), 0u) << c.what;
+        if (!platform::sdl::AcquireGLContext()) GTEST_SKIP() << "no OpenGL 3.3 context here";
+        EXPECT_EQ(platform::sdl::GLHomeWindow(), s.home < 0 ? 0u : windows[s.home]) << s.what;
     }
-    platform::sdl::ReleaseGLContext();
+    platform::sdl::DestroyVideoWindow(windows[2]);
 }
 
 }  // namespace
