@@ -6,16 +6,19 @@
 #include "d3d9/d3d9_backend.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
 constexpr UINT kSide = 128;
+constexpr unsigned kMostFillThreads = 4;
 
-}  // namespace
-
-void FillBrightnessVolume(const D3DLOCKED_BOX& box) {
+// The slices [first, last) of the volume.
+void FillSlices(const D3DLOCKED_BOX& box, int32_t first, int32_t last) {
     auto* bits = static_cast<uint8_t*>(box.pBits);
-    for (int32_t z = 0; z < static_cast<int32_t>(kSide); ++z) {
+    for (int32_t z = first; z < last; ++z) {
         for (int32_t y = 0; y < static_cast<int32_t>(kSide); ++y) {
             uint8_t* row = bits + static_cast<ptrdiff_t>(y) * box.RowPitch + static_cast<ptrdiff_t>(z) * box.SlicePitch;
             for (int32_t x = 0; x < static_cast<int32_t>(kSide); ++x) {
@@ -26,6 +29,27 @@ void FillBrightnessVolume(const D3DLOCKED_BOX& box) {
             }
         }
     }
+}
+
+}  // namespace
+
+// Two million texels, each on its own: the slices are shared out among a few
+// threads (each writes only its own), which keeps the device's start short.
+void FillBrightnessVolume(const D3DLOCKED_BOX& box) {
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostFillThreads);
+    const int32_t per = static_cast<int32_t>((kSide + threads - 1) / threads);
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < threads; ++i) {
+        const int32_t first = static_cast<int32_t>(i) * per;
+        if (first >= static_cast<int32_t>(kSide)) break;
+        try {
+            helpers.emplace_back(FillSlices, std::cref(box), first, std::min<int32_t>(first + per, kSide));
+        } catch (const std::system_error&) {
+            FillSlices(box, first, std::min<int32_t>(first + per, kSide));  // no thread to be had: here
+        }
+    }
+    FillSlices(box, 0, std::min<int32_t>(per, kSide));
+    for (std::thread& t : helpers) t.join();
 }
 
 void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* outRed, uint8_t* outGreen,

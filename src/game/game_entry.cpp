@@ -3,12 +3,16 @@
 #include "game/settings_window.h"
 
 #include "core/library.h"
+#include "platform/d3d9/d3d9.h"
 
 #include <cstdio>
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int result = RunSettingsWindow(instance);
     if (result != 0) return result;
+    // The main window, made next, is the one a device presents into: where a
+    // device will be tried it carries an OpenGL drawable from the start.
+    d3d9::PrepareDevice();
     return RunGame(NewBootScene());
 }
 

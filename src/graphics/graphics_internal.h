@@ -184,6 +184,27 @@ int CreateImageTextures(ImagePicture* picture);
 // Copies the picture's pixels (the rectangle x, y, width, height) into its
 // textures; 0 or -1.
 int UploadPictureRect(ImagePicture* picture, int32_t x, int32_t y, int32_t width, int32_t height);
+
+// Converts rows of pixels from a picture's format to a texture's through
+// per-channel tables made once from the unpack and pack rules, so each pixel
+// gives the texel those rules give (a cut-out pixel, whose colour bits equal
+// the key's, gets alpha 0; a format without alpha reads as opaque). For
+// formats of at most 32 bits whose channels are at most 8 bits wide, without
+// a palette; Usable says whether a pair is such.
+class TexelConverter {
+public:
+    static bool Usable(const ColorFormatInfo* from, const ColorFormatInfo* to);
+    TexelConverter(const ColorFormatInfo* from, const ColorFormatInfo* to);
+    void Row(const uint8_t* in, uint8_t* out, int32_t count, bool cutOut, uint32_t key) const;
+
+private:
+    uint32_t table_[4][256];  // red, green, blue, alpha: source channel value -> packed bits
+    uint32_t masks_[4];
+    uint8_t shifts_[4];
+    uint32_t opaque_;  // packed alpha of a source without alpha
+    uint32_t fixed_;   // bits the texture format always sets
+    int inBytes_, outBytes_;
+};
 // Stretches the top-left width x height of a surface (a movie's Y'CbCr
 // frame) 1:1 into the image's textures, converting it; 0, or -1 when the
 // image has no textures or the device refuses.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -61,6 +62,52 @@ bool LayOutTextures(ImagePicture* picture) {
     picture->textureCount = count;
     return true;
 }
+
+bool NarrowChannels(const ColorFormatInfo* f) {
+    return !f->isPalette && f->dxtType == 0 && f->pixelByte >= 1 && f->pixelByte <= 4 && f->redWidth <= 8 &&
+           f->greenWidth <= 8 && f->blueWidth <= 8 && f->alphaWidth <= 8;
+}
+
+}  // namespace
+
+bool TexelConverter::Usable(const ColorFormatInfo* from, const ColorFormatInfo* to) {
+    return to != nullptr && NarrowChannels(from) && NarrowChannels(to);
+}
+
+TexelConverter::TexelConverter(const ColorFormatInfo* from, const ColorFormatInfo* to)
+    : masks_{from->redMask, from->greenMask, from->blueMask, from->alphaMask},
+      shifts_{from->redLoc, from->greenLoc, from->blueLoc, from->alphaLoc},
+      opaque_(PackColorValue(to, 0, 0, 0, 255) & to->alphaMask),
+      fixed_(to->noneMask),
+      inBytes_(from->pixelByte),
+      outBytes_(to->pixelByte) {
+    const uint32_t toMasks[4] = {to->redMask, to->greenMask, to->blueMask, to->alphaMask};
+    for (int c = 0; c < 4; ++c) {
+        for (uint32_t k = 0; k < 256; ++k) {
+            int v[4] = {0, 0, 0, 0};
+            UnpackColorValue(from, (k << shifts_[c]) & masks_[c], &v[0], &v[1], &v[2], &v[3]);
+            int packed[4] = {0, 0, 0, 0};
+            packed[c] = v[c];
+            table_[c][k] = PackColorValue(to, packed[0], packed[1], packed[2], packed[3]) & toMasks[c];
+        }
+    }
+}
+
+void TexelConverter::Row(const uint8_t* in, uint8_t* out, int32_t count, bool cutOut, uint32_t key) const {
+    const bool hasAlpha = masks_[3] != 0;
+    const uint32_t colourKey = key & 0xFFFFFF;
+    for (int32_t x = 0; x < count; ++x, in += inBytes_, out += outBytes_) {
+        uint32_t value = 0;
+        std::memcpy(&value, in, static_cast<size_t>(inBytes_));
+        uint32_t texel = fixed_ | table_[0][(value & masks_[0]) >> shifts_[0]] |
+                         table_[1][(value & masks_[1]) >> shifts_[1]] | table_[2][(value & masks_[2]) >> shifts_[2]];
+        if (!(cutOut && (value & 0xFFFFFF) == colourKey))
+            texel |= hasAlpha ? table_[3][(value & masks_[3]) >> shifts_[3]] : opaque_;
+        std::memcpy(out, &texel, static_cast<size_t>(outBytes_));
+    }
+}
+
+namespace {
 
 // Writes the picture's pixels of the rectangle (picture coordinates, inside
 // the texture) into locked texels.

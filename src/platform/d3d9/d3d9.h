@@ -394,6 +394,11 @@ bool HardwareAvailable();
 // The rule of HardwareAvailable, for a renderer's name.
 bool ChooseHardware(bool forbidden, bool forced, bool cardNode, const char* renderer);
 void RecheckHardware();
+// Where a device would be tried (the rule of HardwareAvailable before OpenGL
+// starts), the next window made carries an OpenGL drawable from the start
+// and the context is made on it: a program calls it just before it makes
+// the window its device will present into. Elsewhere nothing.
+void PrepareDevice();
 
 // Loses the device (as when another program takes the display): calls
 // that draw give D3DERR_DEVICELOST, TestCooperativeLevel gives

@@ -287,11 +287,10 @@ HRESULT Device::ResetEx(D3DPRESENT_PARAMETERS* params, D3DDISPLAYMODEEX* fullScr
 // ---- present ------------------------------------------------------------------------------
 void Device::WaitForInterval() {
     if (params_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE || seams::NoWait()) return;
-    int64_t period = 1000000 / std::max(1, static_cast<int>(ddraw::GetVerticalBlankRate()));
-    int64_t now = NowUs();
-    int64_t next = ddraw::NextVerticalBlank(std::max(now, lastPresentUs_), 0, period);
-    SleepUntilUs(next);
-    lastPresentUs_ = next;
+    const int64_t period = 1000000 / std::max(1, static_cast<int>(ddraw::GetVerticalBlankRate()));
+    const int64_t now = NowUs();
+    const int64_t until = QueueFrame(&frames_, now, period, maxLatency_);
+    if (until > now) SleepUntilUs(until);
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND window, const RGNDATA* dirty) {

@@ -1,6 +1,7 @@
 // The device, its swap chain and the runtime object (internal to the stand-in).
 #pragma once
 
+#include "platform/d3d9/d3d9_frame_queue.h"
 #include "platform/d3d9/d3d9_internal.h"
 
 #include <atomic>
@@ -229,7 +230,7 @@ private:
     int defaultResources_ = 0;
     UINT maxLatency_ = 3;
     BOOL dialogBoxMode_ = FALSE;
-    int64_t lastPresentUs_ = 0;
+    FrameQueue frames_;  // presented, not shown yet
     std::vector<uint32_t> presentPixels_;
     // The present on the card (d3d9_present.cpp): the window it shows in, a
     // copy of the frame last shown, where it went, and whether the window

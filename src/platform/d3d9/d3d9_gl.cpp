@@ -368,9 +368,13 @@ void Clear(const Target& target, const Rect& area, bool color, uint32_t argb, DW
     SetScissor(area);
     GLbitfield bits = 0;
     if (color && target.color != 0) {
-        ApplyColorMask(colorWrite, target.colorHasAlpha);
-        g.ClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f,
-                     ((argb >> 24) & 255) / 255.0f);
+        // A target without alpha holds one there (made so, never written by
+        // draws): a clear of all its colours writes that one as well, so that
+        // the driver clears every channel at once instead of drawing.
+        const bool opaqueAll = !target.colorHasAlpha && (colorWrite & 7) == 7;
+        ApplyColorMask(opaqueAll ? 0xF : colorWrite, opaqueAll || target.colorHasAlpha);
+        const float alpha = opaqueAll ? 1.0f : ((argb >> 24) & 255) / 255.0f;
+        g.ClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, alpha);
         bits |= kColorBufferBit;
     }
     if (depth && target.depth != 0) {

@@ -1,6 +1,7 @@
 // The runtime: "d3d9.dll" and its entries, the Direct3D object with its
 // adapter queries, capabilities and device creation.
 #include "platform/d3d9/d3d9_device.h"
+#include "platform/sdl/sdl_gl.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
@@ -128,6 +129,11 @@ bool ChooseHardware(bool forbidden, bool forced, bool cardNode, const char* rend
     for (const char* software : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
         if (name.find(software) != std::string::npos) return false;
     return true;
+}
+
+void PrepareDevice() {
+    if (EnvironmentForbids() || (!EnvironmentForces() && !platform::sdl::GraphicsCardPresent())) return;
+    platform::sdl::GiveNextWindowGL();
 }
 
 void RecheckHardware() {

@@ -1,14 +1,26 @@
 // What the stand-in's demultiplexer, decoders and colour converter ask of
 // FFmpeg's libraries, in terms of their own: bytes, 100 ns times, packed
 // pictures and 16-bit PCM. Only av_backend.cpp sees FFmpeg's headers.
+//
+// The libraries are opened when first needed (the first Open or converter),
+// not when the program starts. Where they are missing, every Open gives null
+// and a converter converts nothing, with one line on standard error.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace dshow::av {
+
+// Opens FFmpeg's libraries on the first call; false (and the reason in
+// *error when given) when one of them or one of their functions is missing.
+bool LibrariesLoaded(std::string* error = nullptr);
+// Makes LibrariesLoaded answer false from now on (true: as if the libraries
+// were missing), for tests of that path; false restores the real answer.
+void RefuseLibrariesForTest(bool refuse);
 
 // Largest picture accepted: each side and the pixel count.
 constexpr int kMaxSide = 16384;

@@ -7,6 +7,7 @@
 // sdl_event_push.cpp.
 #include "platform/sdl/sdl_video.h"
 
+#include "platform/sdl/sdl_gl.h"
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL2/SDL.h>
@@ -45,6 +46,7 @@ bool g_videoTried = false;
 bool g_videoReady = false;
 std::thread::id g_videoThread;
 std::map<int, SDL_Cursor*> g_cursors;
+bool g_nextWindowGL = false;  // GiveNextWindowGL: the next window carries a drawable
 
 VideoWindow* FindWindow(uint32_t id) {
     auto it = g_windows.find(id);
@@ -322,6 +324,11 @@ uint32_t CreateVideoWindow(const std::string& titleUtf8, const WindowPlacement& 
     if (placement.borderless) flags |= SDL_WINDOW_BORDERLESS;
     if (placement.resizable) flags |= SDL_WINDOW_RESIZABLE;
     if (placement.fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (g_nextWindowGL) {
+        SetContextAttributes();
+        flags |= SDL_WINDOW_OPENGL;
+        g_nextWindowGL = false;
+    }
     int x = placement.x == kPositionUndefined ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : placement.x;
     int y = placement.y == kPositionUndefined ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : placement.y;
     SDL_Window* window = SDL_CreateWindow(titleUtf8.c_str(), x, y, std::max(placement.clientWidth, 1),
@@ -352,6 +359,15 @@ bool AsksSoftwareRenderer(uint32_t id) {
 }
 
 void DestroyVideoWindow(uint32_t id) {
+    SDL_Window* window = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_mutex);
+        VideoWindow* w = FindWindow(id);
+        if (w == nullptr) return;
+        window = w->window;
+    }
+    // Outside this file's lock: the context's lock is taken before it elsewhere.
+    ForgetGLWindow(window);
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     VideoWindow* w = FindWindow(id);
     if (w == nullptr) return;
@@ -515,6 +531,18 @@ void EndWindowGL(uint32_t id) {
     w->glShown = false;
     w->source = nullptr;
     Present(*w);
+}
+
+void GiveNextWindowGL() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    g_nextWindowGL = true;
+}
+
+SDL_Window* FirstGLWindow(SDL_Window* except) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    for (auto& [id, w] : g_windows)
+        if (w.window != except && (SDL_GetWindowFlags(w.window) & SDL_WINDOW_OPENGL)) return w.window;
+    return nullptr;
 }
 
 SDL_Window* GLCapableWindow(uint32_t id) {
