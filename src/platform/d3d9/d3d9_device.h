@@ -232,6 +232,7 @@ private:
     BOOL dialogBoxMode_ = FALSE;
     FrameQueue frames_;  // presented, not shown yet
     std::vector<uint32_t> presentPixels_;
+    std::vector<uint32_t> sharedIndices_;  // a triangle list's indices with shared vertices (Submit)
     // The present on the card (d3d9_present.cpp): the window it shows in, a
     // copy of the frame last shown, where it went, and whether the window
     // refused an OpenGL drawable (then frames go through its picture).

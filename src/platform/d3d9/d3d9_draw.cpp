@@ -1,5 +1,6 @@
 // The scene bracket, clears and drawing of pre-transformed vertices.
 #include "platform/d3d9/d3d9_device.h"
+#include "platform/d3d9/d3d9_shared_vertices.h"
 #include "platform/d3d9/d3d9_vertex_processing.h"
 
 #include <algorithm>
@@ -229,6 +230,14 @@ HRESULT Device::Submit(D3DPRIMITIVETYPE type, const void* vertices, UINT vertexC
     gl::PipelineSetup setup;
     gl::VertexLayout layout;
     if (!BuildPipeline(&setup, &layout, state_.fvf, stride)) return D3DERR_DRIVERINTERNALERROR;
+    // Quads sent as two triangles of six vertices: through indices, the driver
+    // shades the two shared corners once.
+    if (type == D3DPT_TRIANGLELIST && indices == nullptr && vertexCount >= 6 &&
+        ShareTriangleVertices(static_cast<const uint8_t*>(vertices), vertexCount, stride, &sharedIndices_) > 0) {
+        indices = sharedIndices_.data();
+        indexBytes = 4;
+        indexCount = vertexCount;
+    }
     gl::Draw(setup, layout, type, vertices, static_cast<size_t>(vertexCount) * stride, static_cast<int>(vertexCount),
              indices, indexBytes, static_cast<int>(indexCount));
     return D3D_OK;
