@@ -11,8 +11,6 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL2/SDL.h>
-#include <glob.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
