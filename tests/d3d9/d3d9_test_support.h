@@ -65,6 +65,9 @@ protected:
     IDirect3DDevice9* device_ = nullptr;
 };
 
+// A device on the window's default X8R8G8B8 back buffer.
+class D3D9Device : public DeviceTest {};
+
 // A drawing test on an A8R8G8B8 target, so that alpha can be read back.
 class D3D9Draw : public DeviceTest {
 protected:
