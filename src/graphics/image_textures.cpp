@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -118,6 +117,18 @@ void ConvertInto(const ImagePicture* picture, const ImageTexture& t, const RECT&
     const ColorFormatInfo* to = GetDeviceColorFormat(static_cast<int>(format));
     const bool cutOut = picture->flags[kPictureCutOut] != 0;
     const int32_t inBytes = from->pixelByte, outBytes = to != nullptr ? to->pixelByte : 4;
+    // Large rectangles go through per-channel tables (1,024 conversions to
+    // make them, then one lookup a channel).
+    const int32_t width = r.right - r.left;
+    if (static_cast<int64_t>(width) * (r.bottom - r.top) >= 1024 && TexelConverter::Usable(from, to)) {
+        const TexelConverter converter(from, to);
+        for (int32_t y = r.top; y < r.bottom; ++y)
+            converter.Row(picture->memImg.pixels + static_cast<ptrdiff_t>(y) * base->pitch + r.left * inBytes,
+                          static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y - t.y) * locked.Pitch +
+                              (r.left - t.x) * outBytes,
+                          width, cutOut, base->transparentColor);
+        return;
+    }
     for (int32_t y = r.top; y < r.bottom; ++y) {
         const uint8_t* in = picture->memImg.pixels + static_cast<ptrdiff_t>(y) * base->pitch + r.left * inBytes;
         uint8_t* out = static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y - t.y) * locked.Pitch +
