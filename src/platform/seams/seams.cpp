@@ -49,6 +49,8 @@ void ClearAllCalls() {
     g_anyFailure = false;
 }
 
+bool AnyFailure() { return g_anyFailure; }
+
 bool ShouldFailCall(const char* name) {
     if (!g_anyFailure) return false;
     std::lock_guard<std::mutex> lock(Lock());

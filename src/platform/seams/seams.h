@@ -25,6 +25,8 @@ void FailCallAfter(const char* name, int skip, int times = -1, int64_t result = 
 void ClearCall(const char* name);
 // Forget every injected failure.
 void ClearAllCalls();
+// True while any failure is armed (a quick test before building a name).
+bool AnyFailure();
 // True when the named call is to fail now; counts one use of a limited failure.
 // A call whose failure carries no code (a null handle, say) asks this; one
 // that answers a code asks FailNow below.
@@ -57,6 +59,7 @@ std::optional<Result> FailNow(const char* name, std::type_identity_t<Result> fal
 // fails it for every kind, "<call>:<kind>" for that kind (kind may be null).
 template <typename Result>
 std::optional<Result> FailNow(const char* call, const char* kind, std::type_identity_t<Result> fallback) {
+    if (!AnyFailure()) return std::nullopt;  // no name built on every call when no test asks
     if (auto failed = FailNow<Result>(call, fallback)) return failed;
     if (kind == nullptr) return std::nullopt;
     return FailNow<Result>((std::string(call) + ':' + kind).c_str(), fallback);
