@@ -67,13 +67,12 @@ void MaximizeColorBrightness(int32_t red, int32_t green, int32_t blue, uint8_t* 
         if (c[i] > c[hi]) hi = i;
         if (c[i] < c[lo]) lo = i;
     }
-    if (hi == lo) lo = (hi + 1) % 3;
-    const int mid = 3 - hi - lo;
-    const int32_t mx = c[hi], md = c[mid], mn = c[lo];
-    if (mx == mn) {
+    if (c[hi] == c[lo]) {  // grey: white
         *outRed = *outGreen = *outBlue = 255;
         return;
     }
+    const int mid = 3 - hi - lo;
+    const int32_t mx = c[hi], md = c[mid], mn = c[lo];
     const int32_t s = (mx - mn) * 255 / mx;
     const int32_t t = (mn - md) * 255 / (mx - mn);
     *out[hi] = 255;
