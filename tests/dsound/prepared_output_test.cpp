@@ -6,6 +6,7 @@
 #include "platform/sdl/sdl_audio.h"
 #include "platform/seams/seams.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -46,6 +47,7 @@ TEST_F(PreparedOutputTest, TheFirstOpenTakesTheAnswerAskedForAhead) {
         EXPECT_EQ(sdl::OpenAudioOutput(), c.open) << c.what;
         EXPECT_EQ(std::string(sdl::AudioOutputDriverName()), c.name) << c.what;
         EXPECT_EQ(sdl::AudioDeviceAskCount(), asks + 1) << c.what << ": the open took the answer asked for ahead";
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << c.what << ": SDL's subsystem counts, shared with the video, stay untouched";
         if (c.open == 0) {
             sdl::CloseAudioOutput();
             EXPECT_FALSE(sdl::IsAudioOutputOpen()) << c.what;

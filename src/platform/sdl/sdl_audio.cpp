@@ -111,6 +111,15 @@ SDL_AudioDeviceID OpenSdlDevice() {
     return device;
 }
 
+// SDL's audio is started and stopped on its own, not through SDL's subsystem
+// counts: those are shared with the video thread's starts (audio, video and
+// joysticks each count a user of SDL's events) and are not guarded against
+// two threads, and the asker starts and stops audio while the program's
+// thread starts the rest. Stopping waits for SDL's device watch (up to
+// 100 ms), so a lock around the counts would make the program wait for it.
+bool StartSdlAudio() { return SDL_AudioInit(nullptr) == 0; }
+void StopSdlAudio() { SDL_AudioQuit(); }
+
 // Waits until the asker is done with SDL (lock held: the asker takes the lock
 // only before its last SDL call, so this does not wait on the lock's holder).
 void JoinAsker(OutputState& state) {
@@ -123,7 +132,7 @@ void JoinAsker(OutputState& state) {
 // after the answer, so that nobody waits for it.
 int AskForDevice(void*) {
     OutputState& state = State();
-    const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    const bool started = StartSdlAudio();
     const SDL_AudioDeviceID device = started ? OpenSdlDevice() : 0;
     {
         std::lock_guard<std::mutex> lock(state.openLock);
@@ -132,7 +141,7 @@ int AskForDevice(void*) {
         state.asking = false;
     }
     state.answered.notify_all();
-    if (started && device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (started && device == 0) StopSdlAudio();
     return 0;
 }
 
@@ -153,14 +162,14 @@ int OpenDevice(OutputState& state, std::unique_lock<std::mutex>& lock) {
     JoinAsker(state);
     if (state.device != 0) return 0;  // opened ahead
     ++state.asks;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (!StartSdlAudio()) {
         state.noDevice = true;
         return -1;
     }
     state.device = OpenSdlDevice();
     if (state.device == 0) {
         state.noDevice = true;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        StopSdlAudio();
         return -1;
     }
     return 0;
@@ -209,7 +218,7 @@ void CloseAudioOutput() {
     }
     SDL_CloseAudioDevice(state.device);
     state.device = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    StopSdlAudio();
 }
 
 bool IsAudioOutputOpen() {

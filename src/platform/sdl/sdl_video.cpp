@@ -11,6 +11,7 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL2/SDL.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -293,6 +294,11 @@ bool InitVideo() {
     // framebuffer: SDL would otherwise emulate it with an OpenGL texture,
     // whose context costs more to make than a rarely drawn window saves.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Mesa's OpenGL drivers do their share of each call (state checks,
+    // vertex work) on a thread of their own, as a graphics card's driver
+    // does, instead of on the thread that draws. Read when the driver
+    // starts, so set before any window or context; a user's own setting stands.
+    setenv("mesa_glthread", "true", 0);
     if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
