@@ -35,12 +35,29 @@ constexpr WordShifts ShiftsOf(const WordLayout& l) { return {l.b + l.g + l.r, l.
 
 uint32_t Field(uint32_t word, int shift, int bits) { return (word >> shift) & ((1u << bits) - 1); }
 
+// Every n-bit value (n from 1 to 8) widened by WidenChannel, looked up
+// instead of repeated per texel.
+struct WidenTable {
+    uint8_t of[9][256];
+};
+
+const WidenTable& Widened() {
+    static const WidenTable table = [] {
+        WidenTable t{};
+        for (int bits = 1; bits <= 8; ++bits)
+            for (uint32_t v = 0; v < (1u << bits); ++v) t.of[bits][v] = static_cast<uint8_t>(WidenChannel(v, bits));
+        return t;
+    }();
+    return table;
+}
+
 uint32_t ExpandWord(const FormatInfo& format, uint16_t word) {
     const WordLayout& l = format.word;
     const WordShifts s = ShiftsOf(l);
-    uint32_t a = format.alpha ? WidenChannel(Field(word, s.a, l.a), l.a) : 255;
-    return a << 24 | WidenChannel(Field(word, s.r, l.r), l.r) << 16 | WidenChannel(Field(word, s.g, l.g), l.g) << 8 |
-           WidenChannel(Field(word, s.b, l.b), l.b);
+    const auto& w = Widened().of;
+    const uint32_t a = format.alpha ? w[l.a][Field(word, s.a, l.a)] : 255;
+    return a << 24 | uint32_t(w[l.r][Field(word, s.r, l.r)]) << 16 | uint32_t(w[l.g][Field(word, s.g, l.g)]) << 8 |
+           w[l.b][Field(word, s.b, l.b)];
 }
 
 // The top `bits` bits of an 8-bit channel (none for 0 bits).

@@ -317,20 +317,108 @@ void WriteColor(uint32_t texture, int level, const Rect& area, const uint32_t* a
 
 uint64_t ReadCount() { return g_reads.load(); }
 
-void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
-                     int drawableHeight) {
-    if (!g_started || texture == 0) return;
-    Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
-    g.BindFramebuffer(kDrawFramebuffer, 0);
-    SetScissorTest(false);
-    ApplyColorMask(0xF, true);
-    SetViewport(Rect{0, 0, drawableWidth, drawableHeight});
+namespace {
+
+// The present's program: one triangle over the whole drawable, each pixel of
+// the destination rectangle taking the source texel under its centre
+// (nearest, as a scaled blit would, in whole numbers), black elsewhere.
+// Drawn with a program of our own rather than a framebuffer blit: drivers
+// keep a program's compiled form in their shader cache between runs, and
+// llvmpipe compiles its blit afresh in every process (some 45 ms).
+struct PresentProgram {
+    GLuint program = 0, vao = 0;
+    GLint source = -1, dest = -1, height = -1;
+    bool tried = false;
+};
+PresentProgram g_present;
+
+constexpr const char* kPresentVertex =
+    "#version 330 core\n"
+    "void main() {\n"
+    "    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));\n"
+    "    gl_Position = vec4(corner * 4.0 - 1.0, 0.0, 1.0);\n"
+    "}\n";
+constexpr const char* kPresentFragment =
+    "#version 330 core\n"
+    "uniform sampler2D uPicture;\n"
+    "uniform ivec4 uSource;  // x, y, width, height in texels\n"
+    "uniform ivec4 uDest;    // x, y, width, height in the drawable, rows top down\n"
+    "uniform int uHeight;    // the drawable's height\n"
+    "out vec4 color;\n"
+    "void main() {\n"
+    "    ivec2 p = ivec2(int(gl_FragCoord.x), uHeight - 1 - int(gl_FragCoord.y)) - uDest.xy;\n"
+    "    if (any(lessThan(p, ivec2(0))) || any(greaterThanEqual(p, uDest.zw))) {\n"
+    "        color = vec4(0.0, 0.0, 0.0, 1.0);\n"
+    "        return;\n"
+    "    }\n"
+    "    ivec2 texel = uSource.xy + (2 * p + 1) * uSource.zw / (2 * uDest.zw);\n"
+    "    color = vec4(texelFetch(uPicture, texel, 0).rgb, 1.0);\n"
+    "}\n";
+
+bool PresentProgramReady() {
+    if (g_present.tried) return g_present.program != 0;
+    g_present.tried = true;
+    g_present.program = LinkProgram(kPresentVertex, kPresentFragment, nullptr);
+    if (g_present.program == 0) return false;
+    g_present.source = g.GetUniformLocation(g_present.program, "uSource");
+    g_present.dest = g.GetUniformLocation(g_present.program, "uDest");
+    g_present.height = g.GetUniformLocation(g_present.program, "uHeight");
+    g.Uniform1i(g.GetUniformLocation(g_present.program, "uPicture"), 0);
+    g.GenVertexArrays(1, &g_present.vao);  // no attributes: corners from the vertex number
+    return true;
+}
+
+// The blit, where the program cannot be made.
+void BlitToWindow(const Rect& source, const Rect& dest, int drawableHeight) {
     g.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     g.Clear(kColorBufferBit);
     // Texture row r is the surface's row r; the window's rows run bottom up.
     g.BlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, dest.x, drawableHeight - dest.y,
                       dest.x + dest.w, drawableHeight - dest.y - dest.h, kColorBufferBit, kNearest);
+}
+
+}  // namespace
+
+void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
+                     int drawableHeight) {
+    if (!g_started || texture == 0) return;
+    g.BindFramebuffer(kDrawFramebuffer, 0);
+    if (level != 0 || !PresentProgramReady()) {
+        Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
+        SetScissorTest(false);
+        ApplyColorMask(0xF, true);
+        SetViewport(Rect{0, 0, drawableWidth, drawableHeight});
+        BlitToWindow(source, dest, drawableHeight);
+    } else {
+        PipelineSetup setup;
+        setup.targetWidth = drawableWidth;
+        setup.targetHeight = drawableHeight;
+        setup.clip = Rect{0, 0, drawableWidth, drawableHeight};
+        setup.target.colorHasAlpha = true;
+        setup.program = g_present.program;
+        ApplyFixed(setup);
+        SamplerSetup picture;
+        picture.texture = texture;
+        ApplySampler(0, picture);
+        g.Uniform4i(g_present.source, source.x, source.y, source.w, source.h);
+        g.Uniform4i(g_present.dest, dest.x, dest.y, dest.w, dest.h);
+        g.Uniform1i(g_present.height, drawableHeight);
+        g.BindVertexArray(g_present.vao);
+        g.DrawArrays(kTriangles, 0, 3);
+        g.BindVertexArray(o.vao);
+    }
     g.BindFramebuffer(kDrawFramebuffer, o.drawFbo);
+}
+
+void ReadDrawable(const Rect& area, int drawableHeight, uint32_t* argb) {
+    if (!g_started || area.w < 1 || area.h < 1) return;
+    ++g_reads;
+    g.BindFramebuffer(kReadFramebuffer, 0);
+    std::vector<uint32_t> rows(static_cast<size_t>(area.w) * area.h);
+    g.ReadPixels(area.x, drawableHeight - area.y - area.h, area.w, area.h, kBgra, kUnsignedByte, rows.data());
+    for (int y = 0; y < area.h; ++y)
+        std::memcpy(argb + static_cast<size_t>(y) * area.w, rows.data() + static_cast<size_t>(area.h - 1 - y) * area.w,
+                    static_cast<size_t>(area.w) * 4);
 }
 
 void ReadColor(uint32_t texture, int level, const Rect& area, uint32_t* argb) {

@@ -78,8 +78,11 @@ void Blit(uint32_t sourceTexture, int sourceLevel, const Rect& source, const Tar
 // down, as the window's), nearest; the rest of the drawable black.
 void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect& dest, int drawableWidth,
                      int drawableHeight);
-// How many reads of pixels into memory (ReadColor) this process made: a
-// present makes none.
+// Reads area (rows top down) of the drawable of the window the context is
+// current on, as drawn since its last swap: for tests of the present.
+void ReadDrawable(const Rect& area, int drawableHeight, uint32_t* argb);
+// How many reads of pixels into memory (ReadColor, ReadDrawable) this
+// process made: a present makes none.
 uint64_t ReadCount();
 
 // For tests: what the context itself reports (glGet) of the state a draw

@@ -107,6 +107,7 @@ constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTrian
     X(void, Uniform1f, (GLint, GLfloat))                                                                      \
     X(void, Uniform2f, (GLint, GLfloat, GLfloat))                                                             \
     X(void, Uniform4f, (GLint, GLfloat, GLfloat, GLfloat, GLfloat))                                           \
+    X(void, Uniform4i, (GLint, GLint, GLint, GLint, GLint))                                                   \
     X(void, GenVertexArrays, (GLsizei, GLuint*))                                                              \
     X(void, DeleteVertexArrays, (GLsizei, const GLuint*))                                                     \
     X(void, BindVertexArray, (GLuint))                                                                        \
