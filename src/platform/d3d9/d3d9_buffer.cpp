@@ -52,12 +52,7 @@ Buffer::Buffer(Device* device, UINT length, DWORD usage, D3DPOOL pool)
     : Resource(device, false, pool), length_(length), usage_(usage) {}
 
 bool Buffer::Allocate() {
-    try {
-        memory_.assign(length_, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    return memory_.Assign(length_);
 }
 
 // offset and size 0: the whole buffer; size 0: from offset to the end. Locks

@@ -209,6 +209,7 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTextur
                 break;
             }
             MakeCurrent();
+            if (to->CopyMemoryFrom(*from)) continue;
             std::vector<uint32_t> pixels(static_cast<size_t>(from->desc().Width) * from->desc().Height);
             from->ReadArgb(from->Whole(), pixels.data());
             to->WriteArgb(to->Whole(), pixels.data());

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 
 namespace d3d9 {
 namespace {
@@ -35,29 +36,44 @@ constexpr WordShifts ShiftsOf(const WordLayout& l) { return {l.b + l.g + l.r, l.
 
 uint32_t Field(uint32_t word, int shift, int bits) { return (word >> shift) & ((1u << bits) - 1); }
 
-// Every n-bit value (n from 1 to 8) widened by WidenChannel, looked up
-// instead of repeated per texel.
-struct WidenTable {
-    uint8_t of[9][256];
-};
-
-const WidenTable& Widened() {
-    static const WidenTable table = [] {
-        WidenTable t{};
-        for (int bits = 1; bits <= 8; ++bits)
-            for (uint32_t v = 0; v < (1u << bits); ++v) t.of[bits][v] = static_cast<uint8_t>(WidenChannel(v, bits));
-        return t;
-    }();
-    return table;
-}
-
 uint32_t ExpandWord(const FormatInfo& format, uint16_t word) {
     const WordLayout& l = format.word;
     const WordShifts s = ShiftsOf(l);
-    const auto& w = Widened().of;
-    const uint32_t a = format.alpha ? w[l.a][Field(word, s.a, l.a)] : 255;
-    return a << 24 | uint32_t(w[l.r][Field(word, s.r, l.r)]) << 16 | uint32_t(w[l.g][Field(word, s.g, l.g)]) << 8 |
-           w[l.b][Field(word, s.b, l.b)];
+    uint32_t a = format.alpha ? WidenChannel(Field(word, s.a, l.a), l.a) : 255;
+    return a << 24 | WidenChannel(Field(word, s.r, l.r), l.r) << 16 | WidenChannel(Field(word, s.g, l.g), l.g) << 8 |
+           WidenChannel(Field(word, s.b, l.b), l.b);
+}
+
+// Every word of a 16-bit format expanded, made on the format's first use
+// (256 KiB each): one lookup a texel.
+using WordTable = std::unique_ptr<uint32_t[]>;
+
+WordTable BuildWordTable(const FormatInfo& format) {
+    WordTable table(new uint32_t[65536]);
+    for (uint32_t v = 0; v < 65536; ++v) table[v] = ExpandWord(format, static_cast<uint16_t>(v));
+    return table;
+}
+
+const uint32_t* WordTableOf(const FormatInfo& format) {
+    switch (format.format) {
+        case D3DFMT_R5G6B5: {
+            static const WordTable t = BuildWordTable(format);
+            return t.get();
+        }
+        case D3DFMT_A4R4G4B4: {
+            static const WordTable t = BuildWordTable(format);
+            return t.get();
+        }
+        case D3DFMT_A1R5G5B5: {
+            static const WordTable t = BuildWordTable(format);
+            return t.get();
+        }
+        case D3DFMT_X1R5G5B5: {
+            static const WordTable t = BuildWordTable(format);
+            return t.get();
+        }
+        default: return nullptr;
+    }
 }
 
 // The top `bits` bits of an 8-bit channel (none for 0 bits).
@@ -91,10 +107,11 @@ bool IsDisplayFormat(D3DFORMAT format) {
 // Y'CbCr formats never come here: they are converted by YuvToArgb.
 void ToArgb(const FormatInfo& format, const uint8_t* source, uint32_t* dest, int count) {
     if (format.bytesPerPixel == 2) {
+        const uint32_t* table = WordTableOf(format);
         for (int i = 0; i < count; ++i) {
             uint16_t v;
             std::memcpy(&v, source + i * 2, 2);
-            dest[i] = ExpandWord(format, v);
+            dest[i] = table != nullptr ? table[v] : ExpandWord(format, v);
         }
         return;
     }

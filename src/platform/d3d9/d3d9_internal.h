@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/d3d9_bytes.h"
 #include "platform/d3d9/d3d9_ff_program.h"
 #include "platform/d3d9/d3d9_formats.h"
 #include "platform/d3d9/d3d9_gl.h"
@@ -114,18 +115,25 @@ public:
     void ReadArgb(const gl::Rect& area, uint32_t* argb) const;
     // Not for Y'CbCr surfaces (nothing is written).
     void WriteArgb(const gl::Rect& area, const uint32_t* argb);
+    // A texture level takes the bytes of a surface in memory of the same
+    // size and format as they are (no conversion there and back); false,
+    // changing nothing, where the two do not allow it.
+    bool CopyMemoryFrom(const Surface& from);
     // The level is locked through its texture (the lock tells which).
     HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
     HRESULT Unlock();
 
 private:
+    // Sends an area of memory to the GL texture that follows it.
+    void SendMemory(const gl::Rect& area);
+
     D3DSURFACE_DESC desc_;
     const FormatInfo* format_;
     Storage storage_;
     bool lockable_;
     Resource* owner_;
     size_t pitch_;  // bytes a row of memory_ (of the Y plane for YV12)
-    std::vector<uint8_t> memory_;
+    ZeroedBytes memory_;
     uint32_t glTexture_ = 0;
     int glLevel_ = 0;
     bool ownsTexture_ = false;
@@ -195,7 +203,7 @@ public:
 private:
     struct Level {
         D3DVOLUME_DESC desc;
-        std::vector<uint8_t> memory;
+        ZeroedBytes memory;
         bool locked = false;
     };
     const FormatInfo* format_;
@@ -225,7 +233,7 @@ public:
 private:
     UINT length_;
     DWORD usage_;
-    std::vector<uint8_t> memory_;
+    ZeroedBytes memory_;
     int locks_ = 0;
 };
 

@@ -32,11 +32,7 @@ bool Surface::Allocate(uint32_t glTexture, int glLevel) {
         return glDepth_ != 0;
     }
     if (storage_ != Storage::Gpu) {
-        try {
-            memory_.assign(SurfaceBytes(*format_, desc_.Width, desc_.Height), 0);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        if (!memory_.Assign(SurfaceBytes(*format_, desc_.Width, desc_.Height))) return false;
     }
     if (storage_ == Storage::Cpu) return true;
     glLevel_ = glLevel;
@@ -91,11 +87,7 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     size_t pitch = pitch_;
     if (storage_ == Storage::Gpu) {
         if (memory_.empty()) {
-            try {
-                memory_.assign(pitch * desc_.Height, 0);
-            } catch (const std::bad_alloc&) {
-                return D3DERR_OUTOFVIDEOMEMORY;
-            }
+            if (!memory_.Assign(pitch * desc_.Height)) return D3DERR_OUTOFVIDEOMEMORY;
         }
         device()->MakeCurrent();
         gl::Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
@@ -117,15 +109,27 @@ HRESULT Surface::Unlock() {
     if (!locked_) return D3DERR_INVALIDCALL;
     locked_ = false;
     if (storage_ == Storage::Cpu || (lockFlags_ & D3DLOCK_READONLY)) return D3D_OK;
-    gl::Rect area{lockRect_.left, lockRect_.top, lockRect_.right - lockRect_.left, lockRect_.bottom - lockRect_.top};
-    std::vector<uint32_t> argb(static_cast<size_t>(area.w) * area.h);
-    size_t pitch = pitch_;
-    for (int y = 0; y < area.h; ++y)
-        ToArgb(*format_, memory_.data() + (area.y + y) * pitch + area.x * format_->bytesPerPixel,
-               argb.data() + static_cast<size_t>(y) * area.w, area.w);
     device()->MakeCurrent();
-    gl::WriteColor(glTexture_, glLevel_, area, argb.data());
+    SendMemory(gl::Rect{lockRect_.left, lockRect_.top, lockRect_.right - lockRect_.left, lockRect_.bottom - lockRect_.top});
     return D3D_OK;
+}
+
+void Surface::SendMemory(const gl::Rect& area) {
+    std::vector<uint32_t> argb(static_cast<size_t>(area.w) * area.h);
+    for (int y = 0; y < area.h; ++y)
+        ToArgb(*format_, memory_.data() + (area.y + y) * pitch_ + area.x * format_->bytesPerPixel,
+               argb.data() + static_cast<size_t>(y) * area.w, area.w);
+    gl::WriteColor(glTexture_, glLevel_, area, argb.data());
+}
+
+bool Surface::CopyMemoryFrom(const Surface& from) {
+    if (storage_ != Storage::Mirrored || from.storage_ == Storage::Gpu || from.storage_ == Storage::Depth ||
+        from.format_ != format_ || format_->yuv != YuvLayout::None || from.pitch_ != pitch_ ||
+        from.desc_.Width != desc_.Width || from.desc_.Height != desc_.Height || from.memory_.size() != memory_.size())
+        return false;
+    if (memory_.size() > 0) std::memcpy(memory_.data(), from.memory_.data(), memory_.size());
+    SendMemory(Whole());
+    return true;
 }
 
 gl::Target Surface::AsTarget(const Surface* depth) const {

@@ -104,13 +104,9 @@ VolumeTexture::VolumeTexture(Device* device, UINT width, UINT height, UINT depth
 }
 
 bool VolumeTexture::Allocate() {
-    try {
-        for (Level& l : levels_)
-            l.memory.assign(static_cast<size_t>(l.desc.Width) * l.desc.Height * l.desc.Depth * format_->bytesPerPixel,
-                            0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    for (Level& l : levels_)
+        if (!l.memory.Assign(static_cast<size_t>(l.desc.Width) * l.desc.Height * l.desc.Depth * format_->bytesPerPixel))
+            return false;
     return true;
 }
 
@@ -130,6 +126,7 @@ HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* 
     if (FAILED(hr)) return hr;
     if (level >= levels_.size() || locked == nullptr || levels_[level].locked) return D3DERR_INVALIDCALL;
     Level& l = levels_[level];
+    if (l.memory.empty()) return D3DERR_OUTOFVIDEOMEMORY;  // a copy into it found no memory
     // A default-pool volume is video memory: only DYNAMIC ones lock.
     if (pool() == D3DPOOL_DEFAULT && !(l.desc.Usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
     D3DBOX b = box != nullptr ? *box : D3DBOX{0, 0, l.desc.Width, l.desc.Height, 0, l.desc.Depth};
@@ -159,7 +156,8 @@ bool VolumeTexture::CopyFrom(const VolumeTexture& source) {
         const D3DVOLUME_DESC &a = source.levels_[i].desc, &b = levels_[i].desc;
         if (a.Width != b.Width || a.Height != b.Height || a.Depth != b.Depth) return false;
     }
-    for (size_t i = 0; i < levels_.size(); ++i) levels_[i].memory = source.levels_[i].memory;
+    for (size_t i = 0; i < levels_.size(); ++i)
+        if (!levels_[i].memory.CopyFrom(source.levels_[i].memory)) return false;
     return true;
 }
 
