@@ -50,6 +50,7 @@ LibraryHooks DefaultHooks() {
     h.pauseAllMovies = PauseAllMovies;
     h.resumeAllMovies = ResumeAllMovies;
     h.refreshMovieOverlays = RefreshMovieOverlays;
+    h.prepareDefaultFontFace = PrepareDefaultFontFace;
     h.createFontToHandle = CreateFontToHandle;
     h.deleteFontHandle = DeleteFontHandle;
     h.setFontLostFlag = SetFontLostFlag;
@@ -161,6 +162,7 @@ int InitLibraryUnlocked() {
     ReportSystem();
     StartCom();
     LibraryHooks& hooks = GetLibraryHooks();
+    hooks.prepareDefaultFontFace();  // its file is read while the window and the graphics start
     if (CreateMainWindow() != 0) return FailStartUp();
     if (hooks.initializeInput() == -1) {
         WriteLog("入力の初期化に失敗しました\n");

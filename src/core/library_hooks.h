@@ -41,7 +41,8 @@ struct LibraryHooks {
     int32_t (*pauseAllMovies)();
     int32_t (*resumeAllMovies)();
     int32_t (*refreshMovieOverlays)();
-    // font, for the on-screen log
+    // font: the default face read ahead; the calls of the on-screen log
+    int32_t (*prepareDefaultFontFace)();
     int32_t (*createFontToHandle)(const char* faceName, int32_t size, int32_t thickness, int32_t type, int32_t charset,
                                   int32_t edgeSize, int32_t italic, int32_t slot, int32_t checkValue);
     int32_t (*deleteFontHandle)(int32_t font);

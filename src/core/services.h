@@ -46,6 +46,9 @@ int32_t ResumeAllMovies();
 int32_t RefreshMovieOverlays();
 
 // font
+// Reads ahead, on a thread of its own, the face the default font will ask
+// for, while the window and the graphics start.
+int32_t PrepareDefaultFontFace();
 int32_t CreateFontToHandle(const char* faceName, int32_t size, int32_t thickness, int32_t type, int32_t charset,
                            int32_t edgeSize, int32_t italic, int32_t slot, int32_t checkValue);
 int32_t DeleteFontHandle(int32_t font);

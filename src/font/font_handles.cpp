@@ -31,6 +31,17 @@ HFONT CreateGdiFont(const FontRecord& r, const char* face, int32_t charset, int3
                        FIXED_PITCH | FF_DONTCARE, face);
 }
 
+}  // namespace
+
+int32_t PrepareDefaultFontFace() {
+    // The first attempt of the default font that InitFontModule makes.
+    PrepareFontFace(kDefaultFaceName, static_cast<DWORD>(CharsetOfIndex(CodePageKind())),
+                    SaturatedWeight(kDefaultThickness), 0);
+    return 0;
+}
+
+namespace {
+
 // The three attempts of font creation; the first font made wins.
 HFONT CreateGdiFontWithFallbacks(const FontRecord& r, int32_t charsetIndex) {
     const int32_t charset = CharsetOfIndex(charsetIndex);

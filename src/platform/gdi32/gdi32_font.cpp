@@ -1,4 +1,5 @@
 #include "platform/gdi32/gdi32_font.h"
+#include "platform/gdi32/gdi32_font_internal.h"
 
 #include "platform/gdi32/gdi32.h"
 #include "platform/kernel32/kernel32.h"
@@ -8,63 +9,29 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
-namespace {
-
-constexpr int kMaxFontHeight = 2048;
-constexpr int kDefaultCellHeight = 16;
-constexpr int kBoldSimulationWeight = 550;
-constexpr FT_Fixed kSlant = 0x0366A;  // about 0.2126, a 12 degree slant
-constexpr char32_t kJapaneseDefaultChar = 0x30FB;  // "・"
-
-struct FontObject {
-    FT_Face face = nullptr;
-    std::string file;
-    int faceIndex = 0;
-    int pixelsPerEm = 0;
-    bool embolden = false;
-    bool slant = false;
-    const char* codePage = "CP932";  // iconv name of the charset's code page
-    int charSet = DEFAULT_CHARSET;
-    TEXTMETRICA metrics{};
-    int selectedCount = 0;  // memory DCs that have it selected
-};
-
-struct MemoryDc {
-    HGDIOBJ selected = nullptr;  // a font of ours or a stock font
-};
-
-// Everything the stand-in keeps, for the life of the process.
-struct FontSystem {
-    std::mutex mutex;
-    FT_Library library = nullptr;
-    bool libraryTried = false;
-    std::map<std::string, std::vector<uint8_t>> files;  // face files read into memory, kept
-    std::map<std::string, std::pair<std::string, int>> matches;  // pattern key -> file, index
-    std::set<FontObject*> fonts;
-    std::set<MemoryDc*> dcs;
-    FontObject* stockFont = nullptr;  // the system font, made on first use
-};
+namespace gdi32font {
 
 FontSystem& System() {
     static auto* system = new FontSystem();
     return *system;
 }
+
+namespace {
 
 // ---- names, languages and code pages ------------------------------------------------
 
@@ -157,6 +124,7 @@ const std::vector<uint8_t>* FileBytes(FontSystem& s, const std::string& path) {
     auto known = s.files.find(path);
     if (known != s.files.end()) return known->second.empty() ? nullptr : &known->second;
     std::vector<uint8_t> bytes;
+    ++s.filesRead;
     if (!platform::ReadFontFile(path, &bytes)) bytes.clear();
     auto& stored = s.files[path] = std::move(bytes);
     return stored.empty() ? nullptr : &stored;
@@ -261,6 +229,25 @@ FontObject* MakeFont(FontSystem& s, int height, int weight, bool italic, DWORD c
     return font.release();
 }
 
+int NormalWeight(int weight) { return weight <= 0 ? FW_NORMAL : std::min(weight, 1000); }
+
+// The face read ahead (PrepareFontFace).
+struct ReadAhead {
+    std::mutex lock;
+    std::thread thread;
+};
+
+ReadAhead& Ahead() {
+    static auto* ahead = new ReadAhead();
+    return *ahead;
+}
+
+void JoinReadAhead() {
+    ReadAhead& a = Ahead();
+    std::lock_guard<std::mutex> lock(a.lock);
+    if (a.thread.joinable()) a.thread.join();
+}
+
 FontObject* StockFont(FontSystem& s) {
     if (s.stockFont == nullptr) s.stockFont = MakeFont(s, kDefaultCellHeight, FW_NORMAL, false, DEFAULT_CHARSET, nullptr);
     return s.stockFont;
@@ -280,7 +267,8 @@ MemoryDc* FindDc(FontSystem& s, HDC dc) {
     return s.dcs.count(record) ? record : nullptr;
 }
 
-// The font selected into a memory DC (the stock font made on first use).
+}  // namespace
+
 FontObject* SelectedFont(FontSystem& s, HDC dc) {
     MemoryDc* record = FindDc(s, dc);
     if (record == nullptr) return nullptr;
@@ -288,94 +276,9 @@ FontObject* SelectedFont(FontSystem& s, HDC dc) {
     return FindFont(s, record->selected);
 }
 
-// ---- glyphs -----------------------------------------------------------------------------
+}  // namespace gdi32font
 
-// The Unicode character of a code in the font's code page; the code page's
-// default character when it has none.
-char32_t CodeToUnicode(const FontObject& font, UINT code) {
-    unsigned char bytes[2];
-    size_t length = 0;
-    if (code > 0xFF) bytes[length++] = static_cast<unsigned char>(code >> 8);
-    bytes[length++] = static_cast<unsigned char>(code & 0xFF);
-    const char32_t fallback = std::strcmp(font.codePage, "CP932") == 0 ? kJapaneseDefaultChar : U'?';
-    iconv_t descriptor = iconv_open("UTF-32LE", font.codePage);
-    if (descriptor == reinterpret_cast<iconv_t>(-1)) return fallback;
-    char* in = reinterpret_cast<char*>(bytes);
-    size_t inLeft = length;
-    unsigned char out[8] = {};
-    char* outPointer = reinterpret_cast<char*>(out);
-    size_t outLeft = sizeof out;
-    size_t result = iconv(descriptor, &in, &inLeft, &outPointer, &outLeft);
-    iconv_close(descriptor);
-    if (result == static_cast<size_t>(-1) || inLeft != 0 || outLeft != sizeof out - 4) return fallback;
-    return static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24));
-}
-
-bool IsIdentity(const MAT2& m) {
-    return m.eM11.value == 1 && m.eM11.fract == 0 && m.eM22.value == 1 && m.eM22.fract == 0 && m.eM12.value == 0 &&
-           m.eM12.fract == 0 && m.eM21.value == 0 && m.eM21.fract == 0;
-}
-
-FT_Fixed FixedOf(const FIXED& f) { return static_cast<FT_Fixed>(f.value) * 65536 + f.fract; }
-
-// Loads, styles and renders one glyph into the face's slot; false when the
-// face refuses it.
-bool RenderGlyph(FontObject& font, char32_t character, bool mono, const MAT2& matrix, FT_Vector* advance,
-                 bool* blank) {
-    FT_Face face = font.face;
-    FT_UInt index = FT_Get_Char_Index(face, character);
-    FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
-    if (FT_Load_Glyph(face, index, flags) != 0) return false;
-    FT_GlyphSlot slot = face->glyph;
-    if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
-    advance->x = slot->advance.x + (font.embolden ? 64 : 0);
-    advance->y = 0;
-    if (font.embolden) FT_Outline_EmboldenXY(&slot->outline, 64, 0);
-    if (font.slant) {
-        FT_Matrix shear{0x10000, kSlant, 0, 0x10000};
-        FT_Outline_Transform(&slot->outline, &shear);
-    }
-    *blank = slot->outline.n_points == 0;
-    if (!IsIdentity(matrix)) {
-        FT_Matrix m{FixedOf(matrix.eM11), FixedOf(matrix.eM21), FixedOf(matrix.eM12), FixedOf(matrix.eM22)};
-        FT_Outline_Transform(&slot->outline, &m);
-        FT_Vector_Transform(advance, &m);
-    }
-    return FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0;
-}
-
-DWORD RowBytes(UINT format, UINT width) {
-    return format == GGO_BITMAP ? ((width + 31) / 32) * 4 : (width + 3) & ~3u;
-}
-
-// Copies the rendered bitmap into GDI's row layout.
-void CopyBitmap(const FT_Bitmap& bitmap, UINT format, DWORD rowBytes, uint8_t* out) {
-    for (unsigned int y = 0; y < bitmap.rows; ++y) {
-        const uint8_t* row = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
-        uint8_t* target = out + static_cast<size_t>(y) * rowBytes;
-        std::memset(target, 0, rowBytes);
-        if (format == GGO_BITMAP) {
-            if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
-                std::memcpy(target, row, (bitmap.width + 7) / 8);
-            } else {
-                for (unsigned int x = 0; x < bitmap.width; ++x)
-                    if (row[x] >= 128) target[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-            }
-        } else {
-            for (unsigned int x = 0; x < bitmap.width; ++x) {
-                unsigned v = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x / 8] >> (7 - x % 8)) & 1) * 255 : row[x];
-                target[x] = static_cast<uint8_t>((v * 16 + 127) / 255);
-            }
-        }
-    }
-}
-
-bool IsLeadByteOf(const FontObject& font, unsigned char byte) {
-    if (std::strcmp(font.codePage, "CP932") != 0) return byte >= 0x80;
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-}  // namespace
+using namespace gdi32font;
 
 // ---- fonts -------------------------------------------------------------------------------------
 
@@ -383,13 +286,37 @@ HFONT CreateFontA(int height, int, int, int, int weight, DWORD italic, DWORD, DW
                   DWORD, DWORD, LPCSTR faceName) {
     if (seams::ShouldFailCall("CreateFontA")) return nullptr;
     if (height > kMaxFontHeight || height < -kMaxFontHeight) return nullptr;
-    weight = weight <= 0 ? FW_NORMAL : std::min(weight, 1000);
+    weight = NormalWeight(weight);
+    JoinReadAhead();
     FontSystem& s = System();
     std::lock_guard<std::mutex> lock(s.mutex);
     FontObject* font = MakeFont(s, height, weight, (italic & 0xFF) != 0, charSet & 0xFF, faceName);
     if (font == nullptr) return nullptr;
     s.fonts.insert(font);
     return reinterpret_cast<HFONT>(font);
+}
+
+void PrepareFontFace(LPCSTR faceName, DWORD charSet, int weight, DWORD italic) {
+    ReadAhead& a = Ahead();
+    std::lock_guard<std::mutex> lock(a.lock);
+    if (a.thread.joinable()) a.thread.join();
+    static const bool joinAtExit = std::atexit(JoinReadAhead) == 0;
+    (void)joinAtExit;
+    const std::string family = faceName != nullptr ? FamilyOfFace(faceName) : std::string();
+    const DWORD set = charSet & 0xFF;
+    const int normal = NormalWeight(weight);
+    const bool slanted = (italic & 0xFF) != 0;
+    try {
+        a.thread = std::thread([family, set, normal, slanted] {
+            FontSystem& s = System();
+            std::lock_guard<std::mutex> held(s.mutex);
+            std::string file;
+            int index = 0;
+            if (MatchFace(s, family, set, normal, slanted, &file, &index)) FileBytes(s, file);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the face is read when the font is made.
+    }
 }
 
 BOOL DeleteFontObject(HGDIOBJ object) {
@@ -441,77 +368,6 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return previous;
 }
 
-BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
-    if (seams::ShouldFailCall("GetTextMetricsA") || metrics == nullptr) return FALSE;
-    FontSystem& s = System();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    FontObject* font = SelectedFont(s, dc);
-    if (font == nullptr) return FALSE;
-    *metrics = font->metrics;
-    return TRUE;
-}
-
-DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metrics, DWORD bufferSize, LPVOID buffer,
-                       const MAT2* matrix) {
-    if (seams::ShouldFailCall("GetGlyphOutlineA")) return GDI_ERROR;
-    const bool fetch = buffer != nullptr && bufferSize > 0;
-    if (fetch && seams::ShouldFailCall("GetGlyphOutlineA:bitmap")) return GDI_ERROR;
-    if (metrics == nullptr || matrix == nullptr || character > 0xFFFF) return GDI_ERROR;
-    if (format != GGO_METRICS && format != GGO_BITMAP && format != GGO_GRAY4_BITMAP) return GDI_ERROR;
-    FontSystem& s = System();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    FontObject* font = SelectedFont(s, dc);
-    if (font == nullptr) return GDI_ERROR;
-    FT_Vector advance{};
-    bool blank = false;
-    if (!RenderGlyph(*font, CodeToUnicode(*font, character), format == GGO_BITMAP, *matrix, &advance, &blank))
-        return GDI_ERROR;
-    const FT_GlyphSlot slot = font->face->glyph;
-    const FT_Bitmap& bitmap = slot->bitmap;
-    blank = blank || bitmap.width == 0 || bitmap.rows == 0;
-    *metrics = GLYPHMETRICS{};
-    metrics->gmBlackBoxX = blank ? 1 : bitmap.width;
-    metrics->gmBlackBoxY = blank ? 1 : bitmap.rows;
-    metrics->gmptGlyphOrigin.x = blank ? 0 : slot->bitmap_left;
-    metrics->gmptGlyphOrigin.y = blank ? 0 : slot->bitmap_top;
-    metrics->gmCellIncX = static_cast<SHORT>((advance.x + 32) >> 6);
-    metrics->gmCellIncY = static_cast<SHORT>((advance.y + 32) >> 6);
-    if (format == GGO_METRICS) return 0;
-    const DWORD rowBytes = blank ? 0 : RowBytes(format, bitmap.width);
-    const DWORD size = rowBytes * (blank ? 0 : bitmap.rows);
-    if (!fetch) return size;
-    if (bufferSize < size) return GDI_ERROR;
-    if (size > 0) CopyBitmap(bitmap, format, rowBytes, static_cast<uint8_t*>(buffer));
-    return size;
-}
-
-BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size) {
-    if (size == nullptr || count < 0 || (text == nullptr && count > 0)) return FALSE;
-    FontSystem& s = System();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    FontObject* font = SelectedFont(s, dc);
-    if (font == nullptr) return FALSE;
-    static const MAT2 kIdentity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-    LONG width = 0;
-    for (int i = 0; i < count;) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        UINT code = byte;
-        if (IsLeadByteOf(*font, byte) && i + 1 < count) {
-            code = byte * 256u + static_cast<unsigned char>(text[i + 1]);
-            i += 2;
-        } else {
-            ++i;
-        }
-        FT_Vector advance{};
-        bool blank = false;
-        if (RenderGlyph(*font, CodeToUnicode(*font, code), false, kIdentity, &advance, &blank))
-            width += static_cast<LONG>((advance.x + 32) >> 6);
-    }
-    size->cx = width;
-    size->cy = font->metrics.tmHeight;
-    return TRUE;
-}
-
 namespace platform {
 
 bool GetFontFaceInfo(HFONT handle, FontFaceInfo* info) {
@@ -541,6 +397,13 @@ int LiveFontObjectCount() {
     FontSystem& s = System();
     std::lock_guard<std::mutex> lock(s.mutex);
     return static_cast<int>(s.fonts.size());
+}
+
+int FontFilesRead() {
+    JoinReadAhead();
+    FontSystem& s = System();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.filesRead;
 }
 
 int LiveMemoryDcCount() {

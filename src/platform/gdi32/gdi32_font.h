@@ -114,6 +114,13 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
                   DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
 
+// Reads ahead, on a thread of its own, the face a CreateFontA with these
+// arguments will pick (fontconfig's answer and the file's bytes), so that a
+// program can start it before the work it does meanwhile; that CreateFontA
+// then waits for it. Nothing else changes: a face not found is looked for
+// again when the font is made.
+void PrepareFontFace(LPCSTR faceName, DWORD charSet, int weight, DWORD italic);
+
 // A memory device context (the argument is ignored: every memory DC is
 // compatible with the screen). Freed with DeleteDC.
 HDC CreateCompatibleDC(HDC dc);
@@ -162,6 +169,8 @@ bool IsFontObject(HGDIOBJ object);
 // Live fonts and memory DCs (for tests that look for leaks).
 int LiveFontObjectCount();
 int LiveMemoryDcCount();
+// Face files read so far (each is read once and kept).
+int FontFilesRead();
 // The whole of a font file, read in blocks of 64 KiB; false (bytes empty)
 // when it is not a regular file, cannot be opened or a read fails. An empty
 // file is read as empty.
