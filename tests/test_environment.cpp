@@ -6,21 +6,10 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-// LeakSanitizer stops every thread at exit to look for leaks, and its tracer
-// crashes on Mesa's OpenGL thread: the sanitizer build draws without it (the
-// calls and their results are the same; only the thread that runs the driver
-// differs).
-constexpr bool kDriverThread = false;
-#else
-constexpr bool kDriverThread = true;
-#endif
-
 const bool g_environment = [] {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("VELUMI_HARDWARE", "1", 0);
-    if (!kDriverThread) setenv("mesa_glthread", "false", 0);
     return true;
 }();
 

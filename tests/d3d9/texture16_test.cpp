@@ -207,16 +207,20 @@ TEST_F(Texture16, SystemMemoryTexturesReachTheDeviceByUpdateTexture) {
         IDirect3DTexture9* staging = MakeWords(c.format, c.words, D3DPOOL_SYSTEMMEM);
         IDirect3DTexture9* texture = nullptr;
         ASSERT_NE(staging, nullptr) << c.what;
-        ASSERT_EQ(device_->CreateTexture(2, 2, 1, D3DUSAGE_DYNAMIC, c.format, D3DPOOL_DEFAULT, &texture, nullptr),
-                  D3D_OK)
-            << c.what;
+        ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, c.format, D3DPOOL_DEFAULT, &texture, nullptr), D3D_OK) << c.what;
         ASSERT_EQ(device_->UpdateTexture(staging, texture), D3D_OK) << c.what;
         ClearTo(0);
         DrawAt8(texture);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(At(8 + i % 2, 8 + i / 2), c.drawn[i]) << c.what << " texel " << i;
-        EXPECT_EQ(LockedWords(texture), std::vector<uint16_t>(c.words, c.words + 4))
+        IDirect3DTexture9* dynamic = nullptr;  // one that locks, to read what the copy wrote
+        ASSERT_EQ(device_->CreateTexture(2, 2, 1, D3DUSAGE_DYNAMIC, c.format, D3DPOOL_DEFAULT, &dynamic, nullptr),
+                  D3D_OK)
+            << c.what;
+        ASSERT_EQ(device_->UpdateTexture(staging, dynamic), D3D_OK) << c.what;
+        EXPECT_EQ(LockedWords(dynamic), std::vector<uint16_t>(c.words, c.words + 4))
             << c.what << ": the copy keeps the words as they were, unused bits too";
+        dynamic->Release();
         texture->Release();
         staging->Release();
     }

@@ -3,6 +3,7 @@
 #include "font_test_util.h"
 
 #include "core/screen_log.h"
+#include "platform/gdi32/gdi32_font.h"
 
 using namespace font_test;
 
@@ -21,6 +22,16 @@ protected:
         return n;
     }
 };
+
+// In a process of its own (as ctest runs every test): the library's start
+// read the default font's face ahead, and the default font then asked
+// fontconfig nothing more, so the two asked for the same face.
+TEST_F(FontModuleTest, TheFaceReadAheadIsTheDefaultFontsFace) {
+    const FontRecord* r = GetFontRecord(GetDefaultFontHandle());
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(platform::FontFaceQuestions(), 1);
+    EXPECT_EQ(platform::FontFilesRead(), 1);
+}
 
 TEST_F(FontModuleTest, SetDefaultFontSizeRemakesOnlyOnChange) {
     const int32_t before = GetDefaultFontHandle();

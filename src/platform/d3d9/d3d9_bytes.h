@@ -20,10 +20,10 @@ public:
         size_ = bytes_ != nullptr ? count : 0;
         return bytes_ != nullptr || count == 0;
     }
-    // A copy of other's bytes; false (holding nothing) when the memory
-    // cannot be had.
+    // A copy of other's bytes, in place when the sizes match; false (holding
+    // nothing) when new memory is needed and cannot be had.
     bool CopyFrom(const ZeroedBytes& other) {
-        if (!Assign(other.size_)) return false;
+        if (size_ != other.size_ && !Assign(other.size_)) return false;
         if (size_ > 0) std::memcpy(bytes_.get(), other.bytes_.get(), size_);
         return true;
     }

@@ -352,6 +352,7 @@ constexpr const char* kPresentFragment =
     "        return;\n"
     "    }\n"
     "    ivec2 texel = uSource.xy + (2 * p + 1) * uSource.zw / (2 * uDest.zw);\n"
+    "    texel = clamp(texel, uSource.xy, uSource.xy + uSource.zw - 1);\n"
     "    color = vec4(texelFetch(uPicture, texel, 0).rgb, 1.0);\n"
     "}\n";
 
@@ -383,7 +384,8 @@ void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect
                      int drawableHeight) {
     if (!g_started || texture == 0) return;
     g.BindFramebuffer(kDrawFramebuffer, 0);
-    if (level != 0 || !PresentProgramReady()) {
+    // A destination turned over (a negative width or height) is mirrored by the blit.
+    if (level != 0 || dest.w < 1 || dest.h < 1 || source.w < 1 || source.h < 1 || !PresentProgramReady()) {
         Attach(kReadFramebuffer, o.readFbo, Target{texture, level, 0, true});
         SetScissorTest(false);
         ApplyColorMask(0xF, true);

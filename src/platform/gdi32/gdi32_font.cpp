@@ -406,6 +406,13 @@ int FontFilesRead() {
     return s.filesRead;
 }
 
+int FontFaceQuestions() {
+    JoinReadAhead();
+    FontSystem& s = System();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return static_cast<int>(s.matches.size());
+}
+
 int LiveMemoryDcCount() {
     FontSystem& s = System();
     std::lock_guard<std::mutex> lock(s.mutex);

@@ -169,8 +169,10 @@ bool IsFontObject(HGDIOBJ object);
 // Live fonts and memory DCs (for tests that look for leaks).
 int LiveFontObjectCount();
 int LiveMemoryDcCount();
-// Face files read so far (each is read once and kept).
+// Face files read so far (each is read once and kept), and the different
+// questions asked of fontconfig (each answer is kept).
 int FontFilesRead();
+int FontFaceQuestions();
 // The whole of a font file, read in blocks of 64 KiB; false (bytes empty)
 // when it is not a regular file, cannot be opened or a read fails. An empty
 // file is read as empty.

@@ -39,6 +39,19 @@ struct VideoWindow {
     PictureSource source;   // paints the GL-shown frame into a copy of the picture
 };
 
+// Mesa's OpenGL drivers do their share of each call (state checks, vertex
+// work) on a thread of their own, as a graphics card's driver does, instead
+// of on the thread that draws. The driver reads the choice from the
+// environment when it starts; it is set here, before main and so before any
+// thread that could read the environment meanwhile. A user's own setting
+// stands. Not in a build with AddressSanitizer: LeakSanitizer's stop of every
+// thread at exit crashes on that thread.
+#if defined(__SANITIZE_ADDRESS__)
+const bool g_driverThreadChosen = true;
+#else
+const bool g_driverThreadChosen = setenv("mesa_glthread", "true", 0) == 0;
+#endif
+
 std::recursive_mutex g_mutex;
 std::map<uint32_t, VideoWindow> g_windows;
 bool g_videoTried = false;
@@ -294,11 +307,6 @@ bool InitVideo() {
     // framebuffer: SDL would otherwise emulate it with an OpenGL texture,
     // whose context costs more to make than a rarely drawn window saves.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Mesa's OpenGL drivers do their share of each call (state checks,
-    // vertex work) on a thread of their own, as a graphics card's driver
-    // does, instead of on the thread that draws. Read when the driver
-    // starts, so set before any window or context; a user's own setting stands.
-    setenv("mesa_glthread", "true", 0);
     if (!StartWindowSystemDriver()) return false;
     g_videoReady = true;
     g_videoThread = std::this_thread::get_id();
