@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace d3d9 {
 namespace {
@@ -45,35 +46,21 @@ uint32_t ExpandWord(const FormatInfo& format, uint16_t word) {
 }
 
 // Every word of a 16-bit format expanded, made on the format's first use
-// (256 KiB each): one lookup a texel.
-using WordTable = std::unique_ptr<uint32_t[]>;
-
-WordTable BuildWordTable(const FormatInfo& format) {
-    WordTable table(new uint32_t[65536]);
-    for (uint32_t v = 0; v < 65536; ++v) table[v] = ExpandWord(format, static_cast<uint16_t>(v));
-    return table;
-}
-
+// (256 KiB each): one lookup a texel. Null for a format of another size.
 const uint32_t* WordTableOf(const FormatInfo& format) {
-    switch (format.format) {
-        case D3DFMT_R5G6B5: {
-            static const WordTable t = BuildWordTable(format);
-            return t.get();
-        }
-        case D3DFMT_A4R4G4B4: {
-            static const WordTable t = BuildWordTable(format);
-            return t.get();
-        }
-        case D3DFMT_A1R5G5B5: {
-            static const WordTable t = BuildWordTable(format);
-            return t.get();
-        }
-        case D3DFMT_X1R5G5B5: {
-            static const WordTable t = BuildWordTable(format);
-            return t.get();
-        }
-        default: return nullptr;
-    }
+    struct Tables {
+        std::once_flag made[kFormats.size()];
+        std::unique_ptr<uint32_t[]> table[kFormats.size()];
+    };
+    static Tables tables;
+    const FormatInfo* known = FindFormat(format.format);
+    if (known == nullptr || known->bytesPerPixel != 2) return nullptr;
+    const size_t i = static_cast<size_t>(known - kFormats.data());
+    std::call_once(tables.made[i], [&] {
+        tables.table[i].reset(new uint32_t[65536]);
+        for (uint32_t v = 0; v < 65536; ++v) tables.table[i][v] = ExpandWord(*known, static_cast<uint16_t>(v));
+    });
+    return tables.table[i].get();
 }
 
 // The top `bits` bits of an 8-bit channel (none for 0 bits).
