@@ -36,6 +36,7 @@ void Record(const char* method, std::initializer_list<int64_t> args, HRESULT res
 }
 
 HRESULT Enter(const char* interfaceName, const char* method) {
+    if (!seams::AnyFailure()) return S_OK;  // every call comes here: no name built unless a test asks
     const std::string name = std::string(interfaceName) + "::" + method;
     const HRESULT hr = seams::FailNow<HRESULT>(name.c_str(), D3DERR_INVALIDCALL).value_or(S_OK);
     if (FAILED(hr)) Record(method, {}, hr);
