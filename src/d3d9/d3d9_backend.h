@@ -140,8 +140,9 @@ int DrawImageHardware(const ImageRecord* record, int32_t x, int32_t y, float fx,
 int DrawImageStretchHardware(const ImageRecord* record, int32_t x1, int32_t y1, int32_t x2, int32_t y2, float fx1,
                              float fy1, float fx2, float fy2, int32_t transparent, int32_t imageBit);
 // The image onto four corners x, y in the order top-left, top-right,
-// bottom-left, bottom-right. With a blend image set the corners are cut to
-// whole pixels and drawn by the integer form.
+// bottom-left, bottom-right, used as they stand (no half-pixel move). With a
+// blend image set the corners are cut to whole pixels and drawn by the
+// integer form, which moves them by half a pixel.
 int DrawImageQuadHardware(const ImageRecord* record, const float corners[8], int32_t transparent);
 int DrawImageQuadIntHardware(const ImageRecord* record, const int32_t corners[8], int32_t transparent);
 int DrawFillBoxHardware(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);

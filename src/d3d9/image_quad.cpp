@@ -174,10 +174,11 @@ int DrawImageQuadHardware(const ImageRecord* record, const float corners[8], int
     }
     PrepareImageDraw(record, static_cast<uint32_t>(transparent));
     if (record->width <= 0 || record->height <= 0) return 0;
-    // Pixel centres lie on whole coordinates: the corners move by half a
-    // pixel, as for every other image draw.
+    // The corners are taken as they stand: pixel centres lie on whole
+    // coordinates, so a caller that wants texel centres on pixel centres
+    // passes its corners less half a pixel.
     Point p[4];
-    for (int i = 0; i < 4; ++i) p[i] = Point{corners[2 * i] - 0.5, corners[2 * i + 1] - 0.5};
+    for (int i = 0; i < 4; ++i) p[i] = Point{corners[2 * i], corners[2 * i + 1]};
     if (record->tileCount == 1) {
         DrawImageQuadFloatHardware(p, record->tiles[0]);
         return 0;

@@ -177,11 +177,11 @@ void DrawVerticalGlyph(const GlyphPlace& g, int32_t image) {
     if (area.Empty()) return;
     int32_t w = 0, h = 0;
     GetImageSize(image, &w, &h);
-    // Whole-pixel corners: the quad draw itself moves them onto pixel centres.
-    const float right = static_cast<float>(x0 + g.cellY), left = static_cast<float>(x0 + g.cellY - h);
-    const float t = static_cast<float>(top - g.cellX);
+    // Corners less half a pixel put the texel centres on pixel centres.
+    const float right = static_cast<float>(x0 + g.cellY) - 0.5f, left = static_cast<float>(x0 + g.cellY - h) - 0.5f;
+    const float t = static_cast<float>(top - g.cellX) - 0.5f;
     // The edge image is the right half of the cache image: its own width.
-    const float b = static_cast<float>(top - g.cellX + w);
+    const float b = static_cast<float>(top - g.cellX + w) - 0.5f;
     DrawImageQuad(right, t, right, b, left, b, left, t, image, 1);
 }
 

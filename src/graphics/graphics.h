@@ -173,7 +173,9 @@ int DrawImageStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t i
 int DrawImageRectStretched(float x1, float y1, float x2, float y2, int32_t sourceX, int32_t sourceY,
                            int32_t width, int32_t height, int32_t image, int32_t transparent);
 // The whole image onto four corners: top-left, top-right, bottom-right,
-// bottom-left.
+// bottom-left. On the device the corners are used as they stand (pixel
+// centres on whole coordinates: corners less 0.5 put texel centres on pixel
+// centres); in software they are cut to whole pixels toward zero.
 int DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int32_t image,
                   int32_t transparent);
 // The rectangle with corners (x1, y1) and (x2, y2), right and bottom exclusive:

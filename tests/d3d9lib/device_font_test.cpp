@@ -97,6 +97,54 @@ TEST_F(DeviceFontTest, StringsOnTheDeviceLookAsInSoftware) {
     }
 }
 
+// A vertical glyph covers its box: the glyph turned a quarter clockwise,
+// (X0 - height, G) to (X0, G + width) with X0 = x + glyph height - top
+// offset and G = y + x offset; scaled, that box scaled by the rates about
+// the string's origin (x, y). The ink's bounds are the box's exactly.
+TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
+    struct Case {
+        const char* what;
+        uint8_t extend;
+        double xRate, yRate;
+    } cases[] = {
+        {"unscaled", 0, 1.0, 1.0},
+        {"scaled at rate one", 1, 1.0, 1.0},
+        {"twice", 1, 2.0, 2.0},
+        {"three across, twice down", 1, 3.0, 2.0},
+    };
+    const int32_t x = 100, y = 20;
+    const int32_t font = CreateFontToHandle(nullptr, 16, -1, 0, -1, -1, 0);
+    const FontRecord* r = GetFontRecord(font);
+    ASSERT_NE(r, nullptr);
+    for (const Case& c : cases) {
+        SetBackgroundColor(0, 0, 0);
+        ClearDrawTarget(nullptr);
+        ASSERT_GT(DrawFontStringCore(1, x, y, c.extend, c.xRate, c.yRate, "W", MakeColor(255, 255, 255), nullptr,
+                                     nullptr, 1, font, 0, -1, 1, nullptr),
+                  0)
+            << c.what;
+        const GlyphCacheSlot* g = r->codes['W'].slot;
+        ASSERT_NE(g, nullptr) << c.what;
+        const RECT want{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
+                        y + static_cast<LONG>(g->xOffset * c.yRate),
+                        x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
+                        y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)};
+        const Picture shown = ReadScreen();
+        RECT ink{shown.width, shown.height, 0, 0};
+        for (int py = 0; py < shown.height; ++py)
+            for (int px = 0; px < shown.width; ++px)
+                if (shown.At(px, py) != 0) {
+                    ink = RECT{std::min<LONG>(ink.left, px), std::min<LONG>(ink.top, py),
+                               std::max<LONG>(ink.right, px + 1), std::max<LONG>(ink.bottom, py + 1)};
+                }
+        EXPECT_EQ(ink.left, want.left) << c.what;
+        EXPECT_EQ(ink.top, want.top) << c.what;
+        EXPECT_EQ(ink.right, want.right) << c.what;
+        EXPECT_EQ(ink.bottom, want.bottom) << c.what;
+    }
+    DeleteFontHandle(font);
+}
+
 TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
     struct Case {
         const char* what;

@@ -67,14 +67,23 @@ int Drawn(const Picture& p) {
     return n;
 }
 
+// The four-corner draw of the corners top-left, top-right, bottom-right,
+// bottom-left.
+DrawCall Quad(std::array<float, 8> k, int32_t transparent = 1) {
+    return [=](int32_t i) { DrawImageQuad(k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7], i, transparent); };
+}
+
 // The tolerance: every pixel of either picture is found in the other at its
 // place with its colour (reach 0), or for the rows that say so up to one
 // pixel away. Distorted quads are subdivided on the device and split in two
 // triangles in software, and a shrunk image may take either of two
-// neighbouring texels for a pixel, so only their outlines are compared. The
-// software path takes a mirrored or turned four-corner image one texel over
-// from where the device (Direct3D's pixel centres) takes it, so those two
-// rows keep a reach of one.
+// neighbouring texels for a pixel, so only their outlines are compared.
+// The device takes four corners as they stand and software cuts them toward
+// zero: corners less half a pixel (texel centres on pixel centres) land one
+// pixel higher in software, and unless mirrored also one pixel to the left,
+// so those rows keep a reach of one. Whole corners cover the same pixels on
+// both, the device sampling on texel edges: their outline is compared, drawn
+// without the transparent colour.
 TEST_F(ImageQuadTest, DrawsMatchTheSoftwarePathExactlyOrWithinAPixel) {
     struct Case {
         const char* what;
@@ -91,13 +100,12 @@ TEST_F(ImageQuadTest, DrawsMatchTheSoftwarePathExactlyOrWithinAPixel) {
          false},
         {"stretch cut by the area", [](int32_t i) { SetDrawRegion(20, 12, 60, 60); DrawImageStretched(10, 10, 42, 26, i, 1); },
          308, false},
-        {"four corners as the rectangle", [](int32_t i) { DrawImageQuad(10, 10, 26, 10, 26, 18, 10, 18, i, 1); }, 128,
-         false},
-        {"four corners mirrored", [](int32_t i) { DrawImageQuad(26, 10, 10, 10, 10, 18, 26, 18, i, 1); }, 128, false, 1},
-        {"four corners turned a quarter", [](int32_t i) { DrawImageQuad(40, 10, 40, 26, 32, 26, 32, 10, i, 1); }, 128,
-         false, 1},
-        {"four corners sheared", [](int32_t i) { DrawImageQuad(10, 10, 26, 10, 30, 18, 14, 18, i, 1); }, 128, false},
-        {"four corners distorted", [](int32_t i) { DrawImageQuad(10, 10, 40, 12, 36, 40, 12, 30, i, 1); }, 720, true, 1},
+        {"four whole corners as the rectangle", Quad({10, 10, 26, 10, 26, 18, 10, 18}, 0), 128, true},
+        {"four corners as the rectangle", Quad({9.5f, 9.5f, 25.5f, 9.5f, 25.5f, 17.5f, 9.5f, 17.5f}), 128, false, 1},
+        {"four corners mirrored", Quad({25.5f, 9.5f, 9.5f, 9.5f, 9.5f, 17.5f, 25.5f, 17.5f}), 128, false, 1},
+        {"four corners turned a quarter", Quad({39.5f, 9.5f, 39.5f, 25.5f, 31.5f, 25.5f, 31.5f, 9.5f}), 128, false, 1},
+        {"four corners sheared", Quad({9.5f, 9.5f, 25.5f, 9.5f, 29.5f, 17.5f, 13.5f, 17.5f}), 128, false, 1},
+        {"four corners distorted", Quad({9.5f, 9.5f, 39.5f, 11.5f, 35.5f, 39.5f, 11.5f, 29.5f}), 720, true, 1},
     };
     for (const Case& c : cases) {
         const Picture device = Draw(true, c.draw);
@@ -105,6 +113,55 @@ TEST_F(ImageQuadTest, DrawsMatchTheSoftwarePathExactlyOrWithinAPixel) {
         EXPECT_NEAR(Drawn(device), c.area, c.area / 5 + 4) << c.what;
         EXPECT_EQ(Strays(device, software, c.coverageOnly, c.reach), 0) << c.what;
         EXPECT_EQ(Strays(software, device, c.coverageOnly, c.reach), 0) << c.what;
+    }
+}
+
+// Where a four-corner draw puts each texel on the device: the corners are
+// taken as they stand, pixel centres on whole coordinates, so corners less
+// half a pixel put the image exactly where a plain draw at the next whole
+// pixel would. Texel (i, j), scaled by s and offset by (a, b) < s, lands at
+// x = ox + xu u + xv v, y = oy + yu u + yv v with u = i s + a, v = j s + b.
+TEST_F(ImageQuadTest, FourCornersOnTheDeviceLandWhereTheyStand) {
+    struct Case {
+        const char* what;
+        std::array<float, 8> corners;  // top-left, top-right, bottom-right, bottom-left
+        int32_t tileSide;              // 0: one texture; else the textures' side
+        int ox, oy, xu, xv, yu, yv, scale;
+    } cases[] = {
+        {"corners less half a pixel", {9.5f, 9.5f, 25.5f, 9.5f, 25.5f, 17.5f, 9.5f, 17.5f}, 0, 10, 10, 1, 0, 0, 1, 1},
+        {"a quarter pixel past whole corners", {10.25f, 10.25f, 26.25f, 10.25f, 26.25f, 18.25f, 10.25f, 18.25f}, 0, 11,
+         11, 1, 0, 0, 1, 1},
+        {"mirrored left to right", {25.5f, 9.5f, 9.5f, 9.5f, 9.5f, 17.5f, 25.5f, 17.5f}, 0, 25, 10, -1, 0, 0, 1, 1},
+        {"turned a quarter clockwise", {39.5f, 9.5f, 39.5f, 25.5f, 31.5f, 25.5f, 31.5f, 9.5f}, 0, 39, 10, 0, -1, 1, 0,
+         1},
+        {"twice as large", {9.5f, 9.5f, 41.5f, 9.5f, 41.5f, 25.5f, 9.5f, 25.5f}, 0, 10, 10, 1, 0, 0, 1, 2},
+        {"two textures", {9.5f, 9.5f, 25.5f, 9.5f, 25.5f, 17.5f, 9.5f, 17.5f}, 8, 10, 10, 1, 0, 0, 1, 1},
+        {"two textures turned", {39.5f, 9.5f, 39.5f, 25.5f, 31.5f, 25.5f, 31.5f, 9.5f}, 8, 39, 10, 0, -1, 1, 0, 1},
+        {"past the target's top-left", {-6.5f, -2.5f, 9.5f, -2.5f, 9.5f, 5.5f, -6.5f, 5.5f}, 0, -6, -2, 1, 0, 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        Start(ScreenMode{});
+        Device().textureSizeSetting = c.tileSide;
+        const int32_t image = LoadTestImage();
+        ASSERT_EQ(FindImage(image)->tileCount, c.tileSide != 0 ? 2 : 1) << c.what;
+        ClearDrawTarget(nullptr);
+        Quad(c.corners, 0)(image);
+        const Picture shown = ReadScreen();
+        Picture want(shown.width, shown.height, 0);
+        for (int j = 0; j < 8; ++j)
+            for (int i = 0; i < 16; ++i)
+                for (int b = 0; b < c.scale; ++b)
+                    for (int a = 0; a < c.scale; ++a) {
+                        const int u = i * c.scale + a, v = j * c.scale + b;
+                        const int x = c.ox + c.xu * u + c.xv * v, y = c.oy + c.yu * u + c.yv * v;
+                        if (x >= 0 && y >= 0 && x < want.width && y < want.height)
+                            want.At(x, y) = graphics_test::ImagePixel(image, i, j) & 0xFFFFFF;
+                    }
+        int wrong = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < want.height; ++y)
+            for (int x = 0; x < want.width; ++x)
+                if (shown.At(x, y) != want.At(x, y) && wrong++ == 0) firstX = x, firstY = y;
+        EXPECT_EQ(wrong, 0) << c.what << ", first at " << firstX << "," << firstY;
     }
 }
 
@@ -209,7 +266,7 @@ TEST_F(ImageQuadTest, FourCornersAreBatchedOnlyForParallelograms) {
         ASSERT_EQ(DrawImageQuadHardware(record, c.corners.data(), 0), 0) << c.what;
         EXPECT_EQ(Device().batch.count, c.batched ? 6 : 0) << c.what;
         EXPECT_EQ(CallsStarting("DrawIndexedPrimitiveUP(5, 0, 64, 122").size(), c.batched ? 0u : 1u) << c.what;
-        if (c.batched) { EXPECT_FLOAT_EQ(Vertex(0)[0], 9.5f) << c.what << ": half a pixel as for every image"; }
+        if (c.batched) { EXPECT_FLOAT_EQ(Vertex(0)[0], 10.0f) << c.what << ": the corner as it stands"; }
     }
 }
 
@@ -224,8 +281,8 @@ TEST_F(ImageQuadTest, AMirroredQuadGetsItsTrianglesTurned) {
         const std::array<float, 4> a = Vertex(3 * t), b = Vertex(3 * t + 1), c = Vertex(3 * t + 2);
         EXPECT_GT((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]), 0) << "triangle " << t;
     }
-    EXPECT_FLOAT_EQ(Vertex(1)[0], 25.5f) << "the bottom-left corner second";
-    EXPECT_FLOAT_EQ(Vertex(1)[1], 17.5f);
+    EXPECT_FLOAT_EQ(Vertex(1)[0], 26.0f) << "the bottom-left corner second";
+    EXPECT_FLOAT_EQ(Vertex(1)[1], 18.0f);
 }
 
 TEST_F(ImageQuadTest, WithABlendImageCornersAreCutTowardZero) {
