@@ -209,12 +209,11 @@ void SendBlendWord(int32_t& cached, int32_t value, D3DRENDERSTATETYPE state) {
     SendState(cached, value, state, ForceResend() != 0);
 }
 
-// The texture factor as the pixel shaders read it: red, green, blue, alpha
-// from 0 to 1.
+// The texture factor as the pixel shaders read it: its bytes from the lowest
+// up (blue, green, red, alpha), each from 0 to 1.
 void SendTextureFactorRegister(uint32_t factor) {
-    const float r[4] = {static_cast<float>((factor >> 16) & 0xFF) / 255.0f,
-                        static_cast<float>((factor >> 8) & 0xFF) / 255.0f, static_cast<float>(factor & 0xFF) / 255.0f,
-                        static_cast<float>(factor >> 24) / 255.0f};
+    float r[4];
+    for (int i = 0; i < 4; ++i) r[i] = static_cast<float>((factor >> (8 * i)) & 0xFF) / 255.0f;
     SetDevicePixelShaderConstants(kTextureFactorRegister, 1, r);
 }
 

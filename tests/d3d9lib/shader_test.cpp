@@ -257,6 +257,37 @@ TEST_F(ShaderTest, FogAndTextureFactorRegistersFollowTheirStates) {
     EXPECT_EQ(DevicePixelRegister(kTextureFactorRegister), white);
 }
 
+// The register holds the factor's bytes from the lowest up: blue, green,
+// red, alpha. Factors of a caller's set and of the override reach it; the
+// library's own factors are white in their colour bytes.
+TEST_F(ShaderTest, TheTextureFactorRegisterHoldsBlueGreenRedAlpha) {
+    StartWith(nullptr);
+    ASSERT_EQ(Cache().shadersInUse, 1);
+    struct Case {
+        const char* what;
+        uint32_t factor;
+        bool override;
+        std::array<float, 4> want;
+    } cases[] = {
+        {"caller's set", 0x80402010, false, {16 / 255.0f, 32 / 255.0f, 64 / 255.0f, 128 / 255.0f}},
+        {"caller's set, pure red", 0xFFFF0000, false, {0, 0, 1, 1}},
+        {"override, pure blue, no alpha", 0x000000FF, true, {1, 0, 0, 0}},
+        {"override, every byte its own", 0x336699CC, true, {204 / 255.0f, 153 / 255.0f, 102 / 255.0f, 51 / 255.0f}},
+    };
+    for (const Case& c : cases) {
+        BlendStageSet set = Cache().current;
+        set.textureFactor = c.factor;
+        if (c.override) {
+            ASSERT_EQ(SetDeviceBlendOverride(&set, 0), 0) << c.what;
+            ASSERT_EQ(SetDeviceBlendOverride(nullptr, 0), 0) << c.what;
+        } else {
+            ASSERT_EQ(SetupDeviceBlendStages(0, &set, 0), 0) << c.what;
+        }
+        EXPECT_EQ(Four(ShaderConstants().pixelF[kTextureFactorRegister]), c.want) << c.what;
+        EXPECT_EQ(DevicePixelRegister(kTextureFactorRegister), c.want) << c.what;
+    }
+}
+
 TEST_F(ShaderTest, DeclarationsLayTheirElementsOutBackToBack) {
     StartWith(nullptr);
     struct Case {
