@@ -31,6 +31,9 @@ int ResetDeviceDialogBoxMode(int32_t flag);
 int CreateSubBackBuffer();
 // The device and its format probing (called by SetupDirect3D9).
 int CreateDirect3DDevice();
+// The adapter the device is made on and probed with: the block's adapter
+// index when its switch is set, else the default adapter.
+UINT ChosenAdapter();
 // 1 when the device runs windowed over a changed full-screen display mode: a
 // full screen on Windows Vista or later with the present rectangle, the
 // 320x240 emulation or the 320x240 substitution in use.

@@ -22,8 +22,8 @@ D3DFORMAT FormatByDepth() {
     const int32_t depth = GetScreenBitDepth();
     if (depth == 32) return D3DFMT_X8R8G8B8;
     if (depth != 16) return D3DFMT_UNKNOWN;
-    return Device().d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_R5G6B5) != 0 ? D3DFMT_R5G6B5
-                                                                                    : D3DFMT_X1R5G5B5;
+    return Device().d3d->GetAdapterModeCount(ChosenAdapter(), D3DFMT_R5G6B5) != 0 ? D3DFMT_R5G6B5
+                                                                                  : D3DFMT_X1R5G5B5;
 }
 
 void TakeWindowDepth(D3DFORMAT format) {
@@ -106,7 +106,7 @@ int FillPresentParameters(Road road, D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX
 
 HRESULT TryCreate(DWORD flags, D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX* mode) {
     DeviceBlock& d = Device();
-    const UINT adapter = d.adapterSwitch ? static_cast<UINT>(d.adapterIndex) : D3DADAPTER_DEFAULT;
+    const UINT adapter = ChosenAdapter();
     if (d.d3dEx != nullptr) {
         IDirect3DDevice9Ex* device = nullptr;
         HRESULT hr = d.d3dEx->CreateDeviceEx(adapter, D3DDEVTYPE_HAL, GetMainWindow(), flags, &pp, mode, &device);
@@ -130,7 +130,7 @@ int CreateWithRetry(D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX* mode) {
     bool created = false;
     if (d.softwareVertexOnly != 1) {
         D3DCAPS9 caps{};
-        d.d3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps);
+        d.d3d->GetDeviceCaps(ChosenAdapter(), D3DDEVTYPE_HAL, &caps);
         d.hardwareVertexProcessing =
             (caps.VertexShaderVersion & 0xFFFF) >= 0x0200 && (caps.PixelShaderVersion & 0xFFFF) >= 0x0200 ? 1 : 0;
         const DWORD vp = d.hardwareVertexProcessing ? D3DCREATE_MIXED_VERTEXPROCESSING
@@ -162,6 +162,22 @@ void ClearAndPresent() {
         d.device->Present(nullptr, nullptr, GetMainWindow(), nullptr);
     }
     d.device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+}
+
+// Back buffer 0 of swap chain 0 and the swap chain into their fields; -1
+// (logged) when either cannot be had: the present and every screen copy go
+// through them.
+int TakeBackBufferAndSwapChain() {
+    DeviceBlock& d = Device();
+    if (FAILED(d.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &d.backBuffer)) || d.backBuffer == nullptr) {
+        d.backBuffer = nullptr;
+        return WriteLog("バックバッファの取得に失敗しました\n");
+    }
+    if (FAILED(d.device->GetSwapChain(0, &d.swapChain)) || d.swapChain == nullptr) {
+        d.swapChain = nullptr;
+        return WriteLog("スワップチェインの取得に失敗しました\n");
+    }
+    return 0;
 }
 
 void TakeCapabilities() {
@@ -200,6 +216,11 @@ void LogAdapterAndFormat() {
 
 }  // namespace
 
+UINT ChosenAdapter() {
+    const DeviceBlock& d = Device();
+    return d.adapterSwitch ? static_cast<UINT>(d.adapterIndex) : D3DADAPTER_DEFAULT;
+}
+
 int IsWindowOverFullScreen() {
     if (IsWindowMode()) return 0;
     const ScreenState& s = Screen();
@@ -226,8 +247,7 @@ int CreateDirect3DDevice() {
     c.fvf = 0;
     d.device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     ClearAndPresent();
-    d.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &d.backBuffer);
-    d.device->GetSwapChain(0, &d.swapChain);
+    if (TakeBackBufferAndSwapChain() != 0) return -1;
     WriteLog("成功\n");
     TakeCapabilities();
     LogAdapterAndFormat();

@@ -98,22 +98,41 @@ int CreateDeviceZBuffer() {
     return 0;
 }
 
+// The software path's screen: a full screen gets its display mode, and the
+// frame period is measured; -1 when the display mode cannot be had.
+int PrepareSoftwareScreen(bool modeRefused) {
+    if (!IsWindowMode() && !modeRefused && ChangeDisplayMode() < 0) return -1;
+    MeasureRefreshPeriod();
+    return 0;
+}
+
+// The runtime and the DirectDraw object; -1 (logged) when either cannot be
+// had, with the runtime let go again.
+int LoadRuntimeAndDirectDraw() {
+    DeviceBlock& d = Device();
+    d.runtime = LoadLibraryA("d3d9.dll");
+    if (d.runtime == nullptr) return WriteLog("d3d9.dll の読み込みに失敗しました\n");
+    if (CreateDirectDrawObject() == 0) return 0;
+    FreeLibrary(d.runtime);
+    d.runtime = nullptr;
+    return -1;
+}
+
 }  // namespace
 
 int32_t DeviceScreenWidth() { return Screen().drawWidth; }
 int32_t DeviceScreenHeight() { return Screen().drawHeight; }
 
 int SetupDirect3D9() {
-    DeviceBlock& d = Device();
     ScreenState& s = Screen();
-    d.runtime = LoadLibraryA("d3d9.dll");
-    if (d.runtime == nullptr) return WriteLog("d3d9.dll の読み込みに失敗しました\n");
-    if (CreateDirectDrawObject() != 0) {
-        FreeLibrary(d.runtime);
-        d.runtime = nullptr;
+    // The flag is clear on every road that does not bring the device up, so
+    // that a failed start (or re-creation) leaves every caller on the software
+    // screen rather than on a device that is not there.
+    s.d3dActive = 0;
+    if (LoadRuntimeAndDirectDraw() != 0) {
+        PrepareSoftwareScreen(false);
         return -1;
     }
-    s.d3dActive = 0;
     // A window's device takes the desktop's depth; the software path keeps
     // the depth asked for.
     const int32_t askedDepth = s.colorDepth;
@@ -139,9 +158,7 @@ int SetupDirect3D9() {
         s.colorDepth = askedDepth;
     }
     WriteLog("ソフトウエアレンダリングを使用します\n");
-    if (!IsWindowMode() && !modeRefused && ChangeDisplayMode() < 0) return -1;
-    MeasureRefreshPeriod();
-    return 0;
+    return PrepareSoftwareScreen(modeRefused);
 }
 
 int TerminateDirect3D9() {

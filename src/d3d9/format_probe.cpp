@@ -62,9 +62,8 @@ const DxtProbe kDxtProbes[] = {
 
 bool Accepts(D3DFORMAT format, DWORD usage) {
     DeviceBlock& d = Device();
-    const UINT adapter = d.adapterSwitch ? static_cast<UINT>(d.adapterIndex) : D3DADAPTER_DEFAULT;
     return SUCCEEDED(
-        d.d3d->CheckDeviceFormat(adapter, D3DDEVTYPE_HAL, d.backBufferFormat, usage, D3DRTYPE_TEXTURE, format));
+        d.d3d->CheckDeviceFormat(ChosenAdapter(), D3DDEVTYPE_HAL, d.backBufferFormat, usage, D3DRTYPE_TEXTURE, format));
 }
 
 // The name printed for the format an index fell back to.
@@ -152,9 +151,8 @@ bool TrialPass(int32_t n, int64_t* timeA, int64_t* timeB) {
 int ProbeZFormat() {
     DeviceBlock& d = Device();
     const Candidate kZ[3] = {{D3DFMT_D16, "D3DFMT_D16"}, {D3DFMT_D24X8, "D3DFMT_D24X8"}, {D3DFMT_D32, "D3DFMT_D32"}};
-    const UINT adapter = d.adapterSwitch ? static_cast<UINT>(d.adapterIndex) : D3DADAPTER_DEFAULT;
     for (const Candidate& z : kZ) {
-        if (SUCCEEDED(d.d3d->CheckDepthStencilMatch(adapter, D3DDEVTYPE_HAL, d.backBufferFormat, d.backBufferFormat,
+        if (SUCCEEDED(d.d3d->CheckDepthStencilMatch(ChosenAdapter(), D3DDEVTYPE_HAL, d.backBufferFormat, d.backBufferFormat,
                                                     z.format))) {
             d.zFormat = z.format;
             WriteLogFormatted("Ｚバッファのフォーマットは %s です", z.name);

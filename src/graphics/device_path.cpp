@@ -1,6 +1,7 @@
 // The graphics layer's device path: present through the swap chain (the sub
 // back buffer copied first), the answer to a lost device, the re-creation of
 // the device with every image restored, and the screen-to-image copy.
+#include "core/library_hooks.h"
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
 #include "d3d9/model_handles.h"
@@ -25,15 +26,23 @@ RECT PresentDestination() {
     return RECT{0, 0, s.drawWidth * scale, s.drawHeight * scale};
 }
 
-// After a failed present: re-creates the device once it may be reset.
-void AnswerLostDevice() {
+// After a failed present: re-creates the device once it may be reset; -1
+// when the re-creation failed (drawing goes on on the software screen).
+int AnswerLostDevice() {
     IDirect3DDevice9* device = Device().device;
-    if (device == nullptr) return;
+    if (device == nullptr) return -1;
     const HRESULT state = device->TestCooperativeLevel();
-    if (state == D3DERR_DEVICENOTRESET) {
-        WriteLog("デバイスがロストしました。デバイスを作り直します\n");
-        ResetGraphicsDevice(0);
-    }
+    if (state != D3DERR_DEVICENOTRESET) return 0;
+    WriteLog("デバイスがロストしました。デバイスを作り直します\n");
+    return ResetGraphicsDevice(0);
+}
+
+// After a lost device input is ended and started again, its devices
+// acquired anew.
+void RestartInput() {
+    LibraryHooks& hooks = GetLibraryHooks();
+    hooks.terminateInput();
+    hooks.initializeInput();
 }
 
 // Puts a picture's own file back into its pixels when the file still decodes
@@ -70,10 +79,7 @@ int PresentFrame() {
     const RECT dest = PresentDestination();
     const HRESULT hr = d.swapChain != nullptr ? d.swapChain->Present(&source, &dest, nullptr, nullptr, 0)
                                               : d.device->Present(&source, &dest, nullptr, nullptr);
-    if (hr == D3DERR_DEVICELOST) {
-        AnswerLostDevice();
-        return 0;
-    }
+    if (hr == D3DERR_DEVICELOST) return AnswerLostDevice();
     return FAILED(hr) ? -1 : 0;
 }
 
@@ -103,8 +109,9 @@ int ResetGraphicsDevice(int32_t modeChange) {
         ReleaseMovieSurfaces();
     }
     TerminateDirect3D9();
-    if (SetupDirect3D9() != 0) return -1;
-    if (!s.d3dActive) {
+    // A mode change has stored its new mode already; a lost device restarts input.
+    if (!modeChange) RestartInput();
+    if (SetupDirect3D9() != 0 || !s.d3dActive) {
         WriteLog("デバイスを作り直せませんでした。ソフトウエアで描画します\n");
         SetDrawTarget(saved.drawTarget);
         return -1;

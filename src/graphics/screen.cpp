@@ -88,8 +88,10 @@ void CarryDefaultFontAcross() {
 }
 
 // Re-creates the screen MEMIMGs for the current mode, keeping the images
-// (converted when the screen's colour type changed) and the draw target.
-void RebuildScreen(int32_t oldColorType) {
+// (converted when the screen's colour type changed) and the draw target; -1
+// when the device could not be made again (drawing goes on on the software
+// screen) or a full screen's display mode could not be had.
+int RebuildScreen(int32_t oldColorType) {
     StopFrontBufferTimer();
     int32_t target = g_drawState.drawTarget;
     ReleaseScreenImages();
@@ -103,14 +105,16 @@ void RebuildScreen(int32_t oldColorType) {
     // The display follows the new mode: the device start changes it where a
     // full screen needs it; the software path keeps its objects and changes
     // only the display.
+    int result = 0;
     if (Screen().d3dActive) {
-        ResetGraphicsDevice(1);
+        result = ResetGraphicsDevice(1);
     } else if (!IsWindowMode()) {
-        ChangeDisplayMode();
+        result = ChangeDisplayMode() < 0 ? -1 : 0;
     }
     if (SetDrawTarget(target) != 0) SetDrawTarget(kDrawTargetBack);
     // Fonts: the default font keeps its size and thickness across the change.
     CarryDefaultFontAcross();
+    return result;
 }
 
 }  // namespace
@@ -217,8 +221,7 @@ int ChangeScreenMode(int32_t width, int32_t height, int32_t bits, int32_t refres
     int32_t oldType = ScreenColorType();
     StoreScreenMode(width, height, bits, refreshRate);
     ApplyWindowMode();
-    RebuildScreen(oldType);
-    return 0;
+    return RebuildScreen(oldType);
 }
 
 // After the main window switched between a window and full screen: leaving
@@ -228,8 +231,7 @@ int32_t ApplyGraphicsWindowMode() {
     ScreenState& s = Screen();
     if (!s.started) return 0;
     if (IsWindowMode()) ChangeDisplaySettingsA(nullptr, 0);
-    RebuildScreen(ScreenColorType());
-    return 0;
+    return RebuildScreen(ScreenColorType());
 }
 
 // ---- present ---------------------------------------------------------------------------

@@ -101,6 +101,8 @@ TEST_F(StartupTest, EveryFallbackReachesTheSoftwarePathWithItsLine) {
         {"Z format", {"IDirect3D9::CheckDepthStencilMatch"}, "使用できる Zバッファフォーマットが見つかりませんでした"},
         {"texture formats", {"IDirect3D9::CheckDeviceFormat"}, "使用できる 16bit カラーフォーマットが見つかりませんでした"},
         {"runtime object", {"Direct3DCreate9", "Direct3DCreate9Ex"}, "IDirect3D9 オブジェクトの取得に失敗しました"},
+        {"back buffer", {"IDirect3DDevice9::GetBackBuffer"}, "バックバッファの取得に失敗しました"},
+        {"swap chain", {"IDirect3DDevice9::GetSwapChain"}, "スワップチェインの取得に失敗しました"},
     };
     for (const Case& c : cases) {
         Start(ScreenMode{}, [&] {
@@ -117,6 +119,25 @@ TEST_F(StartupTest, EveryFallbackReachesTheSoftwarePathWithItsLine) {
         EXPECT_EQ(graphics_test::ScreenPixel(1, 1), 0xFF0000u) << c.what;
         seams::ClearAllCalls();
     }
+}
+
+// With the adapter switch set, the adapter's own mode list and capabilities
+// are asked (the stand-in has adapter 0 only, so the start ends in software).
+TEST_F(StartupTest, TheChosenAdapterIsAskedForItsModesAndCapabilities) {
+    Start(ScreenMode{640, 480, 16, 0, 0}, [] {
+        Device().adapterSwitch = 1;
+        Device().adapterIndex = 1;
+        d3d9::ClearRecordedCalls();
+    });
+    Device().adapterSwitch = 0;
+    Device().adapterIndex = 0;
+    const char* asked[] = {"GetAdapterModeCount(", "GetDeviceCaps("};
+    for (const char* call : asked) {
+        const std::vector<std::string> calls = CallsStarting(call);
+        EXPECT_FALSE(calls.empty()) << call;
+        for (const std::string& made : calls) EXPECT_EQ(made.rfind(std::string(call) + "1,", 0), 0u) << made;
+    }
+    EXPECT_EQ(Screen().d3dActive, 0);
 }
 
 TEST_F(StartupTest, AWindowTakesTheDesktopDepthOnlyWithADevice) {

@@ -258,7 +258,9 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDE
 }
 
 UINT Direct3D::GetAdapterModeCount(UINT adapter, D3DFORMAT format) {
-    return adapter == 0 ? static_cast<UINT>(ModesOf(format).size()) : 0;
+    const UINT count = adapter == 0 ? static_cast<UINT>(ModesOf(format).size()) : 0;
+    Record("GetAdapterModeCount", {adapter, format}, static_cast<HRESULT>(count));
+    return count;
 }
 
 HRESULT Direct3D::EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) {
@@ -359,10 +361,15 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMA
 HRESULT Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) {
     HRESULT hr = Enter("IDirect3D9", "GetDeviceCaps");
     if (FAILED(hr)) return hr;
-    if (!CheckAdapter(adapter, type) || caps == nullptr) return D3DERR_INVALIDCALL;
-    if (!HardwareAvailable()) return D3DERR_NOTAVAILABLE;
-    FillCaps(caps);
-    return D3D_OK;
+    if (!CheckAdapter(adapter, type) || caps == nullptr) {
+        hr = D3DERR_INVALIDCALL;
+    } else if (!HardwareAvailable()) {
+        hr = D3DERR_NOTAVAILABLE;
+    } else {
+        FillCaps(caps);
+    }
+    Record("GetDeviceCaps", {adapter, type}, hr);
+    return hr;
 }
 
 HRESULT Direct3D::MakeDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
