@@ -4,10 +4,14 @@
 // Refused, each with a log line and a failure result, leaving the caller's
 // bytes as they were: a short image, a missing signature, a header no key
 // descrambles, tables whose checksum or bounds do not hold, a folder with two
-// entries whose names match (letters in either case), a member beyond
-// the data area, and packed data whose head or tokens do not fit the bytes
-// given or the size it promises, or that promises more than its bytes can
-// make (PackedSizeLimit in archive_format.h; checked before allocating).
+// entries whose names match (letters in either case), an entry with a flag
+// bit the format does not define, an entry that no folder lists (or two
+// do), a path inside the archive longer than kArchiveMaxPath (259 bytes,
+// which also bounds the folders' depth), a member beyond the data area, and
+// packed data whose head or tokens do not fit the bytes given or the size it
+// promises, or that promises more than its bytes can make (PackedSizeLimit
+// in archive_format.h; checked before allocating). So every member an open
+// archive holds can be looked up by its path.
 //
 // Disk archives are opened afresh for each lookup: nothing is cached, so an
 // archive replaced on disk is seen at once. The archive file is read in the
@@ -17,6 +21,7 @@
 #include "platform/wintypes.h"
 
 #include <cstdint>
+#include <functional>
 
 // The open-archive record. ClearArchiveRecord before the first open;
 // CloseArchive frees what an open took.
@@ -65,6 +70,12 @@ void* GetArchiveMemoryImage(const ArchiveRecord* record);
 // A member's unpacked bytes in a new AllocMemory block (FreeMemory it); null
 // when the member cannot be read or its packed data is damaged.
 uint8_t* LoadArchiveMember(const ArchiveRecord* record, const ArchiveMemberInfo& info);
+
+// Calls visit(path, info) for every member, depth first in each folder's
+// order, paths with '\' separators; no recursion, and in time proportional
+// to the entries. -1 when the archive is not open.
+using ArchiveMemberVisit = std::function<void(const char* path, const ArchiveMemberInfo& info)>;
+int ForEachArchiveMember(const ArchiveRecord* record, const ArchiveMemberVisit& visit);
 
 // Calls f(name, isDirectory, size) for each entry of the folder at path ("" is
 // the root); -1 when there is no such folder.

@@ -8,6 +8,7 @@
 #include "core/utility.h"
 #include "platform/kernel32/kernel32.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -71,30 +72,42 @@ bool IsAbsolute(const std::string& path) {
     return !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
 }
 
-// Whether an archive beside folder may hold the caller's files: never when
-// the folder steps up with ".."; for a relative path, any folder it names; for
-// an absolute one, the folder that holds the file (the caller named it), and
-// outer folders only below the current folder (cwd, its elements). So an
-// archive planted above the program's folder is never read.
-bool ArchiveMayLieBeside(const std::string& folder, bool innermost, const std::vector<std::string>* cwd) {
-    const std::vector<std::string> elements = Elements(folder);
-    for (const std::string& element : elements)
-        if (element == "..") return false;
-    if (elements.empty()) return false;
-    if (!IsAbsolute(folder) || innermost) return true;
-    if (cwd == nullptr || elements.size() <= cwd->size()) return false;  // no current folder: none
-    for (size_t i = 0; i < cwd->size(); ++i)
-        if (CompareTextsNoCase(elements[i].c_str(), (*cwd)[i].c_str()) != 0) return false;
+std::string& ProgramFolderSetByTest() {
+    static std::string folder;
+    return folder;
+}
+
+// The elements of the program's folder: the executable's, or the one a test
+// set; false when it cannot be had.
+bool ProgramFolder(std::vector<std::string>* elements) {
+    if (!ProgramFolderSetByTest().empty()) {
+        *elements = Elements(ProgramFolderSetByTest());
+        return true;
+    }
+    char path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return false;
+    *elements = Elements(path);
+    if (elements->empty()) return false;
+    elements->pop_back();  // the program's own name
     return true;
 }
 
-// The current folder's elements; false when it cannot be had.
-bool CurrentFolder(std::vector<std::string>* elements) {
-    char cwd[MAX_PATH * 4];
-    const DWORD length = GetCurrentDirectoryA(sizeof cwd, cwd);
-    if (length == 0 || length >= sizeof cwd) return false;
-    *elements = Elements(cwd);
-    return true;
+// Whether the archive of folder ("<folder>.gla", beside it) may hold the
+// caller's files: never when the folder steps up with ".."; for a relative
+// path, any folder it names, so the archive lies inside the current folder;
+// for an absolute one, only a folder inside the program's folder (home, its
+// elements), so the archive lies inside that folder too. Folders are
+// compared as the system names them, letter case included. An archive above
+// the program's folder is never read, wherever the program was started from.
+bool ArchiveMayLieBeside(const std::string& folder, const std::vector<std::string>* home) {
+    const std::vector<std::string> elements = Elements(folder);
+    if (elements.empty()) return false;
+    for (const std::string& element : elements)
+        if (element == "..") return false;
+    if (!IsAbsolute(folder)) return true;
+    if (home == nullptr || elements.size() <= home->size()) return false;
+    return std::equal(home->begin(), home->end(), elements.begin());
 }
 
 // Calls visit(archive, inner path) for each archive that may hold path, the
@@ -102,11 +115,11 @@ bool CurrentFolder(std::vector<std::string>* elements) {
 template <typename Visit>
 bool VisitArchives(const std::string& path, Visit visit) {
     const std::vector<size_t> places = Separators(path.c_str());
-    std::vector<std::string> cwd;
-    const bool knowCwd = IsAbsolute(path) && places.size() > 1 && CurrentFolder(&cwd);
+    std::vector<std::string> home;
+    const bool knowHome = IsAbsolute(path) && !places.empty() && ProgramFolder(&home);
     for (auto it = places.rbegin(); it != places.rend(); ++it) {
         const std::string folder = path.substr(0, *it);
-        if (!ArchiveMayLieBeside(folder, it == places.rbegin(), knowCwd ? &cwd : nullptr)) continue;
+        if (!ArchiveMayLieBeside(folder, knowHome ? &home : nullptr)) continue;
         ArchiveRecord record;
         if (OpenArchiveFile(&record, (folder + ".gla").c_str(), nullptr) != 0) continue;
         const bool done = visit(record, path.c_str() + *it + 1);
@@ -169,6 +182,8 @@ bool FillFind(ArchiveFind* find, const ArchiveRecord& record, const std::string&
 }
 
 }  // namespace
+
+void SetProgramFolderForTest(const char* folder) { ProgramFolderSetByTest() = folder != nullptr ? folder : ""; }
 
 bool ArchiveListingBytes(uint64_t count, uint32_t* bytes) {
     if (count > UINT32_MAX / sizeof(FileInfo)) return false;

@@ -22,6 +22,12 @@ constexpr uint32_t kArchiveDirEntrySize = 16;
 constexpr uint32_t kArchiveNoEntry = 0xFFFFFFFF;
 constexpr uint32_t kArchiveEntryDirectory = 1;  // file entry flags
 constexpr uint32_t kArchiveEntryPacked = 2;
+constexpr uint32_t kArchiveKnownFlags = kArchiveEntryDirectory | kArchiveEntryPacked;
+// The longest path of an entry inside an archive, its names joined by '\':
+// with its NUL it fills a 260-byte path buffer, the most a program's file name
+// can take, so a longer one could never be asked for. This also bounds the
+// depth of the folder tree (at most 130 levels).
+constexpr uint32_t kArchiveMaxPath = 259;
 // The key tried when the caller gives none, or when the caller's fails.
 constexpr const char* kBuiltInArchiveKey = "Velumi/GameLib archive key 1.0";
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr const char* kPathTooLong = "a path of 260 bytes or more";
+
 int Refuse(const char* function, const char* what) {
     WriteLogFormatted("アーカイブを開けません(%s) in %s", what, function);
     return -2;
@@ -65,15 +67,18 @@ const char* NameTable(const ArchiveRecord* r) {
            uint64_t{r->dirCount} * kArchiveDirEntrySize;
 }
 
-// A name in the table, ended inside it, that is one path element.
-bool NameHolds(const ArchiveRecord* r, uint32_t offset) {
-    if (offset >= r->nameTableSize) return false;
+// Why the name at offset is no path element, or null when it is one. The
+// table ends with a NUL, so every name ends inside it; the search for that
+// NUL stops at the longest path, so names shared by many entries cost little.
+const char* NameFault(const ArchiveRecord* r, uint32_t offset) {
+    if (offset >= r->nameTableSize) return "damaged tables";
     const char* name = NameTable(r) + offset;
-    if (name[0] == '\0' || std::memchr(name, '\0', r->nameTableSize - offset) == nullptr) return false;
-    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+    const size_t room = std::min<size_t>(r->nameTableSize - offset, kArchiveMaxPath + 1);
+    if (std::memchr(name, '\0', room) == nullptr) return kPathTooLong;
+    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return "damaged tables";
     for (const char* p = name; *p != '\0'; p += CharacterBytes(p))
-        if (*p == '\\' || *p == '/') return false;
-    return true;
+        if (*p == '\\' || *p == '/') return "damaged tables";
+    return nullptr;
 }
 
 bool MemberHolds(const ArchiveRecord* r, const ArchiveFileEntry& e) {
@@ -87,7 +92,6 @@ bool MemberHolds(const ArchiveRecord* r, const ArchiveFileEntry& e) {
 
 bool FolderHolds(const ArchiveRecord* r, uint32_t d) {
     const ArchiveDirEntry dir = DirEntry(r, d);
-    if (uint64_t{dir.firstChild} + dir.childCount > r->fileCount) return false;
     if (d == 0 && (dir.fileIndex != kArchiveNoEntry || dir.parent != kArchiveNoEntry)) return false;
     for (uint32_t i = dir.firstChild; i < dir.firstChild + dir.childCount; ++i) {
         const ArchiveFileEntry e = FileEntry(r, i);
@@ -124,18 +128,68 @@ bool NamesDiffer(const ArchiveRecord* r, uint32_t d) {
     return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
 
+bool ChildrenInTable(const ArchiveRecord* r, uint32_t d) {
+    const ArchiveDirEntry dir = DirEntry(r, d);
+    return uint64_t{dir.firstChild} + dir.childCount <= r->fileCount;
+}
+
+// Every entry is a child of one folder only, and there are as many folder
+// entries as folders below the root: with FolderHolds (each folder named by
+// the one entry it names back) the tree a walk from the root sees is the
+// whole table. Stops at the first entry listed twice, so the folders' ranges
+// are looked at in time proportional to the entries.
+bool EveryEntryListedOnce(const ArchiveRecord* r) {
+    std::vector<uint8_t> listed(r->fileCount, 0);
+    uint64_t entries = 0;
+    uint64_t folders = 0;
+    for (uint32_t d = 0; d < r->dirCount; ++d) {
+        const ArchiveDirEntry dir = DirEntry(r, d);
+        for (uint32_t i = dir.firstChild; i < dir.firstChild + dir.childCount; ++i) {
+            if (listed[i] != 0) return false;
+            listed[i] = 1;
+            ++entries;
+            if (FileEntry(r, i).flags & kArchiveEntryDirectory) ++folders;
+        }
+    }
+    return entries == r->fileCount && folders + 1 == r->dirCount;
+}
+
+// Every entry's path inside the archive (names joined by '\\') fits
+// kArchiveMaxPath: one that does not could never be asked for. A child
+// folder's index is greater than its parent's, so a folder's path length is
+// known before its own entries are looked at.
+bool PathsFit(const ArchiveRecord* r) {
+    std::vector<uint16_t> folderPath(r->dirCount, 0);
+    for (uint32_t d = 0; d < r->dirCount; ++d) {
+        const ArchiveDirEntry dir = DirEntry(r, d);
+        const size_t prefix = d == 0 ? 0 : folderPath[d] + 1u;
+        for (uint32_t i = dir.firstChild; i < dir.firstChild + dir.childCount; ++i) {
+            const ArchiveFileEntry e = FileEntry(r, i);
+            const size_t length = prefix + std::strlen(NameTable(r) + e.nameOffset);
+            if (length > kArchiveMaxPath) return false;
+            if (e.flags & kArchiveEntryDirectory) folderPath[e.offset] = static_cast<uint16_t>(length);
+        }
+    }
+    return true;
+}
+
 // The first fault of the tables, or null when every bound holds.
 const char* TablesFault(const ArchiveRecord* r) {
     if (r->nameTableSize == 0 || NameTable(r)[r->nameTableSize - 1] != '\0') return "damaged tables";
     for (uint32_t i = 0; i < r->fileCount; ++i) {
         const ArchiveFileEntry e = FileEntry(r, i);
-        if (!NameHolds(r, e.nameOffset)) return "damaged tables";
+        if ((e.flags & ~kArchiveKnownFlags) != 0) return "unknown entry flags";
+        if (const char* fault = NameFault(r, e.nameOffset)) return fault;
         if ((e.flags & kArchiveEntryDirectory) == 0 && !MemberHolds(r, e)) return "damaged tables";
     }
+    for (uint32_t d = 0; d < r->dirCount; ++d)
+        if (!ChildrenInTable(r, d)) return "damaged tables";
+    if (!EveryEntryListedOnce(r)) return "an entry outside the folder tree";
     for (uint32_t d = 0; d < r->dirCount; ++d)
         if (!FolderHolds(r, d)) return "damaged tables";
     for (uint32_t d = 0; d < r->dirCount; ++d)
         if (!NamesDiffer(r, d)) return "two entries of a folder with one name";
+    if (!PathsFit(r)) return kPathTooLong;
     return nullptr;
 }
 
@@ -199,6 +253,10 @@ bool Walk(const ArchiveRecord* r, const char* path, uint32_t* entry) {
         if (e.flags & kArchiveEntryDirectory) folder = e.offset;
     }
     return true;
+}
+
+ArchiveMemberInfo MemberInfo(const ArchiveRecord* r, const ArchiveFileEntry& e) {
+    return ArchiveMemberInfo{r->dataStart + e.offset, e.storedSize, e.size, (e.flags & kArchiveEntryPacked) ? 1 : 0};
 }
 
 int64_t FileSize(DWORD_PTR file) {
@@ -288,9 +346,33 @@ int GetArchiveMemberInfo(const ArchiveRecord* record, const char* path, ArchiveM
     if (!Walk(record, path, &entry) || entry == kArchiveNoEntry) return -1;
     const ArchiveFileEntry e = FileEntry(record, entry);
     if (e.flags & kArchiveEntryDirectory) return -1;
-    if (info != nullptr)
-        *info = ArchiveMemberInfo{record->dataStart + e.offset, e.storedSize, e.size,
-                                  (e.flags & kArchiveEntryPacked) ? 1 : 0};
+    if (info != nullptr) *info = MemberInfo(record, e);
+    return 0;
+}
+
+int ForEachArchiveMember(const ArchiveRecord* record, const ArchiveMemberVisit& visit) {
+    if (record == nullptr || record->opened == 0) return -1;
+    struct Place {
+        uint32_t folder;
+        uint32_t next;  // the next of its entries
+        size_t pathLength;
+    };
+    std::vector<Place> places{{0, 0, 0}};
+    std::string path;
+    while (!places.empty()) {
+        Place& place = places.back();
+        const ArchiveDirEntry dir = DirEntry(record, place.folder);
+        if (place.next == dir.childCount) {
+            places.pop_back();
+            continue;
+        }
+        const ArchiveFileEntry e = FileEntry(record, dir.firstChild + place.next++);
+        path.resize(place.pathLength);
+        if (!path.empty()) path += '\\';
+        path += NameTable(record) + e.nameOffset;
+        if (e.flags & kArchiveEntryDirectory) places.push_back(Place{e.offset, 0, path.size()});
+        else visit(path.c_str(), MemberInfo(record, e));
+    }
     return 0;
 }
 

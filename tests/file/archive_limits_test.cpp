@@ -1,6 +1,6 @@
 // Archives under hostile inputs: sizes that would wrap, claims that packed
 // bytes cannot make, names that match each other, and archives outside the
-// current folder.
+// program's folder.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -140,20 +140,24 @@ TEST(ArchiveLimits, TheReaderRefusesNamesThatMatch) {
     }
 }
 
-// A folder tree "root/game" with the test run from "game", and archives
-// planted beside it and above it.
+// A folder tree "<base>/top/game" in which "game" stands for the program's
+// folder and "top" for the folder above it; the test runs from "game" unless
+// a case moves, and archives are planted beside and above the game.
 class ArchivePlaces : public ::testing::Test {
 protected:
     void SetUp() override {
         char pattern[] = "/tmp/velumi-archive-places-XXXXXX";
-        root_ = std::filesystem::canonical(mkdtemp(pattern)).string();
+        base_ = std::filesystem::canonical(mkdtemp(pattern)).string();
+        root_ = base_ + "/top";
         std::filesystem::create_directories(root_ + "/game");
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(root_ + "/game");
+        SetProgramFolderForTest((root_ + "/game").c_str());
     }
     void TearDown() override {
+        SetProgramFolderForTest(nullptr);
         std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(root_);
+        std::filesystem::remove_all(base_);
     }
     // An archive at root/place whose member `member` holds `text`.
     void Plant(const std::string& place, const std::string& member, const std::string& text) const {
@@ -173,46 +177,73 @@ protected:
         return bytes;
     }
     std::string Absolute(const std::string& path) const { return platform::PathFromNative(root_) + "\\" + path; }
+    // The same place named from the file system's root.
+    std::string FromSlash(const std::string& path) const { return Absolute(path).substr(1); }
+    // The current folder a case runs from.
+    std::string Folder(const char* where) const {
+        const std::string w = where;
+        return w == "game" ? root_ + "/game" : w == "top" ? root_ : w;
+    }
 
+    std::string base_;
     std::string root_;
     std::filesystem::path previous_;
 };
 
-TEST_F(ArchivePlaces, NoArchiveAboveTheCurrentFolderIsRead) {
+TEST_F(ArchivePlaces, NoArchiveOutsideTheProgramsFolderIsRead) {
     Plant("game/data.gla", "x.png", "ours");
     Plant("game/sub.gla", "data\\y.png", "ours, outer");
     Plant("game.gla", "data\\w.png", "planted beside the game");
     Plant("data.gla", "x.png", "planted above");
     Plant("velumi-root.gla", "z.png", "planted in the outer folder");
     Plant("outer.gla", "deep\\v.png", "planted in an outer archive");
+    Plant("../top.gla", "f.png", "planted above the folder above");
     std::filesystem::create_directories(root_ + "/game/data");  // "data\\.." leads somewhere
     const struct Case {
         const char* what;
+        const char* from;  // the current folder: "game", "top" (above it) or "/"
         std::string path;
         const char* expected;
     } cases[] = {
-        {"relative, beside the folder", "data\\x.png", "ours"},
-        {"relative, in an outer folder's archive", "sub\\data\\y.png", "ours, outer"},
-        {"absolute, inside the current folder", Absolute("game\\data\\x.png"), "ours"},
-        {"absolute, in the archive beside the current folder", Absolute("game\\data\\w.png"), "(none)"},
-        {"relative, in the archive beside the current folder", "..\\game\\data\\w.png", "(none)"},
-        {"absolute, outside: the archive of the folder named", Absolute("data\\x.png"), "planted above"},
-        {"absolute, outside: no outer archive", Absolute("outer\\deep\\v.png"), "(none)"},
-        {"relative, stepping up", "..\\data\\x.png", "(none)"},
-        {"relative, stepping up inside", "data\\..\\..\\data\\x.png", "(none)"},
-        {"relative, stepping up to an outer folder", "..\\velumi-root\\z.png", "(none)"},
+        {"relative, beside the folder", "game", "data\\x.png", "ours"},
+        {"relative, in an outer folder's archive", "game", "sub\\data\\y.png", "ours, outer"},
+        {"absolute, inside the program's folder", "game", Absolute("game\\data\\x.png"), "ours"},
+        {"absolute, in the archive beside the program's folder", "game", Absolute("game\\data\\w.png"), "(none)"},
+        {"relative, in the archive beside the current folder", "game", "..\\game\\data\\w.png", "(none)"},
+        {"absolute, outside: the archive of the folder named", "game", Absolute("data\\x.png"), "(none)"},
+        {"absolute, outside: no outer archive", "game", Absolute("outer\\deep\\v.png"), "(none)"},
+        {"relative, stepping up", "game", "..\\data\\x.png", "(none)"},
+        {"relative, stepping up inside", "game", "data\\..\\..\\data\\x.png", "(none)"},
+        {"relative, stepping up to an outer folder", "game", "..\\velumi-root\\z.png", "(none)"},
+        {"from above, absolute, inside", "top", Absolute("game\\data\\x.png"), "ours"},
+        {"from above, absolute, beside the program's folder", "top", Absolute("game\\data\\w.png"), "(none)"},
+        {"from above, absolute, a file in the folder above", "top", Absolute("f.png"), "(none)"},
+        {"from above, relative, inside", "top", "game\\data\\x.png", "ours"},
+        {"from above, relative: its archive lies in the current folder", "top", "game\\data\\w.png",
+         "planted beside the game"},
+        {"from /, absolute, inside", "/", Absolute("game\\data\\x.png"), "ours"},
+        {"from /, absolute, beside the program's folder", "/", Absolute("game\\data\\w.png"), "(none)"},
+        {"from /, absolute, a file in the folder above", "/", Absolute("f.png"), "(none)"},
+        {"from /, relative, inside", "/", FromSlash("game\\data\\x.png"), "ours"},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadAll(c.path), c.expected) << c.what;
+    for (const Case& c : cases) {
+        std::filesystem::current_path(Folder(c.from));
+        EXPECT_EQ(ReadAll(c.path), c.expected) << c.what;
+    }
     const struct Find {
         const char* what;
+        const char* from;
         std::string pattern;
         bool found;
     } finds[] = {
-        {"relative search", "data\\*", true},
-        {"search outside, in an outer archive", Absolute("outer\\deep\\*"), false},
-        {"search stepping up", "..\\data\\*", false},
+        {"relative search", "game", "data\\*", true},
+        {"search outside, in an outer archive", "game", Absolute("outer\\deep\\*"), false},
+        {"search stepping up", "game", "..\\data\\*", false},
+        {"from above, search in the archive beside the program's folder", "top", Absolute("game\\data\\w*"), false},
+        {"from /, search in the archive beside the program's folder", "/", Absolute("game\\data\\w*"), false},
     };
     for (const Find& f : finds) {
+        std::filesystem::current_path(Folder(f.from));
         FileInfo info;
         const DWORD_PTR find = FindFirstAccessFile(f.pattern.c_str(), &info);
         EXPECT_EQ(find != 0, f.found) << f.what;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_test_util.h"
 #include "archive_writer.h"
 #include "core/log.h"
 #include "core/memory.h"
@@ -26,9 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+using namespace archive_test;
 
 Bytes Noise(size_t size, uint32_t seed) {
     std::mt19937 random(seed);
@@ -44,11 +43,6 @@ Bytes Phrases(size_t size) {  // text-like: words repeated at varying distances
     while (text.size() < size) text += words[random() % 7];
     text.resize(size);
     return Text(text);
-}
-
-std::string LogText() {
-    std::ifstream in("Log.txt", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 const std::vector<ArchiveInput> kInputs = {
@@ -91,41 +85,22 @@ ArchiveFileEntry Entry(const uint8_t* tables, uint32_t i) { return ReadArchiveFi
 void SetEntry(uint8_t* tables, uint32_t i, const ArchiveFileEntry& e) { WriteArchiveFileEntry(e, tables + i * 20); }
 uint8_t* DirAt(uint8_t* tables, const ArchiveHeader& h, uint32_t d) { return tables + h.fileCount * 20 + d * 16; }
 
-class Archives : public ::testing::Test {
+class Archives : public ArchiveSuite {
 protected:
-    // The suite runs in a folder of its own, with the log in it.
-    static void SetUpTestSuite() {
-        char pattern[] = "/tmp/velumi-archive-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        suiteFolder_ = pattern;
-        ASSERT_EQ(chdir(pattern), 0);
-        SetLogOutputOff(0);
-        OpenLogFile();
-    }
-    static void TearDownTestSuite() {
-        CloseLogFile();
-        EXPECT_EQ(chdir("/"), 0);
-        fs::remove_all(suiteFolder_);
-    }
     void SetUp() override {
-        // Inside the current folder: archives are looked for only there.
+        ArchiveSuite::SetUp();
+        // Inside the program's folder: archives of absolute paths are looked for only there.
         std::string pattern = suiteFolder_ + "/files-XXXXXX";
         native_ = fs::canonical(mkdtemp(pattern.data())).string();
         blocks_ = AllocatedBlockCount();
-        logStart_ = LogText().size();
     }
     void TearDown() override {
         EXPECT_EQ(AllocatedBlockCount(), blocks_) << "every record was freed";
         fs::remove_all(native_);
     }
-    std::string NewLog() const { return LogText().substr(logStart_); }
     // A path inside the test's folder as the library sees it ('\' separators).
     std::string Path(const std::string& name) const { return platform::PathFromNative(native_) + "\\" + name; }
-    void Write(const std::string& name, const Bytes& bytes) const {
-        fs::create_directories(fs::path(native_ + "/" + name).parent_path());
-        std::ofstream(native_ + "/" + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    void Write(const std::string& name, const Bytes& bytes) const { WriteBytes(native_ + "/" + name, bytes); }
     // The whole file as the access calls read it; "(none)" when it does not open.
     static std::string ReadAll(const std::string& path) {
         const DWORD_PTR file = OpenAccessFile(path.c_str(), 0, 1, 0);
@@ -136,10 +111,8 @@ protected:
         return bytes;
     }
 
-    static inline std::string suiteFolder_;
     std::string native_;
     uint32_t blocks_ = 0;
-    size_t logStart_ = 0;
 };
 
 // ---- packed data -------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // files in a directory of the test's own.
 #pragma once
 
+#include "file/archive_access.h"
 #include "game/background.h"
 #include "game/effects.h"
 #include "game/game_main.h"
@@ -157,6 +158,7 @@ inline void ResetGameRecords(const std::string& directory) {
     g_mouse = MouseState{};
     g_saveData = SaveData{};
     SetGameDirectory(directory.c_str());
+    SetProgramFolderForTest(directory.c_str());  // the game's archives are read from there
     ScreenDoubled = ScreenWindowed = UseEnglish = 1;
     SetFrameLimit(0);
 }

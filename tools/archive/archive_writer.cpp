@@ -56,6 +56,9 @@ std::vector<std::string> Elements(const std::string& path) {
 bool AddInput(Node* root, const ArchiveInput& input, std::string* error) {
     const std::vector<std::string> elements = Elements(input.path);
     if (elements.empty()) return *error = "a file has no name", false;
+    size_t length = elements.size() - 1;  // the separators
+    for (const std::string& element : elements) length += element.size();
+    if (length > kArchiveMaxPath) return *error = "a path of 260 bytes or more: " + input.path, false;
     Node* node = root;
     for (size_t i = 0; i < elements.size(); ++i) {
         if (elements[i] == "." || elements[i] == "..") return *error = "a path holds . or ..: " + input.path, false;
@@ -72,14 +75,7 @@ bool AddInput(Node* root, const ArchiveInput& input, std::string* error) {
     return true;
 }
 
-struct Layout {
-    std::vector<ArchiveFileEntry> files;
-    std::vector<ArchiveDirEntry> dirs;
-    std::vector<uint8_t> names{0};  // offset 0: no name
-    std::vector<uint8_t> data;
-};
-
-void AddMember(Layout* out, ArchiveFileEntry* entry, const ArchiveInput& input, bool pack) {
+void AddMember(ArchiveLayout* out, ArchiveFileEntry* entry, const ArchiveInput& input, bool pack) {
     const auto size = static_cast<uint32_t>(input.bytes.size());
     std::vector<uint8_t> packed;
     if (pack && size > kPackedHeadSize) packed = PackData(input.bytes.data(), size);
@@ -90,7 +86,7 @@ void AddMember(Layout* out, ArchiveFileEntry* entry, const ArchiveInput& input, 
     out->data.insert(out->data.end(), stored.begin(), stored.end());
 }
 
-void LayOut(const Node& root, bool pack, Layout* out) {
+void LayOut(const Node& root, bool pack, ArchiveLayout* out) {
     std::deque<const Node*> queue{&root};
     out->dirs.push_back(ArchiveDirEntry{kArchiveNoEntry, kArchiveNoEntry, 0, 0});
     for (uint32_t d = 0; !queue.empty(); ++d, queue.pop_front()) {
@@ -113,7 +109,7 @@ void LayOut(const Node& root, bool pack, Layout* out) {
     }
 }
 
-std::vector<uint8_t> Tables(const Layout& layout) {
+std::vector<uint8_t> Tables(const ArchiveLayout& layout) {
     std::vector<uint8_t> tables(layout.files.size() * kArchiveFileEntrySize + layout.dirs.size() * kArchiveDirEntrySize);
     uint8_t* p = tables.data();
     for (const ArchiveFileEntry& e : layout.files) WriteArchiveFileEntry(e, p), p += kArchiveFileEntrySize;
@@ -124,13 +120,8 @@ std::vector<uint8_t> Tables(const Layout& layout) {
 
 }  // namespace
 
-bool BuildArchive(const std::vector<ArchiveInput>& inputs, const ArchiveOptions& options,
-                  std::vector<uint8_t>* archive, std::string* error) {
-    Node root;
-    for (const ArchiveInput& input : inputs)
-        if (!AddInput(&root, input, error)) return false;
-    Layout layout;
-    LayOut(root, options.pack, &layout);
+bool WriteArchiveImage(const ArchiveLayout& layout, const char* key, std::vector<uint8_t>* archive,
+                       std::string* error) {
     std::vector<uint8_t> tables = Tables(layout);
     const uint64_t dataStart = (kArchiveTablesOffset + tables.size() + 7) / 8 * 8;
     if (dataStart + layout.data.size() > 0xFFFFFFFFull) return *error = "the archive would pass 4 GiB", false;
@@ -150,7 +141,17 @@ bool BuildArchive(const std::vector<ArchiveInput>& inputs, const ArchiveOptions&
     WriteArchiveHeader(h, header);
     WriteLE32(header + kArchiveHeaderSize - 4, ArchiveChecksum(header, kArchiveHeaderSize - 4));
     std::copy(tables.begin(), tables.end(), archive->begin() + kArchiveTablesOffset);
-    ScrambleArchiveBytes(header, kArchiveHeaderSize + tables.size(), ArchiveKeySeed(options.key), kArchiveHeaderOffset);
+    ScrambleArchiveBytes(header, kArchiveHeaderSize + tables.size(), ArchiveKeySeed(key), kArchiveHeaderOffset);
     archive->insert(archive->end(), layout.data.begin(), layout.data.end());
     return true;
+}
+
+bool BuildArchive(const std::vector<ArchiveInput>& inputs, const ArchiveOptions& options,
+                  std::vector<uint8_t>* archive, std::string* error) {
+    Node root;
+    for (const ArchiveInput& input : inputs)
+        if (!AddInput(&root, input, error)) return false;
+    ArchiveLayout layout;
+    LayOut(root, options.pack, &layout);
+    return WriteArchiveImage(layout, options.key, archive, error);
 }

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,17 +82,6 @@ bool Unpack(std::vector<uint8_t>* bytes) {
     return true;
 }
 
-// Calls visit(path, info) for every member under folder, depth first.
-void WalkMembers(const ArchiveRecord& record, const std::string& folder,
-                 const std::function<void(const std::string&, const ArchiveMemberInfo&)>& visit) {
-    ForEachArchiveEntry(&record, folder.c_str(), [&](const char* name, int32_t isDirectory, uint32_t) {
-        const std::string path = folder.empty() ? std::string(name) : folder + "\\" + name;
-        ArchiveMemberInfo info;
-        if (isDirectory) WalkMembers(record, path, visit);
-        else if (GetArchiveMemberInfo(&record, path.c_str(), &info) == 0) visit(path, info);
-    });
-}
-
 int ListOrExtract(const Options& o) {
     std::ifstream in(o.paths[0], std::ios::binary);
     std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -102,15 +90,17 @@ int ListOrExtract(const Options& o) {
     if (o.packed && !Unpack(&image)) return Fail(o.paths[0] + " is no packed data");
     ArchiveRecord record;
     ClearArchiveRecord(&record);
+    // The reader refuses, with the reason on stderr, any archive holding a
+    // member it could not look up: a list or extract covers every member.
     if (OpenArchiveFromMemory(&record, image.data(), static_cast<uint32_t>(image.size()), o.key) != 0)
-        return Fail(o.paths[0] + " is no archive this key opens");
+        return Fail(o.paths[0] + " is no archive this key opens, or a damaged one");
     int failures = 0;
-    WalkMembers(record, "", [&](const std::string& path, const ArchiveMemberInfo& info) {
+    ForEachArchiveMember(&record, [&](const char* path, const ArchiveMemberInfo& info) {
         if (o.command == "list") {
-            std::printf("%10u %10u %s\n", info.size, info.storedSize, platform::ShiftJisToUtf8(path.c_str()).c_str());
+            std::printf("%10u %10u %s\n", info.size, info.storedSize, platform::ShiftJisToUtf8(path).c_str());
             return;
         }
-        const fs::path target = fs::path(o.paths[1]) / platform::PathToNative(path.c_str());
+        const fs::path target = fs::path(o.paths[1]) / platform::PathToNative(path);
         uint8_t* bytes = LoadArchiveMember(&record, info);
         std::error_code code;
         fs::create_directories(target.parent_path(), code);
