@@ -18,6 +18,11 @@ int IsLibraryRunning();
 // program already has a main window of the same class (the double-start
 // check), else 0.
 int AnotherCopyIsRunning();
+// 1 when a running program already has a main window of the class that a
+// main window titled `title` takes (null: no title set), else 0: the
+// double-start check InitLibrary makes before it creates its window, for a
+// program to make before start-up and before any window of its own.
+int FindRunningCopy(const char* title);
 
 // ---- configuration (before InitLibrary; several also apply live) ----------
 int EnableLogOutput(int32_t flag);

@@ -36,6 +36,12 @@ RECT MainWindowRect(DWORD style) {
     return RECT{x, y, x + width, y + height};
 }
 
+// The class a main window with this title registers: the title (as far as a
+// class name holds), or the untitled class without one.
+void MainWindowClassName(const char* title, char (&className)[kWindowTitleSize]) {
+    CopyText(className, sizeof className, title != nullptr ? title : kUntitledClassName);
+}
+
 void SetActiveFlag(bool active) {
     Window().active = active ? 1 : 0;
     LibraryHooks& hooks = GetLibraryHooks();
@@ -120,10 +126,17 @@ void FullScreenSize(int32_t* width, int32_t* height) {
     if (*width == 320 && *height == 240) *width = 640, *height = 480;
 }
 
+int FindRunningCopy(const char* title) {
+    char className[kWindowTitleSize];
+    MainWindowClassName(title, className);
+    return FindWindowA(className, nullptr) != nullptr ? 1 : 0;
+}
+
 int CreateMainWindow() {
     WindowState& w = Window();
-    CopyText(w.className, sizeof w.className, w.titleSet ? w.title : kUntitledClassName);
-    if (FindWindowA(w.className, nullptr) != nullptr) {
+    const char* title = w.titleSet ? w.title : nullptr;
+    MainWindowClassName(title, w.className);
+    if (FindRunningCopy(title) == 1) {
         w.quitRequested = 1;
         w.anotherCopyRunning = true;
         WriteLog("既に起動しています\n");

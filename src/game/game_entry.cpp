@@ -16,8 +16,28 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return RunGame(NewBootScene());
 }
 
-int ProgramExitStatus(int winMainResult) {
-    if (winMainResult == 0 || AnotherCopyIsRunning() == 0) return winMainResult;
+namespace {
+
+int SayAlreadyRunning() {
     std::fprintf(stderr, "velumi: the game is already running; only one copy can run at a time.\n");
     return 1;
+}
+
+}  // namespace
+
+const char* GameWindowTitle(uint8_t english) {
+    return english == 1 ? "Velumi Puzzle Ver.1.000" : "ベルミパズル Ver.1.000";
+}
+
+int RefuseSecondCopy() {
+    // The main window's class is its title, which follows the language the
+    // running copy chose: either one counts.
+    for (uint8_t english : {uint8_t{0}, uint8_t{1}})
+        if (FindRunningCopy(GameWindowTitle(english)) == 1) return SayAlreadyRunning();
+    return 0;
+}
+
+int ProgramExitStatus(int winMainResult) {
+    if (winMainResult == 0 || AnotherCopyIsRunning() == 0) return winMainResult;
+    return SayAlreadyRunning();
 }

@@ -87,7 +87,7 @@ void ConfigureLibrary() {
     }
     SetWindowIcon(kProgramIcon);
     if (ScreenWindowed == 1) ChangeWindowMode(1);
-    SetWindowTitle(UseEnglish == 1 ? "Velumi Puzzle Ver.1.000" : "ベルミパズル Ver.1.000");
+    SetWindowTitle(GameWindowTitle(UseEnglish));
 }
 
 int RunGame(Scene* firstScene) {

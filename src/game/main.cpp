@@ -41,6 +41,8 @@ int main() {
         std::fprintf(stderr, "velumi: the game needs a graphical session (an X11 or Wayland desktop) to show its windows.\n");
         return 1;
     }
+    // A second copy ends here, before it opens a window or asks for sound.
+    if (const int refused = RefuseSecondCopy(); refused != 0) return refused;
     // The sound device is asked for while the settings window is up; the
     // library's sound start then finds the answer.
     dsound::PrepareOutput();

@@ -40,12 +40,19 @@ void WriteF32(uint8_t* p, float v) {
 // The volume sliders show a volume in twelfths.
 constexpr float kSliderSteps = 12.0f;
 
+bool IsVolume(float v) { return v >= 0.0f && v <= 1.0f; }  // false for NaN
+
 // A volume is a number from 0 to 1 (anything else takes the default); one
 // that the sliders round to no step at all (a tiny or denormal number) is
 // silence.
 float ValidVolume(float v, float fallback) {
-    if (!(v >= 0.0f && v <= 1.0f)) return fallback;  // also NaN
+    if (!IsVolume(v)) return fallback;
     return std::round(v * kSliderSteps) == 0.0f ? 0.0f : v;
+}
+
+// Whether every field holds a value the settings window offers.
+bool IsValidConfig(const ConfigRecord& c) {
+    return c.display <= kDisplayWindow320 && c.language <= 1 && IsVolume(c.musicVolume) && IsVolume(c.effectVolume);
 }
 
 // Each field outside what the settings window offers takes its default.
@@ -94,12 +101,19 @@ void CreateSaveDirectory() {
     mkdir(g_saveData.nativeDirectory.c_str(), 0777);
 }
 
-// Renames a damaged slot file to "<file>.damaged" before it is replaced.
-bool KeepDamagedFile(int32_t index) {
-    if (!g_saveData.damaged[index]) return true;
-    const std::string& file = g_saveData.nativeFile[index];
-    if (std::rename(file.c_str(), (file + ".damaged").c_str()) != 0 && errno != ENOENT) return false;
-    g_saveData.damaged[index] = false;
+// Renames a damaged file (a native path) to "<file>.damaged" before it is
+// replaced, and says on standard error which file went where and what takes
+// its place. False when the file is there and cannot be renamed.
+bool KeepDamagedFile(const std::string& file, bool* damaged, const char* kind, const char* replacement) {
+    if (!*damaged) return true;
+    const std::string kept = file + ".damaged";
+    if (std::rename(file.c_str(), kept.c_str()) == 0) {
+        std::fprintf(stderr, "velumi: the %s %s was damaged; its bytes are kept in %s and %s\n", kind, file.c_str(),
+                     kept.c_str(), replacement);
+    } else if (errno != ENOENT) {  // gone meanwhile: nothing to keep
+        return false;
+    }
+    *damaged = false;
     return true;
 }
 
@@ -112,7 +126,9 @@ bool WriteSaveSlotFile(int32_t index) {
     uint8_t bytes[kSaveSlotFileSize];
     WriteU32(bytes, static_cast<uint32_t>(g_saveData.slot[index].tag));
     WriteU32(bytes + 4, static_cast<uint32_t>(g_saveData.slot[index].level));
-    if (!KeepDamagedFile(index) || !ReplaceNativeFile(g_saveData.nativeFile[index], bytes, sizeof bytes)) {
+    const std::string& file = g_saveData.nativeFile[index];
+    if (!KeepDamagedFile(file, &g_saveData.damaged[index], "save file", "the slot starts as a new game") ||
+        !ReplaceNativeFile(file, bytes, sizeof bytes)) {
         ReportUnwritableSaveFolder();
         return false;
     }
@@ -193,12 +209,14 @@ void DecodeConfig(const uint8_t* bytes, int32_t size, ConfigRecord* config) {
 
 void LoadConfig() {
     SetConfigDefaults(&g_config);  // for every field the file does not hold
+    g_config.damaged = false;
     std::FILE* file = OpenGameFile(g_config.path, "rb");
     if (file == nullptr) return;
     uint8_t bytes[kConfigFileSize];
     size_t got = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
     DecodeConfig(bytes, static_cast<int32_t>(got), &g_config);
+    g_config.damaged = got != sizeof bytes || !IsValidConfig(g_config);
     // The values reach the radio buttons, the sound volume (x 255), the
     // sliders (x 12) and the music library.
     KeepValidConfig(&g_config);
@@ -208,7 +226,11 @@ void SaveConfig() {
     CreateDirectoryA(g_config.saveDir.c_str(), nullptr);
     uint8_t bytes[kConfigFileSize];
     EncodeConfig(g_config, bytes);
-    if (!ReplaceGameFile(g_config.path, bytes, sizeof bytes)) ReportUnwritableSaveFolder();
+    const std::string file = platform::PathToNative(g_config.path.c_str());
+    if (!KeepDamagedFile(file, &g_config.damaged, "settings file",
+                         "its wrong or missing values take their defaults") ||
+        !ReplaceNativeFile(file, bytes, sizeof bytes))
+        ReportUnwritableSaveFolder();
 }
 
 // ---- save slots ---------------------------------------------------------------------

@@ -44,6 +44,10 @@ struct ConfigRecord {
     float effectVolume = 0.0f;
     std::string path;     // ExeDirectory + "save\config"
     std::string saveDir;  // ExeDirectory + "save"
+    // The file last read was damaged (short, or a value the settings window
+    // does not offer): it is kept aside as "config.damaged" before it is
+    // replaced.
+    bool damaged = false;
 };
 extern ConfigRecord g_config;
 
@@ -52,11 +56,14 @@ extern ConfigRecord g_config;
 // 640x480 window, Japanese, music 5/12, effects 0.5), and so does every value
 // outside what the settings window offers: a display or language outside its
 // choices, a volume that is not a number from 0 to 1. A volume below half a
-// step of the sliders (twelfths) is 0. The first word is kept as read.
+// step of the sliders (twelfths) is 0. The first word is kept as read. A
+// file that is short or holds such a value is damaged.
 void LoadConfig();
 // Creates the save directory when needed and replaces "save\config" with the
-// five fields (20 bytes, little-endian). A failure is said on standard error
-// once a run, as for the save files.
+// five fields (20 bytes, little-endian). A damaged file is first renamed to
+// "config.damaged" (replacing an older one), which is said on standard error;
+// when that fails the file is not written. A failure is said on standard
+// error once a run, as for the save files.
 void SaveConfig();
 // The 20 bytes of the settings file for the record, and the record's fields
 // from such bytes (the first `size` bytes, whole fields only).
@@ -102,8 +109,8 @@ std::string SaveFilePath(int32_t slotNumber);
 // level above 50 (a finished game) is kept as read.
 int LoadSaves();
 // Writes the three save files as the slots stand; returns 1. A damaged file
-// is first renamed to "<file>.damaged" (replacing an older one); when that
-// fails the slot is not written. When the save folder cannot be made or
+// is first renamed to "<file>.damaged" (replacing an older one), which is
+// said on standard error; when that fails the slot is not written. When the save folder cannot be made or
 // written, the first failure of the run is said on standard error and the
 // game goes on.
 int WriteSaves();

@@ -43,6 +43,9 @@ struct InputBlock {
     // Presses seen by a refresh and not yet reported, by DirectInput key code:
     // one bit per key reader (kSingleKeyReader, kKeyMapReader).
     uint8_t unreportedKeys[256];
+    // Presses reported since the last refresh, by key code and reader: the
+    // reader's later reads up to the next refresh give the same answer.
+    uint8_t reportedKeys[256];
     uint8_t systemKeys[256];  // the system key state as the last refresh read it
     int32_t systemKeysValid;
     int32_t keyMapSet;  // survives a restart
@@ -52,6 +55,7 @@ struct InputBlock {
     uint8_t mouseRight;
     uint8_t mouseMiddle;
     uint8_t unreportedButtons;  // mouse buttons pressed and not yet reported: 1 left, 2 right, 4 middle
+    uint8_t reportedButtons;    // of those, the ones reported since the last refresh
     int32_t padCount;
     PadRecord pads[kMaxPads];
     int32_t flagA;
@@ -95,14 +99,17 @@ inline uint32_t GetTimeMsFromHost() { return Host().timeGetTime() & 0x7FFFFFFFu;
 // released since its last read as down for that one read. So that no other
 // read of the state loses such a press, each refresh notes the presses it sees,
 // and each reader reports a noted press at its own first read of that key or
-// button, however many refreshes and other reads come between.
+// button, however many refreshes and other reads come between. A reported
+// press stays in the stored state until the next refresh, so that every read
+// between two refreshes gets the same answer.
 constexpr uint8_t kSingleKeyReader = 1;  // IsKeyDown
 constexpr uint8_t kKeyMapReader = 2;     // the key map of GetPadState
-// Down as of the last refresh, or pressed since this reader last reported the
-// key (code 0 to 255); the reader's note is left for ForgetKeyPress.
+// Down as of the last refresh, pressed since this reader last reported the
+// key, or reported by it since the last refresh (code 0 to 255); the reader's
+// note is left for NoteKeyReported.
 bool KeyReadsDown(int32_t code, uint8_t reader);
-// The reader has reported the key: its note is cleared.
-void ForgetKeyPress(int32_t code, uint8_t reader);
+// The reader has reported the key: its press is kept until the next refresh.
+void NoteKeyReported(int32_t code, uint8_t reader);
 
 // The device for a guid, made the way the DirectInput version in use makes
 // devices; null on failure.

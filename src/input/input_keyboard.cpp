@@ -67,6 +67,12 @@ constexpr DWORD kItemsPerRead = 16;
 
 void NoteKeyPress(int code) { g_input.unreportedKeys[code] = kSingleKeyReader | kKeyMapReader; }
 
+// A new state is stored: the presses reported from the old one are done with.
+void ForgetReportedPresses() {
+    std::memset(g_input.reportedKeys, 0, sizeof g_input.reportedKeys);
+    g_input.reportedButtons = 0;
+}
+
 // The system state as the keys are held: a key that reads down only because
 // it was pressed and released since the last read is up.
 void TakeHeldKeys(const BYTE* system, BYTE* held) {
@@ -162,6 +168,7 @@ int32_t RefreshFromDirectInput() {
         if (FAILED(keyboard->Acquire())) return 0;
         if (FAILED(keyboard->GetDeviceState(sizeof state, state))) return 0;
     }
+    ForgetReportedPresses();
     TakeDeviceKeys(keyboard, state);
     std::memcpy(g_input.keys, state, sizeof g_input.keys);
     g_input.keyboardTime = now;
@@ -185,6 +192,7 @@ int32_t RefreshFromKeyState() {
     BYTE system[256] = {};
     BYTE held[256];
     Host().getKeyboardState(system);
+    ForgetReportedPresses();
     TakeSystemKeys(system, true, held);
     std::memset(g_input.keys, 0, sizeof g_input.keys);
     for (const KeyPair& pair : kVirtualKeys) g_input.keys[pair.keyCode] = held[pair.virtualKey];
@@ -208,23 +216,27 @@ int32_t ReadDirectInputMouse() {
     return buttons;
 }
 
-// The buttons as of the last refresh, with the presses not yet reported; the
-// read reports them.
+// The buttons as of the last refresh, with the presses not yet reported or
+// reported since; the read reports them.
 int32_t ReportRefreshedButtons() {
     int32_t held = (g_input.mouseLeft != 0 ? kMouseLeft : 0) | (g_input.mouseRight != 0 ? kMouseRight : 0) |
                    (g_input.mouseMiddle != 0 ? kMouseMiddle : 0);
-    int32_t buttons = held | g_input.unreportedButtons;
+    g_input.reportedButtons |= g_input.unreportedButtons;
     g_input.unreportedButtons = 0;
-    return buttons;
+    return held | g_input.reportedButtons;
 }
 
 }  // namespace
 
 bool KeyReadsDown(int32_t code, uint8_t reader) {
-    return (g_input.keys[code] & 0x80) != 0 || (g_input.unreportedKeys[code] & reader) != 0;
+    uint8_t noted = g_input.unreportedKeys[code] | g_input.reportedKeys[code];
+    return (g_input.keys[code] & 0x80) != 0 || (noted & reader) != 0;
 }
 
-void ForgetKeyPress(int32_t code, uint8_t reader) { g_input.unreportedKeys[code] &= static_cast<uint8_t>(~reader); }
+void NoteKeyReported(int32_t code, uint8_t reader) {
+    g_input.reportedKeys[code] |= g_input.unreportedKeys[code] & reader;
+    g_input.unreportedKeys[code] &= static_cast<uint8_t>(~reader);
+}
 
 }  // namespace input
 
@@ -244,7 +256,7 @@ int32_t IsKeyDown(int32_t keyCode) {
     if (keyCode < 0 || keyCode > 255) return 0;  // no such key
     RefreshKeyboard();
     bool down = KeyReadsDown(keyCode, kSingleKeyReader);
-    ForgetKeyPress(keyCode, kSingleKeyReader);
+    NoteKeyReported(keyCode, kSingleKeyReader);
     return down ? 1 : 0;
 }
 

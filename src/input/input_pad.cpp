@@ -105,7 +105,7 @@ uint32_t KeyMapBits(int32_t mapIndex) {
     for (int slot = 0; slot < kKeyMapSlots; ++slot) {
         if ((bits & (uint32_t{1} << slot)) == 0) continue;
         for (int32_t code : g_input.keyMap[mapIndex][slot])
-            if (MapCode(code)) ForgetKeyPress(code, kKeyMapReader);
+            if (MapCode(code)) NoteKeyReported(code, kKeyMapReader);
     }
     return bits;
 }

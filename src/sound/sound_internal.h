@@ -103,6 +103,7 @@ struct SoundState {
     int32_t midiMode;  // 0 MIDI through MCI, 1 through DirectMusic (never selected by the library)
     IDirectMusicLoader8* musicLoader;            // MIDI mode 1 only
     IDirectMusicPerformance8* musicPerformance;  // MIDI mode 1 only
+    IDirectMusic8* musicObject;                  // MIDI mode 1 only
     CRITICAL_SECTION lock;
     bool lockCreated;
     std::atomic<DWORD> lockOwner;  // thread holding the lock, 0 when free
@@ -180,10 +181,13 @@ int32_t DeleteAllMidi();
 int32_t DeleteAllSoftSounds();
 int32_t DeleteAllSoftSoundPlayers();
 int32_t RefillSoftSoundPlayers();
-// Releases the DirectMusic performance and loader of MIDI mode 1 (at the end of sound).
+// At the end of sound: in MIDI mode 1 stops the performance at once and
+// closes it down; then releases the performance, the loader and the
+// DirectMusic object (in either mode, whatever is held).
 void ReleaseMusicObjects();
-// Selects the MIDI mode (0 or 1; -1 for any other) with the performance and
-// loader mode 1 plays through (each may be null); the sound state keeps a
-// reference to each until the end of sound or the next selection. Nothing in
-// the library selects mode 1: only tests do.
-int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader);
+// Selects the MIDI mode (0 or 1; -1 for any other) with the performance,
+// loader and DirectMusic object mode 1 plays through (each may be null); the
+// sound state keeps a reference to each until the end of sound or the next
+// selection. Nothing in the library selects mode 1: only tests do.
+int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader,
+                              IDirectMusic8* music = nullptr);

@@ -11,7 +11,8 @@
 // the message pump asks the performance whether it still plays. A segment is
 // not heard at once after it was started, so a record's playing flag follows
 // the performance only once the segment has been seen playing. Without a
-// performance nothing can be asked or stopped: those calls answer -1.
+// performance nothing can be asked (the per-frame check finds nothing to
+// follow) or stopped (a stop answers -1).
 #include "core/library.h"
 #include "core/memory.h"
 #include "core/services.h"
@@ -111,8 +112,7 @@ void ReplaceReference(Interface** held, Interface* object) {
 int32_t CheckMidiPlayState() {
     if (g_sound.soundObject == nullptr) return -1;
     // Through MCI the end of a play arrives as MM_MCINOTIFY: nothing to poll.
-    if (g_sound.midiMode != 1) return 0;
-    if (g_sound.musicPerformance == nullptr) return -1;
+    if (g_sound.midiMode != 1 || g_sound.musicPerformance == nullptr) return 0;
     for (MidiRecord* record : g_midiTable.slots)
         if (record != nullptr && record->playing == 1 && record->segment != nullptr) FollowSegment(record);
     return 0;
@@ -185,8 +185,14 @@ int32_t DeleteAllMidi() {
 }
 
 void ReleaseMusicObjects() {
+    if (g_sound.midiMode == 1 && g_sound.musicPerformance != nullptr) {
+        // Results are of no use here: the performance goes either way.
+        g_sound.musicPerformance->Stop(nullptr, nullptr, 0, 0);
+        g_sound.musicPerformance->CloseDown();
+    }
     ReplaceReference<IDirectMusicPerformance8>(&g_sound.musicPerformance, nullptr);
     ReplaceReference<IDirectMusicLoader8>(&g_sound.musicLoader, nullptr);
+    ReplaceReference<IDirectMusic8>(&g_sound.musicObject, nullptr);
 }
 
 int32_t ReleaseTemporaryPlayHandle() {
@@ -256,11 +262,13 @@ int32_t GetMidiSeenPlayingForTest(int32_t handle) {
     return record != nullptr ? record->seenPlaying : -1;
 }
 
-int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader) {
+int32_t SelectMidiModeForTest(int32_t mode, IDirectMusicPerformance8* performance, IDirectMusicLoader8* loader,
+                              IDirectMusic8* music) {
     if (mode != 0 && mode != 1) return -1;
     g_sound.midiMode = mode;
     ReplaceReference(&g_sound.musicPerformance, performance);
     ReplaceReference(&g_sound.musicLoader, loader);
+    ReplaceReference(&g_sound.musicObject, music);
     return 0;
 }
 

@@ -279,6 +279,36 @@ TEST_F(LibraryTest, ASecondStartIsRefusedWhenThisProcessHasTheWindow) {
     UnregisterClassA("already here", nullptr);
 }
 
+// The check a program can make before start-up finds the main window of a
+// running copy under the class its title gives, and the untitled class when
+// it names none; what it finds is what start-up then refuses.
+TEST_F(LibraryTest, TheEarlyCheckFindsTheWindowStartUpWouldRefuse) {
+    ASSERT_EQ(ResetLibraryConfiguration(), 0);
+    EnableLogOutput(0);
+    ChangeWindowMode(1);
+    const struct Case {
+        const char* what;
+        const char* runningTitle;  // null: the running copy set no title
+        const char* asked;
+        int found;
+    } cases[] = {
+        {"a titled copy", "running copy", "running copy", 1},
+        {"another title", "running copy", "another game", 0},
+        {"an untitled copy asked without a title", nullptr, nullptr, 1},
+        {"an untitled copy asked with a title", nullptr, "running copy", 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(ResetLibraryConfiguration(), 0);
+        EnableLogOutput(0);
+        ChangeWindowMode(1);
+        if (c.runningTitle != nullptr) SetWindowTitle(c.runningTitle);
+        ASSERT_EQ(InitLibrary(), 0) << c.what;  // this process's window stands for the running copy
+        EXPECT_EQ(FindRunningCopy(c.asked), c.found) << c.what;
+        EndLibrary();
+        EXPECT_EQ(FindRunningCopy(c.asked), 0) << c.what << ": its window is gone";
+    }
+}
+
 TEST_F(LibraryTest, ClassNameIsTheTitleAndTheTitleIsShownAsUtf8) {
     ASSERT_EQ(ResetLibraryConfiguration(), 0);
     EnableLogOutput(0);

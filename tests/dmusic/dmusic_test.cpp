@@ -1,5 +1,5 @@
 // The DirectMusic stand-in: what IsPlaying answers as segments start, end and
-// are stopped, the references the performance and loader hold, the refused
+// are stopped or closed down, the references the performance and loader hold, the refused
 // arguments, QueryInterface, and the seams that make each method fail.
 #include "platform/dmusic/dmusic.h"
 #include "platform/seams/seams.h"
@@ -15,6 +15,14 @@ ULONG Refs(IUnknown* object) {
 
 // A segment state of someone else's: the stand-in makes none.
 class ForeignState final : public ComObject<IDirectMusicSegmentState> {
+public:
+    HRESULT QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+};
+
+class ForeignSegment final : public ComObject<IDirectMusicSegment> {
 public:
     HRESULT QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -45,7 +53,7 @@ protected:
 };
 
 TEST_F(DirectMusicTest, IsPlayingFollowsStartEndAndStop) {
-    enum Step { kNothing, kPlay, kEnd, kStopSegment, kStopAll };
+    enum Step { kNothing, kPlay, kEnd, kStopSegment, kStopAll, kStop, kStopEverything, kCloseDown };
     struct Case {
         const char* what;
         Step step;
@@ -63,6 +71,14 @@ TEST_F(DirectMusicTest, IsPlayingFollowsStartEndAndStop) {
         {"StopEx of a stopped segment is no error", kStopSegment, S_OK, S_FALSE, 2},
         {"started for the last time", kPlay, S_OK, S_OK, 3},
         {"StopEx of nothing stops every segment", kStopAll, S_OK, S_FALSE, 2},
+        {"started to be stopped", kPlay, S_OK, S_OK, 3},
+        {"Stop stops it", kStop, S_OK, S_FALSE, 2},
+        {"Stop of a stopped segment is no error", kStop, S_OK, S_FALSE, 2},
+        {"started again", kPlay, S_OK, S_OK, 3},
+        {"Stop of nothing stops every segment", kStopEverything, S_OK, S_FALSE, 2},
+        {"started before the close-down", kPlay, S_OK, S_OK, 3},
+        {"CloseDown stops it and lets go of it", kCloseDown, S_OK, S_FALSE, 2},
+        {"CloseDown again is no error", kCloseDown, S_OK, S_FALSE, 2},
     };
     for (const Case& c : cases) {
         HRESULT result = S_OK;
@@ -70,6 +86,9 @@ TEST_F(DirectMusicTest, IsPlayingFollowsStartEndAndStop) {
         if (c.step == kEnd) result = dmusic::EndSegmentForTest(performance_, segment_);
         if (c.step == kStopSegment) result = performance_->StopEx(segment_, 0, 0);
         if (c.step == kStopAll) result = performance_->StopEx(nullptr, 0, 0);
+        if (c.step == kStop) result = performance_->Stop(segment_, nullptr, 0, 0);
+        if (c.step == kStopEverything) result = performance_->Stop(nullptr, nullptr, 0, 0);
+        if (c.step == kCloseDown) result = performance_->CloseDown();
         EXPECT_EQ(result, c.stepResult) << c.what;
         EXPECT_EQ(performance_->IsPlaying(segment_, nullptr), c.isPlaying) << c.what;
         EXPECT_EQ(Refs(segment_), c.segmentRefs) << c.what;
@@ -101,6 +120,7 @@ TEST_F(DirectMusicTest, TheLoaderReleasesWhatItCachedOnce) {
 
 TEST_F(DirectMusicTest, BadArgumentsAreRefused) {
     ForeignState state;
+    ForeignSegment foreign;
     ASSERT_EQ(dmusic::PlaySegmentForTest(performance_, segment_), S_OK);
     struct Case {
         const char* what;
@@ -112,6 +132,10 @@ TEST_F(DirectMusicTest, BadArgumentsAreRefused) {
         {"StopEx at a later time", performance_->StopEx(segment_, 100, 0), E_NOTIMPL},
         {"StopEx on a boundary", performance_->StopEx(segment_, 0, 0x800), E_NOTIMPL},
         {"StopEx of a loader", performance_->StopEx(loader_, 0, 0), E_NOTIMPL},
+        {"Stop of a segment state", performance_->Stop(nullptr, &state, 0, 0), E_NOTIMPL},
+        {"Stop at a later time", performance_->Stop(segment_, nullptr, 100, 0), E_NOTIMPL},
+        {"Stop on a boundary", performance_->Stop(nullptr, nullptr, 0, 0x800), E_NOTIMPL},
+        {"Stop of someone else's segment", performance_->Stop(&foreign, nullptr, 0, 0), E_INVALIDARG},
         {"Unload from nothing", segment_->Unload(nullptr), E_POINTER},
         {"Unload from a loader", segment_->Unload(loader_), E_INVALIDARG},
         {"Unload from a performance", segment_->Unload(performance_), S_OK},
@@ -126,6 +150,7 @@ TEST_F(DirectMusicTest, BadArgumentsAreRefused) {
 }
 
 TEST_F(DirectMusicTest, QueryInterfaceAnswersOwnInterfacesOnly) {
+    IDirectMusic8* music = dmusic::CreateDirectMusicForTest();
     struct Case {
         const char* what;
         IUnknown* object;
@@ -140,6 +165,9 @@ TEST_F(DirectMusicTest, QueryInterfaceAnswersOwnInterfacesOnly) {
         {"performance as a loader", performance_, &IID_IDirectMusicLoader8, E_NOINTERFACE},
         {"loader as IDirectMusicLoader8", loader_, &IID_IDirectMusicLoader8, S_OK},
         {"loader as a segment", loader_, &IID_IDirectMusicSegment8, E_NOINTERFACE},
+        {"DirectMusic as IDirectMusic", music, &IID_IDirectMusic, S_OK},
+        {"DirectMusic as IDirectMusic8", music, &IID_IDirectMusic8, S_OK},
+        {"DirectMusic as a performance", music, &IID_IDirectMusicPerformance8, E_NOINTERFACE},
     };
     for (const Case& c : cases) {
         const ULONG before = Refs(c.object);
@@ -155,6 +183,7 @@ TEST_F(DirectMusicTest, QueryInterfaceAnswersOwnInterfacesOnly) {
         }
     }
     EXPECT_EQ(segment_->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(music->Release(), 0u);
 }
 
 TEST_F(DirectMusicTest, EachSeamFailsItsMethodAndChangesNothing) {
@@ -174,6 +203,10 @@ TEST_F(DirectMusicTest, EachSeamFailsItsMethodAndChangesNothing) {
          [](IDirectMusicPerformance8* p, IDirectMusicLoader8*, IDirectMusicSegment8* s) {
              return p->StopEx(s, 0, 0);
          }},
+        {"Stop", "IDirectMusicPerformance8::Stop", -1, E_FAIL,
+         [](IDirectMusicPerformance8* p, IDirectMusicLoader8*, IDirectMusicSegment8*) {
+             return p->Stop(nullptr, nullptr, 0, 0);
+         }},
         {"Unload", "IDirectMusicSegment8::Unload", -1, E_FAIL,
          [](IDirectMusicPerformance8* p, IDirectMusicLoader8*, IDirectMusicSegment8* s) { return s->Unload(p); }},
         {"ReleaseObjectByUnknown", "IDirectMusicLoader8::ReleaseObjectByUnknown", -1, E_FAIL,
@@ -186,7 +219,7 @@ TEST_F(DirectMusicTest, EachSeamFailsItsMethodAndChangesNothing) {
         seams::FailCall(c.seam, 1, c.chosen);
         EXPECT_EQ(c.call(performance_, loader_, segment_), c.expected) << c.what;
         const dmusic::CallLog log = dmusic::CallLogForTest();
-        EXPECT_EQ(log.isPlaying + log.stopEx + log.unload + log.releaseObjectByUnknown, 1) << c.what;
+        EXPECT_EQ(log.isPlaying + log.stopEx + log.stop + log.unload + log.releaseObjectByUnknown, 1) << c.what;
         EXPECT_EQ(Refs(segment_), 3u) << c.what << ": still played and cached";
         EXPECT_EQ(performance_->IsPlaying(segment_, nullptr), S_OK) << c.what;
     }

@@ -75,6 +75,20 @@ protected:
         if (b.size() == 20) std::memcpy(&v, b.data() + 16, 4);
         return v;
     }
+    // A running copy of a program: a window of that class (null: none).
+    static HWND OpenRunningCopy(const char* className) {
+        if (className == nullptr) return nullptr;
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = className;
+        if (RegisterClassA(&wc) == 0) return nullptr;
+        return CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    }
+    static void CloseRunningCopy(HWND window, const char* className) {
+        if (window == nullptr) return;
+        DestroyWindow(window);
+        UnregisterClassA(className, nullptr);
+    }
 };
 
 TEST_F(RunGameTest, RunsUntilQuitThenEndsAndKeepsTheVolumes) {
@@ -120,16 +134,10 @@ TEST_F(RunGameTest, ASecondCopySaysTheGameIsAlreadyRunningAndEndsWithOne) {
         {"the graphics cannot start", false, true, -1, -1},
         {"a normal end", false, false, 0, 0},
     };
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = kClass;
     for (const Case& c : cases) {
         g_config.language = 1;
-        HWND first = nullptr;
-        if (c.firstCopy) {
-            ASSERT_NE(RegisterClassA(&wc), 0);
-            first = CreateWindowExA(0, kClass, "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
-        }
+        HWND first = OpenRunningCopy(c.firstCopy ? kClass : nullptr);
+        ASSERT_EQ(first != nullptr, c.firstCopy) << c.what;
         if (c.graphicsFail) GetLibraryHooks().initGraphics = [] { return int32_t{-1}; };
         Counts counts;
         const int result = RunGame(new CountingScene(&counts, 1, false));
@@ -138,10 +146,42 @@ TEST_F(RunGameTest, ASecondCopySaysTheGameIsAlreadyRunningAndEndsWithOne) {
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(result, c.result) << c.what;
         EXPECT_EQ(said.find("velumi: the game is already running") != std::string::npos, c.firstCopy) << said;
-        if (c.firstCopy) DestroyWindow(first), UnregisterClassA(kClass, nullptr);
+        CloseRunningCopy(first, kClass);
         ResetLibraryHooks();
         delete g_sceneManager.current;  // a failed start leaves the scene with the scene manager
         g_sceneManager.current = nullptr;
+    }
+}
+
+// A second copy is refused before it shows any window: a main window of the
+// game's in either language is enough, and the running copy's window keeps
+// the foreground.
+TEST_F(RunGameTest, ASecondCopyIsRefusedBeforeAnyWindowOfItsOwn) {
+    const struct Case {
+        const char* what;
+        const char* runningClass;  // null: nothing runs
+        int status;
+    } cases[] = {
+        {"an English copy runs", "Velumi Puzzle Ver.1.000", 1},
+        {"a Japanese copy runs", "ベルミパズル Ver.1.000", 1},
+        {"only a settings window is up", "velumi", 0},
+        {"another program's window", "GameLib", 0},
+        {"nothing runs", nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        HWND first = OpenRunningCopy(c.runningClass);
+        ASSERT_EQ(first != nullptr, c.runningClass != nullptr) << c.what;
+        if (first != nullptr) SetForegroundWindow(first);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(RefuseSecondCopy(), c.status) << c.what;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, c.status == 1 ? "velumi: the game is already running; only one copy can run at a time.\n" : "")
+            << c.what;
+        EXPECT_EQ(GetMainWindow(), nullptr) << c.what << ": the library was not started";
+        if (first != nullptr) {
+            EXPECT_EQ(GetForegroundWindow(), first) << c.what;
+        }
+        CloseRunningCopy(first, c.runningClass);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "game/scenes/title_scene.h"
 #include "platform/kernel32/kernel32.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -151,6 +152,50 @@ TEST_F(SaveFilesTest, ADamagedSlotFileIsKeptBesideTheNewOne) {
         EXPECT_EQ(ReadBytes(Native("save/save2")), c.damaged ? Words({930, 0}) : c.stored) << c.what;
         EXPECT_FALSE(std::filesystem::exists(Native("save/save3.damaged"))) << c.what;
         EXPECT_FALSE(std::filesystem::exists(Native("save/save1.damaged"))) << c.what << ": no file, nothing kept";
+    }
+}
+
+// A damaged settings or save file is set aside before it is replaced, and
+// standard error says once which file it was and where its bytes are kept.
+TEST_F(SaveFilesTest, AFileSetAsideIsSaidOnStandardError) {
+    struct Case {
+        const char* what;
+        const char* file;
+        Bytes stored;
+        const char* kind;  // null: sound, nothing set aside or said
+    };
+    const Case cases[] = {
+        {"a short settings file", "save/config", Words({1000, 1}), "settings file"},
+        {"an empty settings file", "save/config", {}, "settings file"},
+        {"a display beyond the three", "save/config", Words({1000, 3, 0, Bits(0.5f), Bits(0.5f)}), "settings file"},
+        {"a volume above one", "save/config", Words({1000, 0, 1, Bits(0.5f), Bits(1.5f)}), "settings file"},
+        {"a tiny volume is silence, not damage", "save/config", Words({1000, 0, 1, Bits(6.5e-37f), Bits(0.5f)}),
+         nullptr},
+        {"sound settings", "save/config", kDefaultConfig, nullptr},
+        {"a short save file", "save/save2", {0xA2, 0x03, 0, 0}, "save file"},
+        {"a tag out of range", "save/save2", Words({909, 5}), "save file"},
+        {"a sound save file", "save/save2", Words({920, 7}), nullptr},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(Native("save"));
+        WriteBytes(Native(c.file), c.stored);
+        g_saveData = SaveData{};
+        LoadConfig();
+        LoadSaves();
+        testing::internal::CaptureStderr();
+        for (int run = 0; run < 2; ++run) SaveConfig(), WriteSaves();
+        const std::string said = testing::internal::GetCapturedStderr();
+        const std::string kept = Native(c.file) + ".damaged";
+        if (c.kind == nullptr) {
+            EXPECT_EQ(said, "") << c.what;
+            EXPECT_FALSE(std::filesystem::exists(kept)) << c.what;
+            continue;
+        }
+        const std::string line =
+            std::string("velumi: the ") + c.kind + " " + Native(c.file) + " was damaged; its bytes are kept in " + kept;
+        EXPECT_EQ(said.rfind(line, 0), 0u) << c.what << ": " << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << c.what << ": once: " << said;
+        EXPECT_EQ(ReadBytes(kept), c.stored) << c.what;
     }
 }
 

@@ -1,7 +1,8 @@
 // MIDI handles in DirectMusic mode: the per-frame check that follows a
 // segment once it has been heard, IsMidiPlaying in both modes, the stop and
 // the delete with the calls they make on the performance, loader and segment,
-// failing calls, a missing performance or loader, and the end of sound.
+// failing calls, a missing performance or loader, and the end of sound with
+// the performance's stop and close-down.
 #include "platform/dmusic/dmusic.h"
 #include "platform/winmm/mci.h"
 #include "sound/sound_internal.h"
@@ -28,7 +29,8 @@ protected:
         mci::ResetForTest();
         performance_ = dmusic::CreatePerformanceForTest();
         loader_ = dmusic::CreateLoaderForTest();
-        ASSERT_EQ(SelectMidiModeForTest(1, performance_, loader_), 0);
+        music_ = dmusic::CreateDirectMusicForTest();
+        ASSERT_EQ(SelectMidiModeForTest(1, performance_, loader_, music_), 0);
         dmusic::ResetCallLogForTest();
     }
     void TearDown() override {
@@ -38,6 +40,7 @@ protected:
         for (IDirectMusicSegment8* segment : segments_) segment->Release();
         if (loader_ != nullptr) loader_->Release();
         if (performance_ != nullptr) performance_->Release();
+        if (music_ != nullptr) music_->Release();
         EXPECT_EQ(dmusic::LiveObjectCountForTest(), 0) << "DirectMusic objects left behind";
         mci::ResetForTest();
     }
@@ -61,6 +64,7 @@ protected:
 
     IDirectMusicPerformance8* performance_ = nullptr;
     IDirectMusicLoader8* loader_ = nullptr;
+    IDirectMusic8* music_ = nullptr;
     std::vector<IDirectMusicSegment8*> segments_;
     const uint8_t data_[4] = {'M', 'T', 'h', 'd'};
 };
@@ -258,7 +262,7 @@ TEST_F(MidiSegmentTest, WithoutAPerformanceOrLoaderModeOneRefusesSafely) {
     IDirectMusicSegment8* segment = nullptr;
     const int32_t h = AddHandle(true, &segment);
     ASSERT_EQ(SelectMidiModeForTest(1, nullptr, nullptr), 0);
-    EXPECT_EQ(CheckMidiPlayState(), -1) << "nothing to ask";
+    EXPECT_EQ(CheckMidiPlayState(), 0) << "nothing to ask";
     EXPECT_EQ(IsMidiPlaying(h), 1) << "the record still tells";
     EXPECT_EQ(StopMidi(h), -1) << "nothing to stop it with";
     EXPECT_EQ(IsMidiPlaying(h), 1);
@@ -296,6 +300,73 @@ TEST_F(MidiSegmentTest, TheEndOfSoundDeletesTheHandlesAndLetsGoOfThePerformance)
     EXPECT_EQ(Refs(loader_), 1u);
     EXPECT_EQ(CheckMidiPlayState(), -1) << "no sound object";
     ASSERT_EQ(InitializeSound(), 0);
+}
+
+// With a sound object the per-frame check answers 0, asking the performance
+// only in mode 1 and only when there is one.
+TEST_F(MidiSegmentTest, TheCheckAnswersZeroWithASoundObject) {
+    struct Case {
+        const char* what;
+        int32_t mode;
+        bool performance;
+        int isPlayingCalls;
+    } const cases[] = {
+        {"mode 1 with a performance", 1, true, 1},
+        {"mode 1 without a performance", 1, false, 0},
+        {"mode 0 with a performance", 0, true, 0},
+    };
+    IDirectMusicSegment8* segment = nullptr;
+    AddHandle(true, &segment);
+    ASSERT_EQ(dmusic::PlaySegmentForTest(performance_, segment), S_OK);
+    for (const Case& c : cases) {
+        ASSERT_EQ(SelectMidiModeForTest(c.mode, c.performance ? performance_ : nullptr, loader_), 0) << c.what;
+        dmusic::ResetCallLogForTest();
+        EXPECT_EQ(CheckMidiPlayState(), 0) << c.what;
+        EXPECT_EQ(dmusic::CallLogForTest().isPlaying, c.isPlayingCalls) << c.what;
+    }
+}
+
+// At the end of sound, mode 1 stops everything the performance plays at once
+// and closes it down; in either mode the sound state lets go of the
+// performance, the loader and the DirectMusic object.
+TEST_F(MidiSegmentTest, TheEndOfSoundStopsClosesDownAndReleasesTheMusicObjects) {
+    struct Case {
+        const char* what;
+        int32_t mode;
+        bool performance;
+        const char* failingSeam;
+        int stop, closeDown;
+    } const cases[] = {
+        {"mode 1", 1, true, nullptr, 1, 1},
+        {"mode 1, the stop fails", 1, true, "IDirectMusicPerformance8::Stop", 1, 1},
+        {"mode 1 without a performance", 1, false, nullptr, 0, 0},
+        {"mode 0 holding the objects", 0, true, nullptr, 0, 0},
+    };
+    for (const Case& c : cases) {
+        IDirectMusicSegment8* playing = Load();
+        ASSERT_EQ(dmusic::PlaySegmentForTest(performance_, playing), S_OK) << c.what;
+        ASSERT_EQ(SelectMidiModeForTest(c.mode, c.performance ? performance_ : nullptr, loader_, music_), 0);
+        if (c.failingSeam != nullptr) seams::FailCall(c.failingSeam);
+        dmusic::ResetCallLogForTest();
+        ASSERT_EQ(TerminateSound(), 0) << c.what;
+        seams::ClearAllCalls();
+        const dmusic::CallLog log = dmusic::CallLogForTest();
+        EXPECT_EQ(log.stop, c.stop) << c.what;
+        EXPECT_EQ(log.closeDown, c.closeDown) << c.what;
+        if (c.stop > 0) {
+            EXPECT_EQ(log.lastStopped, nullptr) << c.what << ": every segment";
+            EXPECT_EQ(log.lastStopTime, 0) << c.what << ": at once";
+            EXPECT_EQ(log.lastStopFlags, 0u) << c.what;
+        }
+        const bool closedDown = c.closeDown > 0;
+        EXPECT_EQ(performance_->IsPlaying(playing, nullptr), closedDown ? S_FALSE : S_OK) << c.what;
+        EXPECT_EQ(Refs(playing), closedDown ? 2u : 3u) << c.what << ": the test's, the loader's (and the performance's)";
+        EXPECT_EQ(Refs(performance_), 1u) << c.what;
+        EXPECT_EQ(Refs(loader_), 1u) << c.what;
+        EXPECT_EQ(Refs(music_), 1u) << c.what;
+        performance_->StopEx(nullptr, 0, 0);
+        ASSERT_EQ(InitializeSound(), 0) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // DirectMusic stand-in: the three calls the sound library makes on a MIDI
 // handle played as a DirectMusic segment (asking whether it plays, stopping
-// it, and unloading and releasing it when the handle is deleted).
+// it, and unloading and releasing it when the handle is deleted), and the
+// performance's stop and close-down at the end of sound.
 //
 // What is done:
 //   - IDirectMusicPerformance8::IsPlaying(segment, null): S_OK while the
@@ -9,27 +10,39 @@
 //   - IDirectMusicPerformance8::StopEx(object, 0, 0): stops a segment at once
 //     (S_OK, also when it was not playing); a null object stops every segment
 //     of the performance. An object that is not a segment: E_NOTIMPL.
+//   - IDirectMusicPerformance8::Stop(segment, null, 0, 0): stops a segment at
+//     once (S_OK, also when it was not playing); segment and segment state
+//     both null stop every segment of the performance. A segment not made
+//     here: E_INVALIDARG.
+//   - IDirectMusicPerformance8::CloseDown(): S_OK; the performance stops
+//     every segment and lets go of its references to them, as it must before
+//     it is released. It can still be asked and stopped afterwards (nothing
+//     plays).
 //   - IDirectMusicSegment8::Unload(performance): S_OK (a segment holds no
 //     downloaded instruments here, so there is nothing to free). Null:
 //     E_POINTER; an object that is not a performance: E_INVALIDARG.
 //   - IDirectMusicLoader8::ReleaseObjectByUnknown(object): drops the loader's
 //     cached reference to an object it loaded (S_OK); S_FALSE when the object
 //     is not (or no longer) in its cache; E_POINTER for null.
+//   - The DirectMusic object (IDirectMusic8): only held and released; its
+//     methods are not built.
 //   - QueryInterface answers IUnknown and the object's own interfaces (a
-//     segment also answers IDirectMusicSegment); references are counted as
+//     segment also answers IDirectMusicSegment, the DirectMusic object also
+//     IDirectMusic); references are counted as
 //     COM does. A performance holds a reference to each segment it plays; a
 //     loader holds one to each segment in its cache; both let go of them when
 //     they are released.
 //
 // What is not done: no class is registered with CoCreateInstance (nothing in
 // the program creates these objects); no sound is made, there is no clock,
-// no InitAudio, PlaySegmentEx, Stop, CloseDown, Download, audiopaths or
-// segment states. IsPlaying with a segment state and StopEx with a time or
+// no InitAudio, PlaySegmentEx, Download, audiopaths or segment states.
+// IsPlaying or Stop with a segment state, and StopEx or Stop with a time or
 // flags other than 0 give E_NOTIMPL. Tests make the objects and say what
 // plays through the calls in namespace dmusic below.
 //
 // Test seams (seams::FailCall): "IDirectMusicPerformance8::IsPlaying",
-// "IDirectMusicPerformance8::StopEx", "IDirectMusicSegment8::Unload" and
+// "IDirectMusicPerformance8::StopEx", "IDirectMusicPerformance8::Stop",
+// "IDirectMusicSegment8::Unload" and
 // "IDirectMusicLoader8::ReleaseObjectByUnknown" make that method fail with
 // the chosen HRESULT (E_FAIL when the test chose none), changing nothing.
 #pragma once
@@ -38,6 +51,8 @@
 #include "platform/wintypes.h"
 
 #include <cstdint>
+
+using MUSIC_TIME = int32_t;
 
 struct IDirectMusicSegmentState : IUnknown {};
 
@@ -52,7 +67,14 @@ struct IDirectMusicSegment8 : IDirectMusicSegment {
 struct IDirectMusicPerformance8 : IUnknown {
     virtual HRESULT IsPlaying(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState) = 0;
     virtual HRESULT StopEx(IUnknown* objectToStop, int64_t stopTime, DWORD flags) = 0;
+    virtual HRESULT Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState, MUSIC_TIME stopTime,
+                         DWORD flags) = 0;
+    virtual HRESULT CloseDown() = 0;
 };
+
+// The DirectMusic object; its methods are not built.
+struct IDirectMusic : IUnknown {};
+struct IDirectMusic8 : IDirectMusic {};
 
 struct IDirectMusicLoader8 : IUnknown {
     virtual HRESULT ReleaseObjectByUnknown(IUnknown* object) = 0;
@@ -62,6 +84,8 @@ extern const IID IID_IDirectMusicSegment;
 extern const IID IID_IDirectMusicSegment8;
 extern const IID IID_IDirectMusicPerformance8;
 extern const IID IID_IDirectMusicLoader8;
+extern const IID IID_IDirectMusic;
+extern const IID IID_IDirectMusic8;
 
 // ---- test interface ---------------------------------------------------------------
 namespace dmusic {
@@ -69,6 +93,7 @@ namespace dmusic {
 // New objects, each with one reference for the caller.
 IDirectMusicPerformance8* CreatePerformanceForTest();
 IDirectMusicLoader8* CreateLoaderForTest();
+IDirectMusic8* CreateDirectMusicForTest();
 // A segment as the loader's GetObject gives it: one reference for the caller
 // and one in the loader's cache. Null for a loader not made here.
 IDirectMusicSegment8* LoadSegmentForTest(IDirectMusicLoader8* loader);
@@ -86,9 +111,11 @@ HRESULT EndSegmentForTest(IDirectMusicPerformance8* performance, IDirectMusicSeg
 struct CallLog {
     int isPlaying;
     int stopEx;
+    int stop;
+    int closeDown;
     int unload;
     int releaseObjectByUnknown;
-    IUnknown* lastStopped;
+    IUnknown* lastStopped;  // of StopEx or Stop
     int64_t lastStopTime;
     DWORD lastStopFlags;
     IUnknown* lastUnloadedFrom;
@@ -97,7 +124,7 @@ struct CallLog {
 CallLog CallLogForTest();
 void ResetCallLogForTest();
 
-// Performances, loaders and segments not yet destroyed.
+// Performances, loaders, segments and DirectMusic objects not yet destroyed.
 int LiveObjectCountForTest();
 
 }  // namespace dmusic

@@ -50,13 +50,27 @@ public:
     HRESULT QueryInterface(REFIID iid, void** object) override;
     HRESULT IsPlaying(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState) override;
     HRESULT StopEx(IUnknown* objectToStop, int64_t stopTime, DWORD flags) override;
+    HRESULT Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState, MUSIC_TIME stopTime,
+                 DWORD flags) override;
+    HRESULT CloseDown() override;
     HRESULT Play(IDirectMusicSegment8* segment);
     HRESULT End(IDirectMusicSegment8* segment);
 
 private:
     ~Performance() override { CountObject(-1); }
+    // Stops one of our segments, or every segment for null.
+    HRESULT StopNow(IUnknown* segment);
     std::mutex lock_;
     ReferenceSet playing_;
+};
+
+class DirectMusic final : public ComObject<IDirectMusic8> {
+public:
+    DirectMusic() { CountObject(1); }
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+
+private:
+    ~DirectMusic() override { CountObject(-1); }
 };
 
 class Loader final : public ComObject<IDirectMusicLoader8> {

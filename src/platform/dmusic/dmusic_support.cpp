@@ -10,6 +10,8 @@ const IID IID_IDirectMusicSegment = {0xF96029A2, 0x4282, 0x11D2, {0x87, 0x17, 0x
 const IID IID_IDirectMusicSegment8 = {0xC6784488, 0x41A3, 0x418F, {0xAA, 0x15, 0xB3, 0x50, 0x93, 0xBA, 0x42, 0xD4}};
 const IID IID_IDirectMusicPerformance8 = {0x679C4137, 0xC62E, 0x4147, {0xB2, 0xB4, 0x9D, 0x56, 0x9A, 0xCB, 0x25, 0x4C}};
 const IID IID_IDirectMusicLoader8 = {0x19E7C08C, 0x0A44, 0x4E6A, {0xA1, 0x16, 0x59, 0x5A, 0x7C, 0xD5, 0xDE, 0x8C}};
+const IID IID_IDirectMusic = {0x6536115A, 0x7B2D, 0x11D2, {0xBA, 0x18, 0x00, 0x00, 0xF8, 0x75, 0xAC, 0x12}};
+const IID IID_IDirectMusic8 = {0x2D3629F7, 0x813D, 0x4939, {0x85, 0x08, 0xF0, 0x5C, 0x6B, 0x75, 0xFD, 0x97}};
 
 namespace dmusic {
 namespace {
@@ -82,6 +84,11 @@ int LiveObjectCountForTest() { return g_liveObjects; }
 
 IDirectMusicPerformance8* CreatePerformanceForTest() { return new Performance(); }
 IDirectMusicLoader8* CreateLoaderForTest() { return new Loader(); }
+IDirectMusic8* CreateDirectMusicForTest() { return new DirectMusic(); }
+
+HRESULT DirectMusic::QueryInterface(REFIID iid, void** object) {
+    return com::AnswerQuery(this, iid, {&IID_IDirectMusic, &IID_IDirectMusic8}, object);
+}
 
 IDirectMusicSegment8* LoadSegmentForTest(IDirectMusicLoader8* loader) {
     auto* ours = dynamic_cast<Loader*>(loader);
