@@ -231,7 +231,8 @@ IDirect3DTexture9* ImageFirstTexture(int32_t handle);
 const ColorFormatInfo* GetDeviceColorFormat(int d3dFormat);
 DDCAPS* ClearDirectDrawCaps(DDCAPS* caps);
 void* GetOverlayDestinationSurface();
-// The display's frame period, through the DirectDraw object.
+// The display's frame period, measured between two vertical blanks of the
+// DirectDraw object.
 void MeasureRefreshPeriod();
 // Re-creates the device after a loss or a mode change and restores every
 // image; 0, or -1 when the device cannot be made again (the software path

@@ -129,20 +129,15 @@ int64_t WaitedFramePeriod(IDirectDraw7* directDraw) {
 
 }  // namespace
 
-// The display's frame period. The vertical blank of the DirectDraw object is
-// paced at the rate it reports, so a reported rate gives the period without
-// waiting (the start does not stand still for two blanks); an object that
-// reports none is measured with two waits. The nominal period when neither
-// gives a period between 1 ms and 1 s.
+// The display's frame period, measured between two vertical blanks of the
+// DirectDraw object (one to two frames of waiting). The nominal period of
+// the screen's refresh rate when there is no object or the measure is not
+// between 1 ms and 1 s (a failed wait, or waits that do not wait).
 void MeasureRefreshPeriod() {
     ScreenState& s = Screen();
     int32_t nominal = 1000000 / (s.refreshRate > 0 ? s.refreshRate : 60);
-    int64_t measured = 0;
-    if (IDirectDraw7* directDraw = GetDirectDrawObject()) {
-        DWORD rate = 0;
-        measured = SUCCEEDED(directDraw->GetMonitorFrequency(&rate)) && rate > 0 ? 1000000 / rate
-                                                                                   : WaitedFramePeriod(directDraw);
-    }
+    IDirectDraw7* directDraw = GetDirectDrawObject();
+    int64_t measured = directDraw != nullptr ? WaitedFramePeriod(directDraw) : 0;
     s.framePeriodUs = measured >= 1000 && measured < 1000000 ? static_cast<int32_t>(measured) : nominal;
 }
 
