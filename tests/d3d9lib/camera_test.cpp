@@ -1,5 +1,5 @@
-// The draw state's camera: its products, and the view and projection the
-// device draws with.
+// The draw state's camera: its products, the view and projection the device
+// draws with, and the draw region's share of the projection.
 #include "device_test_util.h"
 
 namespace device_test {
@@ -62,6 +62,94 @@ TEST_F(CameraTest, TheProductsAreRebuiltOnlyWhenOutOfDate) {
     g_drawState.combinedCurrent = 0;
     UpdateCombinedMatrices();
     EXPECT_FLOAT_EQ(d.viewProjectionViewport.m[0][0], 0.0f) << "the turned view's first element";
+}
+
+// The region's matrix the device holds after the projection (which is
+// identity here): x and y scales, x and y moves.
+struct RegionMatrix {
+    float scaleX, scaleY, moveX, moveY;
+};
+
+// The camera's projection and viewport matrices back to identity (the draw
+// state keeps them across starts).
+void PlainCamera() {
+    ASSERT_EQ(SetProjectionMatrix(&kIdentityMatrix), 0);
+    ASSERT_EQ(SetViewportMatrix(&kIdentityMatrix), 0);
+}
+
+RegionMatrix HeldProjection() {
+    D3DMATRIX held{};
+    EXPECT_EQ(Device().device->GetTransform(D3DTS_PROJECTION, &held), D3D_OK);
+    return RegionMatrix{held.m[0][0], held.m[1][1], held.m[3][0], held.m[3][1]};
+}
+
+TEST_F(CameraTest, TheDrawRegionMapsTheWholeTargetOntoTheViewport) {
+    struct Case {
+        const char* what;
+        RECT region;
+        RegionMatrix want;
+    } cases[] = {
+        {"the whole target", {0, 0, 320, 240}, {1, 1, 0, 0}},
+        {"the left half", {0, 0, 160, 240}, {2, 1, 1, 0}},
+        {"the lower right quarter", {160, 120, 320, 240}, {2, 2, -1, 1}},
+        {"the same given corners reversed", {320, 240, 160, 120}, {2, 2, -1, 1}},
+        {"a quarter-wide strip at the top", {80, 0, 160, 60}, {4, 4, 1, -3}},
+        {"beyond the target: clamped to it", {-50, -50, 400, 300}, {1, 1, 0, 0}},
+        {"empty: the device keeps the whole target's", {10, 10, 10, 50}, {1, 1, 0, 0}},
+    };
+    PlainCamera();
+    for (const Case& c : cases) {
+        ASSERT_EQ(SetDrawRegion(0, 0, 320, 240), 0) << c.what;
+        ASSERT_EQ(SetDrawRegion(c.region.left, c.region.top, c.region.right, c.region.bottom), 0) << c.what;
+        const RegionMatrix held = HeldProjection();
+        EXPECT_FLOAT_EQ(held.scaleX, c.want.scaleX) << c.what;
+        EXPECT_FLOAT_EQ(held.scaleY, c.want.scaleY) << c.what;
+        EXPECT_FLOAT_EQ(held.moveX, c.want.moveX) << c.what;
+        EXPECT_FLOAT_EQ(held.moveY, c.want.moveY) << c.what;
+    }
+    // After the camera's projection: a move of 1 in x, then the left half's
+    // scale of 2 and move of 1 gives a move of 3 (not 2, the other order).
+    const Matrix4 projection = Move(1, 0, 0);
+    ASSERT_EQ(SetProjectionMatrix(&projection), 0);
+    ASSERT_EQ(SetDrawRegion(0, 0, 160, 240), 0);
+    EXPECT_FLOAT_EQ(HeldProjection().moveX, 3.0f);
+    d3d9::ClearRecordedCalls();
+    ASSERT_EQ(SetDrawRegion(0, 0, 160, 240), 0);
+    EXPECT_TRUE(CallsStarting("SetTransform(").empty()) << "an unchanged region sends no projection";
+    ASSERT_EQ(SetDrawTarget(kDrawTargetBack), 0);
+    EXPECT_FLOAT_EQ(HeldProjection().scaleX, 1.0f) << "a new target's whole area";
+}
+
+TEST_F(CameraTest, TheDrawRegionRefusesAMissingDeviceAndADeadTarget) {
+    const int32_t image = CreateBlankImage(8, 8);
+    ASSERT_GE(image, 0);
+    ASSERT_EQ(DeleteImage(image, 0), 0);
+    PlainCamera();
+    struct Case {
+        const char* what;
+        int32_t target;
+        bool dropDevice;
+        RECT regionAfter;
+    } cases[] = {
+        {"no device: the region is kept, the device is not asked", kDrawTargetBack, true, {5, 6, 50, 60}},
+        {"a draw target that is a deleted image: nothing changes", image, false, {0, 0, 320, 240}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(SetDrawRegion(0, 0, 320, 240), 0) << c.what;
+        IDirect3DDevice9* device = Device().device;
+        if (c.dropDevice) Device().device = nullptr;
+        g_drawState.drawTarget = c.target;
+        MarkLog();
+        EXPECT_EQ(SetDrawRegion(5, 6, 50, 60), -1) << c.what;
+        EXPECT_NE(NewLog().find("in SetDrawRegion"), std::string::npos) << c.what;
+        Device().device = device;
+        g_drawState.drawTarget = kDrawTargetBack;
+        RECT region{};
+        ASSERT_EQ(GetDrawRegion(&region), 0);
+        EXPECT_EQ(region.left, c.regionAfter.left) << c.what;
+        EXPECT_EQ(region.bottom, c.regionAfter.bottom) << c.what;
+        EXPECT_FLOAT_EQ(HeldProjection().scaleX, 1.0f) << c.what << ": the device keeps its projection";
+    }
 }
 
 }  // namespace
