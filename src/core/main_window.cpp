@@ -77,6 +77,7 @@ LRESULT MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
             BeginPaint(hwnd, &paint);
+            hooks.flushSubBufferAndPresent();
             EndPaint(hwnd, &paint);
             return 0;
         }

@@ -119,7 +119,8 @@ IDirectDraw7* GetDirectDrawObject() { return Device().directDraw; }
 
 namespace {
 
-// The period between two vertical-blank waits, measured; 0 when they fail.
+// The period between two vertical blanks: a first wait meets a blank, a
+// second one the next; 0 when a wait fails.
 int64_t WaitedFramePeriod(IDirectDraw7* directDraw) {
     if (FAILED(directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr))) return 0;
     int64_t start = GetTimeUs(0);
@@ -274,8 +275,11 @@ int PresentScreen() {
     return result;
 }
 
+// The window's paint: shows the screen again. A full-screen device first
+// moves its drawing to the sub back buffer, which outlives the present.
 int FlushSubBufferAndPresent() {
     if (!Screen().d3dActive) return CopyScreenToWindow();
+    if (Device().device == nullptr) return -1;
     if (!IsWindowMode()) CopySubBackBuffer();
     return PresentFrame();
 }
