@@ -46,6 +46,7 @@ LibraryHooks DefaultHooks() {
     h.initModelHandles = InitModelHandles;
     h.terminateModelHandles = TerminateModelHandles;
     h.makeColor = MakeColor;
+    h.flushSubBufferAndPresent = FlushSubBufferAndPresent;
     h.initYuvTables = InitYuvTables;
     h.pauseAllMovies = PauseAllMovies;
     h.resumeAllMovies = ResumeAllMovies;

@@ -36,6 +36,7 @@ struct LibraryHooks {
     int32_t (*initModelHandles)();
     int32_t (*terminateModelHandles)();
     uint32_t (*makeColor)(int32_t red, int32_t green, int32_t blue);
+    int32_t (*flushSubBufferAndPresent)();
     // movie
     int32_t (*initYuvTables)();
     int32_t (*pauseAllMovies)();

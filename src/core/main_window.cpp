@@ -83,6 +83,7 @@ LRESULT MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
             BeginPaint(hwnd, &paint);
+            hooks.flushSubBufferAndPresent();
             EndPaint(hwnd, &paint);
             return 0;
         }

@@ -38,6 +38,9 @@ int32_t InitModelHandles();
 int32_t TerminateModelHandles();
 // A colour of the screen's pixel format.
 uint32_t MakeColor(int32_t red, int32_t green, int32_t blue);
+// The window's paint: shows the screen again (a full-screen device first
+// moves its drawing to the sub back buffer).
+int32_t FlushSubBufferAndPresent();
 
 // movie
 int32_t InitYuvTables();

@@ -58,6 +58,26 @@ int SetViewportMatrix(const Matrix4* matrix) {
     return 0;
 }
 
+// The device's viewport is the draw region, so the last matrix maps the whole
+// target's clip space onto the region's: what the camera shows stays where it
+// falls on the target, and the region only cuts it.
+void SetDrawRegionProjection() {
+    DrawState& d = g_drawState;
+    if (!Screen().d3dActive || d.drawAreaEmpty || d.drawTargetWidth <= 0 || d.drawTargetHeight <= 0) return;
+    const float width = d.drawAreaRightF - d.drawAreaLeftF, height = d.drawAreaBottomF - d.drawAreaTopF;
+    const float targetWidth = static_cast<float>(d.drawTargetWidth);
+    const float targetHeight = static_cast<float>(d.drawTargetHeight);
+    Matrix4 region = kIdentityMatrix;
+    region.m[0][0] = targetWidth / width;
+    region.m[1][1] = targetHeight / height;
+    region.m[3][0] = (targetWidth - 2.0f * d.drawAreaLeftF - width) / width;
+    region.m[3][1] = (height - targetHeight + 2.0f * d.drawAreaTopF) / height;
+    if (std::memcmp(&region, &d.projectionExtraMatrix, sizeof region) == 0) return;
+    FlushVertexBatch();
+    d.projectionExtraMatrix = region;
+    SendProjection();
+}
+
 void UpdateCombinedMatrices() {
     DrawState& d = g_drawState;
     if (d.combinedCurrent) return;

@@ -48,13 +48,20 @@ bool MakeGreyCopy(const MEMIMG* image, int32_t width, int32_t height, MEMIMG* gr
     return true;
 }
 
-// The draw area as the device's viewport and scissor rectangle (an empty area
-// draws nothing, so the device keeps the last one).
+// The draw area as the device's viewport, scissor rectangle and projection
+// (an empty area draws nothing, so the device keeps the last ones).
 void ApplyDeviceDrawArea() {
     const DrawState& d = g_drawState;
     if (!Screen().d3dActive || d.drawAreaEmpty) return;
     SetDeviceViewportRect(d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom);
     SetDeviceScissorRect(RECT{d.drawAreaLeft, d.drawAreaTop, d.drawAreaRight, d.drawAreaBottom});
+    SetDrawRegionProjection();
+}
+
+// The draw target is the screen or a live image.
+bool IsDrawTargetLive() {
+    const int32_t target = g_drawState.drawTarget;
+    return target == kDrawTargetBack || target == kDrawTargetFront || FindImage(target) != nullptr;
 }
 
 // Makes the screen the device's render target: the sub back buffer once it
@@ -111,10 +118,14 @@ int SetDrawRegion(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (!Screen().started || Targets().current == nullptr) {
         return WriteLog("グラフィックスが初期化されていません in SetDrawRegion\n");
     }
+    if (!IsDrawTargetLive()) return WriteLog("描画先が無効です in SetDrawRegion\n");
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     int32_t w = g_drawState.drawTargetWidth, h = g_drawState.drawTargetHeight;
     StoreDrawArea(Clamp(left, 0, w), Clamp(top, 0, h), Clamp(right, 0, w), Clamp(bottom, 0, h));
+    if (Screen().d3dActive && Device().device == nullptr) {
+        return WriteLog("Direct3D デバイスがありません in SetDrawRegion\n");
+    }
     ApplyDeviceDrawArea();
     return 0;
 }

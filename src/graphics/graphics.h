@@ -46,7 +46,10 @@ int ChangeScreenMode(int32_t width, int32_t height, int32_t bits, int32_t refres
 // the whole target. -1 for an unknown target.
 int SetDrawTarget(int32_t target);
 int32_t GetDrawTarget();
-// Corners in any order, clamped to the target. 0, or -1 while graphics is down.
+// Corners in any order, clamped to the target; on the device also its
+// viewport, scissor rectangle and projection. 0, or -1 while graphics is
+// down, for a draw target that is no longer an image, or (the region stored)
+// when the device is missing.
 int SetDrawRegion(int32_t left, int32_t top, int32_t right, int32_t bottom);
 int GetDrawRegion(RECT* rect);
 // Mode 0 none, 1 alpha, 2 add, 3 subtract, 4 multiply, 10 invert, 11

@@ -231,8 +231,13 @@ IDirect3DTexture9* ImageFirstTexture(int32_t handle);
 const ColorFormatInfo* GetDeviceColorFormat(int d3dFormat);
 DDCAPS* ClearDirectDrawCaps(DDCAPS* caps);
 void* GetOverlayDestinationSurface();
-// The display's frame period, through the DirectDraw object.
+// The display's frame period, measured between two vertical blanks of the
+// DirectDraw object.
 void MeasureRefreshPeriod();
+// On the device: the last matrix of the projection made from the draw region,
+// sent when it changed (the region is the viewport; the whole target's clip
+// space is mapped onto it).
+void SetDrawRegionProjection();
 // Re-creates the device after a loss or a mode change and restores every
 // image; 0, or -1 when the device cannot be made again (the software path
 // then draws).

@@ -123,7 +123,8 @@ IDirectDraw7* GetDirectDrawObject() { return Device().directDraw; }
 
 namespace {
 
-// The period between two vertical-blank waits, measured; 0 when they fail.
+// The period between two vertical blanks: a first wait meets a blank, a
+// second one the next; 0 when a wait fails.
 int64_t WaitedFramePeriod(IDirectDraw7* directDraw) {
     if (FAILED(directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr))) return 0;
     int64_t start = GetTimeUs(0);
@@ -133,20 +134,15 @@ int64_t WaitedFramePeriod(IDirectDraw7* directDraw) {
 
 }  // namespace
 
-// The display's frame period. The vertical blank of the DirectDraw object is
-// paced at the rate it reports, so a reported rate gives the period without
-// waiting (the start does not stand still for two blanks); an object that
-// reports none is measured with two waits. The nominal period when neither
-// gives a period between 1 ms and 1 s.
+// The display's frame period, measured between two vertical blanks of the
+// DirectDraw object (one to two frames of waiting). The nominal period of
+// the screen's refresh rate when there is no object or the measure is not
+// between 1 ms and 1 s (a failed wait, or waits that do not wait).
 void MeasureRefreshPeriod() {
     ScreenState& s = Screen();
     int32_t nominal = 1000000 / (s.refreshRate > 0 ? s.refreshRate : 60);
-    int64_t measured = 0;
-    if (IDirectDraw7* directDraw = GetDirectDrawObject()) {
-        DWORD rate = 0;
-        measured = SUCCEEDED(directDraw->GetMonitorFrequency(&rate)) && rate > 0 ? 1000000 / rate
-                                                                                   : WaitedFramePeriod(directDraw);
-    }
+    IDirectDraw7* directDraw = GetDirectDrawObject();
+    int64_t measured = directDraw != nullptr ? WaitedFramePeriod(directDraw) : 0;
     s.framePeriodUs = measured >= 1000 && measured < 1000000 ? static_cast<int32_t>(measured) : nominal;
 }
 
@@ -281,8 +277,11 @@ int PresentScreen() {
     return result;
 }
 
+// The window's paint: shows the screen again. A full-screen device first
+// moves its drawing to the sub back buffer, which outlives the present.
 int FlushSubBufferAndPresent() {
     if (!Screen().d3dActive) return CopyScreenToWindow();
+    if (Device().device == nullptr) return -1;
     if (!IsWindowMode()) CopySubBackBuffer();
     return PresentFrame();
 }

@@ -1,6 +1,8 @@
-// The draw state's camera: its products, and the view and projection the
-// device draws with.
+// The draw state's camera: its products, the view and projection the device
+// draws with, and the draw region's share of the projection.
 #include "device_test_util.h"
+
+#include <array>
 
 namespace device_test {
 namespace {
@@ -62,6 +64,73 @@ TEST_F(CameraTest, TheProductsAreRebuiltOnlyWhenOutOfDate) {
     g_drawState.combinedCurrent = 0;
     UpdateCombinedMatrices();
     EXPECT_FLOAT_EQ(d.viewProjectionViewport.m[0][0], 0.0f) << "the turned view's first element";
+}
+
+// What the device's projection holds of a region's matrix: x and y scales,
+// x and y moves (exact in floats for these regions).
+using RegionMatrix = std::array<float, 4>;
+
+RegionMatrix HeldProjection() {
+    D3DMATRIX held{};
+    EXPECT_EQ(Device().device->GetTransform(D3DTS_PROJECTION, &held), D3D_OK);
+    return RegionMatrix{held.m[0][0], held.m[1][1], held.m[3][0], held.m[3][1]};
+}
+
+TEST_F(CameraTest, TheDrawRegionMapsTheWholeTargetOntoTheViewport) {
+    struct Case {
+        const char* what;
+        RECT region;
+        RegionMatrix want;
+    } cases[] = {
+        {"the whole target", {0, 0, 320, 240}, {1, 1, 0, 0}},
+        {"the left half", {0, 0, 160, 240}, {2, 1, 1, 0}},
+        {"the lower right quarter", {160, 120, 320, 240}, {2, 2, -1, 1}},
+        {"the same given corners reversed", {320, 240, 160, 120}, {2, 2, -1, 1}},
+        {"a quarter-wide strip at the top", {80, 0, 160, 60}, {4, 4, 1, -3}},
+        {"beyond the target: clamped to it", {-50, -50, 400, 300}, {1, 1, 0, 0}},
+        {"empty: the device keeps the whole target's", {10, 10, 10, 50}, {1, 1, 0, 0}},
+    };
+    // The draw state keeps the camera across starts: a plain one here.
+    ASSERT_EQ(SetProjectionMatrix(&kIdentityMatrix), 0);
+    ASSERT_EQ(SetViewportMatrix(&kIdentityMatrix), 0);
+    for (const Case& c : cases) {
+        ASSERT_EQ(SetDrawRegion(0, 0, 320, 240), 0) << c.what;
+        ASSERT_EQ(SetDrawRegion(c.region.left, c.region.top, c.region.right, c.region.bottom), 0) << c.what;
+        EXPECT_EQ(HeldProjection(), c.want) << c.what;
+    }
+    // After the camera's projection: a move of 1 in x, then the left half's
+    // scale of 2 and move of 1 gives a move of 3 (the other order, 2).
+    const Matrix4 projection = Move(1, 0, 0);
+    ASSERT_EQ(SetProjectionMatrix(&projection), 0);
+    ASSERT_EQ(SetDrawRegion(0, 0, 160, 240), 0);
+    EXPECT_EQ(HeldProjection(), (RegionMatrix{2, 1, 3, 0}));
+    d3d9::ClearRecordedCalls();
+    ASSERT_EQ(SetDrawRegion(0, 0, 160, 240), 0);
+    EXPECT_TRUE(CallsStarting("SetTransform(").empty()) << "an unchanged region sends no projection";
+}
+
+TEST_F(CameraTest, TheDrawRegionRefusesAMissingDeviceAndADeadTarget) {
+    const int32_t image = CreateBlankImage(8, 8);
+    ASSERT_EQ(DeleteImage(image, 0), 0);
+    struct Case {
+        const char* what;
+        int32_t target;
+        bool dropDevice;
+        int32_t leftAfter;
+    } cases[] = {
+        {"no device: the region is kept, the device is not asked", kDrawTargetBack, true, 5},
+        {"a draw target that is a deleted image: nothing changes", image, false, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(SetDrawRegion(0, 0, 320, 240), 0) << c.what;
+        IDirect3DDevice9* device = Device().device;
+        if (c.dropDevice) Device().device = nullptr;
+        g_drawState.drawTarget = c.target;
+        EXPECT_EQ(SetDrawRegion(5, 6, 50, 60), -1) << c.what;
+        Device().device = device;
+        g_drawState.drawTarget = kDrawTargetBack;
+        EXPECT_EQ(g_drawState.drawAreaLeft, c.leftAfter) << c.what;
+    }
 }
 
 }  // namespace

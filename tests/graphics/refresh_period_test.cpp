@@ -1,6 +1,6 @@
-// The frame period at the start: taken from the rate the vertical blank is
-// paced at, with no wait; measured with two waits only when the DirectDraw
-// object reports no rate; the nominal period when neither gives one.
+// The frame period at the start: measured between two vertical blanks of the
+// DirectDraw object, on a still clock that the waits move on (no real wait);
+// the nominal period of the screen's rate when the measure cannot be had.
 #include "graphics_test_util.h"
 
 #include "d3d9/device_block.h"
@@ -9,100 +9,104 @@
 namespace graphics_test {
 namespace {
 
-// A DirectDraw object that reports the rate given (0: none, -1: the call
-// fails) and counts its waits, which fail when asked to.
+constexpr int32_t kScreenRate = 100;  // nominal period 10000 us, unlike any blank below
+constexpr int32_t kNominal = 10000;
+
+// A DirectDraw object whose blanks fall every periodUs on the still clock,
+// which reports 75 Hz whatever its blanks do, and whose waits fail from the
+// failFrom-th on (-1: never).
 class FakeDirectDraw : public ComObject<IDirectDraw7> {
 public:
-    FakeDirectDraw(int rate, bool waitsFail) : rate_(rate), waitsFail_(waitsFail) {}
+    FakeDirectDraw(int64_t periodUs, int failFrom) : periodUs_(periodUs), failFrom_(failFrom) {}
     HRESULT QueryInterface(REFIID, void** object) override {
         *object = nullptr;
         return E_NOINTERFACE;
     }
     HRESULT GetCaps(DDCAPS*, DDCAPS*) override { return DDERR_UNSUPPORTED; }
     HRESULT GetMonitorFrequency(DWORD* frequency) override {
-        if (rate_ < 0) return DDERR_UNSUPPORTED;
-        *frequency = static_cast<DWORD>(rate_);
+        *frequency = 75;
         return DD_OK;
     }
     HRESULT Initialize(GUID*) override { return DD_OK; }
     HRESULT SetCooperativeLevel(HWND, DWORD) override { return DD_OK; }
     HRESULT WaitForVerticalBlank(DWORD, HANDLE) override {
+        if (failFrom_ >= 0 && waits >= failFrom_) return DDERR_GENERIC;
         ++waits;
-        return waitsFail_ ? DDERR_GENERIC : DD_OK;
+        seams::AdvanceStillClock(periodUs_);
+        return DD_OK;
     }
     int waits = 0;
 
 private:
-    int rate_;
-    bool waitsFail_;
+    int64_t periodUs_;
+    int failFrom_;
 };
 
 class RefreshPeriodTest : public GraphicsTest {
 protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        seams::SetStillClock(true);
+        Screen().refreshRate = kScreenRate;
+    }
     void TearDown() override {
+        seams::SetStillClock(false);
         ddraw::SetVerticalBlankRate(60);
         GraphicsTest::TearDown();
     }
 };
 
-TEST_F(RefreshPeriodTest, ThePacedRateGivesThePeriodWithoutAWait) {
+TEST_F(RefreshPeriodTest, ThePeriodIsMeasuredBetweenTwoBlanksOfTheStandIn) {
     struct Case {
         const char* what;
-        int32_t rate;
+        int32_t blankRate;
         int32_t period;
     };
     const Case cases[] = {
         {"60 Hz", 60, 16666},
-        {"75 Hz", 75, 13333},
+        {"50 Hz", 50, 20000},
         {"144 Hz", 144, 6944},
-        {"no rate asked: 60 Hz", 0, 16666},
-        {"beyond 1000 Hz: 60 Hz", 2000, 16666},
     };
     ASSERT_NE(GetDirectDrawObject(), nullptr);
     for (const Case& c : cases) {
-        ddraw::SetVerticalBlankRate(c.rate);
+        ddraw::SetVerticalBlankRate(c.blankRate);
         Screen().framePeriodUs = 0;
         const uint64_t waits = ddraw::VerticalBlankWaitCount();
         MeasureRefreshPeriod();
         EXPECT_EQ(Screen().framePeriodUs, c.period) << c.what;
-        EXPECT_EQ(ddraw::VerticalBlankWaitCount(), waits) << c.what;
+        EXPECT_EQ(ddraw::VerticalBlankWaitCount() - waits, 2u) << c.what;
     }
 }
 
-TEST_F(RefreshPeriodTest, AnObjectWithoutARateIsMeasuredWithTwoWaits) {
+TEST_F(RefreshPeriodTest, TheWaitsDecideAndTheNominalPeriodStandsInForAFailedMeasure) {
     struct Case {
         const char* what;
-        int rate;
-        bool waitsFail;
+        int64_t blankUs;
+        int failFrom;
         int waits;
+        int32_t period;
     };
-    // The fake's waits return at once: what they measure is below 1 ms, so
-    // the nominal period of the screen's 60 Hz stands.
     const Case cases[] = {
-        {"rate call fails", -1, false, 2},
-        {"rate of 0", 0, false, 2},
-        {"the first wait fails", 0, true, 1},
-        {"a rate, no wait", 50, false, 0},
+        {"blanks 12.5 ms apart, whatever rate is reported", 12500, -1, 2, 12500},
+        {"the first wait fails", 12500, 0, 0, kNominal},
+        {"the second wait fails", 12500, 1, 1, kNominal},
+        {"waits that do not wait", 0, -1, 2, kNominal},
+        {"blanks a second apart", 1000000, -1, 2, kNominal},
     };
     IDirectDraw7* real = Device().directDraw;
     for (const Case& c : cases) {
-        FakeDirectDraw fake(c.rate, c.waitsFail);
+        FakeDirectDraw fake(c.blankUs, c.failFrom);
         Device().directDraw = &fake;
         Screen().framePeriodUs = 0;
         MeasureRefreshPeriod();
         Device().directDraw = real;
         EXPECT_EQ(fake.waits, c.waits) << c.what;
-        EXPECT_EQ(Screen().framePeriodUs, c.rate > 0 ? 1000000 / c.rate : 16666) << c.what;
+        EXPECT_EQ(Screen().framePeriodUs, c.period) << c.what;
     }
-}
-
-TEST_F(RefreshPeriodTest, WithoutADirectDrawObjectTheNominalPeriodStands) {
-    IDirectDraw7* real = Device().directDraw;
     Device().directDraw = nullptr;
-    Screen().framePeriodUs = 0;
     MeasureRefreshPeriod();
     Device().directDraw = real;
-    EXPECT_EQ(Screen().framePeriodUs, 16666);
+    EXPECT_EQ(Screen().framePeriodUs, kNominal) << "without a DirectDraw object";
 }
 
 }  // namespace

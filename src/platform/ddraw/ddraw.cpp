@@ -42,8 +42,13 @@ void SleepUntil(int64_t microseconds) {
 }
 
 void WaitForNextBlank() {
+    const int64_t period = 1000000 / g_rate.load();
+    if (seams::StillClock()) {
+        const int64_t now = seams::StillClockUs();
+        seams::AdvanceStillClock(NextVerticalBlank(now, Origin(), period) - now);
+        return;
+    }
     if (seams::NoWait()) return;
-    int64_t period = 1000000 / g_rate.load();
     SleepUntil(NextVerticalBlank(MonotonicMicroseconds(), Origin(), period));
 }
 

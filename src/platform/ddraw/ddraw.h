@@ -4,7 +4,8 @@
 //
 // There is no display to synchronise with: WaitForVerticalBlank is paced by
 // the monotonic clock at the refresh rate asked for (60 Hz until set), whatever
-// the real display does. Under seams::NoWait() it returns at once.
+// the real display does. Under seams::NoWait() it returns at once; under
+// seams::StillClock() it moves that clock on to the next blank instead.
 //
 // Test seam (seams::FailCall): "IDirectDraw7::Initialize" fails Initialize
 // with the chosen HRESULT (DDERR_GENERIC when the test chose none).

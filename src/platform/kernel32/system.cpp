@@ -44,7 +44,11 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (auto failed = seams::FailNow<DWORD>("QueryPerformanceCounter", ERROR_INVALID_PARAMETER))
         return FailWith(*failed, FALSE);
     if (count == nullptr) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
-    auto elapsed = std::chrono::steady_clock::now() - ProcessStart();
+    // The steady clock counts the monotonic clock's time, as the still clock does.
+    const auto now = seams::StillClock()
+                         ? std::chrono::steady_clock::time_point(std::chrono::microseconds(seams::StillClockUs()))
+                         : std::chrono::steady_clock::now();
+    auto elapsed = now - ProcessStart();
     count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count() / 100;
     return TRUE;
 }

@@ -1,6 +1,7 @@
 #include "platform/seams/seams.h"
 
 #include <atomic>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,6 +27,14 @@ std::map<std::string, Failure>& Failures() {
 
 std::atomic<bool> g_anyFailure{false};
 std::atomic<bool> g_noWait{false};
+std::atomic<bool> g_stillClock{false};
+std::atomic<int64_t> g_stillClockUs{0};
+
+int64_t MonotonicMicroseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
 
 }  // namespace
 
@@ -74,5 +83,13 @@ int64_t FailureResult(const char* name) {
 
 void SetNoWait(bool on) { g_noWait = on; }
 bool NoWait() { return g_noWait; }
+
+void SetStillClock(bool on) {
+    if (on && !g_stillClock) g_stillClockUs = MonotonicMicroseconds();
+    g_stillClock = on;
+}
+bool StillClock() { return g_stillClock; }
+int64_t StillClockUs() { return g_stillClockUs; }
+void AdvanceStillClock(int64_t microseconds) { g_stillClockUs += microseconds; }
 
 }  // namespace seams

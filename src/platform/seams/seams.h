@@ -70,4 +70,14 @@ std::optional<Result> FailNow(const char* call, const char* kind, std::type_iden
 void SetNoWait(bool on);
 bool NoWait();
 
+// A clock for tests that stands still: while it is on, the performance
+// counter, timeGetTime and the vertical blank read its time (monotonic
+// microseconds, starting from the real time it was switched on at), which
+// moves only when a vertical-blank wait skips ahead to the next blank or a
+// test moves it. Off by default.
+void SetStillClock(bool on);
+bool StillClock();
+int64_t StillClockUs();
+void AdvanceStillClock(int64_t microseconds);
+
 }  // namespace seams

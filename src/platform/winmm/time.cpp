@@ -1,6 +1,8 @@
 // WINMM's millisecond clock and timer periods.
 #include "platform/winmm/winmm.h"
 
+#include "platform/seams/seams.h"
+
 #include <atomic>
 #include <time.h>
 
@@ -12,7 +14,8 @@ std::atomic<int> g_periodsBegun{0};
 DWORD timeGetTime() {
     struct timespec now {};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    int64_t milliseconds = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    int64_t milliseconds = seams::StillClock() ? seams::StillClockUs() / 1000
+                                               : static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
     return static_cast<DWORD>(static_cast<uint64_t>(milliseconds + g_offsetForTest.load()));
 }
 
