@@ -31,6 +31,9 @@
 //   - IMediaSeeking works in TIME_FORMAT_MEDIA_TIME (100 ns) only; the
 //     current position follows the reference clock while running, stops at
 //     the stop position, and SetPositions restarts streaming from there.
+//   - The default audio renderer plays into the program's audio output,
+//     which it opens when it leaves the stopped state with its pin connected
+//     and closes on Stop; one whose pin is not connected opens nothing.
 //   - IBasicAudio sets the audio renderers' volume in hundredths of a
 //     decibel (-10000..0; else E_INVALIDARG) and balance (-10000..10000).
 //   - The reference clock is the system's monotonic clock; SetSyncSource(null)
