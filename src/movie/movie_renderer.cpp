@@ -21,7 +21,9 @@ const VIDEOINFOHEADER* VideoInfoOf(const MediaTypeValue* type) {
 
 // A frame past the one movie limit is refused at connection, before its
 // buffer is made (a negative height: rows top-down).
-bool IsUsableSize(int64_t width, int64_t height) { return dshow::IsPictureSizeAllowed(width, height < 0 ? -height : height); }
+bool IsUsableSize(int64_t width, int64_t height) {
+    return dshow::IsPictureSizeAllowed(width, height < 0 ? -height : height);
+}
 
 }  // namespace
 

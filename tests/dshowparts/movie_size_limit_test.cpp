@@ -27,7 +27,9 @@ Bytes Mjpeg(int width, int height) {
     return graphics_test::ReadBytes("limit.avi");
 }
 
-Bytes Repro(const char* name) { return graphics_test::ReadBytes(std::string(TEST_SOURCE_DIR) + "/tests/movie/data/" + name); }
+Bytes Repro(const char* name) {
+    return graphics_test::ReadBytes(std::string(TEST_SOURCE_DIR) + "/tests/movie/data/" + name);
+}
 
 struct SizeCase {
     const char* name;

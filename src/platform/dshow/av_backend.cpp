@@ -447,7 +447,8 @@ int64_t VideoDecoder::FrameBytes(int width, int height) {
 }
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Open(const StreamInfo& stream) {
-    if (!Ready() || stream.kind != StreamKind::Video || !IsPictureSizeAllowed(stream.width, stream.height)) return nullptr;
+    if (!Ready() || stream.kind != StreamKind::Video || !IsPictureSizeAllowed(stream.width, stream.height))
+        return nullptr;
     auto state = std::make_unique<State>();
     if (state->packet == nullptr || state->frame == nullptr) return nullptr;
     state->ctx = OpenCodec(stream);
