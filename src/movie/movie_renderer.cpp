@@ -12,10 +12,6 @@ const CLSID CLSID_MovieRenderer = {0x71771540, 0x2017, 0x11CF, {0xAE, 0x26, 0x00
 
 namespace {
 
-// A frame larger than this is refused at connection: its stream claims a size
-// no movie here has, and its buffer would be a heap's worth.
-constexpr int64_t kLargestFrameBytes = int64_t{1} << 28;
-
 int32_t PitchOf(int32_t width) { return ((width + 1) * 3) & ~3; }
 
 const VIDEOINFOHEADER* VideoInfoOf(const MediaTypeValue* type) {
@@ -23,10 +19,10 @@ const VIDEOINFOHEADER* VideoInfoOf(const MediaTypeValue* type) {
     return reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
 }
 
+// A frame past the one movie limit is refused at connection, before its
+// buffer is made (a negative height: rows top-down).
 bool IsUsableSize(int64_t width, int64_t height) {
-    if (height < 0) height = -height;
-    if (width <= 0 || height <= 0 || width > 0x7FFFFFF0 / 3) return false;
-    return PitchOf(static_cast<int32_t>(width)) * height <= kLargestFrameBytes;
+    return dshow::IsPictureSizeAllowed(width, height < 0 ? -height : height);
 }
 
 }  // namespace

@@ -11,10 +11,6 @@
 
 constexpr int32_t kTheoraReadBytes = 4096;      // bytes read into the sync layer at a time
 constexpr int32_t kTheoraIndexGrowth = 1000;    // page entries and key-frame bytes added at a time
-// The largest coded frame: 4K UHD in either orientation, its sides rounded up
-// to whole 16-pixel blocks (3840x2176 or 2176x3840).
-constexpr uint32_t kTheoraMaxLongSide = 3840;
-constexpr uint32_t kTheoraMaxShortSide = 2176;
 // Frames a seek decodes at most: the key frame before the target and the
 // frames just before the target. A movie whose key frames lie further apart
 // shows the target with what the skipped frames would have changed missing,

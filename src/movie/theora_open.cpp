@@ -4,19 +4,15 @@
 #include "core/memory.h"
 #include "image/image_decode.h"
 #include "movie/theora_internal.h"
+#include "platform/dshow/picture_limit.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <thread>
 
 namespace {
-
-// Frames larger than this are refused before libtheora allocates for them.
-constexpr uint32_t kMaxFrameSide = kMaxDecodeDimension;
-constexpr uint64_t kMaxFrameBytes = kMaxDecodeBytes;
 
 // Test seams name the index (its first room and its growth), frame image and
 // stock allocations, so that each failure path of the open can be taken on
@@ -99,14 +95,6 @@ int ReadTheoraHeaders(TheoraDecoder* d) {
     return 1;
 }
 
-bool FrameSizeIsSound(const theora_info& info) {
-    if (info.width == 0 || info.height == 0 || info.width > kMaxFrameSide || info.height > kMaxFrameSide) return false;
-    if (std::max(info.width, info.height) > kTheoraMaxLongSide ||
-        std::min(info.width, info.height) > kTheoraMaxShortSide)
-        return false;
-    return uint64_t{info.width} * info.height * 4 <= kMaxFrameBytes;
-}
-
 bool PictureIsInsideFrame(const theora_info& info) {
     return info.frame_width > 0 && info.frame_height > 0 && info.frame_width <= info.width &&
            info.frame_height <= info.height && info.offset_x <= info.width - info.frame_width &&
@@ -116,7 +104,9 @@ bool PictureIsInsideFrame(const theora_info& info) {
 // The stream's frame, frame rate and picture, checked before libtheora
 // allocates for them; a refusal is logged.
 bool StreamIsPlayable(const theora_info& info) {
-    if (!FrameSizeIsSound(info)) {
+    // The coded frame is what libtheora allocates for: the one movie limit
+    // of every road holds it, before the decoder is made.
+    if (!dshow::IsPictureSizeAllowed(info.width, info.height)) {
         WriteLogFormatted("Theora ムービーのフレームサイズ(%u x %u)が上限を超えています", info.width, info.height);
         return false;
     }

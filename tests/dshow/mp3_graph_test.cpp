@@ -83,13 +83,16 @@ public:
 class Mp3GraphTest : public GraphTest {
 protected:
     // Builds reader -> ... -> collector -> null renderer; false on a failure.
-    bool Build(const std::vector<uint8_t>& mp3, Collector* collector, const GUID& subtype = MEDIASUBTYPE_MPEG1Audio) {
+    // keepRenderer leaves the audio renderer Render chose in the chain.
+    bool Build(const std::vector<uint8_t>& mp3, Collector* collector, const GUID& subtype = MEDIASUBTYPE_MPEG1Audio,
+               bool keepRenderer = false) {
         stream = std::make_unique<MemoryStream>(mp3);
         auto* reader = new MemoryReader(stream.get(), MEDIATYPE_Stream, subtype);
         if (graph->AddFilter(collector, u"Collector") != S_OK || graph->AddFilter(reader, u"MemFile") != S_OK)
             return false;
         renderHr = graph->Render(reader->GetPin(0));
         if (FAILED(renderHr)) return false;
+        if (keepRenderer) return true;
         IBaseFilter* null = nullptr;
         CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                          reinterpret_cast<void**>(&null));
@@ -160,6 +163,50 @@ TEST_P(Mp3VersionTest, DecodesToPcmOfItsRate) {
 INSTANTIATE_TEST_SUITE_P(Versions, Mp3VersionTest, ::testing::ValuesIn(kRates), [](const auto& info) {
     return std::to_string(info.param.rate) + "Hz" + std::to_string(info.param.channels) + "ch";
 });
+
+// Only an audio renderer with a connected pin may open the program's audio
+// output: the one the null renderer replaced stays in the graph unconnected.
+struct OutputCase {
+    const char* what;
+    const char* name;
+    enum { kSwappedOut, kInTheChain, kNeverConnected } renderer;
+    bool opens;
+};
+
+const OutputCase kOutputs[] = {
+    {"renderer swapped for the null renderer", "SwappedOut", OutputCase::kSwappedOut, false},
+    {"renderer never connected", "NeverConnected", OutputCase::kNeverConnected, false},
+    {"renderer left in the chain", "InTheChain", OutputCase::kInTheChain, true},
+};
+
+void PrintTo(const OutputCase& c, std::ostream* out) { *out << c.what; }
+
+class AudioOutputTest : public Mp3GraphTest, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(AudioOutputTest, OnlyAConnectedRendererOpensTheOutput) {
+    const OutputCase& c = GetParam();
+    ASSERT_FALSE(sdl::IsAudioOutputOpen());
+    if (c.renderer == OutputCase::kNeverConnected) {
+        IBaseFilter* renderer = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(&renderer)),
+                  S_OK);
+        ASSERT_EQ(graph->AddFilter(renderer, u"Audio"), S_OK);
+        renderer->Release();
+        ASSERT_TRUE(SUCCEEDED(Control()->Run()));
+    } else {
+        auto mp3 = codectest::EncodeMp3(codectest::Tone(22050, 1, 22050), 1, 22050, 32);
+        ASSERT_TRUE(Build(mp3.bytes, new Collector(), MEDIASUBTYPE_MPEG1Audio, c.renderer == OutputCase::kInTheChain));
+        ASSERT_EQ(RunToEnd(), EC_COMPLETE) << c.what;
+    }
+    // Still running: an output the renderer opened stays open until Stop.
+    EXPECT_EQ(sdl::IsAudioOutputOpen(), c.opens) << c.what;
+    Control()->Stop();
+    EXPECT_FALSE(sdl::IsAudioOutputOpen()) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderers, AudioOutputTest, ::testing::ValuesIn(kOutputs),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Mp3GraphTest, ACollectorFailureAbortsTheGraph) {
     auto mp3 = codectest::EncodeMp3(codectest::Tone(44100, 2, 44100), 2, 44100, 64);

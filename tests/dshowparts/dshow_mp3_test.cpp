@@ -153,6 +153,17 @@ TEST_F(DirectShowMp3Test, AnMp3TheAcmRefusesLoadsAsAMemorySound) {
     EXPECT_EQ(DeleteSound(h, 0), 0);
 }
 
+TEST_F(DirectShowMp3Test, TheConversionNeverAsksForTheAudioOutput) {
+    // With sound stopped the output is closed, and an open would have to ask
+    // for the device: the one failure armed here is left unused when nothing asks.
+    ASSERT_EQ(TerminateSound(), 0);
+    ASSERT_FALSE(sdl::IsAudioOutputOpen());
+    seams::FailCall("SDL_OpenAudioDevice", 1);
+    EXPECT_FALSE(ThroughGraph(Song()).empty());
+    EXPECT_TRUE(seams::ShouldFailCall("SDL_OpenAudioDevice")) << "the graph asked for the audio output";
+    ASSERT_EQ(InitializeSound(), 0);
+}
+
 TEST_F(DirectShowMp3Test, PcmBeyondTenTimesTheFileGrowsInMegabyteSteps) {
     // Silence compresses to almost nothing: 30 s of it at 8 kbit/s is about
     // 30 KB of MP3 for 2.6 MB of PCM.

@@ -59,6 +59,11 @@ TEST_F(MovieRendererTest, OnlyRgb24VideoWithAVideoInfoHeaderIsAccepted) {
         {"width 0", VideoType(0, 8), E_FAIL},
         {"height 0", VideoType(16, 0), E_FAIL},
         {"enormous", VideoType(60000, 60000), E_FAIL},
+        // The one movie limit of every road, either way up.
+        {"at the limit", VideoType(3840, 2176), S_OK},
+        {"upright at the limit, top-down", VideoType(2176, -3840), S_OK},
+        {"two columns past the limit", VideoType(3842, 2176), E_FAIL},
+        {"both sides past the shorter one", VideoType(2178, -2178), E_FAIL},
     };
     for (const Case& c : cases) EXPECT_EQ(renderer_->CheckMediaType(&c.type), c.result) << c.what;
     EXPECT_EQ(renderer_->CheckMediaType(nullptr), E_POINTER);

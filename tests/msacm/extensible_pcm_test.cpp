@@ -1,6 +1,6 @@
 // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format through the ACM: every
-// container width into 16-bit and 8-bit PCM, the sizes, and the formats that
-// stay refused.
+// container width into plain PCM of its own width, or into the 16-bit and
+// 8-bit PCM asked for, the sizes, and the formats that stay refused.
 #include "../dsound/pcm_format.h"
 #include "acm_stream.h"
 
@@ -18,14 +18,15 @@ const std::vector<int16_t> kFrom8Bit = {0, 0, -256, 32512, -32768, 0x1200, -0x13
 struct WidthCase {
     const char* what;
     int channels, bits;
-    WORD asked;  // the destination's bits; 0: what the suggestion gives
+    WORD asked;  // the destination's bits; 0: what the suggestion gives (the source's own)
     WORD expectedBits;
 };
 
 constexpr WidthCase kWidths[] = {
-    {"16-bit stereo", 2, 16, 0, 16},       {"24-bit mono", 1, 24, 0, 16},
-    {"32-bit stereo", 2, 32, 0, 16},       {"8-bit mono", 1, 8, 0, 8},
+    {"16-bit stereo", 2, 16, 0, 16},          {"24-bit mono", 1, 24, 0, 24},
+    {"32-bit stereo", 2, 32, 0, 32},          {"8-bit mono", 1, 8, 0, 8},
     {"24-bit mono asked for 8", 1, 24, 8, 8}, {"8-bit stereo asked for 16", 2, 8, 16, 16},
+    {"32-bit stereo asked for 16", 2, 32, 16, 16},
 };
 
 TEST_F(MsacmTest, ExtensiblePcmOfEveryWidthGivesThePcmAskedFor) {
@@ -58,7 +59,9 @@ TEST_F(MsacmTest, ExtensiblePcmOfEveryWidthGivesThePcmAskedFor) {
         EXPECT_EQ(header.cbSrcLengthUsed, src.size()) << c.what;
         ASSERT_EQ(header.cbDstLengthUsed, outBytes) << c.what;
         out.resize(outBytes);
-        if (c.expectedBits == 8)
+        if (c.expectedBits == c.bits)
+            EXPECT_EQ(out, src) << c.what;  // the same samples, only the header changed
+        else if (c.expectedBits == 8)
             EXPECT_EQ(out, kAs8Bit) << c.what;
         else
             EXPECT_EQ(AsSamples(out), c.bits == 8 ? kFrom8Bit : kSamples) << c.what;

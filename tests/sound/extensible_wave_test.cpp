@@ -1,13 +1,12 @@
 // WAVE files whose "fmt " chunk is WAVE_FORMAT_EXTENSIBLE: PCM in any
-// container width plays as its plain twin; other sub-formats are refused
-// with a log line.
+// container width gives the same PCM as its plain twin; other sub-formats
+// are refused with a log line.
 #include "codec_test_util.h"
 #include "platform/msacm/msacm.h"
 
 using namespace codecsound;
 using codectest::ExtensibleFmtBody;
 using codectest::kFloatSubFormat;
-using codectest::SamplesInWidth;
 using soundtest::Riff;
 
 namespace {
@@ -24,34 +23,72 @@ struct TwinCase {
     const char* what;
     uint16_t channels;
     uint32_t rate;
-    int bits;  // the extensible file's container; its twin is plain 16-bit PCM
+    uint16_t bits;  // both files' sample width
 };
 
 constexpr TwinCase kTwins[] = {
-    {"16-bit stereo", 2, 22050, 16},
-    {"24-bit mono", 1, 44100, 24},
-    {"32-bit stereo", 2, 8000, 32},
+    {"8-bit mono", 1, 11025, 8},     {"16-bit stereo", 2, 22050, 16}, {"24-bit mono", 1, 44100, 24},
+    {"24-bit stereo", 2, 48000, 24}, {"32-bit stereo", 2, 8000, 32},
 };
 
-TEST_F(ExtensibleWaveTest, ExtensiblePcmDecodesAsItsPlainTwin) {
+// Whole frames of bytes that repeat no sample and fill every byte of one.
+Bytes FrameBytes(const TwinCase& c, int frames) {
+    Bytes b(static_cast<size_t>(frames) * c.channels * c.bits / 8);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 131 + i / 256 + 7);
+    return b;
+}
+
+struct Converted {
+    int32_t result = -1;
+    WAVEFORMATEX format{};
+    Bytes pcm;
+};
+
+Converted ConvertWhole(const Bytes& file) {
+    Opened o(file);
+    Converted out;
+    out.result = o.result;
+    uint8_t* block = nullptr;
+    int32_t size = 0;
+    if (o.result != 0 || ConvertAll(&o.converter, &out.format, &block, &size) != 0) return out;
+    out.pcm.assign(block, block + size);
+    FreeMemory(block);
+    return out;
+}
+
+void ExpectSameFormat(const WAVEFORMATEX& a, const WAVEFORMATEX& b, const char* what) {
+    EXPECT_EQ(a.wFormatTag, b.wFormatTag) << what;
+    EXPECT_EQ(a.nChannels, b.nChannels) << what;
+    EXPECT_EQ(a.nSamplesPerSec, b.nSamplesPerSec) << what;
+    EXPECT_EQ(a.nAvgBytesPerSec, b.nAvgBytesPerSec) << what;
+    EXPECT_EQ(a.nBlockAlign, b.nBlockAlign) << what;
+    EXPECT_EQ(a.wBitsPerSample, b.wBitsPerSample) << what;
+}
+
+TEST_F(ExtensibleWaveTest, ExtensiblePcmGivesThePcmOfItsPlainTwin) {
     for (const TwinCase& c : kTwins) {
-        const std::vector<int16_t> samples = soundtest::Pattern(2400 * c.channels, 0);
-        Opened plain(soundtest::Wave16(samples, c.channels, c.rate));
-        Opened extensible(Riff({{"fmt ", ExtensibleFmtBody(c.channels, c.rate, c.bits)},
-                                {"data", SamplesInWidth(samples, c.bits)}}));
+        const Bytes data = FrameBytes(c, 2400);
+        const Bytes plainFile = Riff({{"fmt ", soundtest::FmtBody(1, c.channels, c.rate, c.bits)}, {"data", data}});
+        const Bytes extensibleFile = Riff({{"fmt ", ExtensibleFmtBody(c.channels, c.rate, c.bits)}, {"data", data}});
+        const Converted plain = ConvertWhole(plainFile);
+        const Converted extensible = ConvertWhole(extensibleFile);
         ASSERT_EQ(plain.result, 0) << c.what;
         ASSERT_EQ(extensible.result, 0) << c.what << NewLog();
-        ExpectPcm16Format(&extensible.converter, c.channels, c.rate);
-        EXPECT_EQ(GetConvertedSize(&extensible.converter), GetConvertedSize(&plain.converter)) << c.what;
-        const std::vector<int16_t> decoded = ReadAllSamples(&extensible.converter);
-        EXPECT_EQ(decoded, ReadAllSamples(&plain.converter)) << c.what;
-        EXPECT_EQ(decoded, samples) << c.what;
+        EXPECT_EQ(extensible.format.wBitsPerSample, c.bits) << c.what;
+        ExpectSameFormat(extensible.format, plain.format, c.what);
+        EXPECT_EQ(extensible.pcm, plain.pcm) << c.what;
+        EXPECT_EQ(extensible.pcm, data) << c.what;
 
-        // Loaded as a memory sound, the buffer holds the same samples.
-        const int32_t h = Load(Riff({{"fmt ", ExtensibleFmtBody(c.channels, c.rate, c.bits)},
-                                     {"data", SamplesInWidth(samples, c.bits)}}));
-        ASSERT_NE(h, -1) << c.what << NewLog();
-        EXPECT_EQ(BufferSamples(h, static_cast<int>(samples.size() * 2)), samples) << c.what;
+        // Loaded as memory sounds, both load (or both are refused) alike.
+        const int32_t plainSound = Load(plainFile);
+        const int32_t extensibleSound = Load(extensibleFile);
+        EXPECT_EQ(extensibleSound != -1, plainSound != -1) << c.what << NewLog();
+        if (plainSound != -1 && extensibleSound != -1) {
+            const auto bytes = static_cast<uint32_t>(data.size() & ~size_t{1});
+            EXPECT_EQ(BufferSamples(extensibleSound, bytes), BufferSamples(plainSound, bytes)) << c.what;
+        }
+        if (plainSound != -1) DeleteSound(plainSound);
+        if (extensibleSound != -1) DeleteSound(extensibleSound);
     }
 }
 

@@ -129,8 +129,11 @@ private:
         voice_.position = 0;
     }
     uint64_t Queued() const { return written_ - (readPosition_ >> 32); }
+    // Only a connected renderer has sound to play: one whose pin was left
+    // unconnected (taken out of the chain when the graph was built) leaves
+    // the program's audio output alone.
     void OpenOutput() {
-        if (outputOpen_) return;
+        if (outputOpen_ || !input_.IsConnected()) return;
         outputOpen_ = sdl::OpenAudioOutput() == 0;
         if (outputOpen_) sdl::AddAudioSource(RenderSource, this);
     }

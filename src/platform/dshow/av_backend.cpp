@@ -2,6 +2,7 @@
 // reading callback, audio and video decoding, and the colour conversion.
 #include "platform/dshow/av_backend.h"
 #include "platform/dshow/library_loader.h"
+#include "platform/dshow/picture_limit.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -134,11 +135,6 @@ namespace {
 constexpr AVRational kUnits = {1, 10000000};  // 100 ns
 constexpr int kIoBufferSize = 64 * 1024;
 
-bool SizeAllowed(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-           int64_t{width} * height <= kMaxPixels;
-}
-
 // The libraries loaded and their logging silenced: false when they are missing.
 bool Ready() {
     if (!LibrariesLoaded(nullptr)) return false;
@@ -209,14 +205,26 @@ bool Describe(AVStream* st, int index, StreamInfo* info) {
     info->height = par->height;
     AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) info->frameTime = Av().av_rescale_q(1, av_inv_q(rate), kUnits);
-    return SizeAllowed(par->width, par->height);
+    return IsPictureSizeAllowed(par->width, par->height);
+}
+
+// Whether a video stream states a picture past the limit. The container's
+// reader fills the sizes in from the stream's headers, before any decoder
+// is opened; a size not stated yet (0) is checked once it is.
+bool ClaimsOversizePicture(const AVFormatContext* format) {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* par = format->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO || (par->width == 0 && par->height == 0)) continue;
+        if (!IsPictureSizeAllowed(par->width, par->height)) return true;
+    }
+    return false;
 }
 
 // Probes the streams with decoders that refuse pictures beyond the limit,
 // so that a header claiming an enormous picture costs no memory.
 bool FindStreamInfo(AVFormatContext* format) {
     std::vector<AVDictionary*> options(format->nb_streams, nullptr);
-    for (AVDictionary*& o : options) Av().av_dict_set_int(&o, "max_pixels", kMaxPixels, 0);
+    for (AVDictionary*& o : options) Av().av_dict_set_int(&o, "max_pixels", kMaxPicturePixels, 0);
     const int found = Av().avformat_find_stream_info(format, options.empty() ? nullptr : options.data());
     for (AVDictionary*& o : options) Av().av_dict_free(&o);
     return found >= 0;
@@ -242,7 +250,7 @@ std::unique_ptr<Demuxer> Demuxer::Open(ByteSource source, const char* container)
     const AVInputFormat* forced = container != nullptr ? Av().av_find_input_format(container) : nullptr;
     if (container != nullptr && forced == nullptr) return nullptr;
     if (Av().avformat_open_input(&state->format, nullptr, forced, nullptr) < 0) return nullptr;  // frees the context
-    if (!FindStreamInfo(state->format)) return nullptr;
+    if (ClaimsOversizePicture(state->format) || !FindStreamInfo(state->format)) return nullptr;
     state->packet = Av().av_packet_alloc();
     if (state->packet == nullptr) return nullptr;
     std::unique_ptr<Demuxer> demuxer(new Demuxer(std::move(state)));
@@ -302,7 +310,7 @@ AVCodecContext* OpenCodec(const StreamInfo& stream) {
     if (ctx == nullptr) return nullptr;
     ctx->pkt_timebase = kUnits;
     ctx->thread_count = 1;
-    ctx->max_pixels = kMaxPixels;
+    ctx->max_pixels = kMaxPicturePixels;
     if (Av().avcodec_parameters_to_context(ctx, par) < 0 || Av().avcodec_open2(ctx, codec, nullptr) < 0)
         Av().avcodec_free_context(&ctx);
     return ctx;
@@ -439,7 +447,8 @@ int64_t VideoDecoder::FrameBytes(int width, int height) {
 }
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Open(const StreamInfo& stream) {
-    if (!Ready() || stream.kind != StreamKind::Video || !SizeAllowed(stream.width, stream.height)) return nullptr;
+    if (!Ready() || stream.kind != StreamKind::Video || !IsPictureSizeAllowed(stream.width, stream.height))
+        return nullptr;
     auto state = std::make_unique<State>();
     if (state->packet == nullptr || state->frame == nullptr) return nullptr;
     state->ctx = OpenCodec(stream);
@@ -451,7 +460,7 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const StreamInfo& stream) {
 bool VideoDecoder::Decode(const uint8_t* data, int size, int64_t time, const Sink& sink) {
     State& s = *state_;
     return Pump(s.ctx, s.packet, s.frame, data, size, time, [&](AVFrame* f) {
-        if (!SizeAllowed(f->width, f->height) || f->format < 0) return true;
+        if (!IsPictureSizeAllowed(f->width, f->height) || f->format < 0) return true;
         s.sws = Av().sws_getCachedContext(s.sws, f->width, f->height, static_cast<AVPixelFormat>(f->format), width_,
                                      height_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (s.sws == nullptr) return true;
@@ -478,7 +487,7 @@ struct ColourConverter::State {
 
 ColourConverter::ColourConverter(int width, int height)
     : state_(std::make_unique<State>()), width_(width), height_(height) {
-    if (Ready() && SizeAllowed(width, height))
+    if (Ready() && IsPictureSizeAllowed(width, height))
         state_->sws = Av().sws_getContext(width, height, AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_BGR24,
                                      SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
 }

@@ -22,10 +22,6 @@ bool LibrariesLoaded(std::string* error = nullptr);
 // were missing), for tests of that path; false restores the real answer.
 void RefuseLibrariesForTest(bool refuse);
 
-// Largest picture accepted: each side and the pixel count.
-constexpr int kMaxSide = 16384;
-constexpr int64_t kMaxPixels = int64_t{1} << 26;
-
 // Where a demultiplexer reads its bytes.
 struct ByteSource {
     // Up to size bytes at position; the count read (0 at the end), or -1.
@@ -54,7 +50,9 @@ struct Packet {
 class Demuxer {
 public:
     // Opens and probes; null when the bytes are no container FFmpeg can
-    // read or hold no stream that can be decoded (usable streams only).
+    // read, hold no stream that can be decoded (usable streams only), or
+    // state a video picture past the limit of picture_limit.h (checked
+    // before any decoder is opened for the stream).
     // container names FFmpeg's reader to use ("mp3"); null: probe for it.
     static std::unique_ptr<Demuxer> Open(ByteSource source, const char* container = nullptr);
     ~Demuxer();

@@ -156,8 +156,7 @@ public:
         if (!(type->majortype == MEDIATYPE_Video) || !(type->subtype == MEDIASUBTYPE_IYUV) || bmi == nullptr)
             return VFW_E_TYPE_NOT_ACCEPTED;
         const LONG w = bmi->biWidth, h = bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight;
-        if (w <= 0 || h <= 0 || w > av::kMaxSide || h > av::kMaxSide || int64_t{w} * h > av::kMaxPixels)
-            return VFW_E_TYPE_NOT_ACCEPTED;
+        if (!IsPictureSizeAllowed(w, h)) return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
     }
     HRESULT StartInput(const MediaTypeValue& input, MediaTypeValue* output, LONG* bufferSize) override {

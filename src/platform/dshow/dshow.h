@@ -31,6 +31,9 @@
 //   - IMediaSeeking works in TIME_FORMAT_MEDIA_TIME (100 ns) only; the
 //     current position follows the reference clock while running, stops at
 //     the stop position, and SetPositions restarts streaming from there.
+//   - The default audio renderer plays into the program's audio output,
+//     which it opens when it leaves the stopped state with its pin connected
+//     and closes on Stop; one whose pin is not connected opens nothing.
 //   - IBasicAudio sets the audio renderers' volume in hundredths of a
 //     decibel (-10000..0; else E_INVALIDARG) and balance (-10000..10000).
 //   - The reference clock is the system's monotonic clock; SetSyncSource(null)
@@ -39,7 +42,11 @@
 // Formats: what libavformat opens and libavcodec decodes; audio leaves the
 // decoder as 16-bit PCM (WAVEFORMATEX), video as planar YUV 4:2:0 that the
 // colour converter turns into bottom-up RGB24 (VIDEOINFOHEADER). Pictures
-// larger than 16384 x 16384 or 2^26 pixels are refused.
+// past dshow::kMaxPictureLongSide x kMaxPictureShortSide (either way up,
+// picture_limit.h) are refused: a file whose video stream states such a size
+// is refused by RenderFile (VFW_E_UNSUPPORTED_STREAM) before a decoder is
+// opened for it, and the decoders and the colour converter take no larger
+// picture.
 //
 // Test seams (seams::FailCall), each failing its call with the chosen
 // HRESULT (E_FAIL when the test chose none):
@@ -56,6 +63,7 @@
 #pragma once
 
 #include "platform/com/com.h"
+#include "platform/dshow/picture_limit.h"
 #include "platform/dsound/dsound.h"
 #include "platform/gdi32/gdi32.h"
 #include "platform/wintypes.h"

@@ -1,5 +1,6 @@
 // The PCM codecs of the MSACM stand-in: plain PCM copied as it is, and
-// extensible PCM of 8 to 32 bits turned into the 8-bit or 16-bit PCM asked for.
+// extensible PCM of 8 to 32 bits given as the plain PCM of the same samples,
+// or turned into the 8-bit or 16-bit PCM asked for.
 #include "platform/msacm/codecs.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ bool IsExtensiblePcm(const WAVEFORMATEX& f) {
 
 MMRESULT DescribeExtensible(const WAVEFORMATEX& f, WAVEFORMATEX* pcm) {
     if (!IsExtensiblePcm(f)) return ACMERR_NOTPOSSIBLE;
-    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec, f.wBitsPerSample == 8 ? 8 : 16);
+    *pcm = PcmFormat(f.nChannels, f.nSamplesPerSec, f.wBitsPerSample);
     return MMSYSERR_NOERROR;
 }
 
@@ -70,8 +71,9 @@ uint64_t ExtensibleSize(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm, uint32_t
     return (uint64_t{bytes} + pcm.nBlockAlign - 1) / pcm.nBlockAlign * f.nBlockAlign;
 }
 
-// Samples are little-endian and signed, 8-bit ones unsigned around 128; a
-// wider sample keeps its top 16 bits (rounding down), a narrower one is
+// Samples are little-endian and signed, 8-bit ones unsigned around 128. Into
+// PCM of the source's own width they are copied as they are; into a narrower
+// width a sample keeps its top bits (rounding down), into a wider one it is
 // widened by shifting.
 class ExtensibleConverter : public Decoder {
 public:
@@ -82,7 +84,11 @@ public:
                  uint32_t* dstUsed) override {
         const uint32_t samples = std::min(srcLength / (sourceBytes_ * channels_), dstLength / (outBytes_ * channels_)) *
                                  channels_;
-        for (uint32_t i = 0; i < samples; ++i) Write(dst + i * outBytes_, Read(src + i * sourceBytes_));
+        if (sourceBytes_ == outBytes_) {
+            if (samples > 0) std::memcpy(dst, src, samples * outBytes_);
+        } else {
+            for (uint32_t i = 0; i < samples; ++i) Write(dst + i * outBytes_, Read(src + i * sourceBytes_));
+        }
         *srcUsed = samples * sourceBytes_;
         *dstUsed = samples * outBytes_;
     }
@@ -105,7 +111,8 @@ private:
 };
 
 std::unique_ptr<Decoder> CreateExtensible(const WAVEFORMATEX& f, const WAVEFORMATEX& pcm) {
-    if (!IsExtensiblePcm(f) || (pcm.wBitsPerSample != 8 && pcm.wBitsPerSample != 16)) return nullptr;
+    const WORD bits = pcm.wBitsPerSample;
+    if (!IsExtensiblePcm(f) || (bits != 8 && bits != 16 && bits != f.wBitsPerSample)) return nullptr;
     return std::make_unique<ExtensibleConverter>(f, pcm);
 }
 

@@ -1,15 +1,15 @@
 // MSACM stand-in: the Audio Compression Manager calls that decode a coded
 // WAVE payload to PCM, always without a driver handle.
 //
-// Codecs (source format -> the 16-bit or 8-bit PCM it decodes to):
+// Codecs (source format -> the PCM it decodes to):
 //   - WAVE_FORMAT_PCM (8 or 16 bits, 1 or 2 channels, block size and bytes
 //     per second as the other fields give them) -> the same PCM;
 //   - WAVE_FORMAT_EXTENSIBLE with the KSDATAFORMAT_SUBTYPE_PCM sub-format
 //     (8, 16, 24 or 32 bits, 1 or 2 channels, block size and bytes per second
-//     as the other fields give them, cbSize 22 or more) -> 8-bit or 16-bit
-//     PCM as the destination asks (16 bits suggested, 8 for an 8-bit source),
-//     the bits below the top 16 dropped; other sub-formats give
-//     ACMERR_NOTPOSSIBLE;
+//     as the other fields give them, cbSize 22 or more) -> plain PCM of the
+//     same samples and width (the width suggested), or 8-bit or 16-bit PCM
+//     when the destination asks for it (a wider sample keeps its top bits);
+//     other sub-formats give ACMERR_NOTPOSSIBLE;
 //   - WAVE_FORMAT_IMA_ADPCM and WAVE_FORMAT_ADPCM (4 bits, 1 or 2 channels)
 //     -> 16-bit PCM of the same channels and rate, block by block;
 //   - WAVE_FORMAT_MPEGLAYER3 and WAVE_FORMAT_MPEG (MPEG-1 and MPEG-2 audio of
