@@ -219,10 +219,11 @@ Reach ReachOf(const void* vertices, size_t bytes, int stride) {
     for (size_t offset = 0; offset + 8 <= bytes; offset += static_cast<size_t>(stride)) {
         float p[2];
         std::memcpy(p, at + offset, sizeof p);
-        r.x0 = std::fmin(r.x0, p[0]);  // a NaN coordinate is passed over
-        r.x1 = std::fmax(r.x1, p[0]);
-        r.y0 = std::fmin(r.y0, p[1]);
-        r.y1 = std::fmax(r.y1, p[1]);
+        // A NaN coordinate compares false and is passed over.
+        r.x0 = p[0] < r.x0 ? p[0] : r.x0;
+        r.x1 = p[0] > r.x1 ? p[0] : r.x1;
+        r.y0 = p[1] < r.y0 ? p[1] : r.y0;
+        r.y1 = p[1] > r.y1 ? p[1] : r.y1;
     }
     return r;
 }
