@@ -10,7 +10,10 @@
 
 #include "platform/d3d9/d3d9_gl.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <utility>
 
 using namespace d3d9test;
 
@@ -21,6 +24,22 @@ constexpr int kSide = 12;
 struct Point {
     float x, y;
 };
+
+// kSide rows of kSide pixels of px (a target stride pixels wide) from
+// (x0, y0): '#' white, '.' black or beyond the target, '?' anything else.
+std::string Window(const std::vector<uint32_t>& px, int stride, int x0, int y0) {
+    const int height = static_cast<int>(px.size()) / stride;
+    std::string out;
+    for (int y = y0; y < y0 + kSide; ++y) {
+        for (int x = x0; x < x0 + kSide; ++x) {
+            bool in = x >= 0 && x < stride && y >= 0 && y < height;
+            uint32_t c = in ? px[static_cast<size_t>(y) * stride + x] : 0xFF000000u;
+            out += c == 0xFFFFFFFFu ? '#' : c == 0xFF000000u ? '.' : '?';
+        }
+        out += '\n';
+    }
+    return out;
+}
 
 // A white triangle over black on a kSide x kSide target, culling off.
 class RasterRules : public D3D9Draw {
@@ -40,24 +59,21 @@ protected:
     }
 
     // The target as kSide rows of '#' (white) and '.' (black); '?' for anything else.
-    std::string Picture() {
-        std::vector<uint32_t> px = ReadTarget(small_);
-        std::string out;
-        for (size_t i = 0; i < px.size(); ++i) {
-            out += px[i] == 0xFFFFFFFFu ? '#' : px[i] == 0xFF000000u ? '.' : '?';
-            if (i % kSide == kSide - 1) out += '\n';
-        }
-        return out;
-    }
+    std::string Picture() { return Window(ReadTarget(small_), kSide, 0, 0); }
 
-    std::string DrawTriangle(const Point (&p)[3]) {
-        device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    // Draws the triangle white over what the current render target holds.
+    void Fill(const Point (&p)[3]) {
         ColorVertex v[3];
         for (int i = 0; i < 3; ++i) v[i] = {p[i].x, p[i].y, 0.2f, 1, 0xFFFFFFFF};
         device_->SetFVF(kColorFvf);
         device_->BeginScene();
         EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ColorVertex)), D3D_OK);
         device_->EndScene();
+    }
+
+    std::string DrawTriangle(const Point (&p)[3]) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        Fill(p);
         return Picture();
     }
 
@@ -156,6 +172,92 @@ TEST_F(RasterRules, ATriangleReachingPastTheTargetKeepsItsEdgePixels) {
         Stretch(kTriangles[c.triangle].p, c.k, p);
         EXPECT_EQ(DrawTriangle(p), Join(c.rows)) << c.what;
     }
+}
+
+// The first of kTriangles (its sloped edges cross a border off the sub-pixel
+// grid) stretched k times about vertex a, turned over the diagonal (x and y
+// swapped) when asked, and moved by whole pixels, which keeps every pixel
+// centre on the same side of every edge.
+void Place(float k, bool turned, int dx, int dy, Point (&out)[3]) {
+    Stretch(kTriangles[0].p, k, out);
+    for (Point& q : out) q = turned ? Point{q.y + dx, q.x + dy} : Point{q.x + dx, q.y + dy};
+}
+
+// The move that puts the triangle's middle on the middle of the 64x48 target.
+std::pair<int, int> Middle(const Point (&p)[3]) {
+    auto [x0, x1] = std::minmax({p[0].x, p[1].x, p[2].x});
+    auto [y0, y1] = std::minmax({p[0].y, p[1].y, p[2].y});
+    return {static_cast<int>(32 - (x0 + x1) / 2), static_cast<int>(24 - (y0 + y1) / 2)};
+}
+
+// Pixels of rows outside r made '.'.
+void KeepInside(std::string* rows, const RECT& r) {
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            if (x < r.left || x >= r.right || y < r.top || y >= r.bottom) (*rows)[y * (kSide + 1) + x] = '.';
+}
+
+// A triangle with edges through pixel centres, moved across the small
+// target's border, takes every pixel it takes where the same triangle lies
+// wholly inside the 64x48 target, within the small target's viewport and
+// scissor rectangle.
+TEST_F(RasterRules, ATriangleCrossingTheBorderDecidesEachPixelAsInside) {
+    constexpr RECT kWhole{0, 0, kSide, kSide};
+    struct Case {
+        const char* what;
+        float k;
+        bool turned;  // the same edges cross the top and bottom borders
+        int dx, dy;
+        bool texture;  // a render-target texture's level, not a render-target surface
+        RECT viewport, scissor;  // the scissor test is on when scissor is not the whole target
+    } cases[] = {
+        {"left border", 1, false, -6, 0, false, kWhole, kWhole},
+        {"right border", 1, false, 3, 0, false, kWhole, kWhole},
+        {"top border", 1, true, 0, -6, false, kWhole, kWhole},
+        {"bottom border", 1, true, 0, 3, false, kWhole, kWhole},
+        {"top-left corner", 1, false, -6, -4, false, kWhole, kWhole},
+        {"bottom-right corner", 1, false, 3, 3, false, kWhole, kWhole},
+        {"stretched 4x over the top, right and bottom", 4, false, 0, -9, false, kWhole, kWhole},
+        {"right border of a texture", 1, false, 3, 0, true, kWhole, kWhole},
+        {"top-left corner of a texture", 1, true, -4, -6, true, kWhole, kWhole},
+        {"left border, a smaller viewport", 1, false, -6, 0, false, {0, 3, 12, 8}, kWhole},
+        {"bottom border, a scissor rectangle", 1, true, 0, 3, false, kWhole, {2, 0, 12, 11}},
+    };
+    if (device_ == nullptr) GTEST_SKIP();
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device_->CreateTexture(kSide, kSide, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                     &texture, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+    for (const Case& c : cases) {
+        Point inside[3], across[3];
+        Place(c.k, c.turned, 0, 0, inside);
+        auto [mx, my] = Middle(inside);
+        Place(c.k, c.turned, mx, my, inside);
+        Place(c.k, c.turned, c.dx, c.dy, across);
+        device_->SetRenderTarget(0, target_);
+        ClearTo(0xFF000000);
+        Fill(inside);
+        std::string expected = Window(ReadTarget(target_), kWidth, mx - c.dx, my - c.dy);
+        KeepInside(&expected, c.viewport);
+        KeepInside(&expected, c.scissor);
+        IDirect3DSurface9* small = c.texture ? level : small_;
+        device_->SetRenderTarget(0, small);
+        ClearTo(0xFF000000);
+        D3DVIEWPORT9 vp{static_cast<DWORD>(c.viewport.left), static_cast<DWORD>(c.viewport.top),
+                        static_cast<DWORD>(c.viewport.right - c.viewport.left),
+                        static_cast<DWORD>(c.viewport.bottom - c.viewport.top), 0.0f, 1.0f};
+        ASSERT_EQ(device_->SetViewport(&vp), D3D_OK) << c.what;
+        device_->SetScissorRect(&c.scissor);
+        device_->SetRenderState(D3DRS_SCISSORTESTENABLE, std::memcmp(&c.scissor, &kWhole, sizeof kWhole) != 0);
+        Fill(across);
+        device_->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+        EXPECT_EQ(Window(ReadTarget(small), kSide, 0, 0), expected) << c.what;
+    }
+    device_->SetRenderTarget(0, small_);
+    level->Release();
+    texture->Release();
 }
 
 // A triangle whose edges pass through no pixel centre: (1.5,1.5), (7.5,1.5), (1.5,4.5).

@@ -5,6 +5,11 @@
 // pixels with pixel centres on whole coordinates and the top-left fill rule,
 // flat shading takes the first vertex of a triangle, and the texture-stage
 // combiner, alpha test and blend run on 8-bit unsigned normalised values.
+// A triangle takes the same pixels whether or not it reaches past the render
+// target, as long as the target and the whole draw fit together in the guard
+// band (16384 pixels a side, less where the driver's viewport is smaller);
+// the driver clips a draw spreading wider, and a pixel centre exactly on a
+// clipped edge may then go either way.
 //
 // Where the pixels live: every render target (the back buffer included) is a
 // GL framebuffer; Present makes the context current on the window, copies

@@ -187,11 +187,11 @@ struct Uniforms {
 };
 std::unordered_map<GLuint, Uniforms> g_uniforms;
 
-void ApplyUniforms(const PipelineSetup& s) {
+void ApplyUniforms(const PipelineSetup& s, const Rect& band) {
     Uniforms& u = g_uniforms[s.program];
     float values[11] = {0, 0, 0, 0, Raster().shift[0], Raster().shift[1], s.textureFactor[0], s.textureFactor[1],
                         s.textureFactor[2], s.textureFactor[3], s.alphaRef};
-    ScreenToNdc(s.targetWidth, s.targetHeight, values);
+    ScreenToNdc(band, values);
     if (u.sent && std::memcmp(u.values, values, sizeof values) == 0) return;
     g.Uniform4f(u.toNdc, values[0], values[1], values[2], values[3]);
     g.Uniform2f(u.shift, values[4], values[5]);
@@ -201,10 +201,10 @@ void ApplyUniforms(const PipelineSetup& s) {
     u.sent = true;
 }
 
-void ApplyPipeline(const PipelineSetup& s) {
+void ApplyPipeline(const PipelineSetup& s, const Rect& band) {
     BindDrawTarget(s.target);
-    ApplyFixed(s);
-    ApplyUniforms(s);
+    ApplyFixed(s, band);
+    ApplyUniforms(s, band);
     for (int i = 0; i < 8; ++i) ApplySampler(i, s.samplers[i]);
 }
 
@@ -398,7 +398,7 @@ void PresentToWindow(uint32_t texture, int level, const Rect& source, const Rect
         setup.clip = Rect{0, 0, drawableWidth, drawableHeight};
         setup.target.colorHasAlpha = true;
         setup.program = g_present.program;
-        ApplyFixed(setup);
+        ApplyFixed(setup, GuardBand(drawableWidth, drawableHeight, Reach{}));
         SamplerSetup picture;
         picture.texture = texture;
         ApplySampler(0, picture);
@@ -534,7 +534,8 @@ void DeleteProgram(uint32_t program) {
 void Draw(const PipelineSetup& setup, const VertexLayout& layout, D3DPRIMITIVETYPE type, const void* vertices,
           size_t vertexBytes, int count, const void* indices, int indexBytes, int indexCount) {
     if (!g_started || setup.program == 0 || setup.clip.w < 1 || setup.clip.h < 1) return;
-    ApplyPipeline(setup);
+    const Reach reach = ReachOf(vertices, vertexBytes, layout.stride);
+    ApplyPipeline(setup, GuardBand(setup.targetWidth, setup.targetHeight, reach));
     g.BindVertexArray(o.vao);
     g.BindBuffer(kArrayBuffer, o.vbo);
     g.BufferData(kArrayBuffer, static_cast<GLsizeiptr>(vertexBytes), vertices, kStreamDraw);

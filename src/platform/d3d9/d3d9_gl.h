@@ -137,7 +137,9 @@ struct PipelineSetup {
     Target target;
     int targetWidth = 0;
     int targetHeight = 0;
-    Rect clip;  // the viewport, cut by the scissor rectangle when it is on
+    // The pixels drawn (GL's scissor box): the viewport within the target, cut
+    // by the scissor rectangle when it is on. GL's viewport is the guard band.
+    Rect clip;
     bool blend = false;
     DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
     DWORD srcBlendAlpha = D3DBLEND_ONE, destBlendAlpha = D3DBLEND_ZERO, blendOpAlpha = D3DBLENDOP_ADD;

@@ -46,6 +46,7 @@ constexpr GLenum kTexture0 = 0x84C0, kFirstVertexConvention = 0x8E4D, kMaxTextur
 constexpr GLenum kVendor = 0x1F00, kRenderer = 0x1F01, kVersion = 0x1F02, kMajorVersion = 0x821B,
                  kMinorVersion = 0x821C, kPackAlignment = 0x0D05, kUnpackAlignment = 0x0CF5;
 constexpr GLenum kExtensions = 0x1F03, kNumExtensions = 0x821D;
+constexpr GLenum kMaxViewportDims = 0x0D3A, kViewportBoundsRange = 0x825D;
 constexpr GLenum kLowerLeft = 0x8CA1, kUpperLeft = 0x8CA2, kNegativeOneToOne = 0x935E;
 constexpr GLenum kPoints = 0, kLines = 1, kLineStrip = 3, kTriangles = 4, kTriangleStrip = 5, kTriangleFan = 6;
 

@@ -19,6 +19,18 @@
 // the rasteriser's sub-pixel grid, which decides horizontal and vertical
 // edges as Direct3D does; a sloped edge through a centre then goes by that
 // nudge, and attributes are sampled 1/256 pixel off the centre.
+//
+// GL clips a triangle at the viewport, and the vertices clipping makes land
+// on the rasteriser's sub-pixel grid: the clipped edge moves by up to half a
+// step, and a centre exactly on it can change sides. Direct3D decides each
+// pixel of a triangle alike whether or not the triangle reaches past the
+// target, so draws go through a guard band: a viewport far larger than the
+// target (kGuardBandCap a side, or the most the driver allows), with the
+// scissor keeping them to the target. The band is centred on the target, or
+// moved to take in the whole of a draw that reaches further, so only a draw
+// spreading wider than the band is clipped. Its size is a power of two and
+// its corner a whole pixel, so positions on the sub-pixel grid go to NDC and
+// back to window positions exactly.
 #include "platform/d3d9/d3d9_gl_raster.h"
 
 #include "platform/d3d9/d3d9_gl_api.h"
@@ -26,8 +38,12 @@
 
 #include "platform/sdl/sdl_gl.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace d3d9::gl {
 
@@ -42,6 +58,18 @@ void (*g_clipControl)(GLenum, GLenum) = nullptr;
 
 constexpr int kProbeSide = 4;
 constexpr float kNudge = 0.5f - 1.0f / 256.0f;
+// Window positions then stay within 2^15, where a float still holds every
+// 1/256 step of the sub-pixel grid.
+constexpr int kGuardBandCap = 1 << 14;
+
+// What the driver takes of a viewport: its largest size on each axis, and
+// the lowest origin (4.1 and the viewport-array extension clamp the origin
+// into a range; older contexts take any).
+struct ViewportLimits {
+    GLint maxSize[2] = {0, 0};
+    GLint lowestOrigin = INT_MIN;
+};
+ViewportLimits g_viewport;
 
 bool HasExtension(const char* name) {
     GLint count = 0;
@@ -53,13 +81,48 @@ bool HasExtension(const char* name) {
     return false;
 }
 
-// glClipControl when the context has it (core from 4.5).
-void LoadClipControl() {
+bool HasCore(int wantMajor, int wantMinor, const char* extension) {
     GLint major = 0, minor = 0;
     g.GetIntegerv(kMajorVersion, &major);
     g.GetIntegerv(kMinorVersion, &minor);
-    if (major > 4 || (major == 4 && minor >= 5) || HasExtension("GL_ARB_clip_control"))
+    return major > wantMajor || (major == wantMajor && minor >= wantMinor) || HasExtension(extension);
+}
+
+// glClipControl when the context has it (core from 4.5).
+void LoadClipControl() {
+    if (HasCore(4, 5, "GL_ARB_clip_control"))
         g_clipControl = reinterpret_cast<void (*)(GLenum, GLenum)>(platform::sdl::GLProcAddress("glClipControl"));
+}
+
+void LoadViewportLimits() {
+    ViewportLimits limits;
+    g.GetIntegerv(kMaxViewportDims, limits.maxSize);
+    if (HasCore(4, 1, "GL_ARB_viewport_array")) {
+        GLint range[2] = {INT_MIN, INT_MAX};
+        g.GetIntegerv(kViewportBoundsRange, range);
+        limits.lowestOrigin = range[0];
+    }
+    g_viewport = limits;
+}
+
+// Whole pixels at or below / at or above v, held to where an int reaches.
+int FloorOf(double v) { return static_cast<int>(std::floor(std::clamp(v, -1e9, 1e9))); }
+int CeilOf(double v) { return static_cast<int>(std::ceil(std::clamp(v, -1e9, 1e9))); }
+
+// One axis of the guard band (origin, extent) for a target of size pixels
+// and a draw whose window positions run from low to high: the largest power
+// of two the driver takes, around the target, centred on its middle pixel or
+// moved by whole pixels to take in the whole draw where the band can; the
+// target alone where no band covers it.
+std::pair<int, int> GuardAxis(int size, int maxSize, double low, double high) {
+    int span = kGuardBandCap;
+    while (span > maxSize && span > 1) span /= 2;
+    const int least = std::max(size - span, g_viewport.lowestOrigin);
+    if (span < size || span < 2 || least > 0) return {0, size};
+    int origin = std::max(size / 2 - span / 2, least);
+    const int coverFrom = CeilOf(high) + 1 - span, coverTo = FloorOf(low);
+    if (low <= high && coverFrom <= coverTo) origin = std::clamp(std::clamp(origin, coverFrom, coverTo), least, 0);
+    return {origin, span};
 }
 
 void Use(const RasterConvention& c) {
@@ -124,7 +187,7 @@ Taken DrawProbe(const ProbeObjects& p, const RasterConvention& c) {
     Use(c);
     SetProgram(p.program);
     float toNdc[4];
-    ScreenToNdc(kProbeSide, kProbeSide, toNdc);
+    ScreenToNdc(GuardBand(kProbeSide, kProbeSide, Reach{}), toNdc);
     g.Uniform2f(g.GetUniformLocation(p.program, "uPixelShift"), c.shift[0], c.shift[1]);
     g.Uniform4f(g.GetUniformLocation(p.program, "uToNdc"), toNdc[0], toNdc[1], toNdc[2], toNdc[3]);
     g.ClearColor(0, 0, 0, 0);
@@ -149,17 +212,42 @@ void Reprobe() {
     if (Started()) ProbeRaster();
 }
 
-void ScreenToNdc(int targetWidth, int targetHeight, float out[4]) {
-    const float flip = g_raster.upperLeft ? -1.0f : 1.0f;
-    out[0] = 2.0f / static_cast<float>(targetWidth);
-    out[1] = flip * 2.0f / static_cast<float>(targetHeight);
-    out[2] = -1.0f;
-    out[3] = -flip;
+Reach ReachOf(const void* vertices, size_t bytes, int stride) {
+    Reach r;
+    if (vertices == nullptr || stride < 8) return r;
+    const auto* at = static_cast<const unsigned char*>(vertices);
+    for (size_t offset = 0; offset + 8 <= bytes; offset += static_cast<size_t>(stride)) {
+        float p[2];
+        std::memcpy(p, at + offset, sizeof p);
+        // A NaN coordinate compares false and is passed over.
+        r.x0 = p[0] < r.x0 ? p[0] : r.x0;
+        r.x1 = p[0] > r.x1 ? p[0] : r.x1;
+        r.y0 = p[1] < r.y0 ? p[1] : r.y0;
+        r.y1 = p[1] > r.y1 ? p[1] : r.y1;
+    }
+    return r;
+}
+
+Rect GuardBand(int targetWidth, int targetHeight, const Reach& reach) {
+    const float* shift = g_raster.shift;
+    auto [x, w] = GuardAxis(targetWidth, g_viewport.maxSize[0], reach.x0 + shift[0], reach.x1 + shift[0]);
+    auto [y, h] = GuardAxis(targetHeight, g_viewport.maxSize[1], reach.y0 + shift[1], reach.y1 + shift[1]);
+    return Rect{x, y, w, h};
+}
+
+// ndc = (window position - the band's middle) * 2 / its extent, on each axis.
+void ScreenToNdc(const Rect& band, float out[4]) {
+    const double flip = g_raster.upperLeft ? -1.0 : 1.0;
+    out[0] = static_cast<float>(2.0 / band.w);
+    out[1] = static_cast<float>(flip * 2.0 / band.h);
+    out[2] = static_cast<float>(-(2.0 * band.x + band.w) / band.w);
+    out[3] = static_cast<float>(-flip * (2.0 * band.y + band.h) / band.h);
 }
 
 void ProbeRaster() {
     LoadClipControl();
-    SetViewport(Rect{0, 0, kProbeSide, kProbeSide});
+    LoadViewportLimits();
+    SetViewport(GuardBand(kProbeSide, kProbeSide, Reach{}));
     SetScissorTest(false);
     ApplyColorMask(0xF, true);
     ProbeObjects p;

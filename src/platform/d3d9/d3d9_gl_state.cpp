@@ -68,9 +68,9 @@ void PutBlendPair(DWORD src, DWORD dest, GLenum* out) {
     out[1] = BlendFactor(dest);
 }
 
-FixedState FixedOf(const PipelineSetup& s) {
+FixedState FixedOf(const PipelineSetup& s, const Rect& viewport) {
     FixedState f;
-    f.viewport = Rect{0, 0, s.targetWidth, s.targetHeight};
+    f.viewport = viewport;
     f.clip = s.clip;
     f.blend = s.blend;
     PutBlendPair(s.srcBlend, s.destBlend, &f.blendFactors[0]);
@@ -160,8 +160,8 @@ void ForgetProgram(uint32_t program) {
 
 // Factors, equations and depth values are sent only while they take part in
 // the draw; what the context keeps meanwhile stays on record.
-void ApplyFixed(const PipelineSetup& setup) {
-    const FixedState f = FixedOf(setup);
+void ApplyFixed(const PipelineSetup& setup, const Rect& viewport) {
+    const FixedState f = FixedOf(setup, viewport);
     SetViewport(f.viewport);
     SetScissor(f.clip);
     SetCapability(g_held.blend, kBlend, f.blend);

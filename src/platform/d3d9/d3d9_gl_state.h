@@ -9,8 +9,8 @@
 
 namespace d3d9::gl {
 
-// Sends what the draw's setup needs of the fixed state.
-void ApplyFixed(const PipelineSetup& setup);
+// Sends what the draw's setup needs of the fixed state, with GL's viewport.
+void ApplyFixed(const PipelineSetup& setup, const Rect& viewport);
 void SetViewport(const Rect& r);
 // Turns the scissor test on with the box r.
 void SetScissor(const Rect& r);
