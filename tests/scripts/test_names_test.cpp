@@ -13,13 +13,14 @@
 
 namespace {
 
-// What `ctest -N` lists in the build directory ("  Test #12: name").
+// What `ctest -N` lists in the build directory ("  Test #12: name", with
+// " (Disabled)" after a test that only runs when asked for by name).
 std::vector<std::string> ListedTests() {
     const std::string command = "cd '" TEST_BINARY_DIR "' && '" CTEST_COMMAND "' -N 2>&1";
     std::vector<std::string> names;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return names;
-    const std::regex listed(R"(^ *Test +#[0-9]+: (.*)$)");
+    const std::regex listed(R"(^ *Test +#[0-9]+: (.*?)( \(Disabled\))?$)");
     std::string line;
     for (int ch = fgetc(pipe); ch != EOF; ch = fgetc(pipe)) {
         if (ch != '\n') {
