@@ -3,6 +3,9 @@
 #include "platform/seams/seams.h"
 #include "platform/user32/user32.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -191,6 +194,21 @@ void DeviceTest::SetStage0(DWORD colorOp, DWORD colorArg1, DWORD colorArg2, DWOR
     device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, alphaArg2);
     device_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
     device_->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+}
+
+std::string RunOwnTest(const std::string& env, const char* filter, int* exitCode) {
+    const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string command = "env " + env + " '" + program + "' --gtest_also_run_disabled_tests --gtest_filter=" +
+                                filter + " 2>&1";
+    std::string output;
+    *exitCode = -1;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = pclose(pipe);
+    if (WIFEXITED(status)) *exitCode = WEXITSTATUS(status);
+    return output;
 }
 
 }  // namespace d3d9test

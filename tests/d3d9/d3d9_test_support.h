@@ -105,5 +105,10 @@ void PrepareHeadless();
 // That directory (empty before the first PrepareHeadless).
 const std::string& HeadlessRegistryDirectory();
 HWND MakeWindow(int width, int height);
+// Runs this test program again, only its (disabled) test `filter`, under
+// `env` arguments ("-u NAME", "NAME=value", space-separated, may be empty);
+// gives its standard output and error, and its exit code (-1 if it did not
+// exit) in *exitCode.
+std::string RunOwnTest(const std::string& env, const char* filter, int* exitCode);
 
 }  // namespace d3d9test

@@ -4,11 +4,9 @@
 
 #include "platform/user32/user32.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 using namespace d3d9test;
 
@@ -31,20 +29,12 @@ TEST(HeadlessRegistry, DirectoryIsRemovedWhenTheProgramEnds) {
     };
     const Case cases[] = {
         {"no window", ""},
-        {"a window left open", "VELUMI_LEAVE_WINDOW=1 "},
+        {"a window left open", "VELUMI_LEAVE_WINDOW=1"},
     };
-    const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
     for (const Case& c : cases) {
-        std::string command = std::string("env ") + c.environment + "'" + program +
-                              "' --gtest_also_run_disabled_tests "
-                              "--gtest_filter=HeadlessRegistry.DISABLED_PrintsItsDirectory 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr) << c.what;
-        std::string output;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-        int status = pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << "\n" << output;
+        int exitCode = -1;
+        const std::string output = RunOwnTest(c.environment, "HeadlessRegistry.DISABLED_PrintsItsDirectory", &exitCode);
+        EXPECT_EQ(exitCode, 0) << c.what << "\n" << output;
         size_t at = output.find("registry=");
         ASSERT_NE(at, std::string::npos) << c.what << "\n" << output;
         size_t end = output.find(' ', at);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
 
 namespace dinput_test {
 namespace {
@@ -324,7 +325,13 @@ INSTANTIATE_TEST_SUITE_P(
                       AxisCase{-24576, -1000, 1000, 5000, 10000, -500}, AxisCase{29491, -1000, 1000, 0, 9000, 1000},
                       AxisCase{16384, -1000, 1000, 0, 10000, 500}, AxisCase{0, 0, 100, 0, 10000, 50},
                       AxisCase{32767, 0, 100, 0, 10000, 100}, AxisCase{100, -1000, 1000, 8000, 8000, 0},
-                      AxisCase{30000, -1000, 1000, 8000, 8000, 1000}));
+                      AxisCase{30000, -1000, 1000, 8000, 8000, 1000}),
+    [](const ::testing::TestParamInfo<AxisCase>& info) {
+        const auto number = [](long v) { return (v < 0 ? "Minus" : "") + std::to_string(v < 0 ? -v : v); };
+        const AxisCase& c = info.param;
+        return "Raw" + number(c.raw) + "From" + number(c.minimum) + "To" + number(c.maximum) + "Dead" +
+               number(c.deadZone) + "Saturation" + number(c.saturation);
+    });
 
 // ---- properties -------------------------------------------------------------------
 

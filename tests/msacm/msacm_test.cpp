@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 using namespace codectest;
 using namespace acmtest;
@@ -334,7 +335,11 @@ TEST_P(MsacmMp3Test, EveryFrameComesOutInTheStepsTheConverterTakes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, MsacmMp3Test,
-                         ::testing::Values(Mp3Case{2, 44100, 1152}, Mp3Case{1, 22050, 576}, Mp3Case{1, 8000, 576}));
+                         ::testing::Values(Mp3Case{2, 44100, 1152}, Mp3Case{1, 22050, 576}, Mp3Case{1, 8000, 576}),
+                         [](const ::testing::TestParamInfo<Mp3Case>& info) {
+                             return (info.param.channels == 2 ? "Stereo" : "Mono") + std::to_string(info.param.rate) +
+                                    "Hz";
+                         });
 
 TEST_F(MsacmTest, MpegOutputNeverPassesASmallDestinationAndNothingIsLost) {
     const std::vector<int16_t> tone = Tone(44100, 2, 44100);

@@ -5,7 +5,9 @@
 #include "platform/msacm/msacm.h"
 #include "sound/sound_acm.h"
 
+#include <cstdio>
 #include <random>
+#include <string>
 
 using namespace codecsound;
 using codectest::EncodeMp3;
@@ -72,7 +74,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refused(0xFE, 0xFB, 0x90, -2), Refused(0xFF, 0xE3, 0x90, -2),
         // Reserved layer, bit-rate index 15, sample-rate index 3, and free format.
         Refused(0xFF, 0xF9, 0x90, -1), Refused(0xFF, 0xFB, 0xF0, -1), Refused(0xFF, 0xFB, 0x9C, -1),
-        Refused(0xFF, 0xFB, 0x00, -1)));
+        Refused(0xFF, 0xFB, 0x00, -1)),
+    [](const ::testing::TestParamInfo<HeaderCase>& info) {
+        char name[16];
+        const uint8_t* b = info.param.bytes;
+        std::snprintf(name, sizeof name, "%02X%02X%02X%02X", b[0], b[1], b[2], b[3]);
+        return std::string(name) + (info.param.result == 0 ? "" : "Refused");
+    });
 
 // ---- files ---------------------------------------------------------------------------
 

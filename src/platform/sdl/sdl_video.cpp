@@ -19,6 +19,19 @@
 #include <mutex>
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+// LeakSanitizer (as GCC 12 has it) takes a dynamic TLS block that starts 16
+// bytes past a page boundary for an old C library's block with a header, and
+// reads its bounds from the 16 bytes before it: with the C library's blocks
+// now taken from malloc, those are the allocator's chunk header, the bounds
+// are garbage and its stop of the world at exit ends with "Tracer caught
+// signal 11". OpenGL's libraries, loaded at run time, hold such blocks on
+// every thread that draws, and where one lands depends on everything
+// allocated before it (another user, another run). The leak checker leaves
+// dynamic TLS alone; a user's ASAN_OPTIONS still wins.
+extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
+#endif
+
 namespace platform::sdl {
 namespace {
 
@@ -44,13 +57,16 @@ struct VideoWindow {
 // of on the thread that draws. The driver reads the choice from the
 // environment when it starts; it is set here, before main and so before any
 // thread that could read the environment meanwhile. A user's own setting
-// stands. Not in a build with AddressSanitizer: LeakSanitizer's stop of every
-// thread at exit crashes on that thread.
-#if defined(__SANITIZE_ADDRESS__)
-const bool g_driverThreadChosen = true;
-#else
-const bool g_driverThreadChosen = setenv("mesa_glthread", "true", 0) == 0;
-#endif
+// stands. The driver says on standard error that an option came from the
+// environment ("ATTENTION: default value of option ... overridden by
+// environment.") unless its messages are asked to be silent; the player set
+// nothing, so the line is asked away too: MESA_DEBUG=silent, unless the user
+// set MESA_DEBUG (a release build of Mesa prints nothing else either way).
+bool ChooseDriverThread() {
+    if (getenv("mesa_glthread") != nullptr) return true;
+    return setenv("MESA_DEBUG", "silent", 0) == 0 && setenv("mesa_glthread", "true", 0) == 0;
+}
+const bool g_driverThreadChosen = ChooseDriverThread();
 
 std::recursive_mutex g_mutex;
 std::map<uint32_t, VideoWindow> g_windows;
