@@ -21,15 +21,9 @@ std::atomic<int32_t> g_rate{kDefaultRate};
 std::atomic<uint64_t> g_waits{0};
 std::atomic<DWORD> g_cooperativeFlags{0};
 
-int64_t MonotonicMicroseconds() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-
 // Every object's blanks fall on one grid that starts at the first use.
 int64_t Origin() {
-    static const int64_t origin = MonotonicMicroseconds();
+    static const int64_t origin = seams::ClockUs();
     return origin;
 }
 
@@ -42,14 +36,13 @@ void SleepUntil(int64_t microseconds) {
 }
 
 void WaitForNextBlank() {
-    const int64_t period = 1000000 / g_rate.load();
+    const int64_t now = seams::ClockUs();
+    const int64_t next = NextVerticalBlank(now, Origin(), 1000000 / g_rate.load());
     if (seams::StillClock()) {
-        const int64_t now = seams::StillClockUs();
-        seams::AdvanceStillClock(NextVerticalBlank(now, Origin(), period) - now);
-        return;
+        seams::AdvanceStillClock(next - now);
+    } else if (!seams::NoWait()) {
+        SleepUntil(next);
     }
-    if (seams::NoWait()) return;
-    SleepUntil(NextVerticalBlank(MonotonicMicroseconds(), Origin(), period));
 }
 
 class DirectDraw : public ComObject<IDirectDraw7> {

@@ -90,6 +90,7 @@ void SetStillClock(bool on) {
 }
 bool StillClock() { return g_stillClock; }
 int64_t StillClockUs() { return g_stillClockUs; }
+int64_t ClockUs() { return g_stillClock ? g_stillClockUs.load() : MonotonicMicroseconds(); }
 void AdvanceStillClock(int64_t microseconds) { g_stillClockUs += microseconds; }
 
 }  // namespace seams

@@ -78,6 +78,8 @@ bool NoWait();
 void SetStillClock(bool on);
 bool StillClock();
 int64_t StillClockUs();
+// Monotonic microseconds: the still clock's while it is on, else the system's.
+int64_t ClockUs();
 void AdvanceStillClock(int64_t microseconds);
 
 }  // namespace seams

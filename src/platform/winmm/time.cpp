@@ -4,7 +4,6 @@
 #include "platform/seams/seams.h"
 
 #include <atomic>
-#include <time.h>
 
 namespace {
 std::atomic<int64_t> g_offsetForTest{0};
@@ -12,10 +11,7 @@ std::atomic<int> g_periodsBegun{0};
 }  // namespace
 
 DWORD timeGetTime() {
-    struct timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    int64_t milliseconds = seams::StillClock() ? seams::StillClockUs() / 1000
-                                               : static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    const int64_t milliseconds = seams::ClockUs() / 1000;
     return static_cast<DWORD>(static_cast<uint64_t>(milliseconds + g_offsetForTest.load()));
 }
 
