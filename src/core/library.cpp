@@ -293,6 +293,13 @@ int ChangeWindowMode(int32_t flag) {
     return 0;
 }
 
+bool HoldWindowModeChange(bool hold) {
+    WindowState& w = Window();
+    const bool before = w.modeChangeHeld;
+    w.modeChangeHeld = hold;
+    return before;
+}
+
 int ShowMouseCursor(int32_t flag) {
     Window().cursorShown = flag != 0 ? 1 : 0;
     ApplyCursorVisibility();

@@ -29,6 +29,9 @@ int EnableLogOutput(int32_t flag);
 int SetWindowIcon(int32_t resourceId);
 int SetWindowTitle(const char* title);  // Shift-JIS
 int ChangeWindowMode(int32_t flag);     // 1 window, 0 full screen
+// While held, a window-mode change asked for stays queued: the first pump
+// pass after the hold carries it out. Returns the hold it replaced.
+bool HoldWindowModeChange(bool hold);
 int ShowMouseCursor(int32_t flag);
 int SetAlwaysRunFlag(int32_t flag);     // keep running while inactive (window mode)
 int SetOutApplicationLogValidFlag(int32_t flag);

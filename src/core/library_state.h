@@ -29,6 +29,7 @@ struct WindowState {
     int32_t screenRefresh = 60;
     bool pendingModeChange = false;
     int32_t pendingWindowMode = 0;
+    bool modeChangeHeld = false;  // a waiting mode change stays queued (a device re-creation runs)
     // run flags
     bool running = false;
     int32_t active = 0;

@@ -24,7 +24,7 @@ void DispatchWaitingMessages() {
 
 void CarryOutWindowModeChange() {
     WindowState& w = Window();
-    if (!w.pendingModeChange) return;
+    if (!w.pendingModeChange || w.modeChangeHeld) return;
     w.pendingModeChange = false;
     if (w.pendingWindowMode == w.windowMode) return;
     w.windowMode = w.pendingWindowMode;

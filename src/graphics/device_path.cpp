@@ -1,6 +1,7 @@
 // The graphics layer's device path: present through the swap chain (the sub
 // back buffer copied first), the answer to a lost device, the re-creation of
 // the device with every image restored, and the screen-to-image copy.
+#include "core/library.h"
 #include "core/library_hooks.h"
 #include "core/log.h"
 #include "d3d9/d3d9_backend.h"
@@ -99,9 +100,8 @@ void ReapplySavedCamera(const DrawState& saved) {
     SetViewportMatrix(&saved.viewportMatrix);
 }
 
-}  // namespace
-
-int ResetGraphicsDevice(int32_t modeChange) {
+// Releases the device and makes it again, every resource and state restored.
+int RecreateDevice(int32_t modeChange) {
     ScreenState& s = Screen();
     const DrawState saved = g_drawState;
     if (s.d3dActive) {
@@ -143,6 +143,17 @@ int ResetGraphicsDevice(int32_t modeChange) {
         ReapplySavedCamera(saved);
     }
     return 0;
+}
+
+}  // namespace
+
+// A window-mode change met by the message pump of input's restart would make
+// the device again inside this re-creation; it waits until this one is done.
+int ResetGraphicsDevice(int32_t modeChange) {
+    const bool held = HoldWindowModeChange(true);
+    const int result = RecreateDevice(modeChange);
+    HoldWindowModeChange(held);
+    return result;
 }
 
 int StretchSurfaceIntoImage(IDirect3DSurface9* surface, const ImageRecord* record, const RECT& source) {

@@ -68,23 +68,55 @@ void NoteInputCall(const char* name) {
     g_inputCalls.push_back(std::string(name) + (between ? "" : " outside the re-creation"));
 }
 
+// Whether the device block's objects and an image's texture all belong to
+// the device in the block.
+bool OneDevice(int32_t image) {
+    const DeviceBlock& d = Device();
+    bool same = d.device != nullptr;
+    const auto owned = [&](auto* object) {
+        IDirect3DDevice9* owner = nullptr;
+        if (object != nullptr) object->GetDevice(&owner);
+        same = same && owner == d.device;
+        if (owner != nullptr) owner->Release();
+    };
+    owned(d.swapChain);
+    owned(d.backBuffer);
+    owned(d.zSurface);
+    owned(ImageFirstTexture(image));
+    return same;
+}
+
 TEST_F(DeviceResetTest, InputRestartsAfterALostDeviceOnly) {
     struct Case {
+        const char* what;
         Trigger trigger;
+        int32_t queuedWindowMode;  // a window-mode change waiting in the pump, -1 none
         std::vector<std::string> calls;
     } cases[] = {
-        {Trigger::kLostDevice, {"terminate", "initialize"}},
-        {Trigger::kModeChange, {}},
+        {"lost device", Trigger::kLostDevice, -1, {"terminate", "initialize"}},
+        {"mode change", Trigger::kModeChange, -1, {}},
+        {"lost device, full screen asked for", Trigger::kLostDevice, 0, {"terminate", "initialize"}},
     };
     for (const Case& c : cases) {
-        Start(ScreenMode{});
+        Start(ScreenMode{640, 480, 32, 0, 1});
+        const int32_t image = graphics_test::LoadPicture("reset.png", Picture(4, 4, 0xFF00FF00u));
+        ASSERT_GE(image, 0) << c.what;
         LibraryHooks& hooks = GetLibraryHooks();
         hooks.terminateInput = [] { return NoteInputCall("terminate"), int32_t{0}; };
-        hooks.initializeInput = [] { return NoteInputCall("initialize"), int32_t{0}; };
+        // Input's start pumps the window's messages.
+        hooks.initializeInput = [] { return NoteInputCall("initialize"), PumpMessagesUnlocked(); };
+        if (c.queuedWindowMode != -1) ChangeWindowMode(c.queuedWindowMode);
         g_inputCalls.clear();
-        EXPECT_EQ(Recreate(c.trigger), 0) << TriggerName(c.trigger);
-        EXPECT_EQ(Screen().d3dActive, 1) << TriggerName(c.trigger);
-        EXPECT_EQ(g_inputCalls, c.calls) << TriggerName(c.trigger);
+        EXPECT_EQ(Recreate(c.trigger), 0) << c.what;
+        EXPECT_EQ(Screen().d3dActive, 1) << c.what;
+        EXPECT_EQ(g_inputCalls, c.calls) << c.what;
+        EXPECT_TRUE(OneDevice(image)) << c.what;
+        if (c.queuedWindowMode == -1) continue;
+        EXPECT_NE(IsWindowMode(), c.queuedWindowMode) << c.what << ": not inside the reset";
+        ASSERT_EQ(PumpMessages(), 0) << c.what;
+        EXPECT_EQ(IsWindowMode(), c.queuedWindowMode) << c.what << ": carried out after the reset";
+        EXPECT_EQ(Screen().d3dActive, 1) << c.what;
+        EXPECT_TRUE(OneDevice(image)) << c.what;
     }
 }
 
