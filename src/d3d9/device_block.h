@@ -88,9 +88,7 @@ struct DeviceLightState {
     D3DLIGHT9 light[kCachedLights];     // type 0: never set
     float ambient[4];                   // red, green, blue, alpha, 0 to 1
     D3DMATERIAL9 material;
-    D3DMATRIX view;                     // the view matrix last sent
     D3DMATRIX projection;               // the projection last sent
-    int32_t viewSent;
     int32_t projectionSent;
 };
 

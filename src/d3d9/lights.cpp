@@ -4,6 +4,7 @@
 #include "core/utility.h"
 #include "d3d9/d3d9_backend.h"
 #include "d3d9/shader_state.h"
+#include "softrender/draw_state.h"
 
 #include <cstring>
 
@@ -36,12 +37,11 @@ Matrix4 AsMatrix(const D3DMATRIX& m) {
 }
 
 // Position (x, y, z, 1) and direction (x, y, z, 0) of a light in view space.
-void ViewSpace(const D3DLIGHT9& light, const D3DMATRIX& view, Register& position, Register& direction) {
-    Matrix4 m = AsMatrix(view);
+void ViewSpace(const D3DLIGHT9& light, const Matrix4& view, Register& position, Register& direction) {
     Vector3 p{light.Position.x, light.Position.y, light.Position.z};
-    TransformPoint(&p, &p, &m);
+    TransformPoint(&p, &p, &view);
     Vector3 d{light.Direction.x, light.Direction.y, light.Direction.z};
-    TransformDirection(&d, &d, &m);
+    TransformDirection(&d, &d, &view);
     SetRegister(position, p.x, p.y, p.z, 1.0f);
     SetRegister(direction, d.x, d.y, d.z, 0.0f);
 }
@@ -92,14 +92,13 @@ int SetDeviceViewMatrix(const D3DMATRIX* m) {
     DeviceBlock& d = Device();
     if (d.device == nullptr || m == nullptr) return 0;
     d.device->SetTransform(D3DTS_VIEW, m);
-    DeviceLightState& s = Lights();
-    s.view = *m;
-    s.viewSent = 1;
+    const DeviceLightState& s = Lights();
     SendTransposed(6, *m);
     // Every light with registers moves, enabled or not.
+    const Matrix4 view = AsMatrix(*m);
     for (int i = 0; i < kShaderLights; ++i) {
         Register r[2];
-        ViewSpace(s.light[i], *m, r[0], r[1]);
+        ViewSpace(s.light[i], view, r[0], r[1]);
         SendVertexF(14 + 7 * i, r, 2);
     }
     return 0;
@@ -124,7 +123,8 @@ int SetDeviceLight(int32_t index, const D3DLIGHT9* light) {
     if (index < kCachedLights) s.light[index] = *light;
     if (index < kShaderLights) {
         Register r[7];
-        ViewSpace(*light, s.view, r[0], r[1]);
+        // The camera the draw state holds, also before any was sent.
+        ViewSpace(*light, g_drawState.viewMatrix, r[0], r[1]);
         std::memcpy(r[2], &light->Diffuse, sizeof(Register));
         std::memcpy(r[3], &light->Specular, sizeof(Register));
         std::memcpy(r[4], &light->Ambient, sizeof(Register));

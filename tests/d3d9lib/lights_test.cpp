@@ -13,6 +13,10 @@ namespace {
 
 class LightsTest : public DeviceTest {
 protected:
+    void TearDown() override {
+        g_drawState.viewMatrix = kIdentityMatrix;  // the draw state outlives the library
+        DeviceTest::TearDown();
+    }
     static DeviceLightState& S() { return Cache().lights; }
     static ShaderConstantCache& R() { return ShaderConstants(); }
     static D3DLIGHT9 Light(D3DLIGHTTYPE type) {
@@ -52,13 +56,20 @@ TEST_F(LightsWithoutShadersTest, EachKindOfLightSetsItsBooleanRegisters) {
         const char* what;
         D3DLIGHTTYPE type;
         BOOL pointOrSpot, spot;
-    } cases[] = {{"directional", D3DLIGHT_DIRECTIONAL, 0, 0}, {"spot", D3DLIGHT_SPOT, 1, 1}, {"point", D3DLIGHT_POINT, 1, 0}};
+        float cameraX;  // the draw state's view matrix moves x by this; none is sent to the device
+    } cases[] = {{"directional", D3DLIGHT_DIRECTIONAL, 0, 0, 0},
+                 {"spot", D3DLIGHT_SPOT, 1, 1, 0},
+                 {"point", D3DLIGHT_POINT, 1, 0, 0},
+                 {"point under a camera not yet sent", D3DLIGHT_POINT, 1, 0, 5}};
     for (const Case& c : cases) {
+        g_drawState.viewMatrix = kIdentityMatrix;
+        g_drawState.viewMatrix.m[3][0] = c.cameraX;
         for (int index : {0, 3}) {
             const D3DLIGHT9 light = Light(c.type);
             ASSERT_EQ(SetDeviceLight(index, &light), 0) << c.what;
             EXPECT_EQ(R().vertexB[5 + 3 * index], c.pointOrSpot) << c.what << " " << index;
             EXPECT_EQ(R().vertexB[6 + 3 * index], c.spot) << c.what << " " << index;
+            EXPECT_FLOAT_EQ(R().vertexF[14 + 7 * index][0], 1 + c.cameraX) << c.what << ": placed in view space";
             D3DLIGHT9 held{};
             ASSERT_EQ(Device().device->GetLight(static_cast<DWORD>(index), &held), D3D_OK);
             EXPECT_EQ(held.Type, c.type) << c.what;
@@ -155,14 +166,16 @@ TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
     ASSERT_EQ(SetDeviceLight(0, &light), 0);  // never enabled
     D3DMATRIX view = Translation(10, 0, 0);
     view.m[0][0] = 0, view.m[0][1] = 1, view.m[1][0] = -1, view.m[1][1] = 0;  // a quarter turn
-    ASSERT_EQ(SetDeviceViewMatrix(&view), 0);
+    Matrix4 camera;
+    std::memcpy(camera.m, view.m, sizeof(view.m));
+    ASSERT_EQ(SetViewMatrix(&camera), 0);
     const float position[4] = {10 - 2, 1, 3, 1}, direction[4] = {0, 0, 1, 0};
     for (int k = 0; k < 4; ++k) {
         EXPECT_FLOAT_EQ(R().vertexF[14][k], position[k]) << k;
         EXPECT_FLOAT_EQ(R().vertexF[15][k], direction[k]) << k;
         EXPECT_FLOAT_EQ(R().vertexF[6 + k][3], view.m[3][k]) << "column " << k;
     }
-    // A light set afterwards is placed by the view matrix held.
+    // A light set afterwards is placed by the draw state's camera.
     ASSERT_EQ(SetDeviceLight(1, &light), 0);
     EXPECT_FLOAT_EQ(R().vertexF[21][0], 8.0f);
     const D3DMATRIX projection = Translation(0, 0, 5);
