@@ -146,6 +146,9 @@ void ApplyAddressModes(uint32_t flags) {
 void ApplyDrawState(const uint8_t* formatFlags, IDirect3DTexture9* texture, uint32_t flags) {
     DeviceStateCache& c = Cache();
     const DrawState& d = g_drawState;
+    // Every application takes a waiting texture-transform request; nothing
+    // in the library asks for one yet.
+    if (c.texTransformRequest != 0) c.texTransformRequest = 0;
     if (!(flags & kKeepShaders)) SwitchShadersOff();
     ApplyLighting(flags);
     SetPlainState(c.specularEnable, (flags & kSpecular) ? 1 : 0, D3DRS_SPECULARENABLE);

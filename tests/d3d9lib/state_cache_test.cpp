@@ -190,6 +190,12 @@ TEST_F(StateCacheTest, AKeptBlendFactorOfOneIsResentAfterAReset) {
     EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_SRCBLEND, D3DBLEND_ZERO)).size(), 1u);
 }
 
+TEST_F(StateCacheTest, TheDrawStateApplicationTakesTheTextureTransformRequest) {
+    Cache().texTransformRequest = 1;
+    ApplyDrawState(nullptr, nullptr, 0);
+    EXPECT_EQ(Cache().texTransformRequest, 0);
+}
+
 TEST_F(StateCacheTest, TheFirstFlushAfterTheResetDrawsTheQueuedPoint) {
     // Start-up queued one point; the graphics start cleared and set a
     // target, which flushed it.
