@@ -200,7 +200,8 @@ void SendState(int32_t& cached, int32_t value, D3DRENDERSTATETYPE state, bool al
 }
 
 // A blend word: -1 keeps the device's value; under the force flag a value the
-// cache ever held is sent again.
+// cache ever held is sent again, ZERO (1) included: a device made anew holds
+// ONE as its source factor, and only the cache would still say ZERO.
 void SendBlendWord(int32_t& cached, int32_t value, D3DRENDERSTATETYPE state) {
     if (value == -1) {
         if (ForceResend() && cached > 0) Device().device->SetRenderState(state, static_cast<DWORD>(cached));

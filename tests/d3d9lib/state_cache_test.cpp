@@ -176,18 +176,25 @@ TEST_F(StateCacheTest, ReapplyResendsUnderForceAndClearsTheForceFlag) {
     EXPECT_EQ(Cache().drawTexture, nullptr);
 }
 
-TEST_F(StateCacheTest, AKeptBlendFactorOfOneIsResentAfterAReset) {
-    // Multiply leaves SRCBLEND = ZERO (1) in the cache; mode 0 keeps it.
-    SetBlendMode(4, 255);
-    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeColor(0, 0, 255)), 0);
-    SetBlendMode(kBlendNone, 255);
-    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeColor(0, 0, 255)), 0);
-    FlushVertexBatch();
-    d3d9::ClearRecordedCalls();
-    ForceResend() = 1;
-    SetupDeviceBlendStages(1, nullptr, 0);
-    ForceResend() = 0;
-    EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_SRCBLEND, D3DBLEND_ZERO)).size(), 1u);
+// A kept blend word (-1) is sent again under force once the cache ever held
+// a value, ZERO (1) too: a device made anew holds SRCBLEND = ONE.
+TEST_F(StateCacheTest, AKeptBlendFactorIsResentUnderForceOnceSet) {
+    struct Case {
+        const char* what;
+        int32_t cached;
+        size_t sent;
+    } cases[] = {{"never set", 0, 0}, {"ZERO", D3DBLEND_ZERO, 1}, {"SRCALPHA", D3DBLEND_SRCALPHA, 1}};
+    for (const Case& c : cases) {
+        Cache().current.srcBlend = c.cached;
+        BlendStageSet set = Cache().current;
+        set.srcBlend = -1;
+        d3d9::ClearRecordedCalls();
+        ForceResend() = 1;
+        SetupDeviceBlendStages(0, &set, 0);
+        ForceResend() = 0;
+        EXPECT_EQ(CallsStarting(RenderStateCall(D3DRS_SRCBLEND, static_cast<uint32_t>(c.cached))).size(), c.sent)
+            << c.what;
+    }
 }
 
 TEST_F(StateCacheTest, TheDrawStateApplicationTakesTheTextureTransformRequest) {
