@@ -106,10 +106,16 @@ TEST_F(DeviceDrawTest, FillsCoverTheirPixelsInEitherCornerOrder) {
     struct Case {
         const char* what;
         int x1, y1, x2, y2;
-    } cases[] = {{"in order", 4, 6, 12, 9}, {"x reversed", 12, 6, 4, 9}, {"both reversed", 12, 9, 4, 6}};
+        int32_t refused;  // the draw-refusal switch: neither the clear nor the red fill reaches the device
+    } cases[] = {{"in order", 4, 6, 12, 9, 0},
+                 {"x reversed", 12, 6, 4, 9, 0},
+                 {"both reversed", 12, 9, 4, 6, 0},
+                 {"refused: the last box stays", 4, 6, 12, 9, 1}};
     for (const Case& c : cases) {
+        Device().drawRefusal = c.refused;
         ClearDrawTarget(nullptr);
-        ASSERT_EQ(FillRectangle(c.x1, c.y1, c.x2, c.y2, MakeColor(0, 255, 0)), 0) << c.what;
+        const int32_t color = c.refused ? MakeColor(255, 0, 0) : MakeColor(0, 255, 0);
+        ASSERT_EQ(FillRectangle(c.x1, c.y1, c.x2, c.y2, color), 0) << c.what;
         const Picture screen = ReadScreen();
         for (int y = 4; y < 11; ++y)
             for (int x = 2; x < 14; ++x) {
@@ -117,6 +123,7 @@ TEST_F(DeviceDrawTest, FillsCoverTheirPixelsInEitherCornerOrder) {
                 EXPECT_EQ(screen.At(x, y), inside ? 0x00FF00u : 0u) << c.what << " " << x << "," << y;
             }
     }
+    Device().drawRefusal = 0;
     // A fill wholly outside the area leaves the batch alone.
     FlushVertexBatch();
     ASSERT_EQ(SetDrawRegion(0, 0, 10, 10), 0);

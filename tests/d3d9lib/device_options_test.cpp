@@ -61,16 +61,20 @@ TEST_F(DeviceOptionsTest, OnlyTheExclusiveRoadWithTheModuleLogsTheDwmLine) {
         bool present;
         bool line;
         int32_t dwmState;
+        int32_t compositionOff;  // the switch: off also for a window and at DirectDraw's creation
     } cases[] = {
-        {"exclusive full screen", ScreenMode{640, 480, 32, 0, 0}, true, true, 0},
-        {"exclusive full screen without dwmapi", ScreenMode{640, 480, 32, 0, 0}, false, false, -1},
-        {"window", ScreenMode{320, 240, 32, 0, 1}, true, false, 1},
-        {"window over a full screen", ScreenMode{640, 480, 32, 1, 0}, true, false, -1},
+        {"exclusive full screen", ScreenMode{640, 480, 32, 0, 0}, true, true, 0, 0},
+        {"exclusive full screen without dwmapi", ScreenMode{640, 480, 32, 0, 0}, false, false, -1, 0},
+        {"window", ScreenMode{320, 240, 32, 0, 1}, true, false, 1, 0},
+        {"window over a full screen", ScreenMode{640, 480, 32, 1, 0}, true, false, -1, 0},
+        {"window, composition switched off", ScreenMode{320, 240, 32, 0, 1}, true, false, 0, 1},
+        {"window over a full screen, composition switched off", ScreenMode{640, 480, 32, 1, 0}, true, false, 0, 1},
     };
     for (const Case& c : cases) {
         Start(c.mode, [&] {
             dwmapi::RegisterModule(c.present);
             dwmapi::ResetCompositionRecord();
+            Device().compositionOff = c.compositionOff;
         });
         ASSERT_EQ(Screen().d3dActive, 1) << c.what;
         EXPECT_EQ(graphics_test::LogText().find(kDwmLine) != std::string::npos, c.line) << c.what;
@@ -79,22 +83,29 @@ TEST_F(DeviceOptionsTest, OnlyTheExclusiveRoadWithTheModuleLogsTheDwmLine) {
     }
 }
 
-TEST_F(DeviceOptionsTest, TheFpuPreserveSettingReachesDirectDrawAndTheDevice) {
+TEST_F(DeviceOptionsTest, TheFpuPreserveSettingAndTheDeviceSwitchesReachTheCreation) {
+    const DWORD kSwitchFlags = D3DCREATE_MULTITHREADED | D3DCREATE_SOFTWARE_VERTEXPROCESSING;
     struct Case {
         const char* what;
         int32_t setting;
         bool extended;
         bool preserve;
+        int32_t DeviceBlock::*deviceSwitch;  // a switch of the device block set to 1, or none
+        DWORD switchFlags;                   // what it puts in the creation flags
     } cases[] = {
-        {"off", 0, true, false},
-        {"on", 1, true, true},
-        {"on, plain device", 1, false, true},
-        {"any non-zero value", -3, true, true},
+        {"off", 0, true, false, nullptr, 0},
+        {"on", 1, true, true, nullptr, 0},
+        {"on, plain device", 1, false, true, nullptr, 0},
+        {"any non-zero value", -3, true, true, nullptr, 0},
+        {"multithreaded device", 0, true, false, &DeviceBlock::multithreaded, D3DCREATE_MULTITHREADED},
+        {"software vertex processing at once", 0, true, false, &DeviceBlock::softwareVertexOnly,
+         D3DCREATE_SOFTWARE_VERTEXPROCESSING},
     };
     for (const Case& c : cases) {
         Start(ScreenMode{}, [&] {
             ASSERT_EQ(SetFpuPreserveFlag(c.setting), 0);
             if (!c.extended) seams::FailCall("Direct3DCreate9Ex");
+            if (c.deviceSwitch != nullptr) Device().*c.deviceSwitch = 1;
             d3d9::ClearRecordedCalls();
         });
         ASSERT_EQ(Screen().d3dActive, 1) << c.what;
@@ -106,7 +117,8 @@ TEST_F(DeviceOptionsTest, TheFpuPreserveSettingReachesDirectDrawAndTheDevice) {
         const size_t open = created[0].rfind(", ") + 2;
         const DWORD flags = static_cast<DWORD>(std::stoul(created[0].substr(open)));
         EXPECT_EQ((flags & D3DCREATE_FPU_PRESERVE) != 0, c.preserve) << c.what << ": " << created[0];
-        EXPECT_EQ(flags & D3DCREATE_MULTITHREADED, 0u) << c.what;
+        EXPECT_EQ(flags & kSwitchFlags, c.switchFlags) << c.what << ": " << created[0];
+        if (c.deviceSwitch != nullptr) Device().*c.deviceSwitch = 0;
     }
 }
 

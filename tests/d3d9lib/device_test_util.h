@@ -53,6 +53,8 @@ protected:
         d3d9::ClearRecordedCalls();
     }
     void TearDown() override {
+        DeviceBlock& d = Device();
+        d.multithreaded = d.softwareVertexOnly = d.compositionOff = d.drawRefusal = 0;
         d3d9::SetCallRecording(false);
         d3d9::ClearRecordedCalls();
         GraphicsTest::TearDown();

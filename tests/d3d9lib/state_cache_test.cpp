@@ -134,6 +134,24 @@ TEST_F(StateCacheTest, TheBatchSharesOneDrawAndFlushesOnlyWhenItMust) {
     Cache().drawSuppressed = 0;
     EXPECT_TRUE(CallsStarting("DrawPrimitiveUP(").empty());
     EXPECT_EQ(Device().batch.count, 0);
+    // A 3D batch draws under the identity, then the draw state's world matrix
+    // goes back to the device.
+    g_drawState.worldMatrix.m[3][0] = 7;
+    BeginDeviceScene();
+    ReserveBatch(1, D3DPT_TRIANGLELIST, 3);
+    CommitBatch(3);
+    d3d9::ClearRecordedCalls();
+    FlushVertexBatch();
+    g_drawState.worldMatrix = kIdentityMatrix;
+    const std::vector<std::string> calls = d3d9::RecordedCalls();
+    const std::vector<std::string> bracket(calls.end() - std::min<size_t>(calls.size(), 3), calls.end());
+    ASSERT_EQ(bracket.size(), 3u);
+    EXPECT_EQ(bracket[0].rfind("SetTransform(256)", 0), 0u) << bracket[0];
+    EXPECT_EQ(bracket[1].rfind("DrawPrimitiveUP(4, 1, ", 0), 0u) << bracket[1];
+    EXPECT_EQ(bracket[2].rfind("SetTransform(256)", 0), 0u) << bracket[2];
+    D3DMATRIX world{};
+    Device().device->GetTransform(D3DTS_WORLD, &world);
+    EXPECT_FLOAT_EQ(world.m[3][0], 7.0f);
 }
 
 TEST_F(StateCacheTest, AFullBatchIsDrawnBeforeTheNextQuad) {
