@@ -105,10 +105,16 @@ int OpenMovieDirectShow(void*, MovieRecord* r, const char* fileName, int32_t* wi
     if (fileName == nullptr) fileName = "";
     if (const char* failure = BuildGraph(r)) {
         ReleaseMovieInterfaces(r);
-        return WriteLog(failure);
+        return WriteLogFormatted("%s", failure);  // a line of its own
     }
     if (!RenderMovieFile(r, fileName)) {
         ReleaseMovieInterfaces(r);
+        int64_t refusedWidth = 0, refusedHeight = 0;
+        if (dshow::RefusedPictureSize(&refusedWidth, &refusedHeight))
+            WriteLogFormatted("ムービーのフレームサイズ(%lld x %lld)が上限(%lld x %lld)を超えています",
+                              static_cast<long long>(refusedWidth), static_cast<long long>(refusedHeight),
+                              static_cast<long long>(dshow::kMaxPictureLongSide),
+                              static_cast<long long>(dshow::kMaxPictureShortSide));
         return WriteLogFormatted("ファイル:%s が開けませんでした", fileName);
     }
     r->mediaSeeking->GetDuration(&r->duration);

@@ -56,15 +56,17 @@ void UpdateDirectShowMovie(MovieRecord* r) {
             r->frameCallback(r, r->userWord);
         }
     }
-    // A paused graph stays where it is: only a running one ends or loops.
-    if (r->mediaSeeking == nullptr || r->mediaControl == nullptr || r->paused) return;
+    if (r->mediaSeeking == nullptr || r->mediaControl == nullptr) return;
     LONGLONG position = 0;
     r->mediaSeeking->GetCurrentPosition(&position);
     if (position < r->stopTime) return;
     if (Loops(r)) {
         LONGLONG start = 0, stop = 0;
         r->mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_NoPositioning);
-        r->mediaControl->Run();
+        // A paused movie goes back to its start but stays paused: running
+        // its graph would play a movie whose record says paused, which no
+        // pause could then stop.
+        if (!r->paused) r->mediaControl->Run();
     } else {
         r->playing = 0;
         r->paused = 1;

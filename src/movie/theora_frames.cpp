@@ -1,12 +1,11 @@
 // The owner's side of a Theora decoder: moving the current frame, taking the
 // current frame from the stock, and the queries.
 #include "movie/theora_internal.h"
+#include "platform/kernel32/kernel32.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr int32_t kQuickLooks = 2000;
 
 void MarkStale(TheoraDecoder* d) {
     d->imageUpToDate = 0;
@@ -52,7 +51,7 @@ int SeekTheora(TheoraDecoder* d, int32_t frame) {
         const int32_t state = d->state.load(std::memory_order_seq_cst);
         if (state == kTheoraPaused) break;
         if (state == kTheoraEnded) return 0;  // the thread left meanwhile
-        TheoraNap(0);
+        Sleep(0);
     }
     const int32_t target = static_cast<int32_t>(std::clamp<int64_t>(frame, 0, d->frameCount));
     // The end of the data met before the seek says nothing about the target:
@@ -86,19 +85,16 @@ int GetTheoraFrame(TheoraDecoder* d, int32_t wantImage, int32_t wantSurface) {
     const bool imageWork = d->imageUpToDate == 0 && wantImage != 0;
     if (!surfaceWork && !imageWork) return 0;
     int32_t entry = -1;
-    for (int32_t looks = 0;;) {
+    for (;;) {
         const int32_t state = d->state.load(std::memory_order_acquire);
         if (state == kTheoraSeeking) {
-            // A seek over a few pages is quick: look again at once for a
-            // while before sleeping between looks.
-            if (looks < kQuickLooks) ++looks;
-            TheoraNap(looks < kQuickLooks ? 0 : 1);
+            Sleep(1);
             continue;
         }
         if (state == kTheoraEnded) return 0;
         if (ReserveStockEntry(d, d->currentFrame.load(std::memory_order_relaxed), &entry)) break;
         if (d->endOfData.load(std::memory_order_acquire) != 0) return 0;
-        TheoraNap(0);
+        Sleep(0);
     }
     // A surface that cannot be filled (a lock that keeps failing) stays
     // stale; the caller then takes the frame as a picture.

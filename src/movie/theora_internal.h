@@ -11,11 +11,6 @@
 
 constexpr int32_t kTheoraReadBytes = 4096;      // bytes read into the sync layer at a time
 constexpr int32_t kTheoraIndexGrowth = 1000;    // page entries and key-frame bytes added at a time
-// Frames a seek decodes at most: the key frame before the target and the
-// frames just before the target. A movie whose key frames lie further apart
-// shows the target with what the skipped frames would have changed missing,
-// until its next key frame.
-constexpr int32_t kTheoraMaxSeekDecodes = 128;
 
 // One page on which at least one video packet ends.
 struct TheoraPageEntry {
@@ -114,8 +109,6 @@ int32_t DecodeTheoraFrames(TheoraDecoder* decoder, int32_t count);
 // 0 for another, -1 at the end of the file.
 int32_t TakeTheoraFrame(TheoraDecoder* decoder, bool decode);
 DWORD TheoraDecodeThread(LPVOID parameter);
-// Short waits of both sides: 0 yields, more sleeps that many milliseconds.
-void TheoraNap(int32_t milliseconds);
 // The frame frame of the stock, as planes (true), or false when the stock does
 // not hold it. The entry stays reserved for the owner until ReleaseStockEntry.
 bool ReserveStockEntry(TheoraDecoder* decoder, int32_t frame, int32_t* entry);

@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -235,14 +234,6 @@ const char* PrepareDecoding(TheoraDecoder* d) {
 }
 
 }  // namespace
-
-void TheoraNap(int32_t milliseconds) {
-    // The decoder's own pacing, which the no-wait test clock does not cut short.
-    if (milliseconds <= 0)
-        std::this_thread::yield();
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 bool PageOut(TheoraDecoder* d) {
     for (;;) {

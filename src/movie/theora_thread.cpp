@@ -3,14 +3,13 @@
 // one on (wrapping past the end to the file's start).
 #include "core/memory.h"
 #include "movie/theora_internal.h"
+#include "platform/kernel32/kernel32.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-constexpr int32_t kQuickPausedPasses = 2000;
 
 int32_t FrameCountOf(const TheoraDecoder* d) { return static_cast<int32_t>(d->frameCount); }
 
@@ -124,14 +123,10 @@ bool DecodeFromKeyPage(TheoraDecoder* d, int32_t target) {
     }
     d->lastDecoded = first - 1;
     d->endOfData.store(0, std::memory_order_release);
-    // Frames before the target's key frame change nothing it shows; of those
-    // after it, at most the last few are decoded.
-    int32_t key = std::min(target, static_cast<int32_t>(d->frameCount) - 1);
-    while (key > first && d->keyFrames[key] == 0) --key;
-    const int32_t firstAfterKey = target - kTheoraMaxSeekDecodes + 2;
+    // Every frame on the way counts: one that is not decoded leaves its
+    // changes out of the picture until the next key frame.
     while (d->lastDecoded < target) {
-        const int32_t frame = d->lastDecoded + 1;
-        if (TakeTheoraFrame(d, frame == key || (frame > key && frame >= firstAfterKey)) < 0) {
+        if (DecodeTheoraFrames(d, 1) < 0) {
             d->endOfData.store(1, std::memory_order_release);
             return true;
         }
@@ -197,7 +192,7 @@ bool StoreFrame(TheoraDecoder* d, int32_t index) {
 
 void NoteEndOfData(TheoraDecoder* d) {
     d->endOfData.store(1, std::memory_order_release);
-    TheoraNap(1);
+    Sleep(1);
 }
 
 // One pass of decoding ahead: free what fell out of the window, then decode
@@ -206,16 +201,18 @@ void DecodePass(TheoraDecoder* d) {
     const int32_t current = d->currentFrame.load(std::memory_order_acquire);
     if (FrameCountOf(d) <= 0 || current < 0 || current >= FrameCountOf(d)) {
         d->state.store(kTheoraStockFull, std::memory_order_release);
-        TheoraNap(1);
+        Sleep(1);
         return;
     }
     if (d->endOfData.load(std::memory_order_acquire) == 0) FreeStaleEntries(d, current);
     const int32_t entry = FirstFreeEntry(d);
     const int32_t target = entry < 0 ? -1 : FirstMissingFrame(d, current);
     if (target < 0) {
-        // Nothing to do until the owner moves on: sleep rather than spin.
+        // Nothing to do until the owner moves on, which may be never (a
+        // paused movie): sleep rather than yield, or the thread keeps a core
+        // busy for as long as the movie is open.
         d->state.store(kTheoraStockFull, std::memory_order_release);
-        TheoraNap(1);
+        Sleep(1);
         return;
     }
     d->state.store(kTheoraDecoding, std::memory_order_release);
@@ -228,7 +225,7 @@ void DecodePass(TheoraDecoder* d) {
         if (d->lastDecoded != target) return NoteEndOfData(d);
     }
     if (!StoreFrame(d, entry)) return NoteEndOfData(d);
-    TheoraNap(0);
+    Sleep(0);
 }
 
 }  // namespace
@@ -265,17 +262,12 @@ int32_t TakeTheoraFrame(TheoraDecoder* d, bool decode) {
 
 DWORD TheoraDecodeThread(LPVOID parameter) {
     auto* d = static_cast<TheoraDecoder*>(parameter);
-    int32_t pausedPasses = 0;
     while (d->exitRequest.load(std::memory_order_acquire) == 0) {
         if (d->pauseRequest.load(std::memory_order_acquire) != 0) {
             d->state.store(kTheoraPaused, std::memory_order_release);
-            // A pause for a seek is short: look again at once for a while
-            // before sleeping between looks.
-            if (pausedPasses < kQuickPausedPasses) ++pausedPasses;
-            TheoraNap(pausedPasses < kQuickPausedPasses ? 0 : 1);
+            Sleep(1);
             continue;
         }
-        pausedPasses = 0;
         const bool seek = d->seekRequest.load(std::memory_order_acquire) != 0;
         // Leave the paused state before the work, then look at the pause
         // request again: an owner that still saw "paused" has paused anew

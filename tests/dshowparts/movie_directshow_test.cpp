@@ -157,6 +157,21 @@ TEST_F(MovieDirectShowTest, PauseAndResumeDriveTheGraph) {
     ResumeAllMovies();
     r->mediaControl->GetState(1000, &state);
     EXPECT_EQ(state, State_Paused) << "a pause without keep-playing stays";
+    // Paused by the window right at its stop time: a movie that does not
+    // loop has ended; a looping one goes back to its start, still paused.
+    for (const bool loop : {false, true}) {
+        r->playing = 1;
+        r->playType = loop ? 1 | kMoviePlayLoop : 1;
+        LONGLONG at = r->stopTime;
+        r->mediaSeeking->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+        UpdateMovieFrame(movie, 0);
+        EXPECT_EQ(r->playing, loop ? 1 : 0) << loop;
+        EXPECT_EQ(r->paused, 1) << loop;
+        r->mediaSeeking->GetCurrentPosition(&at);
+        EXPECT_EQ(at, loop ? 0 : r->stopTime) << loop;
+        r->mediaControl->GetState(1000, &state);
+        EXPECT_EQ(state, State_Paused) << loop;
+    }
     ASSERT_EQ(CloseMovie(movie), 0);
 }
 
@@ -279,7 +294,8 @@ TEST_F(MovieDirectShowTest, EachFailureOfTheGraphSetUpLogsItsLine) {
         seams::FailCall(c.seam, 1);
         EXPECT_EQ(OpenMovie(path.c_str(), nullptr, nullptr, 0), -1) << c.what;
         seams::ClearAllCalls();
-        EXPECT_TRUE(Contains(NewLog(), c.log)) << c.what << NewLog();
+        EXPECT_TRUE(Contains(NewLog(), (std::string(c.log) + "\r\n").c_str())) << c.what << ": a line of its own\n"
+                                                                             << NewLog();
         EXPECT_EQ(dshow::LiveFiltersForTest(), 0) << c.what;
     }
 }

@@ -4,6 +4,7 @@
 #include "core/library.h"
 #include "file/file.h"
 #include "movie/movie.h"
+#include "platform/kernel32/kernel32.h"
 #include "movie_test_util.h"
 
 using namespace movietest;
@@ -105,7 +106,12 @@ TEST_F(MovieHandlesTest, AnOpenedMovieIsPausedOnItsFirstFrameAndClosesCleanly) {
     EXPECT_NE(second, -1);
     EXPECT_NE(second, movie);
     EXPECT_EQ(GetMovieCount(), 2);
+    // A system handle the record holds is closed with it.
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    GetMovieRecord(second)->systemHandle = event;
     EXPECT_EQ(CloseMovie(second), 0);
+    EXPECT_EQ(CloseHandle(event), FALSE) << "already closed";
     EXPECT_EQ(CloseMovie(movie), 0);
     EXPECT_EQ(CloseMovie(movie), -1);
     EXPECT_EQ(GetMovieRecord(movie), nullptr);

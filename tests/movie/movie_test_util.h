@@ -69,6 +69,7 @@ struct MovieSpec {
     uint32_t fpsNumerator = 10;
     uint32_t fpsDenominator = 1;
     int keyInterval = 4;           // a key frame at least every keyInterval frames
+    int hold = 1;                  // frames each picture is held for (frame k shows picture k / hold)
     th_pixel_fmt format = TH_PF_420;
     int noise = 0;                 // per-pixel noise of up to +-noise on Y (makes packets large)
     int pageBytes = 0;             // > 0: every packet flushed into pages of at most this many bytes
@@ -93,6 +94,7 @@ inline void FillFramePlanes(const MovieSpec& s, int k, std::vector<uint8_t> plan
     planes[1].assign(static_cast<size_t>(chromaW) * chromaH, 0);
     planes[2].assign(static_cast<size_t>(chromaW) * chromaH, 0);
     std::vector<double> cbSum(planes[1].size(), 0), crSum(planes[1].size(), 0), count(planes[1].size(), 0);
+    k /= s.hold;
     uint32_t seed = 7 + static_cast<uint32_t>(k) * 7919;
     for (int y = 0; y < s.height; ++y) {
         for (int x = 0; x < s.width; ++x) {

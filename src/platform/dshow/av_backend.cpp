@@ -131,6 +131,24 @@ bool LibrariesLoaded(std::string* error) {
 void RefuseLibrariesForTest(bool refuse) { g_refusedForTest = refuse; }
 
 namespace {
+// The picture past the limit the thread's current file open met (0 x 0: none).
+thread_local int64_t t_refusedWidth = 0, t_refusedHeight = 0;
+}  // namespace
+
+void ForgetRefusedPicture() { t_refusedWidth = t_refusedHeight = 0; }
+
+}  // namespace dshow::av
+
+bool dshow::RefusedPictureSize(int64_t* width, int64_t* height) {
+    if (av::t_refusedWidth == 0 && av::t_refusedHeight == 0) return false;
+    if (width != nullptr) *width = av::t_refusedWidth;
+    if (height != nullptr) *height = av::t_refusedHeight;
+    return true;
+}
+
+namespace dshow::av {
+
+namespace {
 
 constexpr AVRational kUnits = {1, 10000000};  // 100 ns
 constexpr int kIoBufferSize = 64 * 1024;
@@ -187,6 +205,15 @@ Demuxer::~Demuxer() = default;
 
 namespace {
 
+// Whether the stream's stated picture is within the limit; a refused one is
+// remembered for the caller's message.
+bool PictureAllowed(const AVCodecParameters* par) {
+    if (IsPictureSizeAllowed(par->width, par->height)) return true;
+    t_refusedWidth = par->width;
+    t_refusedHeight = par->height;
+    return false;
+}
+
 bool Describe(AVStream* st, int index, StreamInfo* info) {
     const AVCodecParameters* par = st->codecpar;
     if (Av().avcodec_find_decoder(par->codec_id) == nullptr) return false;
@@ -205,7 +232,7 @@ bool Describe(AVStream* st, int index, StreamInfo* info) {
     info->height = par->height;
     AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) info->frameTime = Av().av_rescale_q(1, av_inv_q(rate), kUnits);
-    return IsPictureSizeAllowed(par->width, par->height);
+    return PictureAllowed(par);
 }
 
 // Whether a video stream states a picture past the limit. The container's
@@ -215,7 +242,7 @@ bool ClaimsOversizePicture(const AVFormatContext* format) {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVCodecParameters* par = format->streams[i]->codecpar;
         if (par->codec_type != AVMEDIA_TYPE_VIDEO || (par->width == 0 && par->height == 0)) continue;
-        if (!IsPictureSizeAllowed(par->width, par->height)) return true;
+        if (!PictureAllowed(par)) return true;
     }
     return false;
 }

@@ -21,6 +21,9 @@ bool LibrariesLoaded(std::string* error = nullptr);
 // Makes LibrariesLoaded answer false from now on (true: as if the libraries
 // were missing), for tests of that path; false restores the real answer.
 void RefuseLibrariesForTest(bool refuse);
+// Clears what RefusedPictureSize (picture_limit.h) reports for the calling
+// thread: each file open starts with none.
+void ForgetRefusedPicture();
 
 // Where a demultiplexer reads its bytes.
 struct ByteSource {

@@ -45,8 +45,8 @@
 // past dshow::kMaxPictureLongSide x kMaxPictureShortSide (either way up,
 // picture_limit.h) are refused: a file whose video stream states such a size
 // is refused by RenderFile (VFW_E_UNSUPPORTED_STREAM) before a decoder is
-// opened for it, and the decoders and the colour converter take no larger
-// picture.
+// opened for it (RefusedPictureSize then gives the stated size), and the
+// decoders and the colour converter take no larger picture.
 //
 // Test seams (seams::FailCall), each failing its call with the chosen
 // HRESULT (E_FAIL when the test chose none):

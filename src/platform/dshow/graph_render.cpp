@@ -1,6 +1,7 @@
 // Intelligent connect: Connect and Render try the filters already in the
 // graph, then the stand-in's own, chosen by the type a pin offers; RenderFile
 // puts a file source in front.
+#include "platform/dshow/av_backend.h"
 #include "platform/dshow/graph.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
@@ -235,6 +236,7 @@ HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilt
 }
 
 HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR) {
+    av::ForgetRefusedPicture();
     if (auto failed = seams::FailNow<HRESULT>("IGraphBuilder::RenderFile", E_FAIL)) return *failed;
     if (file == nullptr) return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(lock_);

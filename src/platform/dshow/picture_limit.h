@@ -19,4 +19,9 @@ constexpr bool IsPictureSizeAllowed(int64_t width, int64_t height) {
            std::min(width, height) <= kMaxPictureShortSide;
 }
 
+// The stated size of the picture past the limit that the calling thread's
+// last IGraphBuilder::RenderFile met in the file (and so refused it), for the
+// caller's message: false when that call refused none.
+bool RefusedPictureSize(int64_t* width, int64_t* height);
+
 }  // namespace dshow
