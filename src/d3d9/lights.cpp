@@ -94,11 +94,13 @@ int SetDeviceViewMatrix(const D3DMATRIX* m) {
     d.device->SetTransform(D3DTS_VIEW, m);
     const DeviceLightState& s = Lights();
     SendTransposed(6, *m);
-    // Every light with registers moves, enabled or not.
+    // Every light with registers moves, enabled or not: its position by the
+    // draw state's camera, its direction by the matrix given.
     const Matrix4 view = AsMatrix(*m);
     for (int i = 0; i < kShaderLights; ++i) {
-        Register r[2];
-        ViewSpace(s.light[i], view, r[0], r[1]);
+        Register r[2], turned[2];
+        ViewSpace(s.light[i], g_drawState.viewMatrix, r[0], turned[0]);
+        ViewSpace(s.light[i], view, turned[1], r[1]);
         SendVertexF(14 + 7 * i, r, 2);
     }
     return 0;

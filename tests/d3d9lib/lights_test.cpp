@@ -186,6 +186,12 @@ TEST_F(LightsTest, TheCameraMovesTheLightsAndFillsTransposedRegisters) {
     EXPECT_FLOAT_EQ(held.m[3][2], 5.0f);
     Device().device->GetTransform(D3DTS_VIEW, &held);
     EXPECT_FLOAT_EQ(held.m[3][0], 10.0f);
+    // The device's camera alone turns the directions; positions keep the draw state's.
+    D3DMATRIX mirrored = Translation(-50, 0, 0);
+    mirrored.m[2][2] = -1;
+    ASSERT_EQ(SetDeviceViewMatrix(&mirrored), 0);
+    EXPECT_FLOAT_EQ(R().vertexF[14][0], position[0]);
+    EXPECT_FLOAT_EQ(R().vertexF[15][2], -1.0f);
 }
 
 // Only lights ever set come back on a new device, with the camera of the
