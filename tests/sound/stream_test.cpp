@@ -195,6 +195,10 @@ TEST_F(StreamTest, AddingSourcesIsRefusedWhenItCannotWork) {
     const int32_t memory = Load(mono);
     EXPECT_EQ(add(mono, memory), -1);
     EXPECT_EQ(AddStreamFile("absent.wav", 0, other, kStreamSourceMemory, -1), -1);
+    WriteFile("noise.wav", Bytes(64, 0x5A));
+    const int32_t unread = AddSoundData(-1);
+    EXPECT_EQ(AddStreamFile("noise.wav", 0, unread, kStreamSourceMemory, -1), -1);
+    EXPECT_EQ(DeleteSound(unread, 0), 0);
 
     const std::string log = NewLog();
     EXPECT_NE(log.find("フォーマットの違う音声データは同時に使うことは出来ません"), std::string::npos);
@@ -202,7 +206,17 @@ TEST_F(StreamTest, AddingSourcesIsRefusedWhenItCannotWork) {
     EXPECT_NE(log.find("既に再生中のストリームサウンドデータにデータを追加しようとしました\r\n"), std::string::npos);
     EXPECT_NE(log.find("ストリーム風サウンドではないサウンドデータが渡されました in AddSreamSound\r\n"),
               std::string::npos);
-    EXPECT_NE(log.find("右記のＷＡＶファイルのロードに失敗しました：absent.wav \r\n"), std::string::npos);
+    // The file lines carry their own line end, so an empty line follows each.
+    for (const char* line : {"右記のＷＡＶファイルのロードに失敗しました：absent.wav \r\n",
+                             "右記のＷＡＶファイルのセットアップに失敗しました：noise.wav \r\n"}) {
+        const size_t at = log.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        const size_t next = at + std::string(line).size();
+        const size_t stampEnd = log.find(':', next);
+        ASSERT_NE(stampEnd, std::string::npos) << line;
+        EXPECT_EQ(log.compare(stampEnd, 3, ":\r\n"), 0) << line << ": an empty line follows";
+        EXPECT_EQ(log.find_first_not_of("0123456789", next), stampEnd) << line;
+    }
     EXPECT_NE(log.find("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \r\n"), std::string::npos);
 }
 
