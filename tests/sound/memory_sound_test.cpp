@@ -87,6 +87,21 @@ TEST_F(MemorySoundTest, LoopingPlayWrapsUntilStopped) {
     EXPECT_EQ(RenderLeft(4), std::vector<int16_t>(4, 0));
 }
 
+TEST(SamplesToMillisecondsTest, TruncatesTowardZeroAndKeepsTheLow32Bits) {
+    struct Case {
+        const char* what;
+        int32_t samples, rate, expected;
+    } const cases[] = {
+        {"a tenth of a second less one sample", 4409, 44100, 99},
+        {"past 32 bits in the product", 0x7FFFFFFF, 44100, 48695774},
+        {"a quotient past 32 bits keeps its low word", 0x7FFFFFFF, 1, -1000},
+        {"a negative count", -441, 44100, -10},
+        {"a negative rate", 4410, -44100, -100},
+        {"no rate", 100, 0, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SamplesToMilliseconds(c.samples, c.rate), c.expected) << c.what;
+}
+
 TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     const int32_t h = Load(Wave16(Pattern(100, 0)), 2);
     ASSERT_NE(h, -1);
