@@ -203,6 +203,37 @@ TEST_F(MemorySoundTest, ABufferDirectSoundWillNotTakeFallsBackToTheRetryFlagsThe
     EXPECT_EQ(RenderLeft(4)[3], Pattern(4410, 0)[3]);
 }
 
+// The flag words of the three kinds of buffer, with the buffers in their
+// static place and in software memory.
+TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
+    struct Case {
+        const char* what;
+        bool software;
+        int32_t loadType;
+        int failedCreates;
+        DWORD flags;
+    } const cases[] = {
+        {"memory sound", false, 0, 0, 0x80E2},
+        {"retry", false, 0, 1, 0xC2},
+        {"stream sound", false, 2, 0, 0x180E2},
+        {"memory sound in software", true, 0, 0, 0x80E8},
+        {"retry in software", true, 0, 1, 0xC8},
+        {"stream sound in software", true, 2, 0, 0x180E8},
+    };
+    const Bytes image = Wave16(Pattern(100, 0));
+    for (const Case& c : cases) {
+        SetSoftwareSoundBuffersForTest(c.software);
+        SetSoundLoadType(c.loadType);
+        if (c.failedCreates > 0) seams::FailCall("IDirectSound::CreateSoundBuffer", c.failedCreates);
+        const int32_t h = Load(image, 2);
+        ASSERT_NE(h, -1) << c.what;
+        for (int32_t i = 0; i < GetSoundBufferCountForTest(h); ++i)
+            EXPECT_EQ(dsound::BufferFlagsForTest(GetSoundBufferForTest(h, i)), c.flags) << c.what << ", buffer " << i;
+        EXPECT_EQ(DeleteSound(h, 0), 0);
+        seams::ClearAllCalls();
+    }
+}
+
 TEST_F(MemorySoundTest, SoundsOverOneHundredEightySecondsBecomeStreams) {
     // 8-bit mono at 100 Hz keeps 181 seconds small.
     const Bytes long8(18100, 0x90);
