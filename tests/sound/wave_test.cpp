@@ -1,9 +1,12 @@
 // WAVE files and the converter over them: the chunk walk, block-wise reads
 // and seeks, whole conversion, WAVE images, and malformed files.
+#include "platform/kernel32/kernel32.h"
 #include "sound/sound_converter.h"
 #include "sound_test_util.h"
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <utility>
 
@@ -187,6 +190,52 @@ TEST_F(WaveTest, WaveImagesAreBuiltByteForByte) {
 }
 
 // ---- malformed files: -1 and a log line, never a crash, a hang or noise ----
+
+// A captured run: what the output played goes behind the header's room, and
+// the end of sound writes the header over that room and closes the file.
+TEST_F(WaveTest, TheEndOfSoundFinishesACaptureFile) {
+    const HANDLE file = CreateFileA("capture.wav", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(StartSoundCaptureForTest(file), 0);
+    EXPECT_EQ(StartSoundCaptureForTest(file), -1) << "already on";
+    const int32_t h = Load(Wave16(Pattern(300, 0), 1, 44100));
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    constexpr uint32_t kFrames = 200;
+    std::vector<int16_t> played(kFrames * 2);
+    ASSERT_EQ(sdl::RenderAudioOutput(played.data(), kFrames), 0);
+    ASSERT_EQ(AddSoundCaptureFramesForTest(played.data(), kFrames / 2), 0);
+    ASSERT_EQ(AddSoundCaptureFramesForTest(played.data() + kFrames, kFrames / 2), 0);
+    ASSERT_EQ(TerminateSound(), 0);
+    EXPECT_FALSE(CloseHandle(file)) << "the file was closed";
+    EXPECT_EQ(AddSoundCaptureFramesForTest(played.data(), 1), -1) << "capture is off";
+    ASSERT_EQ(InitializeSound(), 0);
+
+    std::ifstream in("capture.wav", std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 46u + 4 * kFrames);
+    struct Field {
+        const char* what;
+        size_t offset, size;
+        uint32_t value;
+    } const fields[] = {
+        {"RIFF size", 4, 4, 4 * kFrames + 38}, {"fmt size", 16, 4, 18},       {"format tag", 20, 2, 1},
+        {"channels", 22, 2, 2},                {"rate", 24, 4, 44100},        {"bytes per second", 28, 4, 176400},
+        {"block align", 32, 2, 4},             {"bits", 34, 2, 16},           {"extra size", 36, 2, 0},
+        {"data size", 42, 4, 4 * kFrames},
+    };
+    for (const Field& f : fields) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < f.size; ++i) value |= uint32_t{bytes[f.offset + i]} << (8 * i);
+        EXPECT_EQ(value, f.value) << f.what;
+    }
+    for (auto [offset, tag] : {std::pair<size_t, const char*>{0, "RIFF"}, {8, "WAVE"}, {12, "fmt "}, {38, "data"}})
+        EXPECT_EQ(std::string(bytes.begin() + offset, bytes.begin() + offset + 4), tag) << offset;
+    std::vector<int16_t> captured(kFrames * 2);
+    std::memcpy(captured.data(), bytes.data() + 46, 4 * kFrames);
+    EXPECT_EQ(captured, played);
+    EXPECT_EQ(captured[2 * 5], Pattern(300, 0)[5]) << "the sound is what was captured";
+}
 
 Bytes WithSize(Bytes image, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) image[offset + i] = static_cast<uint8_t>(value >> (8 * i));
