@@ -84,6 +84,10 @@ int32_t OpenWaveConverter(SoundConverter* converter);
 // Both 0 or -1, never logging.
 int32_t WalkRiffToFormat(SoundConverter* converter, uint8_t** formatCopy);
 int32_t WalkRiffToData(SoundConverter* converter);
+// The bytes of the "data" chunk that the stream holds: the data size, or for
+// a file cut off inside the chunk its whole blocks of blockAlign bytes, with
+// a log line that says so (-1, also logged, when not one whole block is there).
+int64_t HeldDataBytes(SoundConverter* converter, uint32_t blockAlign);
 
 // The other back ends: WAVE with an ACM-coded payload and MP3 through ACM
 // (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 decoded whole through

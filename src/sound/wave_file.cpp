@@ -138,6 +138,16 @@ int32_t WalkRiffToData(SoundConverter* c) {
     return 0;
 }
 
+int64_t HeldDataBytes(SoundConverter* c, uint32_t blockAlign) {
+    const uint32_t inStream = c->streamSize > c->dataOffset ? c->streamSize - c->dataOffset : 0;
+    if (c->dataSize <= inStream) return c->dataSize;
+    const uint32_t held = blockAlign > 0 ? inStream - inStream % blockAlign : 0;
+    if (held == 0) return WriteLogFormatted("音声データがファイルの途中で切れていて、読み込める標本がありません");
+    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます", c->dataSize,
+                      held);
+    return held;
+}
+
 int32_t OpenWaveConverter(SoundConverter* c) {
     uint8_t* body = nullptr;
     if (WalkRiffToFormat(c, &body) != 0) return -1;

@@ -256,7 +256,8 @@ TEST_F(WaveTest, MalformedFilesAreRefused) {
         {"fmt of 14 bytes", Riff({{"fmt ", FmtBody(1, 1, 8000, 16, 14)}, {"data", Bytes(8)}})},
         {"fmt of 0 bytes", Riff({{"fmt ", {}}, {"data", Bytes(8)}})},
         {"fmt larger than the file", WithSize(good, 16, 0x7FFFFFF0)},
-        {"data larger than the file", WithSize(good, 40, 0xFFFFFFF0)},
+        {"data larger than the file without one whole frame",
+         Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"data", Bytes(1, 7), false, 0xFFFFFFF0u}})},
         {"chunk size that would seek backwards",
          Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"LIST", Bytes(8), true, 0xFFFFFFF8u}, {"data", Bytes(8)}})},
         {"chunk size past the end", Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"LIST", Bytes(8), true, 0x10000}})},
@@ -275,18 +276,42 @@ TEST_F(WaveTest, MalformedFilesAreRefused) {
     EXPECT_NE(log.find("音声ファイルのＰＣＭへの変換に失敗しました"), std::string::npos);
     EXPECT_NE(log.find("音声ファイルを格納するメモリ領域の確保に失敗しました"), std::string::npos);
     EXPECT_NE(log.find("再生できない形式の音声データです"), std::string::npos);
+    EXPECT_NE(log.find("音声データがファイルの途中で切れていて、読み込める標本がありません"), std::string::npos);
 }
 
-TEST_F(WaveTest, EveryTruncationOfAFileIsRefused) {
-    const Bytes good = Riff({{"bext", {1, 2, 3}}, {"fmt ", FmtBody(1, 1, 8000, 16, 18)}, {"LIST", {9}},
-                             {"data", Samples16(Pattern(20, 0))}});
+// A file cut before its first sample frame is refused; one cut later loads the
+// whole frames it holds, and says so in the log.
+TEST_F(WaveTest, ACutOffFileLoadsTheWholeFramesItHolds) {
+    const std::vector<int16_t> samples = Pattern(20, 0);
+    const Bytes good = Riff({{"bext", {1, 2, 3}}, {"fmt ", FmtBody(1, 2, 8000, 16, 18)}, {"LIST", {9}},
+                             {"data", Samples16(samples)}});
+    const size_t dataStart = good.size() - 2 * samples.size();
     for (size_t length = 0; length < good.size(); ++length) {
         const Bytes cut(good.begin(), good.begin() + length);
+        const size_t frames = length < dataStart ? 0 : (length - dataStart) / 4;  // stereo frames
         const int32_t h = Load(cut);
-        EXPECT_EQ(h, -1) << "cut at " << length;
-        if (h != -1) DeleteSound(h, 0);
+        if (frames == 0) {
+            EXPECT_EQ(h, -1) << "cut at " << length;
+            if (h != -1) DeleteSound(h, 0);
+            continue;
+        }
+        ASSERT_NE(h, -1) << "cut at " << length;
+        EXPECT_EQ(GetSoundTotalSample(h), static_cast<int32_t>(frames)) << "cut at " << length;
+        int16_t* held = nullptr;
+        DWORD heldBytes = 0;
+        IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, 0);
+        ASSERT_EQ(buffer->Lock(0, 0, reinterpret_cast<void**>(&held), &heldBytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER),
+                  DS_OK);
+        EXPECT_EQ(std::vector<int16_t>(held, held + heldBytes / 2),
+                  std::vector<int16_t>(samples.begin(), samples.begin() + static_cast<long>(2 * frames)))
+            << "cut at " << length;
+        buffer->Unlock(held, heldBytes, nullptr, 0);
+        EXPECT_EQ(DeleteSound(h, 0), 0);
     }
-    EXPECT_NE(Load(good), -1);
+    EXPECT_NE(NewLog().find("音声データがファイルの途中で切れています：40 バイトのうち 36 バイトを読み込みます"),
+              std::string::npos);
+    const int32_t whole = Load(good);
+    EXPECT_EQ(GetSoundTotalSample(whole), 10);
 }
 
 TEST_F(WaveTest, GarbageIsRefused) {
