@@ -1,5 +1,6 @@
 // Memory sounds: loading, the buffer rotation, play types, stop, status,
 // position, volume, deletes, and loads that fail part of the way.
+#include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <fstream>
@@ -121,6 +122,24 @@ TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     ASSERT_EQ(GetSoundBufferForTest(h, 1)->SetVolume(0), DS_OK);
     ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
     EXPECT_EQ(volumeOf(1), -299);
+    // One-shot volume, pan and frequency serve the next start only.
+    SoundRecord* record = FindSound(h);
+    const int32_t oneShot[3] = {-1500, 800, 22050};
+    for (int i = 0; i < 3; ++i) {
+        record->oneShotSet[i] = 1;
+        record->oneShotValue[i] = oneShot[i];
+    }
+    for (const int32_t expected : {-1500, -299}) {
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, record->currentBuffer);
+        LONG pan = 0;
+        DWORD frequency = 0;
+        ASSERT_EQ(buffer->GetPan(&pan), DS_OK);
+        ASSERT_EQ(buffer->GetFrequency(&frequency), DS_OK);
+        EXPECT_EQ(volumeOf(record->currentBuffer), expected);
+        EXPECT_EQ(pan, expected == -1500 ? 800 : 0);
+        EXPECT_EQ(frequency, expected == -1500 ? 22050u : 44100u);
+    }
 }
 
 TEST_F(MemorySoundTest, BufferCountsAreCappedOrRefused) {
@@ -212,24 +231,42 @@ TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
         int32_t loadType;
         int failedCreates;
         DWORD flags;
+        bool onPartner;  // buffers made on the loaded sound's as partner
     } const cases[] = {
-        {"memory sound", false, 0, 0, 0x80E2},
-        {"retry", false, 0, 1, 0xC2},
-        {"stream sound", false, 2, 0, 0x180E2},
-        {"memory sound in software", true, 0, 0, 0x80E8},
-        {"retry in software", true, 0, 1, 0xC8},
-        {"stream sound in software", true, 2, 0, 0x180E8},
+        {"memory sound", false, 0, 0, 0x80E2, false},
+        {"retry", false, 0, 1, 0xC2, false},
+        {"stream sound", false, 2, 0, 0x180E2, false},
+        {"memory sound in software", true, 0, 0, 0x80E8, false},
+        {"retry in software", true, 0, 1, 0xC8, false},
+        {"stream sound in software", true, 2, 0, 0x180E8, false},
+        {"duplicates of a partner's buffer", false, 0, 0, 0x80E2, true},
     };
-    const Bytes image = Wave16(Pattern(100, 0));
+    const std::vector<int16_t> samples = Pattern(100, 0);
+    const Bytes image = Wave16(samples);
     for (const Case& c : cases) {
         SetSoftwareSoundBuffersForTest(c.software);
         SetSoundLoadType(c.loadType);
         if (c.failedCreates > 0) seams::FailCall("IDirectSound::CreateSoundBuffer", c.failedCreates);
-        const int32_t h = Load(image, 2);
-        ASSERT_NE(h, -1) << c.what;
+        const int32_t loaded = Load(image, 2);
+        ASSERT_NE(loaded, -1) << c.what;
+        int32_t h = loaded;
+        if (c.onPartner) {
+            // The partner's format and size win over the ones given.
+            h = AddSoundData(-1);
+            const WAVEFORMATEX other{WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+            ASSERT_EQ(CreateSoundBuffers(&other, 4, kSoundMemory, 3, h, loaded), 0) << c.what;
+            ASSERT_EQ(GetSoundBufferCountForTest(h), 3) << c.what;
+            ASSERT_EQ(StopSound(loaded), 0);
+            ASSERT_EQ(GetSoundBufferForTest(h, 2)->Play(0, 0, 0), DS_OK);
+            EXPECT_EQ(RenderLeft(3), std::vector<int16_t>(samples.begin(), samples.begin() + 3))
+                << c.what << ": the partner's samples";
+        }
         for (int32_t i = 0; i < GetSoundBufferCountForTest(h); ++i)
             EXPECT_EQ(dsound::BufferFlagsForTest(GetSoundBufferForTest(h, i)), c.flags) << c.what << ", buffer " << i;
-        EXPECT_EQ(DeleteSound(h, 0), 0);
+        if (h != loaded) {
+            EXPECT_EQ(DeleteSound(h, 0), 0);
+        }
+        EXPECT_EQ(DeleteSound(loaded, 0), 0);
         seams::ClearAllCalls();
     }
 }

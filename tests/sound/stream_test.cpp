@@ -1,6 +1,7 @@
 // Stream sounds: sources and loop counts through the one-second ring, the
 // refill ahead of the cursor, the clean end, the play position, resume and
 // rewind, shared buffers, and the refusals of the add calls.
+#include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <algorithm>
@@ -90,6 +91,20 @@ TEST_F(StreamTest, ThreeSourcesWithLoopCountsPlayInOrderThenStop) {
     PlayedRun second = PlayThrough(h, 4.0);
     EXPECT_TRUE(second.ended);
     EXPECT_EQ(FirstDifference(second.left, expected), -1);
+}
+
+TEST_F(StreamTest, AnEndSampleCutsItsSourceShort) {
+    const Bytes imageA = Wave16(a), imageB = Wave16(b);
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(AddStreamMemory(imageA.data(), static_cast<uint32_t>(imageA.size()), 0, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(AddStreamMemory(imageB.data(), static_cast<uint32_t>(imageB.size()), 0, h, kStreamSourceMemory, -1), 0);
+    FindSound(h)->sources[0].endSample = 4410;
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun run = PlayThrough(h, 2.0);
+    EXPECT_TRUE(run.ended);
+    const std::vector<int16_t> expected = Concat({std::vector<int16_t>(a.begin(), a.begin() + 4410), b});
+    EXPECT_EQ(FirstDifference(run.left, expected), -1);
+    for (size_t i = expected.size(); i < run.left.size(); ++i) ASSERT_EQ(run.left[i], 0) << "silence after the end";
 }
 
 TEST_F(StreamTest, AnEndlessSourceLoopsAndItsPositionStartsAgain) {
