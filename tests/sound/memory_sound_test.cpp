@@ -7,6 +7,7 @@
 #include <atomic>
 #include <future>
 #include <thread>
+#include <tuple>
 
 using namespace soundtest;
 
@@ -124,21 +125,16 @@ TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     EXPECT_EQ(volumeOf(1), -299);
     // One-shot volume, pan and frequency serve the next start only.
     SoundRecord* record = FindSound(h);
-    const int32_t oneShot[3] = {-1500, 800, 22050};
-    for (int i = 0; i < 3; ++i) {
-        record->oneShotSet[i] = 1;
-        record->oneShotValue[i] = oneShot[i];
-    }
-    for (const int32_t expected : {-1500, -299}) {
+    for (int i = 0; i < 3; ++i) record->oneShotSet[i] = 1;
+    record->oneShotValue[0] = -1500, record->oneShotValue[1] = 800, record->oneShotValue[2] = 22050;
+    for (auto [volume, pan, frequency] : {std::tuple<LONG, LONG, DWORD>{-1500, 800, 22050}, {-299, 0, 44100}}) {
         ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
         IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, record->currentBuffer);
-        LONG pan = 0;
-        DWORD frequency = 0;
-        ASSERT_EQ(buffer->GetPan(&pan), DS_OK);
-        ASSERT_EQ(buffer->GetFrequency(&frequency), DS_OK);
-        EXPECT_EQ(volumeOf(record->currentBuffer), expected);
-        EXPECT_EQ(pan, expected == -1500 ? 800 : 0);
-        EXPECT_EQ(frequency, expected == -1500 ? 22050u : 44100u);
+        LONG setPan = 1;
+        DWORD setFrequency = 1;
+        EXPECT_EQ(volumeOf(record->currentBuffer), volume);
+        EXPECT_TRUE(buffer->GetPan(&setPan) == DS_OK && setPan == pan) << setPan;
+        EXPECT_TRUE(buffer->GetFrequency(&setFrequency) == DS_OK && setFrequency == frequency) << setFrequency;
     }
 }
 
