@@ -104,6 +104,9 @@ void SetSoundThreadModeForTest(int32_t mode);
 // True while the sound thread runs; the passes it has completed so far.
 bool IsSoundThreadRunningForTest();
 int32_t SoundThreadPassCountForTest();
+// While on is non-zero, memory and stream buffers are made in software
+// memory (DSBCAPS_LOCSOFTWARE) rather than as static buffers.
+void SetSoftwareSoundBuffersForTest(int32_t on);
 // The DirectSound buffer of a sound's buffer slot (null when there is none).
 IDirectSoundBuffer* GetSoundBufferForTest(int32_t handle, int32_t index);
 int32_t GetSoundBufferCountForTest(int32_t handle);

@@ -321,8 +321,11 @@ int32_t OpenAcmWaveConverter(SoundConverter* c) {
     auto* format = reinterpret_cast<WAVEFORMATEX*>(body);
     if (PrepareWaveSourceFormat(c, format) != 0) return FailOpen(c);
     if (WalkRiffToData(c) != 0) return FailOpen(c);
-    // A payload that is not all in the file is a cut-off file.
-    if (c->dataSize == 0 || uint64_t{c->dataOffset} + c->dataSize > c->streamSize) return FailOpen(c);
+    if (c->dataSize == 0) return FailOpen(c);
+    // A file cut off inside its payload is decoded as far as it holds whole blocks.
+    const int64_t held = HeldDataBytes(c, format->nBlockAlign);
+    if (held < 0) return FailOpen(c);
+    c->dataSize = static_cast<uint32_t>(held);
     if (ChooseOutputFormat(c) != 0) return FailOpen(c);
     if (LoadSourceData(c) != 0) return FailOpen(c);
     if (OpenStreamPair(c) != 0) return FailOpen(c);

@@ -246,10 +246,13 @@ int32_t ConvertAll(SoundConverter* c, WAVEFORMATEX* format, uint8_t** block, int
     int32_t total = GetConvertedSize(c);
     if (total < 0) return -1;
     // Plain PCM is read straight from the stream: a "data" chunk that claims
-    // more than the stream holds is a truncated file, refused before anything
-    // is allocated for it.
-    if (c->kind == kConverterPcm && static_cast<uint64_t>(c->dataOffset) + static_cast<uint32_t>(total) > c->streamSize)
-        return -1;
+    // more than the stream holds is a cut-off file, of which the whole
+    // sample frames it does hold are read.
+    if (c->kind == kConverterPcm) {
+        const int64_t held = HeldDataBytes(c, c->outputFormat.nBlockAlign);
+        if (held < 0) return -1;
+        if (held < total) total = static_cast<int32_t>(held);
+    }
     uint8_t* pcm = nullptr;
     SeekConverter(c, 0);
     if (c->kind == kConverterPcm) {

@@ -84,6 +84,10 @@ int32_t OpenWaveConverter(SoundConverter* converter);
 // Both 0 or -1, never logging.
 int32_t WalkRiffToFormat(SoundConverter* converter, uint8_t** formatCopy);
 int32_t WalkRiffToData(SoundConverter* converter);
+// The bytes of the "data" chunk that the stream holds: the data size, or for
+// a file cut off inside the chunk its whole blocks of blockAlign bytes, with
+// a log line that says so (-1, also logged, when not one whole block is there).
+int64_t HeldDataBytes(SoundConverter* converter, uint32_t blockAlign);
 
 // The other back ends: WAVE with an ACM-coded payload and MP3 through ACM
 // (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 decoded whole through
@@ -103,5 +107,12 @@ int32_t GetOggPcmSize(SoundConverter* converter);
 int32_t CloseAcmConverter(SoundConverter* converter);
 int32_t CloseOggConverter(SoundConverter* converter);
 
-// ---- capture file (never switched on in this system) ------------------------------
+// ---- capture file ------------------------------------------------------------------
+// Writes the 46-byte WAVE header of the frames captured so far at the start of
+// the capture file and closes it; -1 when capture is not on.
 int32_t FinishCaptureWaveFile();
+// Only tests switch capture on: over a file open for writing, whose first 46
+// bytes are kept for the header; frames of 16-bit stereo at 44,100 Hz are
+// then added behind it. Both 0, or -1 (capture already on, or a failed write).
+int32_t StartSoundCaptureForTest(HANDLE file);
+int32_t AddSoundCaptureFramesForTest(const int16_t* frames, uint32_t count);

@@ -14,6 +14,15 @@ constexpr DWORD kMemoryBufferFlags = DSBCAPS_GLOBALFOCUS | DSBCAPS_CTRLVOLUME | 
 constexpr DWORD kRetryBufferFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_STATIC;  // 0xC2
 constexpr DWORD kStreamBufferFlags = kMemoryBufferFlags | DSBCAPS_GETCURRENTPOSITION2;      // 0x180E2
 
+// While set, buffers are asked for in software memory instead of as static
+// buffers (the library itself never sets it).
+int32_t g_softwareBuffers = 0;
+
+// A buffer flag word with the location the switch asks for.
+DWORD BufferFlags(DWORD flags) {
+    return g_softwareBuffers ? (flags & ~DWORD{DSBCAPS_STATIC}) | DSBCAPS_LOCSOFTWARE : flags;
+}
+
 int32_t ClampBufferCount(int32_t count) {
     if (count > kMaxSoundBuffers) return kMaxSoundBuffers;
     return count < 0 ? 0 : count;
@@ -24,11 +33,11 @@ int32_t CreateMemoryBuffer(SoundBufferWrapper* wrapper, const WAVEFORMATEX* form
     WAVEFORMATEX copy = *format;
     DSBUFFERDESC description{};
     description.dwSize = sizeof description;
-    description.dwFlags = kMemoryBufferFlags;
+    description.dwFlags = BufferFlags(kMemoryBufferFlags);
     description.dwBufferBytes = bytes;
     description.lpwfxFormat = &copy;
     if (CreateWrappedBuffer(wrapper, &description) == 0) return 0;
-    description.dwFlags = kRetryBufferFlags;
+    description.dwFlags = BufferFlags(kRetryBufferFlags);
     if (CreateWrappedBuffer(wrapper, &description) == 0) return 0;
     return WriteLog("DirectSoundBuffer の作成に失敗しました\n");
 }
@@ -61,6 +70,8 @@ uint32_t StreamBufferBytes(const WAVEFORMATEX& format) {
     const uint32_t block = format.nBlockAlign;
     return (format.nAvgBytesPerSec + block - 1) / block * block;
 }
+
+void SetSoftwareSoundBuffersForTest(int32_t on) { g_softwareBuffers = on != 0; }
 
 int32_t SetSoundLoadType(int32_t type) {
     if (static_cast<uint32_t>(type) > 3) return -1;
@@ -228,7 +239,7 @@ int32_t CreateSoundBuffers(const WAVEFORMATEX* format, uint32_t bytes, int32_t k
         WAVEFORMATEX copy = *format;
         DSBUFFERDESC description{};
         description.dwSize = sizeof description;
-        description.dwFlags = kStreamBufferFlags;
+        description.dwFlags = BufferFlags(kStreamBufferFlags);
         description.dwBufferBytes = StreamBufferBytes(*format);
         description.lpwfxFormat = &copy;
         if (CreateWrappedBuffer(&record->buffers[0], &description) != 0)

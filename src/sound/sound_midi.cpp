@@ -149,8 +149,11 @@ int32_t StopMidi(int32_t handle) {
     MidiRecord* record = FindMidi(handle);
     if (record == nullptr) return -1;
     g_mci.loop = 0;
+    int32_t result = 0;
     if (g_sound.midiMode == 1) {
-        if (StopSegment(record) != 0) return -1;
+        // A segment that would not stop is reported, but the handle counts
+        // as stopped all the same.
+        result = StopSegment(record);
     } else {
         HandleMidiNotify(0, 0);
         for (int i = 0; i < kPumpPassesAfterStop; ++i) PumpMessagesUnlocked();
@@ -158,7 +161,7 @@ int32_t StopMidi(int32_t handle) {
     DeleteTemporaryMidiFile();
     record->playing = 0;
     record->seenPlaying = 0;
-    return 0;
+    return result;
 }
 
 int32_t DeleteMidi(int32_t handle) {

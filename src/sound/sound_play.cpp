@@ -9,6 +9,8 @@
 
 namespace {
 
+int64_t AbsInt64(int32_t value) { return value < 0 ? -int64_t{value} : int64_t{value}; }
+
 // Steps to the next buffer of the rotation and readies it: 0 ready, 1 refused
 // (it still plays and fromStart is 0), -1 failure (no such buffer).
 int32_t SelectNextBuffer(SoundRecord* record, int32_t fromStart) {
@@ -39,8 +41,17 @@ void WaitWhilePlaying(int32_t handle) {
 
 int32_t SamplesToMilliseconds(int32_t samples, int32_t rate) {
     if (rate == 0) return 0;
-    const __int128 product = static_cast<__int128>(static_cast<int64_t>(samples)) * 1000;
-    return static_cast<int32_t>(static_cast<int64_t>(product / static_cast<int64_t>(rate)));
+    // The unsigned 128-bit arithmetic runs on the magnitudes, so that a
+    // negative count or rate still truncates toward zero.
+    const bool negative = (samples < 0) != (rate < 0);
+    const uint64_t count = static_cast<uint64_t>(AbsInt64(samples));
+    const uint64_t divisor = static_cast<uint64_t>(AbsInt64(rate));
+    uint32_t product[4];
+    Multiply64To128(count, 1000, product);
+    uint64_t quotient = 0;
+    Divide128By64(product, divisor, &quotient);
+    const uint32_t low = static_cast<uint32_t>(negative ? 0 - quotient : quotient);
+    return static_cast<int32_t>(low);
 }
 
 int32_t PlaySoundHandle(int32_t handle, int32_t playType, int32_t fromStart) {

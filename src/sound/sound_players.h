@@ -24,7 +24,8 @@ constexpr int32_t kSoftSoundPlayer = 1;
 int32_t IsMidiPlaying(int32_t handle);
 // Stops the MIDI play (closing the MCI device, or stopping the segment) and
 // deletes its temporary file; -1 for a refused handle, or when the segment
-// could not be stopped (mode 1 without a performance, or StopEx failed).
+// could not be stopped (mode 1 without a performance, or StopEx failed), in
+// which case the file is deleted and the handle's flags cleared all the same.
 int32_t StopMidi(int32_t handle);
 // Stops a playing MIDI handle; unloads and releases its segment; frees its
 // data and its handle.

@@ -239,14 +239,14 @@ int32_t AddStreamFile(const char* fileName, int32_t loopCount, int32_t handle, i
     SoundRecord* record = FindSound(handle);
     if (record == nullptr) return -1;
     const DWORD_PTR file = OpenAccessFile(fileName, 0, 1, 0);
-    if (file == 0) return WriteLogFormatted("右記のＷＡＶファイルのロードに失敗しました：%s ", fileName);
+    if (file == 0) return WriteLogFormatted("右記のＷＡＶファイルのロードに失敗しました：%s \n", fileName);
     DataStream stream{};
     stream.functions = *GetFileStreamFunctions();
     stream.handle = file;
     int32_t owned = 0;
     if (AddSreamSound(&stream, loopCount, handle, sourceType, &owned, partnerHandle) != 0) {
         CloseAccessFile(file);
-        return WriteLogFormatted("右記のＷＡＶファイルのセットアップに失敗しました：%s ", fileName);
+        return WriteLogFormatted("右記のＷＡＶファイルのセットアップに失敗しました：%s \n", fileName);
     }
     if (owned == 1) CloseAccessFile(file);
     // The stream was opened here: a source that still reads it closes it.

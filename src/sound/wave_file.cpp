@@ -138,6 +138,16 @@ int32_t WalkRiffToData(SoundConverter* c) {
     return 0;
 }
 
+int64_t HeldDataBytes(SoundConverter* c, uint32_t blockAlign) {
+    const uint32_t inStream = c->streamSize > c->dataOffset ? c->streamSize - c->dataOffset : 0;
+    if (c->dataSize <= inStream) return c->dataSize;
+    const uint32_t held = blockAlign > 0 ? inStream - inStream % blockAlign : 0;
+    if (held == 0) return WriteLogFormatted("音声データがファイルの途中で切れていて、読み込める標本がありません");
+    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます", c->dataSize,
+                      held);
+    return held;
+}
+
 int32_t OpenWaveConverter(SoundConverter* c) {
     uint8_t* body = nullptr;
     if (WalkRiffToFormat(c, &body) != 0) return -1;
@@ -184,14 +194,34 @@ int32_t BuildWaveImage(uint8_t** image, uint32_t* imageSize, const void* format,
 
 // ---- capture file ---------------------------------------------------------------
 namespace {
+constexpr DWORD kCaptureHeaderBytes = 46;
+constexpr uint32_t kCaptureFrameBytes = 4;  // 16-bit stereo
 int32_t g_captureActive = 0;
 uint32_t g_captureFrames = 0;
 HANDLE g_captureFile = nullptr;
 }  // namespace
 
+int32_t StartSoundCaptureForTest(HANDLE file) {
+    if (g_captureActive || file == nullptr || file == INVALID_HANDLE_VALUE) return -1;
+    if (SetFilePointer(file, kCaptureHeaderBytes, nullptr, FILE_BEGIN) != kCaptureHeaderBytes) return -1;
+    g_captureFile = file;
+    g_captureFrames = 0;
+    g_captureActive = 1;
+    return 0;
+}
+
+int32_t AddSoundCaptureFramesForTest(const int16_t* frames, uint32_t count) {
+    if (!g_captureActive || (frames == nullptr && count > 0) || count > 0xFFFFFFFFu / kCaptureFrameBytes) return -1;
+    DWORD written = 0;
+    const DWORD bytes = count * kCaptureFrameBytes;
+    if (!WriteFile(g_captureFile, frames, bytes, &written, nullptr) || written != bytes) return -1;
+    g_captureFrames += count;
+    return 0;
+}
+
 int32_t FinishCaptureWaveFile() {
     if (!g_captureActive) return -1;
-    uint8_t header[46];
+    uint8_t header[kCaptureHeaderBytes];
     std::memcpy(header, "RIFF", 4);
     WriteLe32(header + 4, 4 * g_captureFrames + 38);
     std::memcpy(header + 8, "WAVEfmt ", 8);

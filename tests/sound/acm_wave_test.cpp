@@ -154,13 +154,18 @@ TEST_F(AcmWaveTest, DamagedFormatsAreRefusedWithoutReadingPastTheChunk) {
     EXPECT_EQ(other.result, -1);
 }
 
-TEST_F(AcmWaveTest, CutOffOrEmptyPayloadsAreRefusedAndLogged) {
+TEST_F(AcmWaveTest, CutOffPayloadsDecodeTheirWholeBlocksAndEmptyOnesAreRefused) {
     const Encoded coded = EncodeImaAdpcm(Tone(5000, 1, 8000), 1, 256);
-    // The data chunk claims more than the file holds.
+    // The data chunk claims more than the file holds, and the file ends inside
+    // a block: the whole blocks decode.
     Chunk data{"data", coded.data};
+    data.body.push_back(0x33);
     data.sizeOverride = static_cast<uint32_t>(coded.data.size() + 256);
-    EXPECT_EQ(Load(Riff({{"fmt ", ImaFmtBody(1, 8000, 256)}, data})), -1);
-    EXPECT_TRUE(Contains(NewLog(), "音声ファイルのＰＣＭへの変換に失敗しました"));
+    const int32_t h = Load(Riff({{"fmt ", ImaFmtBody(1, 8000, 256)}, data}));
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(BufferSamples(h, static_cast<uint32_t>(coded.decoded.size() * 2)), coded.decoded);
+    EXPECT_EQ(GetSoundTotalSample(h), static_cast<int32_t>(coded.decoded.size()));
+    EXPECT_TRUE(Contains(NewLog(), "音声データがファイルの途中で切れています"));
     // Less than one block: nothing to decode.
     EXPECT_EQ(Load(Riff({{"fmt ", ImaFmtBody(1, 8000, 256)}, {"data", Bytes(200, 0x11)}})), -1);
     EXPECT_EQ(Load(Riff({{"fmt ", ImaFmtBody(1, 8000, 256)}, {"data", Bytes()}})), -1);
@@ -220,12 +225,18 @@ TEST_F(AcmWaveTest, ASpareStreamThatCannotBeOpenedAgainEndsTheDataCleanly) {
 
 namespace {
 
-TEST_F(AcmWaveTest, EveryCutIsRefusedAndDamagedBlocksStillPlay) {
-    const Encoded coded = EncodeImaAdpcm(Tone(2000, 1, 8000), 1, 256);
+TEST_F(AcmWaveTest, CutsKeepTheirWholeBlocksAndDamagedBlocksStillPlay) {
+    const Encoded coded = EncodeImaAdpcm(Tone(2000, 1, 8000), 1, 256);  // 505 samples a block
     const Bytes image = ImaWave(coded, 1, 8000, 256);
+    const size_t dataStart = image.size() - coded.data.size();
     for (size_t length = 0; length < image.size(); length += 5) {
+        const size_t blocks = length < dataStart ? 0 : (length - dataStart) / 256;
         const int32_t h = Load(Bytes(image.begin(), image.begin() + length));
-        EXPECT_EQ(h, -1) << "cut at " << length;
+        if (blocks == 0) {
+            EXPECT_EQ(h, -1) << "cut at " << length;
+        } else {
+            EXPECT_EQ(GetSoundTotalSample(h), static_cast<int32_t>(blocks * 505)) << "cut at " << length;
+        }
         if (h != -1) DeleteSound(h, 0);
     }
     // Any bytes in the blocks decode to something of the same length.

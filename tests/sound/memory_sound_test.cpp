@@ -1,11 +1,13 @@
 // Memory sounds: loading, the buffer rotation, play types, stop, status,
 // position, volume, deletes, and loads that fail part of the way.
+#include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <fstream>
 #include <atomic>
 #include <future>
 #include <thread>
+#include <tuple>
 
 using namespace soundtest;
 
@@ -87,6 +89,21 @@ TEST_F(MemorySoundTest, LoopingPlayWrapsUntilStopped) {
     EXPECT_EQ(RenderLeft(4), std::vector<int16_t>(4, 0));
 }
 
+TEST(SamplesToMillisecondsTest, TruncatesTowardZeroAndKeepsTheLow32Bits) {
+    struct Case {
+        const char* what;
+        int32_t samples, rate, expected;
+    } const cases[] = {
+        {"a tenth of a second less one sample", 4409, 44100, 99},
+        {"past 32 bits in the product", 0x7FFFFFFF, 44100, 48695774},
+        {"a quotient past 32 bits keeps its low word", 0x7FFFFFFF, 1, -1000},
+        {"a negative count", -441, 44100, -10},
+        {"a negative rate", 4410, -44100, -100},
+        {"no rate", 100, 0, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SamplesToMilliseconds(c.samples, c.rate), c.expected) << c.what;
+}
+
 TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     const int32_t h = Load(Wave16(Pattern(100, 0)), 2);
     ASSERT_NE(h, -1);
@@ -106,6 +123,19 @@ TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     ASSERT_EQ(GetSoundBufferForTest(h, 1)->SetVolume(0), DS_OK);
     ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
     EXPECT_EQ(volumeOf(1), -299);
+    // One-shot volume, pan and frequency serve the next start only.
+    SoundRecord* record = FindSound(h);
+    for (int i = 0; i < 3; ++i) record->oneShotSet[i] = 1;
+    record->oneShotValue[0] = -1500, record->oneShotValue[1] = 800, record->oneShotValue[2] = 22050;
+    for (auto [volume, pan, frequency] : {std::tuple<LONG, LONG, DWORD>{-1500, 800, 22050}, {-299, 0, 44100}}) {
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, record->currentBuffer);
+        LONG setPan = 1;
+        DWORD setFrequency = 1;
+        EXPECT_EQ(volumeOf(record->currentBuffer), volume);
+        EXPECT_TRUE(buffer->GetPan(&setPan) == DS_OK && setPan == pan) << setPan;
+        EXPECT_TRUE(buffer->GetFrequency(&setFrequency) == DS_OK && setFrequency == frequency) << setFrequency;
+    }
 }
 
 TEST_F(MemorySoundTest, BufferCountsAreCappedOrRefused) {
@@ -186,6 +216,55 @@ TEST_F(MemorySoundTest, ABufferDirectSoundWillNotTakeFallsBackToTheRetryFlagsThe
     EXPECT_EQ(GetSoundLoadType(), 0) << "the load type is back";
     ASSERT_EQ(PlaySoundHandle(streamed, 1, 1), 0);
     EXPECT_EQ(RenderLeft(4)[3], Pattern(4410, 0)[3]);
+}
+
+// The flag words of the three kinds of buffer, with the buffers in their
+// static place and in software memory.
+TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
+    struct Case {
+        const char* what;
+        bool software;
+        int32_t loadType;
+        int failedCreates;
+        DWORD flags;
+        bool onPartner;  // buffers made on the loaded sound's as partner
+    } const cases[] = {
+        {"memory sound", false, 0, 0, 0x80E2, false},
+        {"retry", false, 0, 1, 0xC2, false},
+        {"stream sound", false, 2, 0, 0x180E2, false},
+        {"memory sound in software", true, 0, 0, 0x80E8, false},
+        {"retry in software", true, 0, 1, 0xC8, false},
+        {"stream sound in software", true, 2, 0, 0x180E8, false},
+        {"duplicates of a partner's buffer", false, 0, 0, 0x80E2, true},
+    };
+    const std::vector<int16_t> samples = Pattern(100, 0);
+    const Bytes image = Wave16(samples);
+    for (const Case& c : cases) {
+        SetSoftwareSoundBuffersForTest(c.software);
+        SetSoundLoadType(c.loadType);
+        if (c.failedCreates > 0) seams::FailCall("IDirectSound::CreateSoundBuffer", c.failedCreates);
+        const int32_t loaded = Load(image, 2);
+        ASSERT_NE(loaded, -1) << c.what;
+        int32_t h = loaded;
+        if (c.onPartner) {
+            // The partner's format and size win over the ones given.
+            h = AddSoundData(-1);
+            const WAVEFORMATEX other{WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+            ASSERT_EQ(CreateSoundBuffers(&other, 4, kSoundMemory, 3, h, loaded), 0) << c.what;
+            ASSERT_EQ(GetSoundBufferCountForTest(h), 3) << c.what;
+            ASSERT_EQ(StopSound(loaded), 0);
+            ASSERT_EQ(GetSoundBufferForTest(h, 2)->Play(0, 0, 0), DS_OK);
+            EXPECT_EQ(RenderLeft(3), std::vector<int16_t>(samples.begin(), samples.begin() + 3))
+                << c.what << ": the partner's samples";
+        }
+        for (int32_t i = 0; i < GetSoundBufferCountForTest(h); ++i)
+            EXPECT_EQ(dsound::BufferFlagsForTest(GetSoundBufferForTest(h, i)), c.flags) << c.what << ", buffer " << i;
+        if (h != loaded) {
+            EXPECT_EQ(DeleteSound(h, 0), 0);
+        }
+        EXPECT_EQ(DeleteSound(loaded, 0), 0);
+        seams::ClearAllCalls();
+    }
 }
 
 TEST_F(MemorySoundTest, SoundsOverOneHundredEightySecondsBecomeStreams) {

@@ -181,6 +181,7 @@ protected:
         seams::ClearAllCalls();
         SetSoundLoadType(0);
         SetSoundConvertMask(0);
+        SetSoftwareSoundBuffersForTest(0);
         EXPECT_EQ(TerminateSound(), 0);
         SetSoundThreadModeForTest(-1);
         sdl::SetManualAudioOutput(false);

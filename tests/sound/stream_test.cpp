@@ -1,10 +1,12 @@
 // Stream sounds: sources and loop counts through the one-second ring, the
 // refill ahead of the cursor, the clean end, the play position, resume and
 // rewind, shared buffers, and the refusals of the add calls.
+#include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <algorithm>
 #include <fstream>
+#include <regex>
 
 using namespace soundtest;
 
@@ -90,6 +92,20 @@ TEST_F(StreamTest, ThreeSourcesWithLoopCountsPlayInOrderThenStop) {
     PlayedRun second = PlayThrough(h, 4.0);
     EXPECT_TRUE(second.ended);
     EXPECT_EQ(FirstDifference(second.left, expected), -1);
+}
+
+TEST_F(StreamTest, AnEndSampleCutsItsSourceShort) {
+    const Bytes imageA = Wave16(a), imageB = Wave16(b);
+    const int32_t h = AddSoundData(-1);
+    ASSERT_EQ(AddStreamMemory(imageA.data(), static_cast<uint32_t>(imageA.size()), 0, h, kStreamSourceMemory, -1), 0);
+    ASSERT_EQ(AddStreamMemory(imageB.data(), static_cast<uint32_t>(imageB.size()), 0, h, kStreamSourceMemory, -1), 0);
+    FindSound(h)->sources[0].endSample = 4410;
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayedRun run = PlayThrough(h, 2.0);
+    EXPECT_TRUE(run.ended);
+    const std::vector<int16_t> expected = Concat({std::vector<int16_t>(a.begin(), a.begin() + 4410), b});
+    EXPECT_EQ(FirstDifference(run.left, expected), -1);
+    for (size_t i = expected.size(); i < run.left.size(); ++i) ASSERT_EQ(run.left[i], 0) << "silence after the end";
 }
 
 TEST_F(StreamTest, AnEndlessSourceLoopsAndItsPositionStartsAgain) {
@@ -195,6 +211,10 @@ TEST_F(StreamTest, AddingSourcesIsRefusedWhenItCannotWork) {
     const int32_t memory = Load(mono);
     EXPECT_EQ(add(mono, memory), -1);
     EXPECT_EQ(AddStreamFile("absent.wav", 0, other, kStreamSourceMemory, -1), -1);
+    WriteFile("noise.wav", Bytes(64, 0x5A));
+    const int32_t unread = AddSoundData(-1);
+    EXPECT_EQ(AddStreamFile("noise.wav", 0, unread, kStreamSourceMemory, -1), -1);
+    EXPECT_EQ(DeleteSound(unread, 0), 0);
 
     const std::string log = NewLog();
     EXPECT_NE(log.find("フォーマットの違う音声データは同時に使うことは出来ません"), std::string::npos);
@@ -202,7 +222,13 @@ TEST_F(StreamTest, AddingSourcesIsRefusedWhenItCannotWork) {
     EXPECT_NE(log.find("既に再生中のストリームサウンドデータにデータを追加しようとしました\r\n"), std::string::npos);
     EXPECT_NE(log.find("ストリーム風サウンドではないサウンドデータが渡されました in AddSreamSound\r\n"),
               std::string::npos);
-    EXPECT_NE(log.find("右記のＷＡＶファイルのロードに失敗しました：absent.wav \r\n"), std::string::npos);
+    // The file lines carry their own line end, so an empty line follows each.
+    for (const std::string line : {"右記のＷＡＶファイルのロードに失敗しました：absent.wav \r\n",
+                                   "右記のＷＡＶファイルのセットアップに失敗しました：noise.wav \r\n"}) {
+        const size_t at = log.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        EXPECT_TRUE(std::regex_search(log.substr(at + line.size()), std::regex("^[0-9]+:\r\n"))) << line;
+    }
     EXPECT_NE(log.find("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \r\n"), std::string::npos);
 }
 

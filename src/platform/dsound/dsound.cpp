@@ -179,6 +179,7 @@ public:
         return new SecondaryBuffer(mixer_, voice_.memory, voice_.format, flags_, frequency, volume, pan);
     }
     Mixer* OwnerMixer() const { return mixer_.get(); }
+    DWORD Flags() const { return flags_; }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
         return com::AnswerQuery(this, iid, {&IID_IDirectSoundBuffer}, object);
@@ -441,6 +442,11 @@ void SetDeviceCapsForTest(const DSCAPS* caps) {
 }
 
 int LiveBufferCountForTest() { return g_liveBuffers; }
+
+DWORD BufferFlagsForTest(IDirectSoundBuffer* buffer) {
+    auto* secondary = dynamic_cast<SecondaryBuffer*>(buffer);
+    return secondary != nullptr ? secondary->Flags() : 0;
+}
 
 }  // namespace dsound
 

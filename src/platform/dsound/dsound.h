@@ -231,4 +231,7 @@ void PrepareOutput();
 void SetDeviceCapsForTest(const DSCAPS* caps);
 // Secondary buffers alive on every device (duplicates included).
 int LiveBufferCountForTest();
+// The description flags a secondary buffer (or the buffer it duplicates) was
+// made with; 0 for any other buffer.
+DWORD BufferFlagsForTest(IDirectSoundBuffer* buffer);
 }  // namespace dsound
