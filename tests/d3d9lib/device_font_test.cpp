@@ -149,13 +149,33 @@ TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
     struct Case {
         const char* what;
         int32_t type, edge;
-    } cases[] = {{"plain", 0, -1}, {"anti-aliased", 2, -1}, {"edged", 1, 2}, {"edged anti-aliased", 3, 2}};
+        int32_t noTextureCache;  // the module's switch: the software cache on the device
+    } cases[] = {{"plain", 0, -1, 0},
+                 {"anti-aliased", 2, -1, 0},
+                 {"edged", 1, 2, 0},
+                 {"edged anti-aliased", 3, 2, 0},
+                 {"no texture cache", 0, -1, 1}};
     for (const Case& c : cases) {
+        FontModule().defaults.noTextureCache = c.noTextureCache;
         const int32_t font = CreateFontToHandle(nullptr, 16, -1, c.type, -1, c.edge, 0);
+        FontModule().defaults.noTextureCache = 0;
         FontRecord* r = GetFontRecord(font);
-        ASSERT_TRUE(r != nullptr && r->textureFlag == 1) << c.what;
+        ASSERT_NE(r, nullptr) << c.what;
+        EXPECT_EQ(r->textureFlag, c.noTextureCache ? 0 : 1) << c.what;
+        if (c.noTextureCache) {
+            EXPECT_NE(r->softwareCache, nullptr) << c.what;
+            EXPECT_EQ(FindImage(r->cacheImage), nullptr) << c.what;
+            DeleteFontHandle(font);
+            continue;
+        }
         const ImageRecord* image = FindImage(r->cacheImage);
         ASSERT_TRUE(image != nullptr && image->tileCount > 0) << c.what;
+        // Anti-aliased glyphs are blended by their alpha; the others are cut
+        // out by the colour key.
+        const bool antialias = (c.type & kFontTypeAntialias) != 0;
+        EXPECT_EQ(image->memImg.base->alphaFlag, antialias ? 1 : 0) << c.what;
+        EXPECT_EQ(image->picture->flags[kPictureCutOut], antialias ? 0 : 1) << c.what;
+        const uint32_t key = image->memImg.base->transparentColor;
         EXPECT_EQ(image->width, (c.type & 1) ? r->cacheWidth * 2 : r->cacheWidth) << c.what;
         EXPECT_EQ(r->edgeImage > 0, (c.type & 1) != 0) << c.what;
         ASSERT_EQ(CacheStringGlyphs("W", -1, font, nullptr, nullptr), 0);
@@ -172,7 +192,8 @@ TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
                 uint32_t v = 0;
                 std::memcpy(&v, static_cast<uint8_t*>(p.pixels) + (y + j) * p.pitch + (x + i) * p.format.pixelByte,
                             p.format.pixelByte);
-                EXPECT_EQ(graphics_test::RawPixel(image->memImg, x + i, y + j), v) << c.what << i << "," << j;
+                const uint32_t held = antialias ? v : (v & p.format.alphaMask) ? (v & 0xFFFF) : key;
+                EXPECT_EQ(graphics_test::RawPixel(image->memImg, x + i, y + j), held) << c.what << i << "," << j;
                 const bool inGlyph = i >= e && j >= e && i - e < g.Width() && j - e < g.Height();
                 const uint32_t level = inGlyph ? g.At(i - e, j - e) : 0;
                 // Grey level v: alpha (v x 16 - 1) over white; a full glyph pixel is opaque.
