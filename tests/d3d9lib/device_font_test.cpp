@@ -100,17 +100,23 @@ TEST_F(DeviceFontTest, StringsOnTheDeviceLookAsInSoftware) {
 // A vertical glyph covers its box: the glyph turned a quarter clockwise,
 // (X0 - height, G) to (X0, G + width) with X0 = x + glyph height - top
 // offset and G = y + x offset; scaled, that box scaled by the rates about
-// the string's origin (x, y). The ink's bounds are the box's exactly.
+// the string's origin (x, y). A horizontal glyph covers (x + x offset,
+// y + top offset) to that plus its size, all scaled alike. The ink's bounds
+// are the box's exactly. Scaled vertical glyphs select the linear filter and
+// leave it selected; horizontal ones keep the filter.
 TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
     struct Case {
         const char* what;
+        int32_t vertical;
         uint8_t extend;
         double xRate, yRate;
+        int32_t filterAfter;
     } cases[] = {
-        {"unscaled", 0, 1.0, 1.0},
-        {"scaled at rate one", 1, 1.0, 1.0},
-        {"twice", 1, 2.0, 2.0},
-        {"three across, twice down", 1, 3.0, 2.0},
+        {"unscaled", 1, 0, 1.0, 1.0, 0},
+        {"horizontal, three across, twice down", 0, 1, 3.0, 2.0, 0},
+        {"scaled at rate one", 1, 1, 1.0, 1.0, 1},
+        {"twice", 1, 1, 2.0, 2.0, 1},
+        {"three across, twice down", 1, 1, 3.0, 2.0, 1},
     };
     const int32_t x = 100, y = 20;
     const int32_t font = CreateFontToHandle(nullptr, 16, -1, 0, -1, -1, 0);
@@ -119,16 +125,22 @@ TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
     for (const Case& c : cases) {
         SetBackgroundColor(0, 0, 0);
         ClearDrawTarget(nullptr);
+        SetFilterMode(0);
         ASSERT_GT(DrawFontStringCore(1, x, y, c.extend, c.xRate, c.yRate, "W", MakeColor(255, 255, 255), nullptr,
-                                     nullptr, 1, font, 0, -1, 1, nullptr),
+                                     nullptr, 1, font, 0, -1, c.vertical, nullptr),
                   0)
             << c.what;
+        EXPECT_EQ(g_drawState.filterMode, c.filterAfter) << c.what;
         const GlyphCacheSlot* g = r->codes['W'].slot;
         ASSERT_NE(g, nullptr) << c.what;
-        const RECT want{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
-                        y + static_cast<LONG>(g->xOffset * c.yRate),
-                        x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
-                        y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)};
+        const RECT want =
+            c.vertical ? RECT{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
+                              y + static_cast<LONG>(g->xOffset * c.yRate),
+                              x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
+                              y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)}
+                       : RECT{x + static_cast<LONG>(g->xOffset * c.xRate), y + static_cast<LONG>(g->topOffset * c.yRate),
+                              x + static_cast<LONG>((g->xOffset + g->width) * c.xRate),
+                              y + static_cast<LONG>((g->topOffset + g->height) * c.yRate)};
         const Picture shown = ReadScreen();
         RECT ink{shown.width, shown.height, 0, 0};
         for (int py = 0; py < shown.height; ++py)
