@@ -134,13 +134,14 @@ TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
         const GlyphCacheSlot* g = r->codes['W'].slot;
         ASSERT_NE(g, nullptr) << c.what;
         const RECT want =
-            c.vertical ? RECT{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
-                              y + static_cast<LONG>(g->xOffset * c.yRate),
-                              x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
-                              y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)}
-                       : RECT{x + static_cast<LONG>(g->xOffset * c.xRate), y + static_cast<LONG>(g->topOffset * c.yRate),
-                              x + static_cast<LONG>((g->xOffset + g->width) * c.xRate),
-                              y + static_cast<LONG>((g->topOffset + g->height) * c.yRate)};
+            c.vertical
+                ? RECT{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
+                       y + static_cast<LONG>(g->xOffset * c.yRate),
+                       x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
+                       y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)}
+                : RECT{x + static_cast<LONG>(g->xOffset * c.xRate), y + static_cast<LONG>(g->topOffset * c.yRate),
+                       x + static_cast<LONG>((g->xOffset + g->width) * c.xRate),
+                       y + static_cast<LONG>((g->topOffset + g->height) * c.yRate)};
         const Picture shown = ReadScreen();
         RECT ink{shown.width, shown.height, 0, 0};
         for (int py = 0; py < shown.height; ++py)

@@ -190,7 +190,8 @@ TEST_P(ImageTransferTest, ColourKeyOfTheImageCutsClearPixelsOut) {
         ASSERT_EQ(SetUseColorKey(c.colourKey), 0);
         const int32_t image = CreateBlankImage(kSide, kSide);
         SetUseColorKey(1);
-        ASSERT_EQ(c.fill ? FillImage(image, 0, 255, 0, 0) : TransferPictureToImage(&picture.image, &alpha.image, image, 0, 0, 0),
+        ASSERT_EQ(c.fill ? FillImage(image, 0, 255, 0, 0)
+                         : TransferPictureToImage(&picture.image, &alpha.image, image, 0, 0, 0),
                   0);
         ASSERT_EQ(ClearDrawTarget(nullptr), 0);
         ASSERT_EQ(DrawImage(0, 0, image, 1), 0);
