@@ -223,9 +223,6 @@ void DrawGlyphPass(const GlyphPlace& g, int32_t image, uint8_t extend, int32_t v
 }  // namespace
 
 int CreateGlyphCacheImages(FontRecord* r) {
-    // Every kind keeps the glyph's coverage in an alpha channel: this graphics
-    // layer has no one-bit alpha-test format for colour-keyed images.
-    SetBlankImageAlpha(1);
     const bool edge = (r->type & kFontTypeEdge) != 0;
     r->edgeImage = -1;
     r->cacheImage = CreateBlankImage(edge ? r->cacheWidth * 2 : r->cacheWidth, r->cacheHeight);

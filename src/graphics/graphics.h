@@ -109,7 +109,8 @@ int SetImageLostFlag(int32_t image, int32_t* flag);
 // The image's size; the draw-screen size for -2 and -4.
 int GetImageSize(int32_t image, int32_t* width, int32_t* height);
 // Fills the whole image with the colour (a rectangle fill under the blend
-// state; an image with alpha gets the colour and alpha stored as they are).
+// state; an image with alpha gets the colour and alpha stored as they are; a
+// colour-keyed image gets its transparent colour for an alpha below 128).
 int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t alpha);
 // The number of live image handles.
 int32_t GetImageCount();
@@ -149,6 +150,11 @@ int SetBlankImageAlpha(int32_t flag);
 int32_t GetBlankImageAlpha();
 int SetImageBitDepth(int32_t bits);  // 0: the screen's; else 16 or 32
 int32_t GetImageBitDepth();
+// On (the default), an image made without alpha is colour-keyed: its
+// transparent colour is cut out on the device too (an alpha-test texture),
+// and what a picture's alpha leaves clear (below 128) becomes that colour
+// when the picture goes into it. Off, its textures are opaque and pictures
+// lose their alpha in it. The setting is taken when the image is made.
 int SetUseColorKey(int32_t flag);
 int32_t GetUseColorKey();
 int SetHardwareAllowed(int32_t flag);  // refused (-1) once the library runs

@@ -112,7 +112,7 @@ struct GraphicsSettings {
     int32_t backgroundBlue = 0;
     int32_t blankImageAlpha = 0;
     int32_t imageBitDepth = 0;
-    int32_t useColorKey = 0;
+    int32_t useColorKey = 1;      // images made without alpha cut the transparent colour out
     int32_t maskInEffect = 0;     // the mask screen is on and exists
     int32_t maskDepth = 0;        // nesting of BeginMaskDraw
     int32_t captureFrame = 0;     // present number to capture, 0: none

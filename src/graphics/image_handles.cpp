@@ -74,6 +74,7 @@ int32_t AddImage(MEMIMG* memImg, const char* fileName, int32_t flag, const char*
         FailImageCreation("メモリの確保に失敗しました", caller);
     }
     picture->refCount = 1;
+    picture->flags[kPictureCutOut] = memImg->base->alphaFlag == 0 && Settings().useColorKey != 0 ? 1 : 0;
     picture->width = memImg->width;
     picture->height = memImg->height;
     picture->memImg = *memImg;
@@ -339,6 +340,12 @@ int FillImage(int32_t image, int32_t red, int32_t green, int32_t blue, int32_t a
     MEMIMG* memImg = &record->memImg;
     const MemImgBase* base = memImg->base;
     uint32_t color = MakeMemImgColor(base->colorType, red, green, blue);
+    if (record->picture->flags[kPictureCutOut] != 0 && alpha < 128) {
+        // A colour-keyed image holds its cut-out as the transparent colour.
+        ClearMemImg(memImg, nullptr, base->transparentColor);
+        UploadPictureRect(record->picture, record->x, record->y, record->width, record->height);
+        return 0;
+    }
     if (base->alphaFlag) {
         // The pixel routines do not draw into images with alpha: store the
         // colour and its alpha as they are.

@@ -25,16 +25,18 @@ int32_t CellLimit() {
     return limit > 0 ? limit : 256;
 }
 
-// The picture's format index and flag bytes from its pixels.
+// The picture's format index and flag bytes from its pixels and its cut-out
+// flag (set when the picture was made).
 void ChooseFormat(ImagePicture* picture) {
     const MemImgBase* base = picture->memImg.base;
     const bool bits32 = base->colorFormat->pixelByte == 4 && !(base->alphaFlag && base->colorType != kMemImgX8R8G8B8);
-    const bool alpha = base->alphaFlag != 0;
-    picture->deviceFormatIndex = alpha ? (bits32 ? kFormatAlpha32 : kFormatAlpha16)
-                                       : (bits32 ? kFormatCutOut32 : kFormatCutOut16);
+    const bool alpha = base->alphaFlag != 0, cutOut = !alpha && picture->flags[kPictureCutOut] != 0;
+    picture->deviceFormatIndex = alpha    ? (bits32 ? kFormatAlpha32 : kFormatAlpha16)
+                                 : cutOut ? (bits32 ? kFormatCutOut32 : kFormatCutOut16)
+                                          : (bits32 ? kFormat32 : kFormat16);
     picture->flags[kPictureTextured] = 1;
     picture->flags[kPictureAlphaChannel] = alpha ? 1 : 0;
-    picture->flags[kPictureCutOut] = alpha ? 0 : 1;
+    picture->flags[kPictureCutOut] = cutOut ? 1 : 0;
     picture->flags[kPictureSystemCopy] = Device().d3dEx != nullptr ? 1 : 0;
 }
 

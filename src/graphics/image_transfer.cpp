@@ -53,6 +53,29 @@ void StoreAlphaRect(const PixelImage* alpha, const RECT& from, const MEMIMG& to,
     }
 }
 
+// A colour-keyed image holds its cut-out as the transparent colour: each
+// pixel to which the alpha picture, or else the picture's own alpha, gives
+// less than half alpha becomes that colour.
+void KeyOutClearPixels(const PixelImage* picture, const PixelImage* alpha, const RECT& from, const ImageRecord& record,
+                       int32_t destX, int32_t destY) {
+    const MEMIMG& to = record.memImg;
+    if (record.picture->flags[kPictureCutOut] == 0 || (alpha == nullptr && picture->format.alphaWidth == 0)) return;
+    const size_t bytes = to.base->colorFormat->pixelByte;
+    const uint32_t key = to.base->transparentColor;
+    for (int32_t y = from.top; y < from.bottom; ++y) {
+        uint8_t* out = GetMemImgPixelAddress(&to, destX, destY + y - from.top);
+        for (int32_t x = from.left; x < from.right; ++x, out += bytes) {
+            int level = 255;
+            if (alpha != nullptr) {
+                GetPixelImagePixel(alpha, x, y, nullptr, nullptr, &level, nullptr);
+            } else {
+                GetPixelImagePixel(picture, x, y, nullptr, nullptr, nullptr, &level);
+            }
+            if (level < 128) std::memcpy(out, &key, bytes);
+        }
+    }
+}
+
 void ForgetFileName(ImageRecord* record) {
     FreeMemory(record->fileName);
     record->fileName = nullptr;
@@ -115,6 +138,7 @@ int TransferPictureRect(const PixelImage* picture, const PixelImage* alpha, cons
         return WriteLog("画像の変換に失敗しました in TransferPictureRect\n");
     }
     if (alpha != nullptr) StoreAlphaRect(alpha, from, m, destX, destY);
+    KeyOutClearPixels(picture, alpha, from, *record, destX, destY);
     ImagePicture* p = record->picture;
     // Without the device the textures take the pixels when they are made again.
     if (Screen().d3dActive && p->textures != nullptr &&

@@ -5,8 +5,9 @@
 
 namespace soft {
 
-bool CheckImagePair(const MEMIMG* dest, const MEMIMG* source, const MEMIMG* blendImage) {
-    if (!IsBlendDestination(dest) || !IsMemImgValid(source)) return false;
+bool CheckImagePair(const MEMIMG* dest, const MEMIMG* source, const MEMIMG* blendImage, bool alphaDestination) {
+    const bool destinationOk = alphaDestination ? IsScaledBlendDestination(dest) : IsBlendDestination(dest);
+    if (!destinationOk || !IsMemImgValid(source)) return false;
     if (source->base->colorType != dest->base->colorType) return false;
     if (blendImage != nullptr &&
         (!IsMemImgValid(blendImage) || blendImage->width < source->width || blendImage->height < source->height)) {

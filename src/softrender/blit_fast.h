@@ -25,8 +25,8 @@ struct BlitSpan {
 bool BlitFast(const PixelRule& rule, const BlitSpan& span);
 
 // True when the source, blend image and destination of a draw may be drawn
-// together: a blending destination, the same colour types, a blend image at
-// least as large as the source.
-bool CheckImagePair(const MEMIMG* dest, const MEMIMG* source, const MEMIMG* blendImage);
+// together: a blending destination (with alphaDestination, one with alpha
+// too), the same colour types, a blend image at least as large as the source.
+bool CheckImagePair(const MEMIMG* dest, const MEMIMG* source, const MEMIMG* blendImage, bool alphaDestination = false);
 
 }  // namespace soft

@@ -70,13 +70,19 @@ inline uint32_t BlendParameter() {
 // Modes that draw at all in software.
 inline bool IsDrawingMode(int32_t mode) { return (mode >= 0 && mode <= 4) || mode == 10 || mode == 11; }
 
-// A destination the blending routines may write to: valid, colour type 0 or
-// 1, no palette, no alpha.
-inline bool IsBlendDestination(const MEMIMG* dest) {
+// A destination the stretched blit may write to: valid, colour type 0 or 1,
+// no palette. Its pixels step by their own width (4 bytes for R5G6B5 with
+// alpha).
+inline bool IsScaledBlendDestination(const MEMIMG* dest) {
     if (!IsMemImgValid(dest)) return false;
     const MemImgBase* b = dest->base;
-    return (b->colorType == kMemImgR5G6B5 || b->colorType == kMemImgX8R8G8B8) && b->paletteFlag != 1 &&
-           b->alphaFlag != 1;
+    return (b->colorType == kMemImgR5G6B5 || b->colorType == kMemImgX8R8G8B8) && b->paletteFlag != 1;
+}
+
+// A destination the other blending routines may write to: the same, without
+// alpha.
+inline bool IsBlendDestination(const MEMIMG* dest) {
+    return IsScaledBlendDestination(dest) && dest->base->alphaFlag != 1;
 }
 
 // Packed add and subtract of three channels in one word (32-bit pixels and

@@ -59,8 +59,11 @@ int BlitMemImg(MEMIMG* dest, const MEMIMG* source, int32_t x, int32_t y, int32_t
 // Draws the whole source into the rectangle with the corners (x1, y1) and
 // (x2, y2) of corners[4] (right and bottom exclusive), scaled by nearest-pixel
 // sampling and mirrored on an axis whose corners are given in reverse order.
-// The source's own size unmirrored goes to BlitMemImg. Refuses (-1) what
-// BlitMemImg refuses, and sizes whose 16.16 scale does not fit.
+// The source's own size unmirrored goes to BlitMemImg. Refuses (-1) colour
+// types that differ, a palette destination, a mode that draws nothing and
+// sizes whose 16.16 scale does not fit. A destination with alpha is drawn,
+// pixel by pixel at its own width, except at the source's own size
+// unmirrored, which BlitMemImg refuses.
 int BlitMemImgStretch(MEMIMG* dest, const MEMIMG* source, const int32_t* corners, int32_t transFlag,
                       const MEMIMG* blendImage);
 

@@ -16,6 +16,7 @@ struct StretchSetup {
     intptr_t blendPitch;
     uint8_t* dest;                // first drawn destination pixel
     intptr_t destPitch;
+    intptr_t destBytes;           // the destination's own bytes per pixel
     int32_t width, height;        // drawn size
     int64_t scaleX, scaleY;       // destination pixels per source pixel, 16.16
     int64_t counterX, counterY;   // start values of the step counters
@@ -26,7 +27,7 @@ struct StretchSetup {
 
 template <int Kind, int Mode>
 void StretchRows(const PixelRule& r, const StretchSetup& s) {
-    constexpr intptr_t kSrc = kSourceBytes<Kind>, kDst = kDestBytes<Kind>;
+    constexpr intptr_t kSrc = kSourceBytes<Kind>;
     const intptr_t sourcePitch = s.source->pitch;
     int64_t counterY = s.counterY;
     int32_t row = s.row;
@@ -36,7 +37,7 @@ void StretchRows(const PixelRule& r, const StretchSetup& s) {
         uint8_t* d = s.dest + y * s.destPitch;
         int64_t counter = s.counterX;
         int32_t column = s.column;
-        for (int32_t x = 0; x < s.width; ++x, d += kDst) {
+        for (int32_t x = 0; x < s.width; ++x, d += s.destBytes) {
             BlendImagePixel<Kind, Mode>(r, sourceRow + column * kSrc, r.blend ? blendRow + column : nullptr, d);
             counter -= 0x10000;
             if (counter > 0) continue;
@@ -68,7 +69,7 @@ int BlitMemImgStretch(MEMIMG* dest, const MEMIMG* source, const int32_t* corners
     const int32_t stepX = x1 > x2 ? -1 : 1, stepY = y1 > y2 ? -1 : 1;
     const int64_t w = static_cast<int64_t>(right) - left, h = static_cast<int64_t>(bottom) - top;
     if (w == 0 || h == 0) return 0;
-    if (!CheckImagePair(dest, source, blendImage)) return -1;
+    if (!CheckImagePair(dest, source, blendImage, true)) return -1;
     if (w == source->width && h == source->height && stepX > 0 && stepY > 0) {
         return BlitMemImg(dest, source, left, top, transFlag, blendImage);
     }
@@ -104,6 +105,7 @@ int BlitMemImgStretch(MEMIMG* dest, const MEMIMG* source, const int32_t* corners
     s.blendPitch = blendImage ? blendImage->base->pitch : 0;
     s.dest = GetMemImgPixelAddress(dest, box.left, box.top);
     s.destPitch = dest->base->pitch;
+    s.destBytes = GetMemImgPixelByte(dest);
     DispatchImageRule(rule, [&]<int Kind, int Mode>() { StretchRows<Kind, Mode>(rule, s); });
     return 0;
 }

@@ -165,7 +165,7 @@ void TexturedSpan(const PixelRule& r, const Texture& tex, uint8_t* d, int32_t co
     }
 }
 
-bool InCoordinateRange(int32_t value) { return value > -kCoordinateLimit && value < kCoordinateLimit; }
+bool InCoordinateRange(int32_t value) { return value >= -kCoordinateLimit && value < kCoordinateLimit; }
 
 bool CheckVertices(const TriangleVertex* v) {
     for (int i = 0; i < 3; ++i) {

@@ -100,17 +100,23 @@ TEST_F(DeviceFontTest, StringsOnTheDeviceLookAsInSoftware) {
 // A vertical glyph covers its box: the glyph turned a quarter clockwise,
 // (X0 - height, G) to (X0, G + width) with X0 = x + glyph height - top
 // offset and G = y + x offset; scaled, that box scaled by the rates about
-// the string's origin (x, y). The ink's bounds are the box's exactly.
+// the string's origin (x, y). A horizontal glyph covers (x + x offset,
+// y + top offset) to that plus its size, all scaled alike. The ink's bounds
+// are the box's exactly. Scaled vertical glyphs select the linear filter and
+// leave it selected; horizontal ones keep the filter.
 TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
     struct Case {
         const char* what;
+        int32_t vertical;
         uint8_t extend;
         double xRate, yRate;
+        int32_t filterAfter;
     } cases[] = {
-        {"unscaled", 0, 1.0, 1.0},
-        {"scaled at rate one", 1, 1.0, 1.0},
-        {"twice", 1, 2.0, 2.0},
-        {"three across, twice down", 1, 3.0, 2.0},
+        {"unscaled", 1, 0, 1.0, 1.0, 0},
+        {"horizontal, three across, twice down", 0, 1, 3.0, 2.0, 0},
+        {"scaled at rate one", 1, 1, 1.0, 1.0, 1},
+        {"twice", 1, 1, 2.0, 2.0, 1},
+        {"three across, twice down", 1, 1, 3.0, 2.0, 1},
     };
     const int32_t x = 100, y = 20;
     const int32_t font = CreateFontToHandle(nullptr, 16, -1, 0, -1, -1, 0);
@@ -119,16 +125,23 @@ TEST_F(DeviceFontTest, VerticalGlyphsCoverTheirBoxScaledOrNot) {
     for (const Case& c : cases) {
         SetBackgroundColor(0, 0, 0);
         ClearDrawTarget(nullptr);
+        SetFilterMode(0);
         ASSERT_GT(DrawFontStringCore(1, x, y, c.extend, c.xRate, c.yRate, "W", MakeColor(255, 255, 255), nullptr,
-                                     nullptr, 1, font, 0, -1, 1, nullptr),
+                                     nullptr, 1, font, 0, -1, c.vertical, nullptr),
                   0)
             << c.what;
+        EXPECT_EQ(g_drawState.filterMode, c.filterAfter) << c.what;
         const GlyphCacheSlot* g = r->codes['W'].slot;
         ASSERT_NE(g, nullptr) << c.what;
-        const RECT want{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
-                        y + static_cast<LONG>(g->xOffset * c.yRate),
-                        x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
-                        y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)};
+        const RECT want =
+            c.vertical
+                ? RECT{x + static_cast<LONG>((r->glyphHeight - g->topOffset - g->height) * c.xRate),
+                       y + static_cast<LONG>(g->xOffset * c.yRate),
+                       x + static_cast<LONG>((r->glyphHeight - g->topOffset) * c.xRate),
+                       y + static_cast<LONG>((g->xOffset + g->width) * c.yRate)}
+                : RECT{x + static_cast<LONG>(g->xOffset * c.xRate), y + static_cast<LONG>(g->topOffset * c.yRate),
+                       x + static_cast<LONG>((g->xOffset + g->width) * c.xRate),
+                       y + static_cast<LONG>((g->topOffset + g->height) * c.yRate)};
         const Picture shown = ReadScreen();
         RECT ink{shown.width, shown.height, 0, 0};
         for (int py = 0; py < shown.height; ++py)
@@ -149,13 +162,33 @@ TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
     struct Case {
         const char* what;
         int32_t type, edge;
-    } cases[] = {{"plain", 0, -1}, {"anti-aliased", 2, -1}, {"edged", 1, 2}, {"edged anti-aliased", 3, 2}};
+        int32_t noTextureCache;  // the module's switch: the software cache on the device
+    } cases[] = {{"plain", 0, -1, 0},
+                 {"anti-aliased", 2, -1, 0},
+                 {"edged", 1, 2, 0},
+                 {"edged anti-aliased", 3, 2, 0},
+                 {"no texture cache", 0, -1, 1}};
     for (const Case& c : cases) {
+        FontModule().defaults.noTextureCache = c.noTextureCache;
         const int32_t font = CreateFontToHandle(nullptr, 16, -1, c.type, -1, c.edge, 0);
+        FontModule().defaults.noTextureCache = 0;
         FontRecord* r = GetFontRecord(font);
-        ASSERT_TRUE(r != nullptr && r->textureFlag == 1) << c.what;
+        ASSERT_NE(r, nullptr) << c.what;
+        EXPECT_EQ(r->textureFlag, c.noTextureCache ? 0 : 1) << c.what;
+        if (c.noTextureCache) {
+            EXPECT_NE(r->softwareCache, nullptr) << c.what;
+            EXPECT_EQ(FindImage(r->cacheImage), nullptr) << c.what;
+            DeleteFontHandle(font);
+            continue;
+        }
         const ImageRecord* image = FindImage(r->cacheImage);
         ASSERT_TRUE(image != nullptr && image->tileCount > 0) << c.what;
+        // Anti-aliased glyphs are blended by their alpha; the others are cut
+        // out by the colour key.
+        const bool antialias = (c.type & kFontTypeAntialias) != 0;
+        EXPECT_EQ(image->memImg.base->alphaFlag, antialias ? 1 : 0) << c.what;
+        EXPECT_EQ(image->picture->flags[kPictureCutOut], antialias ? 0 : 1) << c.what;
+        const uint32_t key = image->memImg.base->transparentColor;
         EXPECT_EQ(image->width, (c.type & 1) ? r->cacheWidth * 2 : r->cacheWidth) << c.what;
         EXPECT_EQ(r->edgeImage > 0, (c.type & 1) != 0) << c.what;
         ASSERT_EQ(CacheStringGlyphs("W", -1, font, nullptr, nullptr), 0);
@@ -172,7 +205,8 @@ TEST_F(DeviceFontTest, TheCacheImageHoldsTheComposedGlyphs) {
                 uint32_t v = 0;
                 std::memcpy(&v, static_cast<uint8_t*>(p.pixels) + (y + j) * p.pitch + (x + i) * p.format.pixelByte,
                             p.format.pixelByte);
-                EXPECT_EQ(graphics_test::RawPixel(image->memImg, x + i, y + j), v) << c.what << i << "," << j;
+                const uint32_t held = antialias ? v : (v & p.format.alphaMask) ? (v & 0xFFFF) : key;
+                EXPECT_EQ(graphics_test::RawPixel(image->memImg, x + i, y + j), held) << c.what << i << "," << j;
                 const bool inGlyph = i >= e && j >= e && i - e < g.Width() && j - e < g.Height();
                 const uint32_t level = inGlyph ? g.At(i - e, j - e) : 0;
                 // Grey level v: alpha (v x 16 - 1) over white; a full glyph pixel is opaque.

@@ -5,6 +5,9 @@
 #include "core/screen_log.h"
 #include "platform/gdi32/gdi32_font.h"
 
+#include <cstring>
+#include <functional>
+
 using namespace font_test;
 
 namespace {
@@ -33,26 +36,45 @@ TEST_F(FontModuleTest, TheFaceReadAheadIsTheDefaultFontsFace) {
     EXPECT_EQ(platform::FontFilesRead(), 1);
 }
 
+// Each row changes the defaults from the last row's and calls
+// SetDefaultFontSize with its size: the default font is made anew only when
+// its record no longer matches, in the lowest free slot with the next check
+// value, and then takes the default spacing.
 TEST_F(FontModuleTest, SetDefaultFontSizeRemakesOnlyOnChange) {
-    const int32_t before = GetDefaultFontHandle();
-    SetDefaultFontSize("ignored", -1, -1);
-    EXPECT_EQ(GetDefaultFontHandle(), before) << "unchanged defaults keep the font";
-    SetDefaultFontSize("ignored", 20, -1);
-    const int32_t after = GetDefaultFontHandle();
-    EXPECT_EQ(after, 0x20000000 | (1 << 16)) << "lowest free slot, next check value";
-    EXPECT_EQ(GetFontSize(after), 20);
-    int32_t thickness = 0;
-    GetFontHandleInfo(nullptr, nullptr, &thickness, after);
-    EXPECT_EQ(thickness, 6);
-    EXPECT_EQ(CheckFontHandle(before), 0);
-    // An edge size above 1 without the edge bit in the default type is
-    // passed as -1, so the font never matches and is made on every call.
-    FontModule().defaults.edgeSize = 3;
-    ApplyDefaultFontSettings();
-    const int32_t first = GetDefaultFontHandle();
-    ApplyDefaultFontSettings();
-    EXPECT_NE(GetDefaultFontHandle(), first);
-    EXPECT_EQ(GetFontRecord(GetDefaultFontHandle())->edgeSize, 1);
+    const struct {
+        const char* what;
+        int32_t size;
+        std::function<void(DefaultFontSettings&)> change;
+        bool remade;
+        const char* face;
+        int32_t spacing;
+    } cases[] = {
+        {"unchanged defaults keep the font", -1, [](DefaultFontSettings&) {}, false, "", 0},
+        {"size 20", 20, [](DefaultFontSettings&) {}, true, "", 0},
+        {"a spacing alone is no change", 20, [](DefaultFontSettings& d) { d.spacing = 3; }, false, "", 0},
+        {"a face name: made with it, and the spacing", 20,
+         [](DefaultFontSettings& d) { std::strcpy(d.faceName, "IPAPGothic"); }, true, "IPAPGothic", 3},
+        // Without the edge bit in the default type an edge size above 1 is
+        // passed as -1, so the font never matches.
+        {"edge size 3 without the edge bit", 20, [](DefaultFontSettings& d) { d.edgeSize = 3; }, true, "IPAPGothic", 3},
+        {"and again", 20, [](DefaultFontSettings&) {}, true, "IPAPGothic", 3},
+    };
+    for (const auto& c : cases) {
+        const int32_t before = GetDefaultFontHandle();
+        c.change(FontModule().defaults);
+        SetDefaultFontSize("ignored", c.size, -1);
+        const int32_t after = GetDefaultFontHandle();
+        EXPECT_EQ(after != before, c.remade) << c.what;
+        EXPECT_EQ(CheckFontHandle(before), c.remade ? 0 : 1) << c.what;
+        const FontRecord* r = GetFontRecord(after);
+        ASSERT_NE(r, nullptr) << c.what;
+        EXPECT_EQ(r->size, c.size == -1 ? 16 : c.size) << c.what;
+        EXPECT_EQ(r->thickness, 6) << c.what;
+        EXPECT_STREQ(r->faceName, c.face) << c.what;
+        EXPECT_EQ(r->spacing, c.spacing) << c.what;
+        EXPECT_EQ(r->edgeSize, 1) << c.what;
+    }
+    EXPECT_EQ(FontModule().defaults.defaultFont, 0x20000000 | (4 << 16)) << "four times made: slot 0, check value 4";
 }
 
 TEST_F(FontModuleTest, ResetFontsRemakesTheDefaultFromItsRecord) {

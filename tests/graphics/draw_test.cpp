@@ -3,6 +3,8 @@
 // targets, the blend modes, brightness, the blend image and the colour values.
 #include "graphics_test_util.h"
 
+#include <functional>
+
 namespace graphics_test {
 namespace {
 
@@ -295,6 +297,33 @@ TEST_F(DrawTest, ABlendImageMasksDrawsInSourceCoordinates) {
     ASSERT_EQ(DrawImage(0, 0, white, 0), 0);
     EXPECT_EQ(ScreenPixel(0, 0), 0xFFFFFFu);
     EXPECT_EQ(SetBlendImage(-1, 0, 0), 0);
+}
+
+// While drawing is suspended every draw call returns 0 and draws nothing;
+// each row draws once the flag is clear.
+TEST_F(DrawTest, DrawCallsDoNothingWhileDrawingIsSuspended) {
+    const int32_t image = SolidImage(0xFFFFFF);
+    const struct {
+        const char* what;
+        std::function<int()> call;
+    } cases[] = {
+        {"DrawImage", [&] { return DrawImage(2, 2, image, 0); }},
+        {"DrawImageRect", [&] { return DrawImageRect(2, 2, 0, 0, 3, 3, image, 0, 1); }},
+        {"DrawImageStretched", [&] { return DrawImageStretched(2, 2, 9, 9, image, 0); }},
+        {"DrawImageRectStretched", [&] { return DrawImageRectStretched(2, 2, 9, 9, 1, 1, 2, 2, image, 0); }},
+        {"DrawImageQuad", [&] { return DrawImageQuad(2, 2, 9, 2, 9, 9, 2, 9, image, 0); }},
+        {"DrawRectangle filled", [] { return DrawRectangle(2, 2, 6, 6, MakeColor(255, 255, 255), 1); }},
+        {"DrawRectangle outline", [] { return DrawRectangle(2, 2, 6, 6, MakeColor(255, 255, 255), 0); }},
+    };
+    for (const auto& c : cases) {
+        for (const int32_t suspended : {1, 0}) {
+            ClearTo(0x000000);
+            g_drawState.drawingSuspended = suspended;
+            EXPECT_EQ(c.call(), 0) << c.what;
+            g_drawState.drawingSuspended = 0;
+            EXPECT_EQ(ScreenPixel(2, 2), suspended ? 0u : 0xFFFFFFu) << c.what << (suspended ? " suspended" : "");
+        }
+    }
 }
 
 TEST_F(DrawTest, MakeColorAndSplitColorInBothDepths) {

@@ -168,6 +168,44 @@ TEST_P(ImageTransferTest, AlphaPictureGivesTheAlpha) {
             EXPECT_EQ(graphics_test::ImagePixel(image, 3 + x, y), ((1u + x) * 16 + 2 + y) << 24 | Pattern(1 + x, 2 + y));
 }
 
+// The colour-key setting is taken when an image is made. A colour-keyed
+// image keeps what an alpha picture, or a fill with alpha 0, leaves clear as
+// its transparent colour, which a transparent draw leaves out on both paths;
+// without the key that alpha is dropped and every pixel is drawn.
+TEST_P(ImageTransferTest, ColourKeyOfTheImageCutsClearPixelsOut) {
+    const struct {
+        const char* what;
+        int32_t colourKey;
+        bool fill;  // FillImage with alpha 0; else the left half of an alpha picture clear
+        bool cut;
+    } cases[] = {
+        {"colour-keyed, alpha picture", 1, false, true},
+        {"colour-keyed, fill", 1, true, true},
+        {"no colour key, alpha picture", 0, false, false},
+        {"no colour key, fill", 0, true, false},
+    };
+    const OwnedPicture picture(kSide, kSide);
+    const OwnedPicture alpha(kSide, kSide, [](int x, int) { return x < kSide / 2 ? 0u : 0xFFFFFFu; });
+    for (const auto& c : cases) {
+        ASSERT_EQ(SetUseColorKey(c.colourKey), 0);
+        const int32_t image = CreateBlankImage(kSide, kSide);
+        SetUseColorKey(1);
+        ASSERT_EQ(c.fill ? FillImage(image, 0, 255, 0, 0)
+                         : TransferPictureToImage(&picture.image, &alpha.image, image, 0, 0, 0),
+                  0);
+        ASSERT_EQ(ClearDrawTarget(nullptr), 0);
+        ASSERT_EQ(DrawImage(0, 0, image, 1), 0);
+        const Picture shown = ReadScreen();
+        for (int i = 0; i < kSide * kSide; ++i) {
+            const int x = i % kSide, y = i / kSide;
+            const bool clear = c.fill || x < kSide / 2;
+            const uint32_t drawn = c.fill ? 0x00FF00u : Pattern(x, y);
+            ASSERT_EQ(shown.At(x, y), clear && c.cut ? 0u : drawn) << c.what << " pixel " << i;
+        }
+        DeleteImage(image);
+    }
+}
+
 TEST_P(ImageTransferTest, DamagedMemoryImageLeavesTheImage) {
     const int32_t image = FilledImage();
     const std::vector<uint8_t> file = PatternFile(kSide, kSide), garbage(file.size(), 0x5A);

@@ -249,13 +249,20 @@ TEST_F(TriangleTest, Refusals) {
     EXPECT_EQ(-1, DrawMemImgTriangle(&dAlpha, nullptr, v, 0, nullptr, 0xFFFFFFFF));
     EXPECT_EQ(-1, DrawMemImgTriangle(&d32, &s32, v, 0, &smallBlend.img, 0));
     EXPECT_EQ(-1, DrawMemImgTriangle(&d32, &s32, nullptr, 0, nullptr, 0));
-    // Coordinates whose 14.18 values would overflow.
-    TriangleVertex far[3] = {{-5000, 0, 0, 0}, {5000, 0, 4, 0}, {0, 8, 0, 4}};
-    TriangleVertex big[3] = {{0, 0, 0, 0}, {8192, 0, 4, 0}, {0, 8, 0, 4}};
-    TriangleVertex bigU[3] = {{0, 0, 0, 0}, {8, 0, 9000, 0}, {0, 8, 0, 4}};
-    EXPECT_EQ(-1, DrawMemImgTriangle(&d32, nullptr, far, 0, nullptr, 1));
-    EXPECT_EQ(-1, DrawMemImgTriangle(&d32, nullptr, big, 0, nullptr, 1));
-    EXPECT_EQ(-1, DrawMemImgTriangle(&d32, &s32, bigU, 0, nullptr, 1));
+    // Coordinates and differences lie in -8192 .. 8191, so that their 14.18
+    // values do not overflow.
+    const struct {
+        const char* what;
+        TriangleVertex v[3];
+        int result;
+    } ranges[] = {
+        {"a difference of 10000", {{-5000, 0, 0, 0}, {5000, 0, 4, 0}, {0, 8, 0, 4}}, -1},
+        {"x of 8192", {{0, 0, 0, 0}, {8192, 0, 4, 0}, {0, 8, 0, 4}}, -1},
+        {"u of 9000", {{0, 0, 0, 0}, {8, 0, 9000, 0}, {0, 8, 0, 4}}, -1},
+        {"x, y and u of -8192", {{-8192, -8192, -8192, 0}, {-1, -8192, 4, 0}, {-8192, -1, 0, 4}}, 0},
+        {"x of -8193", {{-8193, 0, 0, 0}, {-1, 0, 4, 0}, {-8193, 8, 0, 4}}, -1},
+    };
+    for (const auto& c : ranges) EXPECT_EQ(c.result, DrawMemImgTriangle(&d32, &s32, c.v, 0, nullptr, 1)) << c.what;
     SetBlend(6, 255);
     EXPECT_EQ(-1, DrawMemImgTriangle(&d32, &s32, v, 0, nullptr, 0));
     EXPECT_EQ(0, d32.CountNot(0));
