@@ -104,6 +104,7 @@ struct SoundState {
     IDirectMusicLoader8* musicLoader;            // MIDI mode 1 only
     IDirectMusicPerformance8* musicPerformance;  // MIDI mode 1 only
     IDirectMusic8* musicObject;                  // MIDI mode 1 only
+    int32_t masterVolume;                        // handed to the performance, MIDI mode 1 only
     CRITICAL_SECTION lock;
     bool lockCreated;
     std::atomic<DWORD> lockOwner;  // thread holding the lock, 0 when free
@@ -132,6 +133,18 @@ public:
     SoundLockGuard(const SoundLockGuard&) = delete;
     SoundLockGuard& operator=(const SoundLockGuard&) = delete;
 };
+
+// Deletes the sound lock when it was created (the end of sound, or of a
+// failed start).
+void DeleteSoundLock();
+
+// ---- start-up in MIDI mode 1 --------------------------------------------------
+enum class MusicStart { kStarted, kFailed, kFellBack };
+// Gets the sound object through DirectMusic in place of plain DirectSound:
+// kStarted with the loader, the performance, the DirectMusic object and the
+// sound object held; kFailed (logged, nothing held) ends the start with -1;
+// kFellBack (logged, MIDI mode 0, nothing held) asks for a start in mode 0.
+MusicStart StartSoundThroughMusic();
 
 // ---- handles ----------------------------------------------------------------------
 // The record of a live sound handle, or null (no log line).

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-// Bytes per output sample of Ogg Vorbis data: 2 (16-bit, the default, which
-// InitializeSound keeps) or 1 (8-bit); any other value reads as 2.
+// Bytes per output sample of Ogg Vorbis data: 2 (16-bit, which InitializeSound
+// sets) or 1 (8-bit); any other value reads as 2.
 extern int32_t OggSampleBytes;
 
 // Tests only: refills served so far by the default reader (older 0) or by

@@ -3,8 +3,10 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "core/services.h"
+#include "platform/user32/user32.h"
 #include "platform/winmm/winmm.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_ogg.h"
 
 namespace {
 
@@ -25,10 +27,7 @@ void ReleaseSoundObject() {
 int32_t FailStartUp(const char* message) {
     WriteLog(message);
     ReleaseSoundObject();
-    if (g_sound.lockCreated) {
-        g_sound.lockCreated = false;
-        DeleteCriticalSection(&g_sound.lock);
-    }
+    DeleteSoundLock();
     return -1;
 }
 
@@ -98,6 +97,14 @@ BOOL OnSoundDeviceFound(GUID*, LPCSTR description, LPCSTR module, LPVOID) {
 
 const char* Availability(DWORD flags, DWORD flag) { return (flags & flag) ? "OK" : "NO"; }
 
+// A report that cannot be made lowers both indent levels it raised, so that
+// the rest of the log keeps its indent.
+void SkipDeviceReport(const char* message) {
+    WriteLog(message);
+    DecreaseLogIndent();
+    DecreaseLogIndent();
+}
+
 void WriteDeviceReport() {
     IncreaseLogIndent();
     DSCAPS caps{};
@@ -105,9 +112,15 @@ void WriteDeviceReport() {
     g_sound.soundObject->GetCaps(&caps);
     WriteLog("DirectSound デバイスを列挙します\n");
     IncreaseLogIndent();
-    // The enumerator is the stand-in's own DirectSoundEnumerateA, always at
-    // hand: there is no DSOUND.DLL to load.
-    DirectSoundEnumerateA(OnSoundDeviceFound, nullptr);
+    HMODULE library = LoadLibraryA("DSOUND.DLL");
+    if (library == nullptr) return SkipDeviceReport("DSOUND.DLL のロードに失敗しました\n");
+    using Enumerate = decltype(&DirectSoundEnumerateA);
+    auto enumerate = reinterpret_cast<Enumerate>(GetProcAddress(library, "DirectSoundEnumerateA"));
+    if (enumerate == nullptr) {
+        FreeLibrary(library);
+        return SkipDeviceReport("DirectSound デバイスの列挙用関数のポインタ取得に失敗しました\n");
+    }
+    enumerate(OnSoundDeviceFound, nullptr);
     DecreaseLogIndent();
     WriteLogFormatted("最大サンプリングレート:%.2fKHz 最小サンプリングレート:%.2fKHz ",
                       static_cast<double>(caps.dwMaxSecondarySampleRate) / 1000,
@@ -126,6 +139,7 @@ void WriteDeviceReport() {
     WriteLogFormatted(" セカンダリ MONO = %s  STEREO = %s \n", Availability(caps.dwFlags, DSCAPS_SECONDARYMONO),
                       Availability(caps.dwFlags, DSCAPS_SECONDARYSTEREO));
     DecreaseLogIndent();
+    FreeLibrary(library);
 }
 
 DWORD SoundThreadProc(LPVOID) {
@@ -175,15 +189,9 @@ void StopSoundThread() {
     g_sound.thread = nullptr;
 }
 
-}  // namespace
-
-int32_t InitializeSound() {
-    if (g_sound.soundObject != nullptr) return -1;
-    InitializeCriticalSection(&g_sound.lock);
-    g_sound.lockCreated = true;
-    g_sound.lockDepth = 0;
-    g_sound.lockOwner = 0;
-
+// Plain DirectSound (MIDI mode 0): the object, its device, the cooperative
+// level and the primary buffer with the device's format.
+int32_t StartDirectSound() {
     WriteLog("DirectSound の初期化を行います\n");
     WriteLog("DirectSound インターフェースの取得を行います....  ");
     void* object = nullptr;
@@ -196,15 +204,39 @@ int32_t InitializeSound() {
     WriteLog("引き続きインターフェースの初期化処理...  ");
     if (FAILED(g_sound.soundObject->Initialize(nullptr))) return FailStartUp("初期化に失敗しました\n");
     WriteLog("成功\n");
-    // The cooperative level belongs to the desktop window; the stand-in does
-    // not look at the window, so the main window (or none) stands for it.
-    if (FAILED(g_sound.soundObject->SetCooperativeLevel(GetMainWindow(), DSSCL_PRIORITY)))
+    if (FAILED(g_sound.soundObject->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY)))
         return FailStartUp("DirectSoundの協調レベルの設定に失敗しました\n");
     if (CreatePrimaryBuffer() != 0)
         return FailStartUp("DirectSoundのプライマリサウンドバッファの作成に失敗しました\n");
+    return 0;
+}
+
+}  // namespace
+
+void DeleteSoundLock() {
+    if (!g_sound.lockCreated) return;
+    g_sound.lockCreated = false;
+    DeleteCriticalSection(&g_sound.lock);
+}
+
+int32_t InitializeSound() {
+    if (g_sound.soundObject != nullptr) return -1;
+    InitializeCriticalSection(&g_sound.lock);
+    g_sound.lockCreated = true;
+    g_sound.lockDepth = 0;
+    g_sound.lockOwner = 0;
+
+    if (g_sound.midiMode == 1) {
+        const MusicStart started = StartSoundThroughMusic();
+        if (started == MusicStart::kFellBack) return InitializeSound();
+        if (started == MusicStart::kFailed) return -1;
+    } else if (StartDirectSound() != 0) {
+        return -1;
+    }
     StartSilentBuffer();
 
     g_sound.loadType = 0;
+    OggSampleBytes = 2;
     InitList(&g_sound.streamHead, &g_sound.streamSentinel);
     InitList(&g_sound.softPlayerHead, &g_sound.softPlayerSentinel);
 
@@ -213,8 +245,6 @@ int32_t InitializeSound() {
     DeleteAllSounds(0);
     DeleteAllSoftSounds();
     DeleteAllSoftSoundPlayers();
-    // The emptied table starts again: the first handle is 0x10000000.
-    g_soundTable.checkCounter = 0;
 
     StartSoundThread();
     WriteLog("DirectSound の初期化は正常に終了しました\n");
@@ -232,8 +262,7 @@ int32_t TerminateSound() {
     DeleteAllSoftSounds();
     DeleteAllSoftSoundPlayers();
     DeleteAllMidi();
-    g_sound.lockCreated = false;
-    DeleteCriticalSection(&g_sound.lock);
+    DeleteSoundLock();
     ReleaseMusicObjects();
     if (g_sound.primaryBuffer != nullptr) {
         g_sound.primaryBuffer->Stop();

@@ -122,6 +122,10 @@ TEST_F(DirectMusicTest, BadArgumentsAreRefused) {
     ForeignState state;
     ForeignSegment foreign;
     ASSERT_EQ(dmusic::PlaySegmentForTest(performance_, segment_), S_OK);
+    IDirectMusic8* music = dmusic::CreateDirectMusicForTest();
+    DMUS_PORTCAPS caps{};
+    DMUS_AUDIOPARAMS params{};
+    int32_t volume = 0;
     struct Case {
         const char* what;
         HRESULT result;
@@ -143,8 +147,13 @@ TEST_F(DirectMusicTest, BadArgumentsAreRefused) {
         {"ReleaseObjectByUnknown of an uncached object", loader_->ReleaseObjectByUnknown(performance_), S_FALSE},
         {"PlaySegmentForTest without a segment", dmusic::PlaySegmentForTest(performance_, nullptr), E_POINTER},
         {"EndSegmentForTest without a performance", dmusic::EndSegmentForTest(nullptr, segment_), E_POINTER},
+        {"EnumPort of caps of another size", music->EnumPort(0, &caps), E_INVALIDARG},
+        {"InitAudio with parameters of another size",
+         performance_->InitAudio(nullptr, nullptr, nullptr, 1, 64, 0, &params), E_INVALIDARG},
+        {"SetGlobalParam of another parameter", performance_->SetGlobalParam(IID_IUnknown, &volume, 4), E_NOTIMPL},
     };
     for (const Case& c : cases) EXPECT_EQ(c.result, c.expected) << c.what;
+    music->Release();
     EXPECT_EQ(performance_->IsPlaying(segment_, nullptr), S_OK) << "the refused stops left it playing";
     EXPECT_EQ(dmusic::LoadSegmentForTest(nullptr), nullptr);
 }
@@ -213,13 +222,30 @@ TEST_F(DirectMusicTest, EachSeamFailsItsMethodAndChangesNothing) {
          [](IDirectMusicPerformance8*, IDirectMusicLoader8* l, IDirectMusicSegment8* s) {
              return l->ReleaseObjectByUnknown(s);
          }},
+        {"SetGlobalParam", "IDirectMusicPerformance8::SetGlobalParam", -1, E_FAIL,
+         [](IDirectMusicPerformance8* p, IDirectMusicLoader8*, IDirectMusicSegment8*) {
+             int32_t volume = 0;
+             return p->SetGlobalParam(GUID_PerfMasterVolume, &volume, 4);
+         }},
+        {"EnumPort", "IDirectMusic::EnumPort", -1, E_FAIL,
+         [](IDirectMusicPerformance8*, IDirectMusicLoader8*, IDirectMusicSegment8*) {
+             IDirectMusic8* music = dmusic::CreateDirectMusicForTest();
+             DMUS_PORTCAPS caps{};
+             caps.dwSize = sizeof caps;
+             const HRESULT hr = music->EnumPort(0, &caps);
+             music->Release();
+             return hr;
+         }},
     };
     for (const Case& c : cases) {
         dmusic::ResetCallLogForTest();
         seams::FailCall(c.seam, 1, c.chosen);
         EXPECT_EQ(c.call(performance_, loader_, segment_), c.expected) << c.what;
         const dmusic::CallLog log = dmusic::CallLogForTest();
-        EXPECT_EQ(log.isPlaying + log.stopEx + log.stop + log.unload + log.releaseObjectByUnknown, 1) << c.what;
+        EXPECT_EQ(log.isPlaying + log.stopEx + log.stop + log.unload + log.releaseObjectByUnknown + log.initAudio +
+                      log.setGlobalParam + log.enumPort,
+                  1)
+            << c.what;
         EXPECT_EQ(Refs(segment_), 3u) << c.what << ": still played and cached";
         EXPECT_EQ(performance_->IsPlaying(segment_, nullptr), S_OK) << c.what;
     }

@@ -101,9 +101,11 @@ TEST_F(DeviceTest, PrimaryBufferIsSharedAndNeedsPriorityForItsFormat) {
     DWORD n1, n2;
     EXPECT_TRUE(FAILED(p1->Lock(0, 4, &q1, &n1, &q2, &n2, 0)));
 
-    ASSERT_EQ(ds->SetCooperativeLevel(nullptr, DSSCL_NORMAL), DS_OK);
+    ASSERT_EQ(ds->SetCooperativeLevel(GetDesktopWindow(), DSSCL_NORMAL), DS_OK);
     EXPECT_EQ(p1->SetFormat(&f), DSERR_PRIOLEVELNEEDED);
-    EXPECT_EQ(ds->SetCooperativeLevel(nullptr, 9), DSERR_INVALIDPARAM);
+    EXPECT_EQ(ds->SetCooperativeLevel(GetDesktopWindow(), 9), DSERR_INVALIDPARAM);
+    EXPECT_EQ(ds->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DSERR_INVALIDPARAM) << "no window";
+    EXPECT_EQ(p1->SetFormat(&f), DSERR_PRIOLEVELNEEDED) << "the refused levels changed nothing";
 
     WAVEFORMATEX fmt = f;
     d.lpwfxFormat = &fmt;

@@ -6,6 +6,7 @@
 #include "platform/dsound/dsound.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/seams/seams.h"
+#include "platform/user32/user32.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ protected:
         ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, &object), S_OK);
         ds = static_cast<IDirectSound*>(object);
         ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
-        ASSERT_EQ(ds->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DS_OK);
+        ASSERT_EQ(ds->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY), DS_OK);
     }
     void TearDown() override {
         for (IDirectSoundBuffer* b : made) b->Release();

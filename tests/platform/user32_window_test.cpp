@@ -175,6 +175,8 @@ TEST_F(WindowTest, FindWindowSeesOwnWindowsByClassAndTitle) {
     EXPECT_EQ(FindWindowA(lower.c_str(), nullptr), hwnd);
     EXPECT_EQ(FindWindowA(cls.c_str(), "test"), hwnd);
     EXPECT_EQ(FindWindowA(cls.c_str(), "other"), nullptr);
+    EXPECT_TRUE(IsWindow(GetDesktopWindow())) << "the desktop is a window, never one of ours";
+    EXPECT_NE(GetDesktopWindow(), hwnd);
     DestroyWindow(hwnd);
     EXPECT_EQ(FindWindowA(cls.c_str(), nullptr), nullptr);
 }

@@ -1,5 +1,6 @@
 // Sound handles: their layout, the check counter, the high-water slot, the
 // full table, and refusals of handles that name no live sound.
+#include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <functional>
@@ -11,6 +12,7 @@ namespace {
 using HandleTest = SoundTest;
 
 TEST_F(HandleTest, HandlesCarryTypeCheckAndSlot) {
+    g_soundTable.checkCounter = 0;  // as at the program's start (it goes on across restarts of sound)
     const int32_t first = AddSoundData(-1);
     const int32_t second = AddSoundData(-1);
     EXPECT_EQ(first, 0x10000000);
@@ -22,6 +24,7 @@ TEST_F(HandleTest, HandlesCarryTypeCheckAndSlot) {
 }
 
 TEST_F(HandleTest, CheckValuesWrapAfter2047) {
+    g_soundTable.checkCounter = 0;
     int32_t last = -1;
     for (int i = 0; i < 2049; ++i) last = AddSoundData(-1);
     EXPECT_EQ(last, 0x10000000 | 2048) << "the 2049th handle: check 0 again, slot 2048";
@@ -45,8 +48,12 @@ TEST_F(HandleTest, DeletingTheTopSlotLowersTheHighWaterPastEmptySlots) {
 }
 
 TEST_F(HandleTest, HandlesThatNameNoSoundAreRefusedByEveryCall) {
+    const int32_t beforeRestart = AddSoundData(-1);
+    ASSERT_EQ(TerminateSound(), 0);
+    ASSERT_EQ(InitializeSound(), 0);
     const int32_t live = Load(Wave16(Pattern(100, 0)));
     ASSERT_NE(live, -1);
+    ASSERT_EQ(live & 0xFFFF, beforeRestart & 0xFFFF) << "the emptied table gives the same slot again";
     const int32_t stale = AddSoundData(-1);
     ASSERT_EQ(DeleteSound(stale, 0), 0);
     const int32_t reused = AddSoundData(-1);
@@ -64,7 +71,8 @@ TEST_F(HandleTest, HandlesThatNameNoSoundAreRefusedByEveryCall) {
         [](int32_t h) { return PreloadStream(h); },
         [](int32_t h) { return DeleteSound(h, 0); },
     };
-    const int32_t refused[] = {-1, 0x08000000 | (live & 0xFFFF), live | 0x00008000, stale, (live ^ 0x00010000)};
+    const int32_t refused[] = {-1,    0x08000000 | (live & 0xFFFF), live | 0x00008000, stale, (live ^ 0x00010000),
+                               beforeRestart};
     for (int32_t h : refused)
         for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i](h), -1) << "call " << i << " handle " << h;
     EXPECT_EQ(GetSoundTotalSample(live), 100) << "the live handle is untouched";
@@ -72,6 +80,7 @@ TEST_F(HandleTest, HandlesThatNameNoSoundAreRefusedByEveryCall) {
 }
 
 TEST_F(HandleTest, AFullTableRefusesFurtherSounds) {
+    g_soundTable.checkCounter = 0;
     for (int i = 0; i < 32768; ++i) ASSERT_NE(AddSoundData(-1), -1) << i;
     EXPECT_EQ(AddSoundData(-1), -1);
     EXPECT_EQ(Load(Wave16(Pattern(10, 0))), -1);

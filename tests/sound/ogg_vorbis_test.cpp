@@ -215,6 +215,15 @@ TEST_F(OggVorbisTest, EightBitOutputAndAnUnsetSampleWidth) {
     GetConverterFormat(&unset.converter, &f);
     EXPECT_EQ(f.wBitsPerSample, 16);
     EXPECT_EQ(f.nBlockAlign, 2);
+
+    // Sound's start sets the width to 2.
+    OggSampleBytes = 1;
+    ASSERT_EQ(TerminateSound(), 0);
+    ASSERT_EQ(InitializeSound(), 0);
+    Opened restarted(MonoFile());
+    ASSERT_EQ(restarted.result, 0);
+    GetConverterFormat(&restarted.converter, &f);
+    EXPECT_EQ(f.wBitsPerSample, 16);
 }
 
 TEST_F(OggVorbisTest, AConverterKeepsTheReaderItOpenedWith) {

@@ -3,12 +3,15 @@
 #include "core/library.h"
 #include "core/library_hooks.h"
 #include "core/library_state.h"
+#include "platform/dmusic/dmusic.h"
 #include "sound/sound_internal.h"
 #include "sound_test_util.h"
 
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
+#include <tuple>
 
 using namespace soundtest;
 
@@ -36,6 +39,8 @@ protected:
         TerminateSound();
         SetSoundThreadModeForTest(-1);
         dsound::SetDeviceCapsForTest(nullptr);
+        SelectMidiModeForTest(0, nullptr, nullptr);
+        g_sound.masterVolume = 0;
         Window().quitRequested = 0;
         Window().processorCount = 0;
         EXPECT_FALSE(sdl::IsAudioOutputOpen()) << "the output is closed with sound";
@@ -92,6 +97,76 @@ TEST_F(SoundStartUp, EachFailingStepLeavesSoundOffAndCanBeRetried) {
     EXPECT_NE(CreateSoundFromImage(image.data(), static_cast<uint32_t>(image.size()), 1, -1), -1);
 }
 
+// MIDI mode 1 gets the sound object from DirectMusic's performance. Without
+// a loader it starts in mode 0; any later failure ends with -1 and nothing
+// held.
+TEST_F(SoundStartUp, ModeOneStartsThroughDirectMusic) {
+    struct Case {
+        const char* what;
+        const char* seam;
+        int skip;  // calls of the seam that still succeed
+        int32_t result;
+        const char* line;
+    } const cases[] = {
+        {"started", nullptr, 0, 0, "出力ポート  Device0:ソフトウェア シンセサイザー (DirectSound 出力) \r\n"},
+        {"no loader: mode 0", "CoCreateInstance", 0, 0, "前バージョンでの初期化処理に移ります\r\n"},
+        {"no performance", "CoCreateInstance", 1, -1, "DirectMusicPerformance オブジェクトの作成に失敗しました\r\n"},
+        {"no DirectMusic object", "CoCreateInstance", 2, -1, "DirectMusic オブジェクトの取得に失敗しました\r\n"},
+        {"no IDirectMusic8", "IDirectMusic::QueryInterface", 0, -1, "DirectMusic8 オブジェクトの取得に失敗しました\r\n"},
+        {"InitAudio fails", "IDirectMusicPerformance8::InitAudio", 0, -1,
+         "DirectMusicPerformanceオブジェクトの初期化に失敗しました\r\n"},
+        {"no audio output for InitAudio", "SDL_OpenAudioDevice", 0, -1,
+         "DirectMusicPerformanceオブジェクトの初期化に失敗しました\r\n"},
+    };
+    const std::vector<int16_t> samples = Pattern(2000, 0);
+    const Bytes image = Wave16(samples);
+    g_sound.masterVolume = -1200;
+    for (const Case& c : cases) {
+        ASSERT_EQ(SelectMidiModeForTest(1, nullptr, nullptr), 0);
+        dmusic::ResetCallLogForTest();
+        if (c.seam != nullptr) seams::FailCallAfter(c.seam, c.skip, 1);
+        const size_t start = LogText().size();
+        ASSERT_EQ(InitializeSound(), c.result) << c.what;
+        seams::ClearAllCalls();
+        const std::string log = LogText().substr(start);
+        const size_t first = log.find("DirectSound8 の初期化を行います\r\n");
+        const size_t line = log.find(c.line);
+        const size_t end = log.find("DirectSound の初期化は正常に終了しました\r\n");
+        ASSERT_NE(line, std::string::npos) << c.what;
+        EXPECT_LT(first, line) << c.what;
+        EXPECT_EQ(end != std::string::npos, c.result == 0) << c.what;
+        if (c.result != 0) {
+            EXPECT_EQ(TerminateSound(), -1) << c.what << ": sound is off";
+            EXPECT_FALSE(g_sound.lockCreated) << c.what;
+            EXPECT_EQ(dmusic::LiveObjectCountForTest(), 0) << c.what << ": DirectMusic objects left behind";
+            EXPECT_FALSE(sdl::IsAudioOutputOpen()) << c.what;
+            continue;
+        }
+        EXPECT_LT(line, end) << c.what;
+        if (c.seam != nullptr) {
+            EXPECT_NE(log.find("DirectMusicLoader8 オブジェクトの作成に失敗しました\r\n"), std::string::npos);
+            EXPECT_LT(line, log.find("DirectSound の初期化を行います\r\n")) << "then the start in mode 0";
+            EXPECT_EQ(g_sound.midiMode, 0);
+        } else {
+            const dmusic::CallLog calls = dmusic::CallLogForTest();
+            EXPECT_EQ(calls.lastDirectSound, g_sound.soundObject) << "the sound object comes from InitAudio";
+            EXPECT_EQ(std::make_tuple(calls.lastWindow, calls.lastPathType, calls.lastChannels, calls.lastAudioFlags),
+                      std::make_tuple(HWND{}, DWORD{DMUS_APATH_SHARED_STEREOPLUSREVERB}, 64u, DWORD{DMUS_AUDIOF_ALL}));
+            const DMUS_AUDIOPARAMS params = {
+                40, TRUE, DMUS_AUDIOPARAMS_FEATURES | DMUS_AUDIOPARAMS_SAMPLERATE, DMUS_AUDIOF_ALL, 0, 44100, {}};
+            EXPECT_EQ(std::memcmp(&calls.lastAudioParams, &params, sizeof params), 0);
+            EXPECT_EQ(calls.lastMasterVolume, -1200);
+            EXPECT_EQ(g_sound.primaryBuffer, nullptr) << "no primary buffer of its own";
+            const int32_t h = CreateSoundFromImage(image.data(), static_cast<uint32_t>(image.size()), 1, -1);
+            ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+            EXPECT_EQ(RenderLeft(2000), samples) << "heard through the object InitAudio handed back";
+        }
+        ASSERT_EQ(TerminateSound(), 0) << c.what;
+        EXPECT_EQ(dmusic::CallLogForTest().closeDown, c.seam == nullptr ? 1 : 0) << c.what;
+        EXPECT_EQ(dmusic::LiveObjectCountForTest(), 0) << c.what;
+    }
+}
+
 TEST_F(SoundStartUp, ASilentBufferThatCannotBeFilledIsLeftOut) {
     seams::FailCall("IDirectSoundBuffer::Lock", 1);
     seams::FailCall("IDirectSoundBuffer::SetFormat", 1);
@@ -132,14 +207,33 @@ TEST_F(SoundStartUp, ThePrimaryFormatFollowsTheDevice) {
     }
 }
 
+// Without DSOUND.DLL or its enumerator the report is left out; the start goes
+// on, and the log's indent is back where it was.
 TEST_F(SoundStartUp, TheDeviceIsReportedInTheLog) {
-    ASSERT_EQ(InitializeSound(), 0);
-    const std::string log = NewLog();
-    for (const char* line : {"DirectSound デバイスを列挙します\r\n", "ドライバ記述:Primary Sound Driver",
-                             "ドライバ記述:Manual test output",
-                             "最大サンプリングレート:200.00KHz 最小サンプリングレート:0.10KHz ",
-                             " プライマリ １６bit = OK  ８bit = OK ", " セカンダリ MONO = OK  STEREO = OK "})
-        EXPECT_NE(log.find(line), std::string::npos) << line;
+    struct Case {
+        const char* what;
+        const char* seam;
+        const char* failure;
+    } const cases[] = {
+        {"reported", nullptr, nullptr},
+        {"DSOUND.DLL cannot be loaded", "LoadLibraryA", "DSOUND.DLL のロードに失敗しました\r\n"},
+        {"no enumerator in it", "GetProcAddress", "DirectSound デバイスの列挙用関数のポインタ取得に失敗しました\r\n"},
+    };
+    for (const Case& c : cases) {
+        const size_t start = LogText().size();
+        if (c.seam != nullptr) seams::FailCall(c.seam, 1);
+        ASSERT_EQ(InitializeSound(), 0) << c.what;
+        const std::string log = LogText().substr(start);
+        if (c.failure != nullptr) {
+            EXPECT_NE(log.find(c.failure), std::string::npos) << c.what;
+        }
+        for (const char* line : {"ドライバ記述:Primary Sound Driver", "ドライバ記述:Manual test output",
+                                 "最大サンプリングレート:200.00KHz 最小サンプリングレート:0.10KHz ",
+                                 " プライマリ １６bit = OK  ８bit = OK ", " セカンダリ MONO = OK  STEREO = OK "})
+            EXPECT_EQ(log.find(line) != std::string::npos, c.failure == nullptr) << c.what << ": " << line;
+        EXPECT_NE(log.find(":DirectSound の初期化は正常に終了しました\r\n"), std::string::npos) << c.what;
+        ASSERT_EQ(TerminateSound(), 0) << c.what;
+    }
 }
 
 TEST_F(SoundStartUp, TheSoundThreadRefillsStreamsAndIsJoinedAtTheEnd) {

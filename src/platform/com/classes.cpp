@@ -5,6 +5,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput.h"
+#include "platform/dmusic/dmusic.h"
 #include "platform/dshow/dshow.h"
 #include "platform/dwmapi/dwmapi.h"
 #include "platform/dsound/dsound.h"
@@ -14,6 +15,7 @@ namespace com {
 void RegisterPlatformClasses() {
     // Each stand-in adds the call that registers its classes.
     dsound::RegisterClasses();
+    dmusic::RegisterClasses();
     dinput::RegisterClasses();
     ddraw::RegisterClasses();
     d3d9::RegisterRuntime(true);

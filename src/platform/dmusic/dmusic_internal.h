@@ -53,21 +53,27 @@ public:
     HRESULT Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState* segmentState, MUSIC_TIME stopTime,
                  DWORD flags) override;
     HRESULT CloseDown() override;
+    HRESULT InitAudio(IDirectMusic** music, IDirectSound** sound, HWND window, DWORD defaultPathType,
+                      DWORD performanceChannels, DWORD flags, DMUS_AUDIOPARAMS* params) override;
+    HRESULT SetGlobalParam(REFGUID type, void* data, DWORD size) override;
     HRESULT Play(IDirectMusicSegment8* segment);
     HRESULT End(IDirectMusicSegment8* segment);
 
 private:
-    ~Performance() override { CountObject(-1); }
+    ~Performance() override;
     // Stops one of our segments, or every segment for null.
     HRESULT StopNow(IUnknown* segment);
     std::mutex lock_;
     ReferenceSet playing_;
+    IDirectSound* sound_ = nullptr;  // one reference from InitAudio until CloseDown
+    int32_t masterVolume_ = 0;
 };
 
 class DirectMusic final : public ComObject<IDirectMusic8> {
 public:
     DirectMusic() { CountObject(1); }
     HRESULT QueryInterface(REFIID iid, void** object) override;
+    HRESULT EnumPort(DWORD index, DMUS_PORTCAPS* caps) override;
 
 private:
     ~DirectMusic() override { CountObject(-1); }

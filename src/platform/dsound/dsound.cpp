@@ -2,6 +2,8 @@
 #include "platform/dsound/dsound.h"
 
 #include "platform/dsound/mixer.h"
+#include "platform/kernel32/kernel32.h"
+#include "platform/user32/user32.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/seams/seams.h"
 
@@ -16,6 +18,11 @@ const IID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x0
 
 namespace dsound {
 namespace {
+
+void* ModuleEntry(const char* name) {
+    if (std::strcmp(name, "DirectSoundEnumerateA") == 0) return reinterpret_cast<void*>(&DirectSoundEnumerateA);
+    return nullptr;
+}
 
 std::atomic<int> g_liveBuffers{0};
 std::mutex g_capsLock;
@@ -352,10 +359,10 @@ public:
         return DS_OK;
     }
 
-    HRESULT SetCooperativeLevel(HWND, DWORD level) override {
+    HRESULT SetCooperativeLevel(HWND window, DWORD level) override {
         if (auto failed = seams::FailNow<HRESULT>("IDirectSound::SetCooperativeLevel", DSERR_GENERIC)) return *failed;
         if (!initialized_) return DSERR_UNINITIALIZED;
-        if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
+        if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(window)) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> lock(mixer_->mutex);
         mixer_->cooperativeLevel = level;
         return DS_OK;
@@ -431,7 +438,10 @@ IUnknown* CreateDirectSoundObject() { return static_cast<IDirectSound*>(new Dire
 
 void CountBuffer(int delta) { g_liveBuffers += delta; }
 
-void RegisterClasses() { com::RegisterClass(CLSID_DirectSound, CreateDirectSoundObject); }
+void RegisterClasses() {
+    com::RegisterClass(CLSID_DirectSound, CreateDirectSoundObject);
+    platform::RegisterModule("dsound.dll", ModuleEntry);
+}
 
 void PrepareOutput() { sdl::PrepareAudioOutput(); }
 

@@ -27,6 +27,10 @@
 // and DSBCAPS_CTRLFREQUENCY (else DSERR_CONTROLUNAVAIL). Every method is
 // safe to call from any thread; the mixer runs on the audio thread.
 //
+// SetCooperativeLevel refuses a level outside DSSCL_NORMAL..DSSCL_WRITEPRIMARY
+// and a handle that names no window (null included) with DSERR_INVALIDPARAM;
+// the desktop window (GetDesktopWindow) is a window.
+//
 // Initialize opens the audio output; when there is none (no sound card) it
 // fails with DSERR_NODRIVER, as DirectSound does without a driver.
 //
@@ -217,7 +221,8 @@ using LPDSENUMCALLBACKA = BOOL (*)(GUID* guid, LPCSTR description, LPCSTR module
 HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context);
 
 namespace dsound {
-// Registers CLSID_DirectSound with the COM stand-in.
+// Registers CLSID_DirectSound with the COM stand-in, and "dsound.dll", whose
+// one entry is DirectSoundEnumerateA, with the module registry.
 void RegisterClasses();
 // Starts asking for the audio output ahead, on a thread of its own; a program
 // calls it early in its start, and the first Initialize then finds the answer

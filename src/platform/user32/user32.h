@@ -262,7 +262,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
                    HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND hwnd);
-BOOL IsWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);  // also TRUE for the desktop window
+// The desktop window: the same handle for the whole run, never a window of
+// ours; it takes no messages and has no window of the window system.
+HWND GetDesktopWindow();
 BOOL IsWindowVisible(HWND hwnd);
 BOOL IsChild(HWND parent, HWND hwnd);
 HWND GetParent(HWND hwnd);

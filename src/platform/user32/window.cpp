@@ -279,7 +279,13 @@ BOOL DestroyWindow(HWND hwnd) {
     return TRUE;
 }
 
+HWND GetDesktopWindow() {
+    // Below the first handle CreateWindowExA gives, so never one of ours.
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1000C));
+}
+
 BOOL IsWindow(HWND hwnd) {
+    if (hwnd == GetDesktopWindow()) return TRUE;
     Lock lock(S().mutex);
     WindowRecord* w = FindRecord(hwnd);
     return w != nullptr && !w->destroying;
