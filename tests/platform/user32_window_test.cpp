@@ -135,6 +135,45 @@ TEST_F(WindowTest, RectanglesFollowTheFrameAndMoves) {
     EXPECT_FALSE(placement.fullScreen);
 }
 
+// A menu bar sits between the caption and the client area, which shrinks to
+// make room; moving the pointer tells the window under it where it is.
+TEST_F(WindowTest, AMenuBarTakesItsStripAndThePointerIsToldWhereItIs) {
+    HWND hwnd = Track(CreateTestWindow(RegisterRecordingClass("Menu"), 320, 240));
+    HMENU menu = CreateMenu();
+    ClearSeen();
+    ASSERT_TRUE(SetMenu(hwnd, menu));
+    EXPECT_EQ(GetMenu(hwnd), menu);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.bottom, 240 - GetSystemMetrics(SM_CYMENU));
+    EXPECT_EQ(SeenIds(), std::vector<UINT>{WM_SIZE});
+    const struct Case {
+        const char* what;
+        int x, y;  // client coordinates
+        LRESULT hit;
+    } cases[] = {
+        {"client area", 10, 0, HTCLIENT},
+        {"menu bar", 10, -1, HTMENU},
+        {"caption", 10, -GetSystemMetrics(SM_CYMENU) - 1, HTCAPTION},
+        {"left frame", -1, 10, HTBORDER},
+        {"outside", -1000, 10, HTNOWHERE},
+    };
+    for (const Case& c : cases) {
+        POINT p{c.x, c.y};
+        ClientToScreen(hwnd, &p);
+        EXPECT_EQ(SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), c.hit) << c.what;
+        if (c.hit == HTNOWHERE) continue;
+        ClearSeen();
+        ASSERT_TRUE(SetCursorPos(p.x, p.y));
+        ASSERT_EQ(SeenIds(), (std::vector<UINT>{WM_NCHITTEST, WM_SETCURSOR})) << c.what;
+        EXPECT_EQ(SeenMessages()[1].lParam, MAKELPARAM(c.hit, WM_MOUSEMOVE)) << c.what;
+    }
+    ASSERT_TRUE(DestroyMenu(menu));
+    EXPECT_EQ(GetMenu(hwnd), nullptr) << "a destroyed menu leaves the window";
+    EXPECT_FALSE(SetMenu(hwnd, menu));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_MENU_HANDLE));
+}
+
 TEST_F(WindowTest, CloseButtonPostsCloseAndDefaultProcedureDestroys) {
     std::string cls = RegisterRecordingClass("Close");
     HWND hwnd = Track(CreateTestWindow(cls, 64, 64));
