@@ -59,19 +59,6 @@ HMENU CreateMenu() {
     return reinterpret_cast<HMENU>(handle);
 }
 
-BOOL DestroyMenu(HMENU menu) {
-    std::vector<HWND> holders;
-    {
-        Lock lock(S().mutex);
-        if (S().menus.erase(reinterpret_cast<uintptr_t>(menu)) == 0)
-            return platform::FailWith(ERROR_INVALID_MENU_HANDLE, FALSE);
-        for (auto& [handle, w] : S().windows)
-            if (w->menu == menu) holders.push_back(w->hwnd);
-    }
-    for (HWND hwnd : holders) SetMenu(hwnd, nullptr);
-    return TRUE;
-}
-
 BOOL SetMenu(HWND hwnd, HMENU menu) {
     RECT before{}, after{};
     {

@@ -313,8 +313,7 @@ BOOL ScreenToClient(HWND hwnd, POINT* point);
 #define HTCAPTION 2
 #define HTMENU 5
 #define HTBORDER 18
-HMENU CreateMenu();
-BOOL DestroyMenu(HMENU menu);  // the window that holds it loses its menu bar
+HMENU CreateMenu();  // destroyed with the window that holds it
 BOOL SetMenu(HWND hwnd, HMENU menu);  // null removes the menu
 HMENU GetMenu(HWND hwnd);
 // DefWindowProcA's answer to WM_NCHITTEST (lParam: the screen point): HTCLIENT,
