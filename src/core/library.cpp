@@ -47,6 +47,10 @@ LibraryHooks DefaultHooks() {
     h.terminateModelHandles = TerminateModelHandles;
     h.makeColor = MakeColor;
     h.flushSubBufferAndPresent = FlushSubBufferAndPresent;
+    h.isDirect3DActive = IsDirect3DActive;
+    h.endDeviceScene = EndDeviceScene;
+    h.setDeviceDialogBoxMode = SetDeviceDialogBoxMode;
+    h.resetDeviceDialogBoxMode = ResetDeviceDialogBoxMode;
     h.initYuvTables = InitYuvTables;
     h.pauseAllMovies = PauseAllMovies;
     h.resumeAllMovies = ResumeAllMovies;

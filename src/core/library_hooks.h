@@ -37,6 +37,10 @@ struct LibraryHooks {
     int32_t (*terminateModelHandles)();
     uint32_t (*makeColor)(int32_t red, int32_t green, int32_t blue);
     int32_t (*flushSubBufferAndPresent)();
+    int32_t (*isDirect3DActive)();
+    void (*endDeviceScene)();
+    int32_t (*setDeviceDialogBoxMode)(int32_t flag);
+    int32_t (*resetDeviceDialogBoxMode)(int32_t flag);
     // movie
     int32_t (*initYuvTables)();
     int32_t (*pauseAllMovies)();

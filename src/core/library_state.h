@@ -36,6 +36,7 @@ struct WindowState {
     int32_t closing = 0;
     int32_t destroyed = 0;
     int32_t quitRequested = 0;  // the end flag
+    bool overMenuBar = false;   // full screen: the pointer is on the menu bar or caption
     bool anotherCopyRunning = false;  // the last start met the main window of another running copy
     // facts measured at start-up
     int32_t windowsVersion = kWindowsVersion7;

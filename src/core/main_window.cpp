@@ -54,12 +54,29 @@ void SetActiveFlag(bool active) {
         hooks.pauseAllMovies();
 }
 
+// A full-screen window with a menu: while the pointer is on the menu bar or
+// the caption the device lets the menu be seen (its dialog-box mode), with no
+// scene open; the mode ends when the pointer leaves them.
+void FollowPointerOverMenu(HWND hwnd, WORD hit) {
+    WindowState& w = Window();
+    if (w.windowMode || GetMenu(hwnd) == nullptr) return;
+    const bool over = hit == HTMENU || hit == HTCAPTION;
+    if (over == w.overMenuBar) return;
+    w.overMenuBar = over;
+    LibraryHooks& hooks = GetLibraryHooks();
+    hooks.endDeviceScene();
+    hooks.setDeviceDialogBoxMode(over ? 1 : 0);
+}
+
 LRESULT MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowState& w = Window();
     LibraryHooks& hooks = GetLibraryHooks();
     switch (message) {
         case WM_ACTIVATEAPP: SetActiveFlag(wParam != FALSE); return 0;
         case MM_MCINOTIFY: hooks.handleMidiNotify(wParam, lParam); return 0;
+        case WM_SETCURSOR:
+            FollowPointerOverMenu(hwnd, LOWORD(lParam));
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case kInputFlagAMessage:
             if (wParam == 1)
                 hooks.setInputFlagA();
@@ -168,6 +185,7 @@ int CreateMainWindow() {
         return -1;
     }
     w.mainWindow = hwnd;
+    w.overMenuBar = false;
     RecordSystemFacts();
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);

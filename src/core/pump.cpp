@@ -32,6 +32,15 @@ void CarryOutWindowModeChange() {
     GetLibraryHooks().applyGraphicsWindowMode();  // the screen may change size or doubling
 }
 
+// A full-screen window with a menu on the software path keeps the device's
+// dialog-box mode off (there is no device to switch: the call does nothing).
+void HandleFullScreenMenu() {
+    const WindowState& w = Window();
+    if (w.windowMode || w.mainWindow == nullptr || GetMenu(w.mainWindow) == nullptr) return;
+    LibraryHooks& hooks = GetLibraryHooks();
+    if (hooks.isDirect3DActive() == 0) hooks.resetDeviceDialogBoxMode(0);
+}
+
 // Waiting applies to a running library's main window that is inactive, unless
 // the keep-running switch holds it in window mode. Once the library closes
 // (its end pumps while sound and input wind down) nothing waits.
@@ -47,6 +56,7 @@ int PumpMessagesUnlocked() {
     LibraryHooks& hooks = GetLibraryHooks();
     DispatchWaitingMessages();
     CarryOutWindowModeChange();
+    HandleFullScreenMenu();
     while (MustWaitInactive()) {
         hooks.refreshMovieOverlays();
         hooks.sleep(kInactiveSleepMs);

@@ -41,6 +41,13 @@ uint32_t MakeColor(int32_t red, int32_t green, int32_t blue);
 // The window's paint: shows the screen again (a full-screen device first
 // moves its drawing to the sub back buffer).
 int32_t FlushSubBufferAndPresent();
+// 1 while the Direct3D 9 device draws.
+int32_t IsDirect3DActive();
+// The device's scene bracket and its dialog-box mode (a full-screen window
+// shows its menu through it); without a device they do nothing.
+void EndDeviceScene();
+int32_t SetDeviceDialogBoxMode(int32_t flag);
+int32_t ResetDeviceDialogBoxMode(int32_t flag);
 
 // movie
 int32_t InitYuvTables();

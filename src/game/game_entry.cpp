@@ -4,6 +4,7 @@
 
 #include "core/library.h"
 #include "platform/d3d9/d3d9.h"
+#include "platform/user32/user32.h"
 
 #include <cstdio>
 
@@ -30,6 +31,8 @@ const char* GameWindowTitle(uint8_t english) {
 }
 
 int RefuseSecondCopy() {
+    // A copy still at its settings window counts as running.
+    if (FindWindowA(kSettingsClassName, nullptr) != nullptr) return SayAlreadyRunning();
     // The main window's class is its title, which follows the language the
     // running copy chose: either one counts.
     for (uint8_t english : {uint8_t{0}, uint8_t{1}})

@@ -60,9 +60,10 @@ int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, i
 // log is off); any other result is kept.
 int ProgramExitStatus(int winMainResult);
 // Before any window of its own: when a copy of the game already runs (its
-// main window, in either language), says so on standard error and gives the
-// exit status 1, leaving that copy's window as it is; else 0. The library's
-// own check at start-up still catches a copy that starts in between.
+// settings window, or its main window in either language), says so on
+// standard error and gives the exit status 1, leaving that copy's window as it
+// is; else 0. The library's own check at start-up still catches a copy that
+// starts in between.
 int RefuseSecondCopy();
 // The main window's title, which also names its class: English (1) or Japanese.
 const char* GameWindowTitle(uint8_t english);

@@ -3,7 +3,6 @@
 #include "core/utility.h"
 #include "platform/kernel32/kernel32.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,11 +94,8 @@ void ReportUnwritableSaveFolder() {
                  g_saveData.nativeDirectory.c_str(), std::strerror(errno));
 }
 
-// The save directory (an existing one is fine).
-void CreateSaveDirectory() {
-    EnsureSavePaths();
-    mkdir(g_saveData.nativeDirectory.c_str(), 0777);
-}
+// The save directory; its failure (it exists, say) is left to the writes.
+void CreateSaveDirectory() { CreateDirectoryA((ExeDirectory + "save").c_str(), nullptr); }
 
 // Renames a damaged file (a native path) to "<file>.damaged" before it is
 // replaced, and says on standard error which file went where and what takes

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr const char* kClassName = "velumi";
 constexpr const char* kTitle = "ベルミパズル 設定(Settings)";
 constexpr int kProgramIcon = 101;
 constexpr int kClientWidth = 320;
@@ -87,7 +86,7 @@ ATOM RegisterSettingsClass(HINSTANCE instance) {
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCE(kProgramIcon));
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = kSettingsClassName;
     return RegisterClassA(&wc);
 }
 
@@ -111,7 +110,7 @@ void PressWhenDrawn(HWND window) {
 HWND CreateSettingsWindow(HINSTANCE instance) {
     int width = kClientWidth + 2 * GetSystemMetrics(SM_CXFIXEDFRAME);
     int height = kClientHeight + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION);
-    return CreateWindowExA(0, kClassName, kTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr,
+    return CreateWindowExA(0, kSettingsClassName, kTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr,
                            nullptr, instance, nullptr);
 }
 

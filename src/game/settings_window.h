@@ -11,6 +11,9 @@
 
 #include <cstdint>
 
+// The window's class.
+inline constexpr const char* kSettingsClassName = "velumi";
+
 // Control ids of the window's buttons; the radio buttons are numbered 1, 2
 // (language) and 1, 2, 3 (display) inside their group boxes.
 inline constexpr int kSettingsRunId = 1000;

@@ -22,6 +22,7 @@ HWND g_refocus = nullptr;  // the window the stand-in sleep gives the focus back
 
 constexpr int32_t kStandInFont = 0x20010003;
 int32_t g_fontToMake = kStandInFont;
+int32_t g_deviceActive = 0;
 int32_t* g_lostFlag = nullptr;
 
 int32_t Record(const char* name) {
@@ -34,6 +35,7 @@ void InstallStandIns() {
     LibraryHooks& h = GetLibraryHooks();
     h.initializeSound = h.initGraphics = h.endGraphics = h.terminateSound = [] { return int32_t{0}; };
     h.initModelHandles = h.terminateModelHandles = [] { return int32_t{0}; };
+    h.refreshKeyboard = [] { return int32_t{0}; };  // the keyboard's own pass pumps again
     h.sleep = [](DWORD) {
         if (g_refocus != nullptr) platform::InjectFocus(g_refocus, true);
     };
@@ -41,6 +43,10 @@ void InstallStandIns() {
     h.pauseAllMovies = [] { return Record("pauseAllMovies"); };
     h.resumeAllMovies = [] { return Record("resumeAllMovies"); };
     h.refreshMovieOverlays = [] { return Record("refreshMovieOverlays"); };
+    h.isDirect3DActive = [] { return g_deviceActive; };
+    h.endDeviceScene = [] { Record("endDeviceScene"); };
+    h.setDeviceDialogBoxMode = [](int32_t flag) { return Record(flag ? "dialogBoxMode 1" : "dialogBoxMode 0"); };
+    h.resetDeviceDialogBoxMode = [](int32_t flag) { return Record(flag ? "resetDialogBox 1" : "resetDialogBox 0"); };
     h.makeColor = [](int32_t r, int32_t g, int32_t b) { return static_cast<uint32_t>(r << 16 | g << 8 | b); };
     h.createFontToHandle = [](const char*, int32_t size, int32_t, int32_t type, int32_t, int32_t, int32_t, int32_t,
                               int32_t) {
@@ -133,6 +139,38 @@ TEST_F(LibraryHooksTest, TheScreenLogDrawsWithTheFontItGetsThroughTheTable) {
         EndScreenLog();
         EXPECT_EQ(g_calls, c.endCalls) << c.what;
         EXPECT_EQ(GetScreenLogFont(), -1) << c.what;
+    }
+}
+
+// A full-screen window with a menu: the device's dialog-box mode follows the
+// pointer onto the menu bar or caption and off again; the pump keeps it off
+// on the software path.
+TEST_F(LibraryHooksTest, AFullScreenMenuBarSwitchesTheDeviceDialogBoxMode) {
+    const Calls onAndOff = {"endDeviceScene", "dialogBoxMode 1", "endDeviceScene", "dialogBoxMode 0"};
+    const struct Case {
+        const char* what;
+        int32_t windowMode, deviceActive;
+        bool menu;
+        std::vector<WORD> hits;  // where the window is told the pointer is, in turn
+        Calls calls;
+    } cases[] = {
+        {"over the menu bar, then the client area", 0, 1, true, {HTMENU, HTMENU, HTCLIENT, HTCLIENT}, onAndOff},
+        {"over the caption, then the frame", 0, 1, true, {HTCAPTION, HTBORDER}, onAndOff},
+        {"the software path: the pump resets the mode", 0, 0, true, {}, {"resetDialogBox 0"}},
+        {"no menu", 0, 0, false, {HTMENU, HTCLIENT}, {}},
+        {"a window", 1, 0, true, {HTMENU, HTCLIENT}, {}},
+    };
+    for (const Case& c : cases) {
+        g_deviceActive = c.deviceActive;
+        ChangeWindowMode(c.windowMode);
+        ASSERT_EQ(InitLibrary(), 0) << c.what;
+        HWND window = GetMainWindow();
+        if (c.menu) SetMenu(window, CreateMenu());
+        g_calls.clear();
+        for (WORD hit : c.hits) SendMessageA(window, WM_SETCURSOR, 0, MAKELPARAM(hit, WM_MOUSEMOVE));
+        PumpMessages();
+        EXPECT_EQ(g_calls, c.calls) << c.what;
+        EndLibrary();
     }
 }
 

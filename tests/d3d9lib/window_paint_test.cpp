@@ -55,5 +55,24 @@ TEST_F(WindowPaintTest, ThePaintPresentsInEveryModeAndOnlyAFullScreenDeviceMakes
     }
 }
 
+// A full-screen device window with a menu: the pointer on the menu bar closes
+// the open scene and switches the device's dialog-box mode on, off again when
+// it leaves, and drawing goes on.
+TEST_F(WindowPaintTest, APointerOnTheMenuBarOfAFullScreenDeviceSwitchesTheDialogBoxMode) {
+    Start(ScreenMode{640, 480, 32, 0, 0});
+    HWND window = GetMainWindow();
+    ASSERT_TRUE(SetMenu(window, CreateMenu()));
+    ASSERT_EQ(PumpMessages(), 0);  // the paint of the smaller client area
+    ASSERT_EQ(FillRectangle(0, 0, 10, 10, MakeColor(255, 0, 0)), 0);  // opens a scene
+    d3d9::ClearRecordedCalls();
+    for (POINT p : {POINT{10, -1}, POINT{10, 10}}) {  // the menu bar, then the client area
+        ClientToScreen(window, &p);
+        ASSERT_TRUE(SetCursorPos(p.x, p.y));
+    }
+    EXPECT_EQ(d3d9::RecordedCalls(),
+              (std::vector<std::string>{"EndScene() = 0", "SetDialogBoxMode(1) = 0", "SetDialogBoxMode(0) = 0"}));
+    EXPECT_EQ(PresentScreen(), 0);
+}
+
 }  // namespace
 }  // namespace device_test

@@ -11,6 +11,7 @@
 #include "game/polling.h"
 #include "game/resources.h"
 #include "game/save_files.h"
+#include "platform/seams/seams.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -177,6 +178,7 @@ protected:
     void TearDown() override {
         ResetGameRecords(directory_ + "/");
         ResetGameCalls();
+        seams::ClearAllCalls();
     }
     std::string Native(const std::string& relative) const { return directory_ + "/" + relative; }
     static void FakeImage(int32_t slot, int32_t width, int32_t height) {

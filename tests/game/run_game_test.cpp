@@ -153,9 +153,9 @@ TEST_F(RunGameTest, ASecondCopySaysTheGameIsAlreadyRunningAndEndsWithOne) {
     }
 }
 
-// A second copy is refused before it shows any window: a main window of the
-// game's in either language is enough, and the running copy's window keeps
-// the foreground.
+// A second copy is refused before it shows any window: the game's settings
+// window or its main window in either language is enough, and the running
+// copy's window keeps the foreground.
 TEST_F(RunGameTest, ASecondCopyIsRefusedBeforeAnyWindowOfItsOwn) {
     const struct Case {
         const char* what;
@@ -164,7 +164,7 @@ TEST_F(RunGameTest, ASecondCopyIsRefusedBeforeAnyWindowOfItsOwn) {
     } cases[] = {
         {"an English copy runs", "Velumi Puzzle Ver.1.000", 1},
         {"a Japanese copy runs", "ベルミパズル Ver.1.000", 1},
-        {"only a settings window is up", "velumi", 0},
+        {"a copy is at its settings window", "velumi", 1},
         {"another program's window", "GameLib", 0},
         {"nothing runs", nullptr, 0},
     };

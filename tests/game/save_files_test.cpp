@@ -215,6 +215,12 @@ TEST_F(SaveFilesTest, ASaveFolderThatCannotBeWrittenIsSaidOnceAndTheGameGoesOn) 
     std::filesystem::remove(Native("save"));
     EXPECT_EQ(WriteChangedSaves(), 1) << "the folder can be made again";
     EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 4}));
+    std::filesystem::remove_all(Native("save"));
+    seams::FailCall("CreateDirectoryA");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteSaves(), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(std::filesystem::exists(Native("save"))) << "the system refused the folder";
 }
 
 // A level of 50 or more means every level was cleared: a slot stored with

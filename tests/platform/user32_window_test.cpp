@@ -135,6 +135,27 @@ TEST_F(WindowTest, RectanglesFollowTheFrameAndMoves) {
     EXPECT_FALSE(placement.fullScreen);
 }
 
+// A menu bar sits between the caption and the client area, which shrinks to
+// make room; the hit test tells the parts of the frame apart.
+TEST_F(WindowTest, AMenuBarTakesItsStripFromTheClientArea) {
+    HWND hwnd = Track(CreateTestWindow(RegisterRecordingClass("Menu"), 320, 240));
+    ClearSeen();
+    EXPECT_FALSE(SetMenu(hwnd, reinterpret_cast<HMENU>(hwnd))) << "not a menu";
+    ASSERT_TRUE(SetMenu(hwnd, CreateMenu()));
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const int menu = GetSystemMetrics(SM_CYMENU);
+    EXPECT_EQ(client.bottom, 240 - menu);
+    EXPECT_EQ(SeenIds(), std::vector<UINT>{WM_SIZE});
+    // Client points: the client area, the menu bar, the caption, the frame, outside.
+    for (auto [x, y, hit] : {std::tuple{10, 0, HTCLIENT}, {10, -1, HTMENU}, {10, -menu - 1, HTCAPTION},
+                             {-1, 10, HTBORDER}, {-1000, 10, HTNOWHERE}}) {
+        POINT p{x, y};
+        ClientToScreen(hwnd, &p);
+        EXPECT_EQ(SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), hit) << x << ", " << y;
+    }
+}
+
 TEST_F(WindowTest, CloseButtonPostsCloseAndDefaultProcedureDestroys) {
     std::string cls = RegisterRecordingClass("Close");
     HWND hwnd = Track(CreateTestWindow(cls, 64, 64));

@@ -228,9 +228,11 @@ HRESULT Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE typ
 HRESULT Device::SetDialogBoxMode(BOOL enable) {
     if (HRESULT seam = Enter("IDirect3DDevice9", "SetDialogBoxMode"); FAILED(seam)) return seam;
     // Only with a lockable back buffer, as Direct3D requires.
-    if (enable && !(params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER)) return D3DERR_INVALIDCALL;
-    dialogBoxMode_ = enable;
-    return D3D_OK;
+    const HRESULT hr =
+        enable && !(params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) ? D3DERR_INVALIDCALL : D3D_OK;
+    if (SUCCEEDED(hr)) dialogBoxMode_ = enable;
+    Record("SetDialogBoxMode", {enable}, hr);
+    return hr;
 }
 
 HRESULT Device::SetMaximumFrameLatency(UINT maxLatency) {

@@ -219,7 +219,7 @@ static Followup HandleEvent(const platform::sdl::VideoEvent& ev, QueuedMessage**
             break;
         }
         case E::Resized: {
-            RECT in = FrameInsets(w->style, false, w->exStyle);
+            RECT in = FrameOf(*w);
             w->rect.right = w->rect.left + in.left + ev.x + in.right;
             w->rect.bottom = w->rect.top + in.top + ev.y + in.bottom;
             f.kind = Followup::Size;
@@ -229,7 +229,7 @@ static Followup HandleEvent(const platform::sdl::VideoEvent& ev, QueuedMessage**
             break;
         }
         case E::Moved: {
-            RECT in = FrameInsets(w->style, false, w->exStyle);
+            RECT in = FrameOf(*w);
             LONG width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
             w->rect.left = ev.x - in.left;
             w->rect.top = ev.y - in.top;

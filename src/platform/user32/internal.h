@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ struct WindowRecord {
     std::vector<uint8_t> extra;
     HICON iconBig = nullptr;
     HICON iconSmall = nullptr;
+    HMENU menu = nullptr;  // top level only: a menu bar above the client area
     RECT rect{};  // top level: screen coordinates; child: the parent's client coordinates
     uint32_t backendId = 0;
     DWORD threadId = 0;
@@ -119,6 +121,8 @@ struct State {
     bool displayChanged = false;
     DisplayMode display{};  // the changed mode while displayChanged
     HWND capture = nullptr;  // the window that has the mouse capture
+    std::set<uintptr_t> menus;
+    uintptr_t nextMenu = 0x30010;
 };
 
 State& S();
@@ -138,6 +142,8 @@ RECT ClientRectOf(const WindowRecord& w);
 POINT ClientOriginOnScreen(const WindowRecord& w);
 // Frame around the client area for a style: amounts to subtract/add.
 RECT FrameInsets(DWORD style, bool menu, DWORD exStyle);
+// The frame around a window's client area, its menu bar included.
+RECT FrameOf(const WindowRecord& w);
 
 // The screen size: the changed display mode, else the desktop.
 void ScreenSize(int* width, int* height);
@@ -177,6 +183,8 @@ bool FindRegistryEntry(const char* className, const char* title);
 
 // The predefined control classes ("BUTTON"), registered on first need (lock not held).
 void EnsureControlClasses();
+// DefWindowProcA's WM_NCHITTEST: where a screen point lies on a window (lock not held).
+LRESULT NonClientHitTest(HWND hwnd, POINT screen);
 // DefWindowProcA's WM_ERASEBKGND: fills the area being painted with the class
 // brush; nonzero when it did (lock not held).
 LRESULT EraseBackground(HWND hwnd);

@@ -25,15 +25,17 @@ RECT FrameInsets(DWORD style, bool menu, DWORD exStyle) {
     return r;
 }
 
+RECT FrameOf(const WindowRecord& w) { return FrameInsets(w.style, w.menu != nullptr, w.exStyle); }
+
 RECT ClientRectOf(const WindowRecord& w) {
-    RECT in = FrameInsets(w.style, false, w.exStyle);
+    RECT in = FrameOf(w);
     LONG width = std::max<LONG>(0, (w.rect.right - w.rect.left) - in.left - in.right);
     LONG height = std::max<LONG>(0, (w.rect.bottom - w.rect.top) - in.top - in.bottom);
     return RECT{0, 0, width, height};
 }
 
 POINT ClientOriginOnScreen(const WindowRecord& w) {
-    RECT in = FrameInsets(w.style, false, w.exStyle);
+    RECT in = FrameOf(w);
     POINT p{w.rect.left + in.left, w.rect.top + in.top};
     if ((w.style & WS_CHILD) && w.parent != nullptr) {
         if (WindowRecord* parent = FindRecord(w.parent)) {

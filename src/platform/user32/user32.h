@@ -32,6 +32,7 @@ using TIMERPROC = void (*)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
 // ---- errors ----------------------------------------------------------------
 #define ERROR_INVALID_WINDOW_HANDLE 1400
+#define ERROR_INVALID_MENU_HANDLE 1401
 #define ERROR_CANNOT_FIND_WND_CLASS 1407
 #define ERROR_CLASS_ALREADY_EXISTS 1410
 #define ERROR_CLASS_DOES_NOT_EXIST 1411
@@ -63,6 +64,7 @@ using TIMERPROC = void (*)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 #define WM_SETICON 0x0080
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
+#define WM_NCHITTEST 0x0084
 #define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -304,6 +306,22 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 
+// ---- menu bar and hit test ----------------------------------------------------------
+// A menu is only a handle here: a top-level window that has one gets a menu
+// bar of SM_CYMENU pixels between its caption and its client area (the
+// client area shrinks, WM_SIZE follows); nothing draws it or opens it. Child
+// windows take no menu.
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTMENU 5
+#define HTBORDER 18
+HMENU CreateMenu();  // destroyed with the window that holds it
+BOOL SetMenu(HWND hwnd, HMENU menu);  // null removes the menu
+HMENU GetMenu(HWND hwnd);
+// DefWindowProcA's answer to WM_NCHITTEST (lParam: the screen point): HTCLIENT,
+// HTCAPTION, HTMENU, HTBORDER for the rest of the frame, HTNOWHERE outside.
+
 // ---- painting ----------------------------------------------------------------------
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND hwnd, const RECT* rect);
@@ -420,6 +438,11 @@ HCURSOR SetCursor(HCURSOR cursor);                     // null hides the pointer
 HCURSOR GetCursor();
 int ShowCursor(BOOL show);  // the display counter after the change; shown while >= 0
 BOOL GetCursorPos(POINT* point);
+// Moves the pointer to a screen point: the visible top-level window under it
+// (the active one first) is asked WM_NCHITTEST and sent WM_SETCURSOR (wParam
+// the window, lParam the hit code and WM_MOUSEMOVE). No mouse-move message
+// is queued, and the window system's own pointer stays where it is.
+BOOL SetCursorPos(int x, int y);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);  // registered program icons, IDI_APPLICATION
 BOOL DestroyIcon(HICON icon);
 

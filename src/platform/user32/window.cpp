@@ -156,6 +156,7 @@ static void DestroyRecord(HWND hwnd) {
         }
         if (S().active == hwnd) S().active = nullptr;
         if (S().capture == hwnd) S().capture = nullptr;
+        S().menus.erase(reinterpret_cast<uintptr_t>(w->menu));  // a window's menu goes with it
         S().windows.erase(reinterpret_cast<uintptr_t>(hwnd));
     }
     if (backend != 0) platform::sdl::DestroyVideoWindow(backend);

@@ -38,6 +38,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCCREATE: return TRUE;
         case WM_CLOSE: DestroyWindow(hwnd); return 0;
         case WM_ERASEBKGND: return EraseBackground(hwnd);
+        case WM_NCHITTEST: return NonClientHitTest(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd, &ps);
