@@ -11,6 +11,7 @@
 #include "platform/winmm/winmm.h"
 
 #include <gtest/gtest.h>
+#include "../temp_folder.h"
 
 #include <csignal>
 #include <cstdio>
@@ -111,8 +112,7 @@ std::string& RegistryDirectoryName() {
 std::string RegistryDirectory() {
     std::string& directory = RegistryDirectoryName();
     if (directory.empty()) {
-        char pattern[] = "/tmp/library-registry-XXXXXX";
-        directory = mkdtemp(pattern);
+        directory = test_temp::MakeFolder("library-registry");
         std::atexit([] { RemoveDirectory(RegistryDirectoryName()); });
     }
     return directory;
@@ -625,20 +625,19 @@ TEST(LibraryDeathTest, ExitWithErrorEndsTheProcessWithCodeMinusOne) {
 TEST_F(LibraryTest, StartUpWritesTheSystemReportToTheLog) {
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    char pattern[] = "/tmp/library-log-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    ASSERT_EQ(chdir(pattern), 0);
+    const test_temp::Folder folder("library-log");
+    ASSERT_FALSE(folder.Path().empty());
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
     EnableLogOutput(1);
     EXPECT_EQ(IsLogOutputOff(), 0);
     ASSERT_EQ(InitLibrary(), 0);
     EndLibrary();
     EnableLogOutput(0);
     EXPECT_EQ(IsLogOutputOff(), 1);
-    std::ifstream in(std::string(pattern) + "/Log.txt", std::ios::binary);
+    std::ifstream in(folder.Path() + "/Log.txt", std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     ASSERT_EQ(chdir(previous), 0);
-    RemoveDirectory(pattern);
     std::string log = text.str();
     EXPECT_NE(log.find("Windows 6.1"), std::string::npos);
     EXPECT_NE(log.find("論理プロセッサ数  2"), std::string::npos);  // Shift-JIS, as the log is

@@ -2,6 +2,7 @@
 
 #include "platform/seams/seams.h"
 #include "platform/user32/user32.h"
+#include "../temp_folder.h"
 
 #include <sys/wait.h>
 
@@ -51,11 +52,8 @@ void PrepareHeadless() {
     (void)kOffscreen;
     std::string& directory = RegistryDirectory();
     if (directory.empty()) {
-        char pattern[] = "/tmp/d3d9-windows-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            directory = pattern;
-            std::atexit(RemoveRegistryDirectory);
-        }
+        directory = test_temp::MakeFolder("d3d9-windows");
+        if (!directory.empty()) std::atexit(RemoveRegistryDirectory);
     }
     platform::SetWindowRegistryDirectory(directory);
     seams::ClearAllCalls();

@@ -21,6 +21,7 @@
 #include "file/archive_format.h"
 #include "file/file.h"
 #include "platform/kernel32/kernel32.h"
+#include "../temp_folder.h"
 
 namespace {
 
@@ -146,8 +147,8 @@ TEST(ArchiveLimits, TheReaderRefusesNamesThatMatch) {
 class ArchivePlaces : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velumi-archive-places-XXXXXX";
-        base_ = std::filesystem::canonical(mkdtemp(pattern)).string();
+        base_ = test_temp::MakeFolder("velumi-archive-places");
+        ASSERT_FALSE(base_.empty());
         root_ = base_ + "/top";
         std::filesystem::create_directories(root_ + "/game");
         previous_ = std::filesystem::current_path();

@@ -20,6 +20,7 @@
 #include "file/archive.h"
 #include "file/archive_access.h"
 #include "file/archive_format.h"
+#include "../temp_folder.h"
 
 namespace archive_test {
 
@@ -94,10 +95,9 @@ inline std::string LogText() {
 class ArchiveSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/velumi-archive-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        suiteFolder_ = std::filesystem::canonical(pattern).string();
-        ASSERT_EQ(chdir(pattern), 0);
+        suiteFolder_ = test_temp::MakeFolder("velumi-archive");
+        ASSERT_FALSE(suiteFolder_.empty());
+        ASSERT_EQ(chdir(suiteFolder_.c_str()), 0);
         SetProgramFolderForTest(suiteFolder_.c_str());
         SetLogOutputOff(0);
         OpenLogFile();

@@ -123,6 +123,10 @@ TEST_F(ArchiveTree, TheToolListsEveryMemberOrFailsWithAMessage) {
     } cases[] = {
         {"list, the deepest tree that opens", "list", Nested(Folders(129)).Image(), deepest.c_str(), 0},
         {"list, a member name of 260 bytes", "list", Nested({}, std::string(260, 'n')).Image(), "gla: ", 1},
+        {"extract, a member name of 255 bytes: the longest a file system holds", "extract",
+         Nested({}, std::string(255, 'n')).Image(), "", 0},
+        {"extract, a member name of 259 bytes: too long for a file system", "extract",
+         Nested({}, std::string(259, 'n')).Image(), "File name too long", 1},
         {"extract, a member name of 260 bytes", "extract", Nested({}, std::string(260, 'n')).Image(), "gla: ", 1},
         {"list, a member no folder lists", "list", unlisted.Image(), "gla: ", 1},
         {"extract, a member no folder lists", "extract", unlisted.Image(), "gla: ", 1},
@@ -134,6 +138,10 @@ TEST_F(ArchiveTree, TheToolListsEveryMemberOrFailsWithAMessage) {
         std::string output;
         EXPECT_EQ(RunGla(c.command, c.image, &output), c.status) << c.what << ": " << output;
         EXPECT_NE(output.find(c.shown), std::string::npos) << c.what << ": " << output;
+        // A failed extract leaves no file behind, whole, partial or temporary.
+        if (c.status != 0 && std::filesystem::exists("out"))
+            for (const auto& entry : std::filesystem::recursive_directory_iterator("out"))
+                EXPECT_FALSE(entry.is_regular_file()) << c.what << ": left " << entry.path();
     }
     EXPECT_TRUE(std::filesystem::exists("out/" + platform::PathToNative(deepest.c_str()))) << "the last extract";
 }

@@ -2,6 +2,7 @@
 // the replaceable table, directory searches, file and memory streams and the
 // temporary file.
 #include <gtest/gtest.h>
+#include "../temp_folder.h"
 
 #include <stdlib.h>
 
@@ -25,8 +26,8 @@ namespace fs = std::filesystem;
 class Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/filetestXXXXXX";
-        native_ = fs::canonical(mkdtemp(pattern)).string();
+        native_ = test_temp::MakeFolder("filetest");
+        ASSERT_FALSE(native_.empty());
         blocks_ = AllocatedBlockCount();
     }
     void TearDown() override {

@@ -12,6 +12,7 @@
 #include "game/resources.h"
 #include "game/save_files.h"
 #include "platform/seams/seams.h"
+#include "../temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -123,13 +124,10 @@ inline GameLibraryCalls RecordingCalls() {
 // handed its parent's through this variable.
 inline constexpr const char* kTestDirectoryVariable = "VELUMI_GAME_TEST_DIR";
 inline const std::string& TestDirectory() {
-    static char removeAtExit[64];  // outlives the string, for the exit handler
     static const std::string directory = [] {
         if (const char* inherited = std::getenv(kTestDirectoryVariable)) return std::string(inherited);
-        std::snprintf(removeAtExit, sizeof removeAtExit, "/tmp/velumi-game-XXXXXX");
-        if (mkdtemp(removeAtExit) == nullptr) return std::string("/tmp");
-        std::atexit([] { std::filesystem::remove_all(removeAtExit); });
-        return std::string(removeAtExit);
+        static const test_temp::Folder folder("velumi-game");  // outlives the string
+        return folder.Path().empty() ? std::filesystem::temp_directory_path().string() : folder.Path();
     }();
     return directory;
 }

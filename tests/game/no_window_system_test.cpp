@@ -1,6 +1,7 @@
 // The program started where there is no window system to show it: it says
 // why and ends with a failure status instead of running unseen.
 #include <gtest/gtest.h>
+#include "../temp_folder.h"
 
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -23,9 +24,9 @@ TEST(NoWindowSystem, TheProgramSaysWhyAndFails) {
         {"no display set", nullptr},
         {"a display nobody serves", ":4711"},
     };
-    char pattern[] = "/tmp/velumi-no-window-system-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
+    const test_temp::Folder folder("velumi-no-window-system");
+    ASSERT_FALSE(folder.Path().empty());
+    const fs::path dir = folder.Path();
     const std::string err = (dir / "stderr.txt").string();
     for (const Case& c : cases) {
         // No driver named, no X11 or Wayland display to find; a guard
@@ -43,7 +44,6 @@ TEST(NoWindowSystem, TheProgramSaysWhyAndFails) {
         EXPECT_NE(text.str().find("x11 not available"), std::string::npos) << c.what << ": " << text.str();
         EXPECT_NE(text.str().find("needs a graphical session"), std::string::npos) << c.what << ": " << text.str();
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/gdi32/gdi32.h"
 #include "platform/seams/seams.h"
 #include "platform/user32/controls.h"
+#include "../temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -66,15 +67,11 @@ protected:
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         seams::ClearAllCalls();
         UnregisterClassA("velumi", nullptr);
-        char pattern[] = "/tmp/settings-window-XXXXXX";
-        directory_ = mkdtemp(pattern);
+        ASSERT_FALSE(directory_.empty());
         SetGameDirectory(directory_.c_str());
         SettingsWindowResult = 1;
     }
     void TearDown() override {
-        std::remove(ConfigPath().c_str());
-        rmdir((directory_ + "/save").c_str());
-        rmdir(directory_.c_str());
         SetGameDirectory(ExecutableDirectory().c_str());
         seams::ClearAllCalls();
         SetSettingsWindowAutoPress(0);
@@ -103,7 +100,8 @@ protected:
         EXPECT_LT(script.idleTicks, 300) << "the script left the window open";
         return result;
     }
-    std::string directory_;
+    test_temp::Folder folder_{"settings-window"};
+    const std::string directory_ = folder_.Path();
 };
 
 TEST_F(SettingsWindowTest, OpensWithTheDefaultsAndQuitSavesTheChoicesWithoutStarting) {

@@ -13,6 +13,7 @@
 #include "platform/gdi32/gdi32.h"
 #include "platform/seams/seams.h"
 #include "platform/user32/user32.h"
+#include "../temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -38,15 +39,17 @@ inline std::string& WorkDirectory() {
 }
 
 // Every test program runs in a directory of its own (Log.txt and the files
-// the tests write land there).
+// the tests write land there), removed at exit. The processes a test starts (a
+// death test's fresh copy of the program among them, which ends without
+// running exit handlers) make their temporary files inside it, and so their
+// own directories go with it.
 inline void EnterWorkDirectory() {
     if (!WorkDirectory().empty()) return;
-    char pattern[] = "/tmp/velumi-graphics-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    ASSERT_NE(dir, nullptr);
-    WorkDirectory() = dir;
-    std::atexit([] { std::filesystem::remove_all(WorkDirectory()); });
-    ASSERT_EQ(chdir(dir), 0);
+    static test_temp::Folder folder("velumi-graphics");
+    ASSERT_FALSE(folder.Path().empty());
+    WorkDirectory() = folder.Path();
+    setenv("TMPDIR", folder.Path().c_str(), 1);
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
     platform::SetWindowRegistryDirectory(WorkDirectory());
 }
 

@@ -8,25 +8,17 @@
 #include <string>
 
 #include "platform/kernel32/kernel32.h"
+#include "../temp_folder.h"
 
 class ScratchDirectory {
 public:
-    ScratchDirectory() {
-        char pattern[] = "/tmp/k32testXXXXXX";
-        char* made = mkdtemp(pattern);
-        native_ = made ? std::filesystem::canonical(made).string() : std::string();
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        if (!native_.empty()) std::filesystem::remove_all(native_, ignored);
-    }
-    const std::string& Native() const { return native_; }
+    const std::string& Native() const { return folder_.Path(); }
     // The directory as the Windows-side calls see it: Shift-JIS, '\' separators.
-    std::string Windows() const { return platform::PathFromNative(native_); }
+    std::string Windows() const { return platform::PathFromNative(Native()); }
     std::string WindowsPath(const std::string& name) const { return Windows() + "\\" + name; }
 
 private:
-    std::string native_;
+    test_temp::Folder folder_{"k32test"};
 };
 
 inline std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }

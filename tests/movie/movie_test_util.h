@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../msacm/codec_encoders.h"
+#include "../temp_folder.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "image/image_decode.h"
@@ -439,14 +440,12 @@ inline std::vector<Picture> ReferenceDecode(const Bytes& file, std::vector<int>*
 // Every test program runs in a directory of its own (Log.txt and the files
 // the tests write land there); it is removed at exit.
 inline void EnterWorkDirectory() {
-    static std::string directory;
-    if (!directory.empty()) return;
-    char pattern[] = "/tmp/velumi-movie-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    ASSERT_NE(dir, nullptr);
-    directory = dir;
-    std::atexit([] { std::filesystem::remove_all(directory); });
-    ASSERT_EQ(chdir(dir), 0);
+    static const test_temp::Folder folder("velumi-movie");
+    static bool entered = false;
+    if (entered) return;
+    ASSERT_FALSE(folder.Path().empty());
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+    entered = true;
 }
 
 // What every movie test suite does first: its work directory, the log, and

@@ -2,6 +2,7 @@
 
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
+#include "../temp_folder.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -56,8 +57,7 @@ void PrepareWindowSystem() {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::string& directory = RegistryDirectory();
     if (directory.empty()) {
-        char pattern[] = "/tmp/window-registry-XXXXXX";
-        directory = mkdtemp(pattern);
+        directory = test_temp::MakeFolder("window-registry");
         std::atexit(RemoveRegistryDirectory);
     }
     platform::SetWindowRegistryDirectory(directory);

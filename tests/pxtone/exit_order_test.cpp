@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
@@ -30,7 +31,7 @@ void RunGameLifetime() {
     // The game library starts its sound: the audio output opens.
     sdl::SetManualAudioOutput(true);
     if (sdl::OpenAudioOutput() != 0) _exit(4);
-    g_tunePath = "/tmp/pxtone_exit_" + std::to_string(::getpid()) + ".ptcop";
+    g_tunePath = std::filesystem::temp_directory_path() / ("pxtone_exit_" + std::to_string(::getpid()) + ".ptcop");
     const std::vector<uint8_t> bytes = pxt::SerializeTune(pxtest::Compile(pxtest::kBandTune));
     std::ofstream(g_tunePath, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // LoadResources and PlayMusic.

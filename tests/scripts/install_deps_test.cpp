@@ -1,6 +1,7 @@
 // scripts/install-deps run against stand-in system commands: who may
 // install, what it says when it cannot, and what reaches apt-get.
 #include <gtest/gtest.h>
+#include "../temp_folder.h"
 
 #include <sys/wait.h>
 
@@ -18,9 +19,8 @@ namespace {
 class InstallDepsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velumi-install-deps-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = test_temp::MakeFolder("velumi-install-deps");
+        ASSERT_FALSE(dir_.empty());
         fs::create_directory(dir_ / "bin");
         for (const char* tool : {"bash", "env", "grep"}) Link(tool);
     }

@@ -2,6 +2,7 @@
 // and leave none behind: run two of their tests in a child process whose
 // temporary directory is fresh, and look at what is left there.
 #include <gtest/gtest.h>
+#include "../temp_folder.h"
 
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -16,9 +17,9 @@ namespace {
 TEST(SuiteFolders, SoundSuitesLeaveNothingInTheTemporaryDirectory) {
     const char* const tests[] = {"WaveTest.APlainFileGivesItsFormatAndData", "SoundStartUp.StartsOnceAndEndsOnce",
                                   "SoundStartUp.ARefusedStreamBufferEndsTheProgramWithoutADeadlock"};
-    char pattern[] = "/tmp/velumi-suite-folders-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path temporary = pattern;
+    const test_temp::Folder folder("velumi-suite-folders");
+    ASSERT_FALSE(folder.Path().empty());
+    const fs::path temporary = folder.Path();
     for (const char* test : tests) {
         const std::string command = "TMPDIR=" + temporary.string() + " " + fs::read_symlink("/proc/self/exe").string() +
                                     " --gtest_filter=" + test + " >/dev/null 2>&1";
@@ -26,7 +27,6 @@ TEST(SuiteFolders, SoundSuitesLeaveNothingInTheTemporaryDirectory) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << test;
         EXPECT_TRUE(fs::is_empty(temporary)) << test << " left " << fs::directory_iterator(temporary)->path();
     }
-    fs::remove_all(temporary);
 }
 
 }  // namespace

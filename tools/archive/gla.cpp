@@ -12,6 +12,10 @@
 #include "file/archive.h"
 #include "platform/kernel32/kernel32.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -44,16 +48,38 @@ int Fail(const std::string& text) {
     return 1;
 }
 
-bool WriteFile(const fs::path& path, const uint8_t* bytes, size_t size) {
-    const fs::path partial = path.string() + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-        if (!out.good()) return false;
+// Writes the file through a temporary one beside it, renamed into place once
+// whole: a failed write leaves nothing at the path, nor a temporary file. The
+// temporary name is short, so that it fits wherever the final name does.
+bool WriteFile(const fs::path& path, const uint8_t* bytes, size_t size, std::string* reason) {
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    fs::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporary = folder / (".gla-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp");
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 999)) {
+            *reason = std::strerror(errno);
+            return false;
+        }
     }
-    std::error_code code;
-    fs::rename(partial, path, code);
-    return !code;
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            *reason = n < 0 ? std::strerror(errno) : "nothing written";
+            close(fd);
+            unlink(temporary.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (close(fd) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+        *reason = std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 int Pack(const Options& o) {
@@ -66,7 +92,9 @@ int Pack(const Options& o) {
     if (!ReadFolderInputs(o.paths[0], &inputs, &error) || !BuildArchive(inputs, options, &archive, &error))
         return Fail(error);
     if (o.packed) archive = PackData(archive.data(), static_cast<uint32_t>(archive.size()));
-    if (!WriteFile(o.paths[1], archive.data(), archive.size())) return Fail("cannot write " + o.paths[1]);
+    std::string reason;
+    if (!WriteFile(o.paths[1], archive.data(), archive.size(), &reason))
+        return Fail("cannot write " + o.paths[1] + ": " + reason);
     std::printf("%zu files, %zu bytes\n", inputs.size(), archive.size());
     return 0;
 }
@@ -104,9 +132,10 @@ int ListOrExtract(const Options& o) {
         uint8_t* bytes = LoadArchiveMember(&record, info);
         std::error_code code;
         fs::create_directories(target.parent_path(), code);
-        if (bytes == nullptr || !WriteFile(target, bytes, info.size)) {
+        std::string reason = "cannot load the member";
+        if (bytes == nullptr || !WriteFile(target, bytes, info.size, &reason)) {
             ++failures;
-            Fail("cannot extract " + target.string());
+            Fail("cannot extract " + target.string() + ": " + reason);
         }
         FreeMemory(bytes);
     });
