@@ -36,9 +36,9 @@ void CarryOutWindowModeChange() {
 // dialog-box mode off (there is no device to switch: the call does nothing).
 void HandleFullScreenMenu() {
     const WindowState& w = Window();
-    if (w.windowMode || w.mainWindow == nullptr || GetMenu(w.mainWindow) == nullptr) return;
     LibraryHooks& hooks = GetLibraryHooks();
-    if (hooks.isDirect3DActive() == 0) hooks.resetDeviceDialogBoxMode(0);
+    if (w.windowMode || w.mainWindow == nullptr || hooks.isDirect3DActive() != 0) return;
+    if (GetMenu(w.mainWindow) != nullptr) hooks.resetDeviceDialogBoxMode(0);
 }
 
 // Waiting applies to a running library's main window that is inactive, unless

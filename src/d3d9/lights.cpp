@@ -36,12 +36,14 @@ Matrix4 AsMatrix(const D3DMATRIX& m) {
     return out;
 }
 
-// Position (x, y, z, 1) and direction (x, y, z, 0) of a light in view space.
-void ViewSpace(const D3DLIGHT9& light, const Matrix4& view, Register& position, Register& direction) {
+// Position (x, y, z, 1) and direction (x, y, z, 0) of a light in view space,
+// each by a camera of its own.
+void ViewSpace(const D3DLIGHT9& light, const Matrix4& placing, const Matrix4& turning, Register& position,
+               Register& direction) {
     Vector3 p{light.Position.x, light.Position.y, light.Position.z};
-    TransformPoint(&p, &p, &view);
+    TransformPoint(&p, &p, &placing);
     Vector3 d{light.Direction.x, light.Direction.y, light.Direction.z};
-    TransformDirection(&d, &d, &view);
+    TransformDirection(&d, &d, &turning);
     SetRegister(position, p.x, p.y, p.z, 1.0f);
     SetRegister(direction, d.x, d.y, d.z, 0.0f);
 }
@@ -98,9 +100,8 @@ int SetDeviceViewMatrix(const D3DMATRIX* m) {
     // draw state's camera, its direction by the matrix given.
     const Matrix4 view = AsMatrix(*m);
     for (int i = 0; i < kShaderLights; ++i) {
-        Register r[2], turned[2];
-        ViewSpace(s.light[i], g_drawState.viewMatrix, r[0], turned[0]);
-        ViewSpace(s.light[i], view, turned[1], r[1]);
+        Register r[2];
+        ViewSpace(s.light[i], g_drawState.viewMatrix, view, r[0], r[1]);
         SendVertexF(14 + 7 * i, r, 2);
     }
     return 0;
@@ -126,7 +127,7 @@ int SetDeviceLight(int32_t index, const D3DLIGHT9* light) {
     if (index < kShaderLights) {
         Register r[7];
         // The camera the draw state holds, also before any was sent.
-        ViewSpace(*light, g_drawState.viewMatrix, r[0], r[1]);
+        ViewSpace(*light, g_drawState.viewMatrix, g_drawState.viewMatrix, r[0], r[1]);
         std::memcpy(r[2], &light->Diffuse, sizeof(Register));
         std::memcpy(r[3], &light->Specular, sizeof(Register));
         std::memcpy(r[4], &light->Ambient, sizeof(Register));

@@ -142,8 +142,8 @@ int64_t HeldDataBytes(SoundConverter* c, uint32_t blockAlign) {
     const uint32_t inStream = c->streamSize > c->dataOffset ? c->streamSize - c->dataOffset : 0;
     if (c->dataSize <= inStream) return c->dataSize;
     const uint32_t held = blockAlign > 0 ? inStream - inStream % blockAlign : 0;
-    if (held == 0) return WriteLogFormatted("音声データがファイルの途中で切れていて、読み込める標本がありません");
-    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます", c->dataSize,
+    if (held == 0) return WriteLogFormatted("音声データがファイルの途中で切れていて、読み込める標本がありません\n");
+    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます\n", c->dataSize,
                       held);
     return held;
 }

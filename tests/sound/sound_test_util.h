@@ -4,6 +4,7 @@
 #pragma once
 
 #include "../msacm/le_bytes.h"
+#include "../temp_folder.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/services.h"
@@ -135,11 +136,11 @@ inline std::vector<int16_t> RenderLeft(int frames) {
 class SuiteFolder {
 public:
     static void Enter(const char* prefix) {
-        std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        const std::string folder = test_temp::MakeFolder(prefix);
+        ASSERT_FALSE(folder.empty());
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(pattern.c_str()), 0);
-        path_ = pattern;
+        ASSERT_EQ(chdir(folder.c_str()), 0);
+        path_ = folder;
         owner_ = getpid();
         SetLogOutputOff(0);
         OpenLogFile();
