@@ -255,6 +255,11 @@ TEST_F(TheoraDecoderTest, DecodedFramesMatchTheirSourcesAndFollowTheCurrentFrame
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
 }
 
+// Only frame 0 is a key frame; the picture changes every 40 frames and stays between.
+Bytes OneKeyFrameHeld() {
+    return EncodeMovie({.width = 16, .height = 16, .frames = 300, .keyInterval = 1000, .hold = 40});
+}
+
 TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) {
     const struct {
         const char* what;
@@ -271,12 +276,12 @@ TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) 
                                  .pageBytes = 500, .audioFrames = 40000});
          },
          {23, 5, 39, 0, 17, 18, 12, 36, 1, 30}, 33, {1, 1, 3, 2, 4, 1, 9}},
-        // Only frame 0 is a key frame; the picture changes every 40 frames
-        // and stays between: every frame on the way to a target counts, also
-        // after a wrap to the start.
-        {"one key frame, seeks far past it",
-         [] { return EncodeMovie({.width = 16, .height = 16, .frames = 300, .keyInterval = 1000, .hold = 40}); },
-         {290, 140, 299}, 295, {3, 290}},
+        // Every frame on the way to a target counts, also after a wrap to
+        // the start.
+        {"one key frame, seeks far past it", OneKeyFrameHeld, {290, 140, 299}, 295, {3, 290}},
+        // The stock holds frames after 250 when the clock wraps to 240: the
+        // decoder starts again at the key frame and decodes every frame up to 240.
+        {"one key frame, wraps from 250 to 240", OneKeyFrameHeld, {250}, 250, {290, 1}},
     };
     for (const auto& c : cases) {
         const Bytes file = c.make();
