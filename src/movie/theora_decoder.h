@@ -46,6 +46,7 @@ int CloseTheora(TheoraDecoder* decoder);
 
 // Moves the current frame to frame (clamped to 0 .. frame count; a frame
 // equal to the count leaves nothing to show and ends the decode thread); 0.
+// A seek still being decoded is left off before its next packet for this one.
 int SeekTheora(TheoraDecoder* decoder, int32_t frame);
 // Moves the current frame on by count frames, wrapping past the end (a count
 // larger than the movie wraps as often as needed); a count of 0 or less does
@@ -91,6 +92,13 @@ int32_t IsTheoraKeyFrame(const TheoraDecoder* decoder, int32_t frame);
 int32_t GetTheoraStockFrames(const TheoraDecoder* decoder, int32_t* frames, int32_t capacity);
 // Tests: frame packets the decoder has decoded since the open.
 int64_t GetTheoraFramesDecoded(const TheoraDecoder* decoder);
+// 1 while the decode thread is asked to leave off what it does before its
+// next packet: the decoder is being closed, or a new seek waits for it.
+int32_t IsTheoraStopAsked(const TheoraDecoder* decoder);
+// Tests: a function every decode thread calls before each packet it takes,
+// just before it looks whether it is asked to stop (null: none; the start).
+using TheoraPacketHook = void (*)(const TheoraDecoder* decoder);
+void SetTheoraPacketHook(TheoraPacketHook hook);
 // Page index entries: their count, and one entry's fields (-1 outside).
 int32_t GetTheoraPageCount(const TheoraDecoder* decoder);
 int GetTheoraPageEntry(const TheoraDecoder* decoder, int32_t index, uint32_t* offset, int32_t* firstFrame,

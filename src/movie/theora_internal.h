@@ -11,6 +11,7 @@
 
 constexpr int32_t kTheoraReadBytes = 4096;      // bytes read into the sync layer at a time
 constexpr int32_t kTheoraIndexGrowth = 1000;    // page entries and key-frame bytes added at a time
+constexpr int32_t kTheoraDecodeStopped = -2;    // DecodeTheoraFrames left off: a close or a new seek waits
 
 // One page on which at least one video packet ends.
 struct TheoraPageEntry {
@@ -103,7 +104,8 @@ bool PageOut(TheoraDecoder* decoder);
 int32_t ReadTheoraData(TheoraDecoder* decoder, int32_t bytes);
 // Decodes the next count packets (skipping those before the last key frame
 // among them). 1 when the last packet was a key frame, 0 when it was not (and
-// for count <= 0), -1 at the end of the file.
+// for count <= 0), -1 at the end of the file, kTheoraDecodeStopped when it
+// left off before a packet because a close or a new seek was asked for.
 int32_t DecodeTheoraFrames(TheoraDecoder* decoder, int32_t count);
 // Takes the next frame's packet, decoding it when decode. 1 for a key frame,
 // 0 for another, -1 at the end of the file.

@@ -293,8 +293,9 @@ TheoraDecoder* OpenTheora(const FileFunctionTable* files, DWORD_PTR file, int32_
 int CloseTheora(TheoraDecoder* d) {
     if (d == nullptr) return 0;
     if (d->thread != nullptr) {
-        // The thread sees the request at its next pass, writes state 3 and
-        // leaves; waiting for it to leave also waits for that state.
+        // The thread sees the request before its next packet or at its next
+        // pass, writes state 3 and leaves; waiting for it to leave also
+        // waits for that state.
         d->exitRequest.store(1, std::memory_order_release);
         WaitForSingleObject(d->thread, INFINITE);
         CloseHandle(d->thread);

@@ -1,6 +1,8 @@
 // The decode thread of a Theora decoder: it serves pause, seek and exit
 // requests and keeps the frame stock filled with the frames from the current
-// one on (wrapping past the end to the file's start).
+// one on (wrapping past the end to the file's start). A long decode (a seek
+// far from its key frame) leaves off between packets when the decoder is
+// closed or a new seek is asked for.
 #include "core/memory.h"
 #include "movie/theora_internal.h"
 #include "platform/kernel32/kernel32.h"
@@ -10,6 +12,14 @@
 #include <cstring>
 
 namespace {
+
+std::atomic<TheoraPacketHook> packetHook{nullptr};
+
+// Asked before each packet: true when the decode is to leave off.
+bool StopBeforePacket(const TheoraDecoder* d) {
+    if (const TheoraPacketHook hook = packetHook.load(std::memory_order_acquire)) hook(d);
+    return IsTheoraStopAsked(d) != 0;
+}
 
 int32_t FrameCountOf(const TheoraDecoder* d) { return static_cast<int32_t>(d->frameCount); }
 
@@ -98,12 +108,16 @@ int32_t StartPageFor(const TheoraDecoder* d, int32_t target) {
     return key > 0 ? key - 1 : 0;
 }
 
+enum class Reach { NoPage, Done, Stopped };
+
 // Positions the file and the Ogg layers at the start page and decodes up to
 // the target one packet at a time, so that the decoder holds the target's
-// picture. False when no page holds the target.
-bool DecodeFromKeyPage(TheoraDecoder* d, int32_t target) {
+// picture (Done, also when the data ends first: end of data is then set).
+// NoPage when no page holds the target; Stopped when a close or a new seek
+// came first.
+Reach DecodeFromKeyPage(TheoraDecoder* d, int32_t target) {
     const int32_t start = StartPageFor(d, target);
-    if (start < 0) return false;
+    if (start < 0) return Reach::NoPage;
     ogg_sync_reset(&d->sync);
     ogg_stream_reset(&d->stream);
     d->files.Seek(d->file, d->pages[start].offset, 0);
@@ -126,19 +140,24 @@ bool DecodeFromKeyPage(TheoraDecoder* d, int32_t target) {
     // Every frame on the way counts: one that is not decoded leaves its
     // changes out of the picture until the next key frame.
     while (d->lastDecoded < target) {
-        if (DecodeTheoraFrames(d, 1) < 0) {
+        const int32_t got = DecodeTheoraFrames(d, 1);
+        if (got == kTheoraDecodeStopped) return Reach::Stopped;
+        if (got < 0) {
             d->endOfData.store(1, std::memory_order_release);
-            return true;
+            return Reach::Done;
         }
     }
-    return true;
+    return Reach::Done;
 }
 
 // Serves the owner's seek request; false when the target lies in no page
-// (the thread then ends).
+// (the thread then ends). A seek left off keeps its request: the thread
+// leaves, or rests until the owner has written the new target.
 bool ServeSeek(TheoraDecoder* d) {
     const int32_t target = d->seekTarget.load(std::memory_order_acquire);
-    if (!DecodeFromKeyPage(d, target)) return false;
+    const Reach reach = DecodeFromKeyPage(d, target);
+    if (reach == Reach::NoPage) return false;
+    if (reach == Reach::Stopped) return true;
     for (int32_t i = 0; i < d->stockSize; ++i) FreeEntry(d, i);
     d->seekRequest.store(0, std::memory_order_release);
     return true;
@@ -217,11 +236,13 @@ void DecodePass(TheoraDecoder* d) {
     }
     d->state.store(kTheoraDecoding, std::memory_order_release);
     if (target > d->lastDecoded) {
-        if (DecodeTheoraFrames(d, target - d->lastDecoded) < 0) return NoteEndOfData(d);
+        const int32_t got = DecodeTheoraFrames(d, target - d->lastDecoded);
+        if (got == kTheoraDecodeStopped) return;
+        if (got < 0) return NoteEndOfData(d);
     } else if (target < d->lastDecoded) {
         // Behind the decoder (the movie wrapped or went back): start again
         // from the key page before it.
-        DecodeFromKeyPage(d, target);
+        if (DecodeFromKeyPage(d, target) == Reach::Stopped) return;
         if (d->lastDecoded != target) return NoteEndOfData(d);
     }
     if (!StoreFrame(d, entry)) return NoteEndOfData(d);
@@ -238,6 +259,7 @@ int32_t DecodeTheoraFrames(TheoraDecoder* d, int32_t count) {
         if (f >= 0 && f < d->frameCount && d->keyFrames[f] != 0) lastKey = static_cast<int32_t>(f);
     int32_t result = 0;
     for (int32_t taken = 0; taken < count; ++taken) {
+        if (StopBeforePacket(d)) return kTheoraDecodeStopped;
         const int32_t frame = d->lastDecoded + 1;
         result = TakeTheoraFrame(d, lastKey < 0 || frame >= lastKey);
         if (result < 0) return -1;
@@ -259,6 +281,13 @@ int32_t TakeTheoraFrame(TheoraDecoder* d, bool decode) {
         return key == 1 ? 1 : 0;
     }
 }
+
+int32_t IsTheoraStopAsked(const TheoraDecoder* d) {
+    if (d == nullptr) return 0;
+    return d->exitRequest.load(std::memory_order_acquire) != 0 || d->pauseRequest.load(std::memory_order_acquire) != 0;
+}
+
+void SetTheoraPacketHook(TheoraPacketHook hook) { packetHook.store(hook, std::memory_order_release); }
 
 DWORD TheoraDecodeThread(LPVOID parameter) {
     auto* d = static_cast<TheoraDecoder*>(parameter);

@@ -1,7 +1,8 @@
 // The Theora decoder over files made by libtheora's encoder: refusals, the
 // page and key-frame index, decoded pictures against their sources and
-// against a plain in-order decode, seeks, the stock and its wrap, backward
-// jumps, other chroma layouts, and every failure path of the open.
+// against a plain in-order decode, seeks (and long ones left off for a close
+// or a new seek), the stock and its wrap, backward jumps, other chroma
+// layouts, and every failure path of the open.
 #include "file/file.h"
 #include "movie_test_util.h"
 
@@ -26,6 +27,7 @@ protected:
 
     void TearDown() override {
         Close();
+        SetTheoraPacketHook(nullptr);
         seams::ClearAllCalls();
         EXPECT_EQ(AllocatedBlockCount(), blocksBefore_) << "memory blocks left behind";
     }
@@ -185,6 +187,56 @@ TEST_F(TheoraDecoderTest, ASeekDecodesEveryFrameFromItsStartPageToTheTarget) {
     EXPECT_EQ(GetTheoraFramesDecoded(decoder_) - before, 291);
 }
 
+// Holds the decode thread before the packet number blockAt (counted from Arm)
+// until a close or a new seek is asked for, and counts the packets asked for.
+struct PacketGate {
+    static inline std::atomic<int> calls{0}, blockAt{0};
+    static inline std::atomic<bool> reached{false};
+    static void Arm(int at) {
+        calls = 0;
+        blockAt = at;
+        reached = false;
+        SetTheoraPacketHook(Hook);
+    }
+    static void Hook(const TheoraDecoder* d) {
+        if (++calls != blockAt) return;
+        reached = true;
+        while (IsTheoraStopAsked(d) == 0) std::this_thread::yield();
+    }
+};
+
+TEST_F(TheoraDecoderTest, ALongSeekLeavesOffBeforeItsNextPacketForACloseOrANewSeek) {
+    // One key frame: a seek to 590 decodes 591 packets. Held before the 50th
+    // until the close or the second seek is asked, the first seek takes no
+    // packet more; the second then decodes from the key frame to its target.
+    const struct {
+        const char* what;
+        int32_t second;  // -1: the decoder is closed
+        int packets;     // asked for by both seeks
+    } cases[] = {
+        {"closed", -1, 50},
+        {"sought again to 120", 120, 50 + 121},
+        {"sought again to 580", 580, 50 + 581},
+    };
+    const Bytes file = EncodeMovie({.width = 16, .height = 16, .frames = 600, .keyInterval = 1000, .hold = 40});
+    const std::vector<Picture> reference = ReferenceDecode(file);
+    for (const auto& c : cases) {
+        ASSERT_NE(Open(file, 1), nullptr) << c.what;
+        PacketGate::Arm(50);
+        SeekTheora(decoder_, 590);
+        for (int i = 0; i < 10000 && !PacketGate::reached; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(PacketGate::reached) << c.what;
+        if (c.second < 0) {
+            Close();
+        } else {
+            SeekTheora(decoder_, c.second);
+            EXPECT_EQ(Frame().pixels, reference.at(static_cast<size_t>(c.second)).pixels) << c.what;
+        }
+        EXPECT_EQ(PacketGate::calls, c.packets) << c.what;
+    }
+}
+
 TEST_F(TheoraDecoderTest, TheIndexHoldsEveryFrameOnThePageItEndsOnAndEveryKeyFrame) {
     // Noise makes large packets, spread over several small pages each.
     const Bytes file = EncodeMovie({.width = 64, .height = 48, .frames = 20, .keyInterval = 5,
@@ -255,6 +307,11 @@ TEST_F(TheoraDecoderTest, DecodedFramesMatchTheirSourcesAndFollowTheCurrentFrame
     EXPECT_EQ(GetTheoraFrame(decoder_, 1, 0), 0);
 }
 
+// Only frame 0 is a key frame; the picture changes every 40 frames and stays between.
+Bytes OneKeyFrameHeld() {
+    return EncodeMovie({.width = 16, .height = 16, .frames = 300, .keyInterval = 1000, .hold = 40});
+}
+
 TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) {
     const struct {
         const char* what;
@@ -271,12 +328,12 @@ TEST_F(TheoraDecoderTest, SeeksAndJumpsGiveExactlyThePicturesOfAnInOrderDecode) 
                                  .pageBytes = 500, .audioFrames = 40000});
          },
          {23, 5, 39, 0, 17, 18, 12, 36, 1, 30}, 33, {1, 1, 3, 2, 4, 1, 9}},
-        // Only frame 0 is a key frame; the picture changes every 40 frames
-        // and stays between: every frame on the way to a target counts, also
-        // after a wrap to the start.
-        {"one key frame, seeks far past it",
-         [] { return EncodeMovie({.width = 16, .height = 16, .frames = 300, .keyInterval = 1000, .hold = 40}); },
-         {290, 140, 299}, 295, {3, 290}},
+        // Every frame on the way to a target counts, also after a wrap to
+        // the start.
+        {"one key frame, seeks far past it", OneKeyFrameHeld, {290, 140, 299}, 295, {3, 290}},
+        // The stock holds frames after 250 when the clock wraps to 240: the
+        // decoder starts again at the key frame and decodes every frame up to 240.
+        {"one key frame, wraps from 250 to 240", OneKeyFrameHeld, {250}, 250, {290, 1}},
     };
     for (const auto& c : cases) {
         const Bytes file = c.make();
@@ -522,125 +579,6 @@ TEST_F(TheoraDecoderTest, EveryFailureOfTheOpenIsLoggedAndLeavesNothingBehind) {
         CloseAccessFile(handle);
         EXPECT_EQ(AllocatedBlockCount(), blocks) << c.call;
     }
-}
-
-TEST(YuvTables, TheTablePathGivesItsFixedPointValues) {
-    InitYuvTables();
-    // Four 2x2 blocks: black, white, and two coloured ones.
-    const uint8_t y[4 * 2] = {16, 16, 235, 235, 81, 81, 145, 145};
-    const uint8_t yRow2[4 * 2] = {16, 16, 235, 235, 81, 81, 145, 145};
-    uint8_t luma[16];
-    std::memcpy(luma, y, 8);
-    std::memcpy(luma + 8, yRow2, 8);
-    const uint8_t u[4] = {128, 128, 90, 54};
-    const uint8_t v[4] = {128, 128, 240, 34};
-    PixelImage image{};
-    ASSERT_EQ(CreateXRGB8PixelImage(8, 2, &image), 0);
-    ConvertYuvToImage(YuvPlanes{luma, u, v, 8, 2, 8, 4, 1, 4}, &image);
-    const Picture p = CopyPicture(&image);
-    ReleasePixelImage(&image);
-    EXPECT_EQ(p.At(0, 0), 0xFF000000u) << "Y 16, Cb 128, Cr 128";
-    EXPECT_EQ(p.At(1, 1), 0xFF000000u);
-    EXPECT_EQ(p.At(2, 0), 0xFFFEFEFEu) << "Y 235 gives 4,176,330 / 16384 = 254";
-    EXPECT_EQ(p.At(3, 1), 0xFFFEFEFEu);
-    // Y 81, Cb 90, Cr 240 (studio red): red = (19070 x 65 + 26148 x 112) / 16384
-    // = 254, green = (1239550 - 6406 x -38 - 13320 x 112) / 16384 = 0,
-    // blue = (1239550 + 33062 x -38) / 16384 = -0.9 -> 0.
-    EXPECT_EQ(p.At(4, 0), 0xFFFE0000u);
-    EXPECT_EQ(p.At(5, 1), 0xFFFE0000u);
-    // Y 145, Cb 54, Cr 34 (studio green): red = (2460030 - 2457912) / 16384 = 0,
-    // green = (2460030 + 474044 + 1252080) / 16384 = 255, blue = (2460030 -
-    // 2446588) / 16384 = 0.
-    EXPECT_EQ(p.At(6, 0), 0xFF00FF00u);
-    EXPECT_EQ(p.At(7, 1), 0xFF00FF00u);
-}
-
-TEST(YuvTables, EveryChromaValueAgainstTheFormulas) {
-    // Every Cb and Cr value, with luma values across the whole range (below
-    // black and above white too), through both paths: 4:2:0 through the
-    // fixed-point tables, 4:4:4 through the floating-point formula.
-    InitYuvTables();
-    constexpr int kBlocks = 256, kRows = 8;  // blocks across, block rows
-    auto lumaAt = [](int x, int y) { return static_cast<uint8_t>((x * 7 + y * 61 + (x / 2) * 13) & 255); };
-    auto cbAt = [](int bx, int by) { return static_cast<uint8_t>((bx + by * 29) & 255); };
-    auto crAt = [](int bx, int by) { return static_cast<uint8_t>((bx * 37 + by * 101) & 255); };
-    auto fixed = [](int y, int cb, int cr) {
-        auto c = [](int v) { return static_cast<uint32_t>(std::clamp(v / 16384, 0, 255)); };
-        const int luma = 19070 * (y - 16);
-        return 0xFF000000u | c(luma + 26148 * (cr - 128)) << 16 |
-               c(luma - 6406 * (cb - 128) - 13320 * (cr - 128)) << 8 | c(luma + 33062 * (cb - 128));
-    };
-    auto floating = [](int y, int cb, int cr) {
-        auto c = [](double v) { return static_cast<uint32_t>(std::clamp(static_cast<int>(v), 0, 255)); };
-        const double luma = 1.164 * (y - 16);
-        return 0xFF000000u | c(luma + 1.596 * (cr - 128)) << 16 |
-               c(luma - 0.391 * (cb - 128) - 0.813 * (cr - 128)) << 8 | c(luma + 2.018 * (cb - 128));
-    };
-    const int width = 2 * kBlocks, height = 2 * kRows;
-    std::vector<uint8_t> luma(width * height), u420(kBlocks * kRows), v420(kBlocks * kRows);
-    std::vector<uint8_t> u444(width * height), v444(width * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            luma[y * width + x] = lumaAt(x, y);
-            u444[y * width + x] = cbAt(x / 2, y / 2);
-            v444[y * width + x] = crAt(x / 2, y / 2);
-            u420[(y / 2) * kBlocks + x / 2] = cbAt(x / 2, y / 2);
-            v420[(y / 2) * kBlocks + x / 2] = crAt(x / 2, y / 2);
-        }
-    }
-    struct Case {
-        const char* what;
-        YuvPlanes planes;
-        uint32_t (*model)(int, int, int);
-    } cases[] = {
-        {"4:2:0, tables", YuvPlanes{luma.data(), u420.data(), v420.data(), width, height, width, kBlocks, kRows, kBlocks},
-         +fixed},
-        {"4:4:4, formula", YuvPlanes{luma.data(), u444.data(), v444.data(), width, height, width, width, height, width},
-         +floating},
-    };
-    for (const Case& c : cases) {
-        PixelImage image{};
-        ASSERT_EQ(CreateXRGB8PixelImage(width, height, &image), 0);
-        ConvertYuvToImage(c.planes, &image);
-        const Picture p = CopyPicture(&image);
-        ReleasePixelImage(&image);
-        int wrong = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const uint32_t want = c.model(lumaAt(x, y), cbAt(x / 2, y / 2), crAt(x / 2, y / 2));
-                if (p.At(x, y) != want && ++wrong <= 3)
-                    ADD_FAILURE() << c.what << ": (" << x << ", " << y << ") is " << std::hex << p.At(x, y)
-                                  << ", not " << want;
-            }
-        }
-        EXPECT_EQ(wrong, 0) << c.what;
-    }
-}
-
-TEST(YuvTables, OtherLayoutsConvertEachPixelWithItsOwnChroma) {
-    InitYuvTables();
-    // 4:4:4, 2x2: each pixel its own chroma.
-    const uint8_t y[4] = {81, 145, 41, 235};
-    const uint8_t u[4] = {90, 54, 240, 128};
-    const uint8_t v[4] = {240, 34, 110, 128};
-    PixelImage image{};
-    ASSERT_EQ(CreateXRGB8PixelImage(2, 2, &image), 0);
-    ConvertYuvToImage(YuvPlanes{y, u, v, 2, 2, 2, 2, 2, 2}, &image);
-    const Picture p = CopyPicture(&image);
-    ReleasePixelImage(&image);
-    // The floating-point formula, each channel truncated and clamped.
-    auto expect = [](int Y, int U, int V) {
-        const double yy = 1.164 * (Y - 16);
-        auto c = [](double x) { return static_cast<uint32_t>(std::clamp(static_cast<int>(x), 0, 255)); };
-        return 0xFF000000u | c(yy + 1.596 * (V - 128)) << 16 | c(yy - 0.391 * (U - 128) - 0.813 * (V - 128)) << 8 |
-               c(yy + 2.018 * (U - 128));
-    };
-    EXPECT_EQ(p.At(0, 0), expect(81, 90, 240));
-    EXPECT_EQ(p.At(1, 0), expect(145, 54, 34));
-    EXPECT_EQ(p.At(0, 1), expect(41, 240, 110));
-    EXPECT_EQ(p.At(1, 1), expect(235, 128, 128));
-    EXPECT_EQ(p.At(1, 1), 0xFFFEFEFEu);
-    EXPECT_EQ(Blue(p.At(0, 1)), 255) << "blue beyond 255 is clamped";
 }
 
 }  // namespace
