@@ -191,6 +191,8 @@ void ReleaseStreamRecord(SoundRecord* record);
 
 // ---- MIDI and software sound players (inert in this system) ----------------------
 int32_t DeleteAllMidi();
+// At the end of sound: deletes the temporary MIDI file, flagged or not.
+void DeleteMidiFileAtEnd();
 int32_t DeleteAllSoftSounds();
 int32_t DeleteAllSoftSoundPlayers();
 int32_t RefillSoftSoundPlayers();

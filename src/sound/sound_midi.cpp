@@ -182,9 +182,13 @@ int32_t DeleteMidi(int32_t handle) {
 int32_t DeleteAllMidi() {
     for (int32_t slot = 0; slot < kMidiTableSize; ++slot)
         if (g_midiTable.slots[slot] != nullptr) DeleteMidi(g_midiTable.HandleAt(slot));
-    // The temporary file goes at the end of sound too, played or not.
-    DeleteTemporaryMidiFile();
     return 0;
+}
+
+void DeleteMidiFileAtEnd() {
+    // Also when a stop cleared the flag but could not delete the file.
+    if (g_mci.temporaryPath[0] != '\0') DeleteFileA(g_mci.temporaryPath);
+    g_mci.temporaryFile = 0;
 }
 
 void ReleaseMusicObjects() {

@@ -262,6 +262,7 @@ int32_t TerminateSound() {
     DeleteAllSoftSounds();
     DeleteAllSoftSoundPlayers();
     DeleteAllMidi();
+    DeleteMidiFileAtEnd();
     DeleteSoundLock();
     ReleaseMusicObjects();
     if (g_sound.primaryBuffer != nullptr) {

@@ -107,9 +107,9 @@ TEST(SamplesToMillisecondsTest, TruncatesTowardZeroAndKeepsTheLow32Bits) {
 TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
     const int32_t h = Load(Wave16(Pattern(100, 0)), 2);
     ASSERT_NE(h, -1);
-    auto volumeOf = [&](int index) {
+    auto volumeOf = [&](int index, int32_t sound = -1) {
         LONG v = 1;
-        EXPECT_EQ(GetSoundBufferForTest(h, index)->GetVolume(&v), DS_OK);
+        EXPECT_EQ(GetSoundBufferForTest(sound == -1 ? h : sound, index)->GetVolume(&v), DS_OK);
         return v;
     };
     const std::pair<int32_t, LONG> cases[] = {{255, 0}, {128, -299}, {1, -2406}, {0, -10000}, {-5, -10000}, {300, 0}};
@@ -118,23 +118,31 @@ TEST_F(MemorySoundTest, VolumeIsKeptInHundredthsOfADecibel) {
         EXPECT_EQ(volumeOf(0), expected) << volume;
         EXPECT_EQ(volumeOf(1), expected) << volume;
     }
-    // The stored volume is applied again at each start.
-    ASSERT_EQ(SetSoundVolume(128, h), 0);
-    ASSERT_EQ(GetSoundBufferForTest(h, 1)->SetVolume(0), DS_OK);
-    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
-    EXPECT_EQ(volumeOf(1), -299);
-    // One-shot volume, pan and frequency serve the next start only.
-    SoundRecord* record = FindSound(h);
-    for (int i = 0; i < 3; ++i) record->oneShotSet[i] = 1;
-    record->oneShotValue[0] = -1500, record->oneShotValue[1] = 800, record->oneShotValue[2] = 22050;
-    for (auto [volume, pan, frequency] : {std::tuple<LONG, LONG, DWORD>{-1500, 800, 22050}, {-299, 0, 44100}}) {
-        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
-        IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, record->currentBuffer);
-        LONG setPan = 1;
-        DWORD setFrequency = 1;
-        EXPECT_EQ(volumeOf(record->currentBuffer), volume);
-        EXPECT_TRUE(buffer->GetPan(&setPan) == DS_OK && setPan == pan) << setPan;
-        EXPECT_TRUE(buffer->GetFrequency(&setFrequency) == DS_OK && setFrequency == frequency) << setFrequency;
+    // The stored volume is applied again at each start, to the next buffer
+    // of a memory sound and to a stream's ring.
+    SetSoundLoadType(2);
+    const int32_t stream = Load(Wave16(Pattern(100, 0)));
+    SetSoundLoadType(0);
+    for (const int32_t sound : {h, stream}) {
+        ASSERT_EQ(SetSoundVolume(128, sound), 0);
+        const int next = 1 % GetSoundBufferCountForTest(sound);
+        ASSERT_EQ(GetSoundBufferForTest(sound, next)->SetVolume(0), DS_OK);
+        ASSERT_EQ(PlaySoundHandle(sound, 1, 1), 0);
+        EXPECT_EQ(volumeOf(next, sound), -299) << sound;
+        // One-shot volume, pan and frequency serve the next start only.
+        SoundRecord* record = FindSound(sound);
+        for (int i = 0; i < 3; ++i) record->oneShotSet[i] = 1;
+        record->oneShotValue[0] = -1500, record->oneShotValue[1] = 800, record->oneShotValue[2] = 22050;
+        for (auto [volume, pan, frequency] : {std::tuple<LONG, LONG, DWORD>{-1500, 800, 22050}, {-299, 0, 44100}}) {
+            ASSERT_EQ(PlaySoundHandle(sound, 1, 1), 0);
+            IDirectSoundBuffer* buffer = GetSoundBufferForTest(sound, record->currentBuffer);
+            LONG setPan = 1;
+            DWORD setFrequency = 1;
+            EXPECT_EQ(volumeOf(record->currentBuffer, sound), volume) << sound;
+            EXPECT_TRUE(buffer->GetPan(&setPan) == DS_OK && setPan == pan) << sound << ": " << setPan;
+            EXPECT_TRUE(buffer->GetFrequency(&setFrequency) == DS_OK && setFrequency == frequency)
+                << sound << ": " << setFrequency;
+        }
     }
 }
 
@@ -227,7 +235,7 @@ TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
         int32_t loadType;
         int failedCreates;
         DWORD flags;
-        bool onPartner;  // buffers made on the loaded sound's as partner
+        int onPartner;  // buffers made on the loaded sound's as partner; 2: its first duplicate refused
     } const cases[] = {
         {"memory sound", false, 0, 0, 0x80E2, false},
         {"retry", false, 0, 1, 0xC2, false},
@@ -236,6 +244,7 @@ TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
         {"retry in software", true, 0, 1, 0xC8, false},
         {"stream sound in software", true, 2, 0, 0x180E8, false},
         {"duplicates of a partner's buffer", false, 0, 0, 0x80E2, true},
+        {"a partner's format and size for a refused first duplicate", false, 0, 0, 0x80E2, 2},
     };
     const std::vector<int16_t> samples = Pattern(100, 0);
     const Bytes image = Wave16(samples);
@@ -250,8 +259,19 @@ TEST_F(MemorySoundTest, BuffersAreAskedForWithTheFlagsOfTheirKind) {
             // The partner's format and size win over the ones given.
             h = AddSoundData(-1);
             const WAVEFORMATEX other{WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+            if (c.onPartner == 2) seams::FailCall("IDirectSound::DuplicateSoundBuffer", 1);
             ASSERT_EQ(CreateSoundBuffers(&other, 4, kSoundMemory, 3, h, loaded), 0) << c.what;
             ASSERT_EQ(GetSoundBufferCountForTest(h), 3) << c.what;
+            WAVEFORMATEX made{};
+            void* first = nullptr;
+            DWORD bytes = 0;
+            IDirectSoundBuffer* buffer = GetSoundBufferForTest(h, 0);
+            ASSERT_EQ(buffer->GetFormat(&made, sizeof made, nullptr), DS_OK);
+            ASSERT_EQ(buffer->Lock(0, 0, &first, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
+            buffer->Unlock(first, bytes, nullptr, 0);
+            EXPECT_EQ(std::make_tuple(made.nSamplesPerSec, made.wBitsPerSample, bytes),
+                      std::make_tuple(44100u, WORD{16}, DWORD{200}))
+                << c.what;
             ASSERT_EQ(StopSound(loaded), 0);
             ASSERT_EQ(GetSoundBufferForTest(h, 2)->Play(0, 0, 0), DS_OK);
             EXPECT_EQ(RenderLeft(3), std::vector<int16_t>(samples.begin(), samples.begin() + 3))

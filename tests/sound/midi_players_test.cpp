@@ -177,17 +177,25 @@ TEST_F(MidiTest, TheEndOfSoundReleasesTheTemporaryHandleAndFile) {
     ASSERT_EQ(ReleaseTemporaryPlayHandle(), 0);
     EXPECT_EQ(IsSoundPlaying(sound), -1);
 
-    // Shutdown deletes what is left, and the temporary file.
-    TouchFile("left.mid");
-    const int32_t left = AddMidiDataForTest(data_, 4);
-    mci::OpenDeviceForTest(4);
-    ASSERT_EQ(StartMidiForTest(left, 4, 0, "left.mid"), 0);
-    AddSoftSoundDataForTest(data_, 4);
-    ASSERT_EQ(TerminateSound(), 0);
-    EXPECT_EQ(GetMidiCountForTest(), 0);
-    EXPECT_EQ(GetSoftSoundCountForTest(), 0);
-    EXPECT_FALSE(FileExists("left.mid"));
-    ASSERT_EQ(InitializeSound(), 0);
+    // Shutdown deletes what is left, and the temporary file: also when a
+    // stop cleared its flag but could not delete it.
+    for (const bool stopped : {false, true}) {
+        TouchFile("left.mid");
+        const int32_t left = AddMidiDataForTest(data_, 4);
+        mci::OpenDeviceForTest(4);
+        ASSERT_EQ(StartMidiForTest(left, 4, 0, "left.mid"), 0);
+        if (stopped) {
+            seams::FailCall("DeleteFileA", 1);
+            ASSERT_EQ(StopMidi(left), 0);
+            ASSERT_TRUE(FileExists("left.mid"));
+        }
+        AddSoftSoundDataForTest(data_, 4);
+        ASSERT_EQ(TerminateSound(), 0);
+        EXPECT_EQ(GetMidiCountForTest(), 0);
+        EXPECT_EQ(GetSoftSoundCountForTest(), 0);
+        EXPECT_FALSE(FileExists("left.mid")) << (stopped ? "stopped" : "playing");
+        ASSERT_EQ(InitializeSound(), 0);
+    }
 }
 
 // ---- software sound players ----------------------------------------------------------

@@ -109,21 +109,36 @@ TEST_F(StreamTest, AnEndSampleCutsItsSourceShort) {
 }
 
 TEST_F(StreamTest, AnEndlessSourceLoopsAndItsPositionStartsAgain) {
+    struct Case {
+        const char* what;
+        int32_t loopStart;  // sample
+    } const cases[] = {
+        {"from the beginning", 0},
+        {"from a loop start sample", 3000},
+    };
     const Bytes image = Wave16(a);
-    const int32_t h = AddSoundData(-1);
-    ASSERT_EQ(AddStreamMemory(image.data(), static_cast<uint32_t>(image.size()), -1, h, kStreamSourceMemory, -1), 0);
-    ASSERT_EQ(PreloadStream(h), 0);
-    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
-    PlayedRun run = PlayThrough(h, 2.0);
-    EXPECT_FALSE(run.ended);
-    const std::vector<int16_t> expected = Concat({a, a, a, a, a, a, a});
-    EXPECT_EQ(FirstDifference(run.left, std::vector<int16_t>(expected.begin(), expected.begin() + run.left.size())),
-              -1);
-    // After 2 seconds of a 0.3 s loop the position lies within the loop.
-    EXPECT_LT(run.times.back(), 300);
-    EXPECT_EQ(run.times.back(), static_cast<int32_t>(run.left.size() % 13230 * 1000 / 44100));
-    ASSERT_EQ(StopSound(h), 0);
-    EXPECT_EQ(IsSoundPlaying(h), 0);
+    for (const Case& c : cases) {
+        const int32_t h = AddSoundData(-1);
+        ASSERT_EQ(AddStreamMemory(image.data(), static_cast<uint32_t>(image.size()), -1, h, kStreamSourceMemory, -1),
+                  0);
+        FindSound(h)->sources[0].loopStartSample = c.loopStart;
+        ASSERT_EQ(PreloadStream(h), 0);
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        PlayedRun run = PlayThrough(h, 2.0);
+        EXPECT_FALSE(run.ended) << c.what;
+        // The first pass plays the whole source, every later one from the loop start.
+        std::vector<int16_t> expected = a;
+        while (expected.size() < run.left.size()) expected.insert(expected.end(), a.begin() + c.loopStart, a.end());
+        expected.resize(run.left.size());
+        EXPECT_EQ(FirstDifference(run.left, expected), -1) << c.what;
+        // After 2 seconds of a 0.3 s loop the position lies within the loop.
+        EXPECT_LT(run.times.back(), 300) << c.what;
+        const size_t position = c.loopStart + (run.left.size() - a.size()) % (a.size() - c.loopStart);
+        EXPECT_EQ(run.times.back(), static_cast<int32_t>(position * 1000 / 44100)) << c.what;
+        ASSERT_EQ(StopSound(h), 0);
+        EXPECT_EQ(IsSoundPlaying(h), 0) << c.what;
+        ASSERT_EQ(DeleteSound(h, 0), 0);
+    }
 }
 
 TEST_F(StreamTest, LoopingPlayGoesBackToTheFirstSourceWithItsPosition) {

@@ -224,4 +224,7 @@ void ResetCallLogForTest();
 // Performances, loaders, segments and DirectMusic objects not yet destroyed.
 int LiveObjectCountForTest();
 
+// While set, EnumPort lists an input port after the synthesizer.
+void OfferInputPortForTest(bool offered);
+
 }  // namespace dmusic

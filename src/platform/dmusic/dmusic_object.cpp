@@ -3,6 +3,7 @@
 #include "platform/dmusic/dmusic_internal.h"
 #include "platform/seams/seams.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace dmusic {
@@ -13,10 +14,15 @@ struct Port {
     const char16_t* description;
 };
 
-// The one port: the synthesizer that plays into the DirectSound output.
+// The synthesizer that plays into the DirectSound output; a test can add an
+// input port after it.
 constexpr Port kPorts[] = {
     {DMUS_PC_OUTPUTCLASS, u"ソフトウェア シンセサイザー (DirectSound 出力)"},
+    {DMUS_PC_INPUTCLASS, u"外部 MIDI 入力"},
 };
+std::atomic<bool> g_inputPort{false};
+
+size_t PortCount() { return g_inputPort ? 2 : 1; }
 
 template <typename Object>
 IUnknown* Create() {
@@ -40,7 +46,7 @@ HRESULT DirectMusic::EnumPort(DWORD index, DMUS_PORTCAPS* caps) {
     if (auto failed = seams::FailNow<HRESULT>("IDirectMusic::EnumPort", E_FAIL)) return *failed;
     if (caps == nullptr) return E_POINTER;
     if (caps->dwSize != sizeof(DMUS_PORTCAPS)) return E_INVALIDARG;
-    if (index >= std::size(kPorts)) return S_FALSE;
+    if (index >= PortCount()) return S_FALSE;
     const Port& port = kPorts[index];
     std::memset(caps, 0, sizeof *caps);
     caps->dwSize = sizeof *caps;
@@ -56,6 +62,8 @@ HRESULT DirectMusic::EnumPort(DWORD index, DMUS_PORTCAPS* caps) {
     }
     return S_OK;
 }
+
+void OfferInputPortForTest(bool offered) { g_inputPort = offered; }
 
 void RegisterClasses() {
     com::RegisterClass(CLSID_DirectMusicLoader, Create<Loader>);

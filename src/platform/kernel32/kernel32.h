@@ -241,4 +241,7 @@ void SetProcessorCountForTest(int count);
 // Registering a name again replaces its lookup.
 using ModuleLookup = void* (*)(const char* procName);
 void RegisterModule(const char* name, ModuleLookup lookup);
+// Tests only: how many loads of a registered module are not yet freed (-1
+// for a name never registered).
+int ModuleLoadCountForTest(const char* name);
 }  // namespace platform

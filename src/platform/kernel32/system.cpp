@@ -195,6 +195,14 @@ void RegisterModule(const char* name, ModuleLookup lookup) {
     }
     Modules().push_back(RegisteredModule{key, lookup, 0});
 }
+
+int ModuleLoadCountForTest(const char* name) {
+    std::lock_guard<std::mutex> lock(ModuleLock());
+    const std::string key = ModuleKey(name);
+    for (const auto& module : Modules())
+        if (module.name == key) return module.loads;
+    return -1;
+}
 }  // namespace platform
 
 HMODULE LoadLibraryA(LPCSTR name) {
