@@ -13,12 +13,6 @@ protected:
         ASSERT_EQ(DrawFillBoxHardware(0, 0, 4, 4, MakeColor(255, 255, 255)), 0);
         ASSERT_GT(Device().batch.count, 0);
     }
-    // Six vertices straight into the batch, no state applied.
-    static void QueueRaw() {
-        BeginDeviceScene();
-        ReserveBatch(0, D3DPT_TRIANGLELIST, 6);
-        CommitBatch(6);
-    }
 };
 
 struct SetterCase {
