@@ -51,6 +51,7 @@ LibraryHooks DefaultHooks() {
     h.endDeviceScene = EndDeviceScene;
     h.setDeviceDialogBoxMode = SetDeviceDialogBoxMode;
     h.resetDeviceDialogBoxMode = ResetDeviceDialogBoxMode;
+    h.deviceDialogBoxMode = DeviceDialogBoxMode;
     h.initYuvTables = InitYuvTables;
     h.pauseAllMovies = PauseAllMovies;
     h.resumeAllMovies = ResumeAllMovies;

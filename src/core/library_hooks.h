@@ -41,6 +41,7 @@ struct LibraryHooks {
     void (*endDeviceScene)();
     int32_t (*setDeviceDialogBoxMode)(int32_t flag);
     int32_t (*resetDeviceDialogBoxMode)(int32_t flag);
+    int32_t (*deviceDialogBoxMode)();
     // movie
     int32_t (*initYuvTables)();
     int32_t (*pauseAllMovies)();

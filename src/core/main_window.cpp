@@ -56,14 +56,17 @@ void SetActiveFlag(bool active) {
 
 // A full-screen window with a menu: while the pointer is on the menu bar or
 // the caption the device lets the menu be seen (its dialog-box mode), with no
-// scene open; the mode ends when the pointer leaves them.
+// scene open; the mode ends when the pointer leaves them. A device made anew
+// (after a lost device or a mode change) while the pointer stays there is
+// put into the mode at the next pointer message.
 void FollowPointerOverMenu(HWND hwnd, WORD hit) {
     WindowState& w = Window();
     if (w.windowMode || GetMenu(hwnd) == nullptr) return;
-    const bool over = hit == HTMENU || hit == HTCAPTION;
-    if (over == w.overMenuBar) return;
-    w.overMenuBar = over;
     LibraryHooks& hooks = GetLibraryHooks();
+    const bool over = hit == HTMENU || hit == HTCAPTION;
+    const bool crossed = over != w.overMenuBar;
+    w.overMenuBar = over;
+    if (!crossed && !(over && hooks.isDirect3DActive() != 0 && hooks.deviceDialogBoxMode() == 0)) return;
     hooks.endDeviceScene();
     hooks.setDeviceDialogBoxMode(over ? 1 : 0);
 }

@@ -48,6 +48,8 @@ int32_t IsDirect3DActive();
 void EndDeviceScene();
 int32_t SetDeviceDialogBoxMode(int32_t flag);
 int32_t ResetDeviceDialogBoxMode(int32_t flag);
+// 1 while the device is in the dialog-box mode last set; a device made anew is not.
+int32_t DeviceDialogBoxMode();
 
 // movie
 int32_t InitYuvTables();

@@ -28,6 +28,10 @@ void BeginDeviceScene();
 void EndDeviceScene();
 int SetDeviceDialogBoxMode(int32_t flag);
 int ResetDeviceDialogBoxMode(int32_t flag);
+// 1 while the device holds the dialog-box mode these two last asked for; 0
+// without a device and for a device made anew (after a lost device or a
+// screen-mode change).
+int DeviceDialogBoxMode();
 int CreateSubBackBuffer();
 // The device and its format probing (called by SetupDirect3D9).
 int CreateDirect3DDevice();

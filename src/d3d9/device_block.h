@@ -199,6 +199,7 @@ struct DeviceBlock {
     D3DCAPS9 caps;
     uint32_t textureSizeLimit;
     int32_t blendOpCap;                // D3DPMISCCAPS_BLENDOP
+    int32_t dialogBoxMode;             // last asked of this device; 0 for a device made anew
     IDirect3DSurface9* renderTarget;   // shadows of the setters
     D3DVIEWPORT9 viewport;
     RECT scissor;

@@ -106,6 +106,7 @@ int FillPresentParameters(Road road, D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX
 
 HRESULT TryCreate(DWORD flags, D3DPRESENT_PARAMETERS& pp, D3DDISPLAYMODEEX* mode) {
     DeviceBlock& d = Device();
+    d.dialogBoxMode = 0;
     const UINT adapter = ChosenAdapter();
     if (d.d3dEx != nullptr) {
         IDirect3DDevice9Ex* device = nullptr;

@@ -212,7 +212,13 @@ int SetDeviceDialogBoxMode(int32_t flag) {
     if (d.device == nullptr) return 0;
     EndDeviceScene();
     d.device->SetDialogBoxMode(flag != 0 ? TRUE : FALSE);
+    d.dialogBoxMode = flag != 0 ? 1 : 0;
     return 0;
+}
+
+int DeviceDialogBoxMode() {
+    const DeviceBlock& d = Device();
+    return d.device != nullptr ? d.dialogBoxMode : 0;
 }
 
 int ResetDeviceDialogBoxMode(int32_t flag) {
@@ -220,6 +226,7 @@ int ResetDeviceDialogBoxMode(int32_t flag) {
     if (!Screen().d3dActive || d.device == nullptr) return 0;
     d.device->SetDialogBoxMode(FALSE);
     if (flag) d.device->SetDialogBoxMode(TRUE);
+    d.dialogBoxMode = flag != 0 ? 1 : 0;
     return 0;
 }
 

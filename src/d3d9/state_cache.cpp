@@ -184,17 +184,19 @@ int SetDeviceTextureTransform(int32_t stage, int32_t flag, const D3DMATRIX* matr
     const int32_t first = stage < 0 ? 0 : stage, last = stage < 0 ? 3 : stage;
     if (stage >= 0 && c.texTransformFlag[stage] == 0 && flag == 0) return 0;
     FlushVertexBatch();
+    // Every stage's flag first, then the matrices: stages 0 to 3 together
+    // take all four flags before the first matrix.
     for (int32_t s = first; s <= last; ++s) {
-        if (flag == 1) {
-            if (stage < 0 || c.texTransformFlag[s] == 0 || g_force)
-                Dev()->SetTextureStageState(s, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
-            Dev()->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + s), matrix);
-        } else {
+        if (flag != 1)
             Dev()->SetTextureStageState(s, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-        }
+        else if (stage < 0 || c.texTransformFlag[s] == 0 || g_force)
+            Dev()->SetTextureStageState(s, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
         c.texTransformFlag[s] = flag;
         c.texTransform[s] = *matrix;
     }
+    if (flag == 1)
+        for (int32_t s = first; s <= last; ++s)
+            Dev()->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + s), matrix);
     return 0;
 }
 

@@ -23,6 +23,7 @@ HWND g_refocus = nullptr;  // the window the stand-in sleep gives the focus back
 constexpr int32_t kStandInFont = 0x20010003;
 int32_t g_fontToMake = kStandInFont;
 int32_t g_deviceActive = 0;
+int32_t g_dialogBoxMode = 0;  // what the stand-in device was last asked
 int32_t* g_lostFlag = nullptr;
 
 int32_t Record(const char* name) {
@@ -45,7 +46,11 @@ void InstallStandIns() {
     h.refreshMovieOverlays = [] { return Record("refreshMovieOverlays"); };
     h.isDirect3DActive = [] { return g_deviceActive; };
     h.endDeviceScene = [] { Record("endDeviceScene"); };
-    h.setDeviceDialogBoxMode = [](int32_t flag) { return Record(flag ? "dialogBoxMode 1" : "dialogBoxMode 0"); };
+    h.setDeviceDialogBoxMode = [](int32_t flag) {
+        g_dialogBoxMode = flag;
+        return Record(flag ? "dialogBoxMode 1" : "dialogBoxMode 0");
+    };
+    h.deviceDialogBoxMode = [] { return g_dialogBoxMode; };
     h.resetDeviceDialogBoxMode = [](int32_t flag) { return Record(flag ? "resetDialogBox 1" : "resetDialogBox 0"); };
     h.makeColor = [](int32_t r, int32_t g, int32_t b) { return static_cast<uint32_t>(r << 16 | g << 8 | b); };
     h.createFontToHandle = [](const char*, int32_t size, int32_t, int32_t type, int32_t, int32_t, int32_t, int32_t,

@@ -69,13 +69,21 @@ protected:
     std::vector<IDirect3DTexture9*> textures_;
 };
 
+// Rows given as a caller's set go through ApplyDeviceBlendTextures over the
+// mode's set-up, with vertices in the batch; its one stage takes the texture
+// alpha, its texture word an image handle.
+enum Given { kModeValues, kImageHandle, kInvalidHandle };
+
 TEST_F(BlendStageTest, ModesGiveTheirRenderStates) {
     IDirect3DTexture9* texture = MakeTexture();
+    const int32_t image = graphics_test::LoadPicture("blend-stage.png", Picture(4, 4, 0xFF00FF00u));
+    ASSERT_NE(ImageFirstTexture(image), nullptr);
     struct Case {
         const char* what;
         int32_t mode, t, c;
         bool textured;
         int32_t alphaTest, alphaRef, alphaBlend, src, dest, op, subKind;
+        Given given = kModeValues;
     } cases[] = {
         {"mode 0 opaque", 0, 0, 0, true, 0, -99, 0, -99, -99, D3DBLENDOP_ADD, 1},
         {"mode 0 cut-out: alpha test above 16", 0, 0, 1, true, 1, 16, 0, -99, -99, D3DBLENDOP_ADD, 1},
@@ -85,11 +93,40 @@ TEST_F(BlendStageTest, ModesGiveTheirRenderStates) {
         {"mode 2 add", 2, 0, 0, true, 0, -99, 1, D3DBLEND_SRCALPHA, D3DBLEND_ONE, D3DBLENDOP_ADD, 1},
         {"mode 3 untextured subtracts", 3, 0, 0, false, 0, -99, 1, D3DBLEND_SRCALPHA, D3DBLEND_ONE,
          D3DBLENDOP_REVSUBTRACT, 0},
-        {"mode 12 reverse subtract", 12, 0, 0, true, 0, -99, 1, D3DBLEND_SRCALPHA, D3DBLEND_ONE,
-         D3DBLENDOP_REVSUBTRACT, 1},
+        {"mode 12 reverse subtract", 12, 0, 0, true, 0, -99, 1, D3DBLEND_SRCALPHA, D3DBLEND_ONE, D3DBLENDOP_REVSUBTRACT,
+         1},
+        {"a caller's set of image handles over mode 0", 0, 0, 0, true, 0, -99, 1, D3DBLEND_SRCALPHA, D3DBLEND_ONE,
+         D3DBLENDOP_ADD, 1, kImageHandle},
+        {"a caller's set: an invalid handle binds no texture", 0, 0, 0, true, 0, -99, 1, D3DBLEND_SRCALPHA,
+         D3DBLEND_ONE, D3DBLENDOP_ADD, 1, kInvalidHandle},
     };
     for (const Case& c : cases) {
         const BlendStageSet& set = SetUpWith(c.mode, c.t, c.c, c.textured ? texture : nullptr);
+        const BlendStageSet modeSet = set;
+        if (c.given != kModeValues) {
+            BlendStageSet given = set;
+            given.alphaTestEnable = c.alphaTest;
+            given.alphaBlendEnable = c.alphaBlend;
+            given.srcBlend = c.src;
+            given.destBlend = c.dest;
+            given.blendOp = c.op;
+            given.stageCount = 1;
+            std::memcpy(given.stages, StagePreset(1), sizeof given.stages);
+            given.stages[0].texture = static_cast<uintptr_t>(c.given == kImageHandle ? image : -1);
+            QueueRaw();
+            d3d9::ClearRecordedCalls();
+            EXPECT_EQ(ApplyDeviceBlendTextures(&given, 0, 1), 0) << c.what;
+            EXPECT_EQ(Device().batch.count, 0) << c.what;
+            const int draw = CallIndex("DrawPrimitiveUP(");
+            EXPECT_GE(draw, 0) << c.what;
+            EXPECT_LT(draw, CallIndex("SetTexture(")) << c.what << ": the batch is drawn first";
+            EXPECT_EQ(CallsStarting(c.given == kImageHandle ? "SetTexture(0, 1)" : "SetTexture(0, 0)").size(), 1u)
+                << c.what;
+            EXPECT_EQ(set.stages[0].texture,
+                      reinterpret_cast<uintptr_t>(c.given == kImageHandle ? ImageFirstTexture(image) : nullptr))
+                << c.what;
+            EXPECT_EQ(set.stages[0].alphaOp, D3DTOP_SELECTARG1) << c.what;
+        }
         EXPECT_EQ(set.alphaTestEnable, c.alphaTest) << c.what;
         if (c.alphaRef != -99) { EXPECT_EQ(set.alphaRef, c.alphaRef) << c.what; }
         EXPECT_EQ(set.alphaBlendEnable, c.alphaBlend) << c.what;
@@ -97,6 +134,14 @@ TEST_F(BlendStageTest, ModesGiveTheirRenderStates) {
         if (c.dest != -99) { EXPECT_EQ(set.destBlend, c.dest) << c.what; }
         EXPECT_EQ(set.blendOp, c.op) << c.what;
         EXPECT_EQ(Device().batch.subKind, c.subKind) << c.what;
+        if (c.given == kModeValues) continue;
+        // Both dirty: the next ordinary draw sets the mode's own states up again.
+        EXPECT_EQ(Cache().setupDirty, 1) << c.what;
+        EXPECT_EQ(Cache().textureDirty, 1) << c.what;
+        EXPECT_EQ(SetupDeviceBlendStages(1, nullptr, 0), 0) << c.what;
+        EXPECT_EQ(set.alphaBlendEnable, modeSet.alphaBlendEnable) << c.what;
+        EXPECT_EQ(set.stages[0].texture, reinterpret_cast<uintptr_t>(texture)) << c.what;
+        EXPECT_EQ(set.stages[0].alphaOp, modeSet.stages[0].alphaOp) << c.what;
     }
 }
 

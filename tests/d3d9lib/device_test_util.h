@@ -60,6 +60,13 @@ protected:
         GraphicsTest::TearDown();
     }
 
+    // Six vertices straight into the batch, no state applied.
+    static void QueueRaw() {
+        BeginDeviceScene();
+        ReserveBatch(0, D3DPT_TRIANGLELIST, 6);
+        CommitBatch(6);
+    }
+
     // The draw target's pixels (0x00RRGGBB) through the screen lock.
     static Picture ReadScreen() {
         const DrawState& d = g_drawState;

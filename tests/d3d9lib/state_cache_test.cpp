@@ -13,12 +13,6 @@ protected:
         ASSERT_EQ(DrawFillBoxHardware(0, 0, 4, 4, MakeColor(255, 255, 255)), 0);
         ASSERT_GT(Device().batch.count, 0);
     }
-    // Six vertices straight into the batch, no state applied.
-    static void QueueRaw() {
-        BeginDeviceScene();
-        ReserveBatch(0, D3DPT_TRIANGLELIST, 6);
-        CommitBatch(6);
-    }
 };
 
 struct SetterCase {
@@ -78,13 +72,52 @@ TEST_F(StateCacheTest, FilterAndAnisotropyFollowTheirRules) {
     EXPECT_EQ(Cache().maxAnisotropy, 1);
 }
 
-TEST_F(StateCacheTest, AddressModesOfAllSamplersGoFromSevenDownToZero) {
-    d3d9::ClearRecordedCalls();
-    ASSERT_EQ(SetDeviceAddressU(-1, D3DTADDRESS_WRAP), 0);
-    const std::vector<std::string> calls = CallsStarting("SetSamplerState(");
-    ASSERT_EQ(calls.size(), 8u);
-    EXPECT_EQ(calls.front().rfind("SetSamplerState(7, ", 0), 0u) << calls.front();
-    EXPECT_EQ(calls.back().rfind("SetSamplerState(0, ", 0), 0u) << calls.back();
+// The calls "method(i<args>) = 0" for i from `from` to `to`, either way.
+std::vector<std::string> CallsEach(const std::string& method, int from, int to, const std::string& args) {
+    std::vector<std::string> calls;
+    for (int i = from;; i += from < to ? 1 : -1) {
+        calls.push_back(method + "(" + std::to_string(i) + args + ") = 0");
+        if (i == to) break;
+    }
+    return calls;
+}
+
+// A texture-coordinate transform no stage holds at start.
+constexpr D3DMATRIX kTextureMatrix{{{1, 0, 0, 0}, {0, 2, 0, 0}, {0.25f, 0.5f, 1, 0}, {0, 0, 0, 1}}};
+
+// Setters that reach several samplers or stages send in a fixed order.
+TEST_F(StateCacheTest, SettersOfSeveralSamplersOrStagesSendInTheirOrder) {
+    const std::vector<std::string> count3 = CallsEach("SetTextureStageState", 0, 3, ", 24, 3");
+    const std::vector<std::string> transforms = CallsEach("SetTransform", 16, 19, "");
+    std::vector<std::string> allStages = count3;
+    allStages.insert(allStages.end(), transforms.begin(), transforms.end());
+    struct Case {
+        const char* what;
+        int (*set)();
+        std::vector<std::string> calls;
+        int32_t firstStage, lastStage;  // the stages whose transform is the matrix afterwards (-1: none)
+    } cases[] = {
+        {"address U of every sampler, 7 first and 0 last", [] { return SetDeviceAddressU(-1, D3DTADDRESS_WRAP); },
+         CallsEach("SetSamplerState", 7, 0, ", 1, 1"), -1, -1},
+        {"the transform of stage 2: COUNT3 and the matrix",
+         [] { return SetDeviceTextureTransform(2, 1, &kTextureMatrix); },
+         {"SetTextureStageState(2, 24, 3) = 0", "SetTransform(18) = 0"},
+         2,
+         2},
+        {"the transform of stages 0 to 3: the four flags, then the four matrices",
+         [] { return SetDeviceTextureTransform(-1, 1, &kTextureMatrix); }, allStages, 0, 3},
+    };
+    for (const Case& c : cases) {
+        FlushVertexBatch();
+        d3d9::ClearRecordedCalls();
+        EXPECT_EQ(c.set(), 0) << c.what;
+        EXPECT_EQ(d3d9::RecordedCalls(), c.calls) << c.what;
+        for (int32_t s = c.firstStage; s >= 0 && s <= c.lastStage; ++s) {
+            D3DMATRIX sent{};
+            Device().device->GetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + s), &sent);
+            EXPECT_EQ(std::memcmp(&sent, &kTextureMatrix, sizeof sent), 0) << c.what << ": stage " << s;
+        }
+    }
     EXPECT_EQ(SetDeviceAddressU(8, D3DTADDRESS_WRAP), -1);
     d3d9::ClearRecordedCalls();
     EXPECT_EQ(SetDeviceAddressU(3, D3DTADDRESS_WRAP), 0);

@@ -56,22 +56,40 @@ TEST_F(WindowPaintTest, ThePaintPresentsInEveryModeAndOnlyAFullScreenDeviceMakes
 }
 
 // A full-screen device window with a menu: the pointer on the menu bar closes
-// the open scene and switches the device's dialog-box mode on, off again when
-// it leaves, and drawing goes on.
+// the open scene and switches the device's dialog-box mode on, once, off
+// again when it leaves, and drawing goes on. A device made anew while the
+// pointer stays on the bar is put into the mode at the pointer's next move.
 TEST_F(WindowPaintTest, APointerOnTheMenuBarOfAFullScreenDeviceSwitchesTheDialogBoxMode) {
-    Start(ScreenMode{640, 480, 32, 0, 0});
-    HWND window = GetMainWindow();
-    ASSERT_TRUE(SetMenu(window, CreateMenu()));
-    ASSERT_EQ(PumpMessages(), 0);  // the paint of the smaller client area
-    ASSERT_EQ(FillRectangle(0, 0, 10, 10, MakeColor(255, 0, 0)), 0);  // opens a scene
-    d3d9::ClearRecordedCalls();
-    for (POINT p : {POINT{10, -1}, POINT{10, 10}}) {  // the menu bar, then the client area
-        ClientToScreen(window, &p);
-        ASSERT_TRUE(SetCursorPos(p.x, p.y));
+    struct Case {
+        const char* what;
+        bool madeAnew;  // the pointer on the bar while the device is lost and made again
+    } cases[] = {
+        {"onto the bar, along it and off", false},
+        {"device lost, then reset, with the pointer held on the bar", true},
+    };
+    for (const Case& c : cases) {
+        Start(ScreenMode{640, 480, 32, 0, 0});
+        HWND window = GetMainWindow();
+        ASSERT_TRUE(SetMenu(window, CreateMenu()));
+        ASSERT_EQ(PumpMessages(), 0) << c.what;  // the paint of the smaller client area
+        const auto pointTo = [&](POINT p) {
+            ClientToScreen(window, &p);
+            ASSERT_TRUE(SetCursorPos(p.x, p.y)) << c.what;
+        };
+        pointTo(POINT{10, c.madeAnew ? -1 : 10});
+        if (c.madeAnew) {
+            d3d9::LoseDevice(nullptr, 0);
+            ASSERT_EQ(PresentScreen(), 0) << c.what;
+            ASSERT_NE(Device().device, nullptr) << c.what;
+        }
+        ASSERT_EQ(FillRectangle(0, 0, 10, 10, MakeColor(255, 0, 0)), 0) << c.what;  // opens a scene
+        d3d9::ClearRecordedCalls();
+        for (POINT p : {POINT{20, -1}, POINT{30, -1}, POINT{10, 10}}) pointTo(p);  // the bar twice, then the client
+        EXPECT_EQ(d3d9::RecordedCalls(),
+                  (std::vector<std::string>{"EndScene() = 0", "SetDialogBoxMode(1) = 0", "SetDialogBoxMode(0) = 0"}))
+            << c.what;
+        EXPECT_EQ(PresentScreen(), 0) << c.what;
     }
-    EXPECT_EQ(d3d9::RecordedCalls(),
-              (std::vector<std::string>{"EndScene() = 0", "SetDialogBoxMode(1) = 0", "SetDialogBoxMode(0) = 0"}));
-    EXPECT_EQ(PresentScreen(), 0);
 }
 
 }  // namespace
