@@ -7,6 +7,7 @@
 #include "platform/user32/user32.h"
 #include "window_test_support.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -53,6 +54,14 @@ TEST_F(WindowTest, CreationSendsCreateSizeAndActivationInOrder) {
     EXPECT_EQ(GetActiveWindow(), hwnd);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_TRUE(platform::sdl::IsVideoWindowShown(platform::WindowBackendId(hwnd)));
+}
+
+// The click that gives a window the focus reaches the window, as on Windows:
+// the video start tells SDL so before any window is made.
+TEST_F(WindowTest, TheClickThatFocusesAWindowReachesIt) {
+    ASSERT_NE(Track(CreateTestWindow(RegisterRecordingClass("Focus"), 32, 32)), nullptr);
+    const char* hint = SDL_GetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH);
+    EXPECT_STREQ(hint != nullptr ? hint : "(not set)", "1");
 }
 
 TEST_F(WindowTest, CreationFailuresLeaveNoWindow) {
