@@ -299,20 +299,10 @@ TEST_F(WindowTest, OwnTopLevelWindowsAreListedForOtherProcesses) {
     std::string cls = RegisterRecordingClass("Listed");
     HWND hwnd = Track(CreateTestWindow(cls, 64, 64));
     ASSERT_NE(hwnd, nullptr);
-    auto countEntries = [] {
-        int n = 0;
-        std::string command = "ls " + platform::WindowRegistryDirectory() + " | grep -c window";
-        FILE* f = popen(command.c_str(), "r");
-        if (f != nullptr) {
-            if (fscanf(f, "%d", &n) != 1) n = -1;
-            pclose(f);
-        }
-        return n;
-    };
-    int before = countEntries();
+    int before = ListedWindowCount();
     EXPECT_GE(before, 1);
     DestroyWindow(hwnd);
-    EXPECT_EQ(countEntries(), before - 1);
+    EXPECT_EQ(ListedWindowCount(), before - 1);
 }
 
 void WritePngFile(const std::string& path, int width, int height, uint32_t argb) {
