@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -265,13 +266,22 @@ int WriteSaves() {
 }
 
 int WriteChangedSaves() {
-    if (g_saveData.loaded == 0) return 0;
+    SaveData& d = g_saveData;
+    if (d.loaded == 0) return 0;
+    if (d.writeFailed && std::equal(d.slot, d.slot + kSaveSlotCount, d.failedSlot)) return 0;
     int written = 0;
+    bool tried = false, failed = false;
     for (int32_t i = 0; i < kSaveSlotCount; ++i) {
-        if (g_saveData.slot[i] == g_saveData.onDisk[i]) continue;
-        if (written == 0) CreateSaveDirectory();
-        if (WriteSaveSlotFile(i)) ++written;
+        if (d.slot[i] == d.onDisk[i]) continue;
+        if (!tried) CreateSaveDirectory();
+        tried = true;
+        if (WriteSaveSlotFile(i))
+            ++written;
+        else
+            failed = true;
     }
+    d.writeFailed = failed;
+    if (failed) std::copy(d.slot, d.slot + kSaveSlotCount, d.failedSlot);
     return written;
 }
 

@@ -98,6 +98,10 @@ struct SaveData {
     bool damaged[kSaveSlotCount] = {};
     // Set once a failure to write the save folder was said on standard error.
     bool folderFailureReported = false;
+    // The slots as they stood when a write of the changed ones last failed:
+    // while they stay so, the frames do not try again.
+    bool writeFailed = false;
+    SaveSlot failedSlot[kSaveSlotCount];
 };
 extern SaveData g_saveData;
 
@@ -117,6 +121,7 @@ int WriteSaves();
 // Writes the file of every slot that changed since it was read or last
 // written (the frame loop calls it every frame once the saves are loaded), so
 // that progress is on disk as soon as it is reached. The number written.
+// After a failed write nothing is tried again until a slot changes again.
 int WriteChangedSaves();
 // The slot being played (g_saveData.currentSlot, limited to 0..2).
 SaveSlot& CurrentSaveSlot();

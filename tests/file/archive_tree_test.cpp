@@ -139,9 +139,11 @@ TEST_F(ArchiveTree, TheToolListsEveryMemberOrFailsWithAMessage) {
         EXPECT_EQ(RunGla(c.command, c.image, &output), c.status) << c.what << ": " << output;
         EXPECT_NE(output.find(c.shown), std::string::npos) << c.what << ": " << output;
         // A failed extract leaves no file behind, whole, partial or temporary.
-        if (c.status != 0 && std::filesystem::exists("out"))
-            for (const auto& entry : std::filesystem::recursive_directory_iterator("out"))
+        if (c.status != 0 && std::filesystem::exists("out")) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator("out")) {
                 EXPECT_FALSE(entry.is_regular_file()) << c.what << ": left " << entry.path();
+            }
+        }
     }
     EXPECT_TRUE(std::filesystem::exists("out/" + platform::PathToNative(deepest.c_str()))) << "the last extract";
 }

@@ -205,16 +205,22 @@ TEST_F(SaveFilesTest, ASaveFolderThatCannotBeWrittenIsSaidOnceAndTheGameGoesOn) 
     LoadSaves();
     g_saveData.slot[0].level = 4;
     EXPECT_EQ(WriteChangedSaves(), 0);
-    EXPECT_EQ(WriteChangedSaves(), 0) << "tried again next frame";
     EXPECT_EQ(WriteSaves(), 1);
     SaveConfig();
+    g_saveData.slot[0].level = 5;
+    EXPECT_EQ(WriteChangedSaves(), 0) << "the saves changed: tried once more";
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("cannot write the save folder"), std::string::npos) << said;
     EXPECT_EQ(said.find("save folder"), said.rfind("save folder")) << "once: " << said;
     EXPECT_EQ(ReadBytes(Native("save")), Bytes{'x'}) << "the file in the way is untouched";
+    // Until the saves change again the frames try nothing: an attempt would
+    // now make the folder.
     std::filesystem::remove(Native("save"));
+    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(WriteChangedSaves(), 0) << "frame " << frame;
+    EXPECT_FALSE(std::filesystem::exists(Native("save"))) << "no attempt since the last change";
+    g_saveData.slot[0].level = 6;
     EXPECT_EQ(WriteChangedSaves(), 1) << "the folder can be made again";
-    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 4}));
+    EXPECT_EQ(ReadBytes(Native("save/save1")), Words({930, 6}));
     std::filesystem::remove_all(Native("save"));
     seams::FailCall("CreateDirectoryA");
     testing::internal::CaptureStderr();

@@ -1,18 +1,22 @@
 // Window classes, window creation and destruction, rectangles, titles,
 // icons, FindWindowA across processes, display modes and full screen.
+#include "../temp_folder.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/seams/seams.h"
 #include "platform/user32/user32.h"
 #include "window_test_support.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <functional>
 
 using namespace windowtest;
 
@@ -50,6 +54,14 @@ TEST_F(WindowTest, CreationSendsCreateSizeAndActivationInOrder) {
     EXPECT_EQ(GetActiveWindow(), hwnd);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_TRUE(platform::sdl::IsVideoWindowShown(platform::WindowBackendId(hwnd)));
+}
+
+// The click that gives a window the focus reaches the window, as on Windows:
+// the video start tells SDL so before any window is made.
+TEST_F(WindowTest, TheClickThatFocusesAWindowReachesIt) {
+    ASSERT_NE(Track(CreateTestWindow(RegisterRecordingClass("Focus"), 32, 32)), nullptr);
+    const char* hint = SDL_GetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH);
+    EXPECT_STREQ(hint != nullptr ? hint : "(not set)", "1");
 }
 
 TEST_F(WindowTest, CreationFailuresLeaveNoWindow) {
@@ -202,53 +214,95 @@ TEST_F(WindowTest, FindWindowSeesOwnWindowsByClassAndTitle) {
     EXPECT_EQ(FindWindowA(cls.c_str(), nullptr), nullptr);
 }
 
+// A window of another process counts exactly while that process runs: not
+// once it was killed (reaped or not yet), whatever process its id now names.
 TEST_F(WindowTest, FindWindowSeesWindowsOfAnotherLiveProcessOnly) {
+    struct Case {
+        const char* what;
+        bool namesOurParent;  // the entry names a process that runs on
+        bool reaped;
+    };
+    const Case cases[] = {
+        {"killed and reaped", false, true},
+        {"killed, not yet reaped", false, false},
+        {"naming the id of a process that runs on", true, true},
+    };
     const char* cls = "\x83\x78\x83\x8B\x83\x7E another process";  // a Shift-JIS class name
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The other process: list a window, say so, wait to be ended.
-        bool ok = platform::WriteWindowRegistryEntry(getpid(), cls, "title", nullptr);
-        char c = ok ? 'y' : 'n';
-        if (write(ready[1], &c, 1) != 1) _exit(2);
-        pause();
-        _exit(0);
+    for (const Case& c : cases) {
+        pid_t child = StartListingProcess(cls, c.namesOurParent ? getppid() : 0);
+        ASSERT_GT(child, 0) << c.what;
+        EXPECT_NE(FindWindowA(cls, nullptr), nullptr) << c.what;
+        EXPECT_NE(FindWindowA(cls, "title"), nullptr) << c.what;
+        EXPECT_EQ(FindWindowA(cls, "another title"), nullptr) << c.what;
+        EXPECT_EQ(FindWindowA("unrelated class", nullptr), nullptr) << c.what;
+        int listed = ListedWindowCount();
+        kill(child, SIGKILL);
+        siginfo_t ended{};
+        ASSERT_EQ(waitid(P_PID, child, &ended, WEXITED | WNOWAIT), 0) << c.what;  // ended, a zombie still
+        if (c.reaped) waitpid(child, nullptr, 0);
+        EXPECT_EQ(FindWindowA(cls, nullptr), nullptr) << c.what << ": the entry no longer counts";
+        EXPECT_EQ(ListedWindowCount(), listed - 1) << c.what << ": and is removed";
+        if (!c.reaped) waitpid(child, nullptr, 0);
     }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 'y');
-    EXPECT_NE(FindWindowA(cls, nullptr), nullptr);
-    EXPECT_NE(FindWindowA(cls, "title"), nullptr);
-    EXPECT_EQ(FindWindowA(cls, "another title"), nullptr);
-    EXPECT_EQ(FindWindowA("unrelated class", nullptr), nullptr);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    // The entry of the ended process no longer counts.
-    EXPECT_EQ(FindWindowA(cls, nullptr), nullptr);
-    close(ready[0]);
-    close(ready[1]);
+}
+
+// The list's folder is made for the user alone, and used only while it is a
+// real folder of this user that no one else may enter: an entry planted in
+// any other counts for nothing, and nothing is written there.
+TEST_F(WindowTest, TheListFolderIsUsedOnlyWhilePrivateToTheUser) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> spoil;
+        bool used;
+        bool needsRoot = false;  // only root can give a folder to another user
+    };
+    const Case cases[] = {
+        {"private", [](const std::string&) {}, true},
+        {"the group may enter", [](const std::string& d) { chmod(d.c_str(), 0750); }, false},
+        {"others may enter", [](const std::string& d) { chmod(d.c_str(), 0701); }, false},
+        {"a link to a private folder",
+         [](const std::string& d) {
+             ASSERT_EQ(rename(d.c_str(), (d + ".real").c_str()), 0);
+             ASSERT_EQ(symlink((d + ".real").c_str(), d.c_str()), 0);
+         },
+         false},
+        {"another user's", [](const std::string& d) { ASSERT_EQ(chown(d.c_str(), 65534, 65534), 0); }, false, true},
+    };
+    const std::string own = platform::WindowRegistryDirectory();
+    bool skipped = false;
+    for (const Case& c : cases) {
+        if (c.needsRoot && getuid() != 0) {
+            skipped = true;
+            continue;
+        }
+        test_temp::Folder base("window-list");
+        const std::string dir = base.Path() + "/list";
+        platform::SetWindowRegistryDirectory(dir);
+        // A running entry of "another process" (held by this one, named by our parent's id).
+        ASSERT_TRUE(platform::WriteWindowRegistryEntry(getppid(), "Planted", "title", nullptr)) << c.what;
+        struct stat made {};
+        ASSERT_EQ(lstat(dir.c_str(), &made), 0);
+        EXPECT_EQ(made.st_mode & 07777, 0700u) << c.what << ": made for the user alone";
+        c.spoil(dir);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(FindWindowA("Planted", nullptr) != nullptr, c.used) << c.what;
+        EXPECT_EQ(platform::WriteWindowRegistryEntry(getpid(), "Mine", "title", nullptr), c.used) << c.what;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("window list folder " + dir + " is not used") != std::string::npos, !c.used)
+            << c.what << ": " << said;
+        platform::SetWindowRegistryDirectory(own);
+    }
+    if (skipped) GTEST_SKIP() << "the folder of another user is checked only when run as root";
 }
 
 TEST_F(WindowTest, OwnTopLevelWindowsAreListedForOtherProcesses) {
     std::string cls = RegisterRecordingClass("Listed");
     HWND hwnd = Track(CreateTestWindow(cls, 64, 64));
     ASSERT_NE(hwnd, nullptr);
-    auto countEntries = [] {
-        int n = 0;
-        std::string command = "ls " + platform::WindowRegistryDirectory() + " | grep -c window";
-        FILE* f = popen(command.c_str(), "r");
-        if (f != nullptr) {
-            if (fscanf(f, "%d", &n) != 1) n = -1;
-            pclose(f);
-        }
-        return n;
-    };
-    int before = countEntries();
+    int before = ListedWindowCount();
     EXPECT_GE(before, 1);
     DestroyWindow(hwnd);
-    EXPECT_EQ(countEntries(), before - 1);
+    EXPECT_EQ(ListedWindowCount(), before - 1);
 }
 
 void WritePngFile(const std::string& path, int width, int height, uint32_t argb) {

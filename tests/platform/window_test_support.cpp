@@ -1,14 +1,17 @@
 #include "window_test_support.h"
 
+#include "../temp_folder.h"
 #include "platform/kernel32/kernel32.h"
 #include "platform/seams/seams.h"
-#include "../temp_folder.h"
 
 #include <dirent.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace windowtest {
 
@@ -85,6 +88,36 @@ HWND CreateTestWindow(const std::string& className, int clientWidth, int clientH
     AdjustWindowRectEx(&r, style, FALSE, 0);
     return CreateWindowExA(0, className.c_str(), "test", style | WS_VISIBLE, 100, 50, r.right - r.left,
                            r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+}
+
+int StartListingProcess(const char* className, int named) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        bool ok = platform::WriteWindowRegistryEntry(named != 0 ? named : getpid(), className, "title", nullptr);
+        char c = ok ? 'y' : 'n';
+        if (write(ready[1], &c, 1) != 1) _exit(2);
+        pause();
+        _exit(0);
+    }
+    char c = 0;
+    bool listed = child > 0 && read(ready[0], &c, 1) == 1 && c == 'y';
+    close(ready[0]);
+    close(ready[1]);
+    if (child > 0 && !listed) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    return listed ? child : -1;
+}
+
+int ListedWindowCount() {
+    int count = 0;
+    std::error_code error;
+    for (const auto& e : std::filesystem::directory_iterator(platform::WindowRegistryDirectory(), error))
+        count += e.path().extension() == ".window";
+    return count;
 }
 
 int DispatchAll() {

@@ -36,6 +36,12 @@ std::string RegisterRecordingClass(const char* base);
 // A visible top-level window of that class with the given client size.
 HWND CreateTestWindow(const std::string& className, int clientWidth, int clientHeight,
                       DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
+// A child process that lists a window of the class (named by process id
+// `named`, 0: its own) in the window registry and then waits to be killed;
+// its id, or -1 when it could not list it.
+int StartListingProcess(const char* className, int named = 0);
+// The window entries in the registry directory.
+int ListedWindowCount();
 // Takes and dispatches every waiting message; returns how many there were.
 int DispatchAll();
 // The queued messages (taken, not dispatched) with the given id range.

@@ -33,14 +33,19 @@ TEST(FreshTmpdir, WhatACommandLeavesFailsTheRunByName) {
         const char* command;  // run by sh -c
         int status;
         const char* named;  // on standard error; "": nothing said
+        const char* script = "in-fresh-tmpdir";
     } cases[] = {
         {"leaves nothing, in a folder of its own", "test $TMPDIR != $BASE && touch $TMPDIR/f && rm $TMPDIR/f", 0, ""},
         {"succeeds, leaving a folder", "mkdir $TMPDIR/work-x && touch $TMPDIR/work-x/Log.txt", 1, "work-x/Log.txt"},
         {"fails, leaving a file", "touch $TMPDIR/stray; exit 3", 3, "stray"},
+        {"a private runtime folder under TMPDIR, removed with what is in it",
+         "case $XDG_RUNTIME_DIR in $BASE/*) ;; *) exit 9;; esac; test $(stat -c %a $XDG_RUNTIME_DIR) = 700 && "
+         "mkdir $XDG_RUNTIME_DIR/gamelib-windows && exit 4",
+         4, "", "in-private-runtime-dir"},
     };
     for (const Case& c : cases) {
-        const std::string command = "TMPDIR=" + base + " BASE=" + base + " " TEST_SOURCE_DIR
-                                    "/scripts/in-fresh-tmpdir sh -c '" + c.command + "' >/dev/null 2>" + err;
+        const std::string command = "TMPDIR=" + base + " BASE=" + base + " " TEST_SOURCE_DIR "/scripts/" + c.script +
+                                    " sh -c '" + c.command + "' >/dev/null 2>" + err;
         const int status = std::system(command.c_str());
         const std::string said = Read(err);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << c.what << ": " << said;

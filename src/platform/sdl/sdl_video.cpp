@@ -319,6 +319,10 @@ bool InitVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // The click that gives a window the focus is an ordinary click for it, as
+    // on Windows (SDL would otherwise drop it on X11): the first click on a
+    // button or the board of a window in the background is not lost.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // A window presented in software writes to the window system's own
     // framebuffer: SDL would otherwise emulate it with an OpenGL texture,
     // whose context costs more to make than a rarely drawn window saves.

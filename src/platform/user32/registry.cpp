@@ -1,17 +1,35 @@
 // The per-user list of top-level windows that lets FindWindowA see the
 // windows of other running processes (the double-start check needs it).
+//
+// An entry counts exactly while the process that wrote it runs: the writer
+// holds an flock() lock on its entry file from before the entry appears until
+// it removes it, and the kernel lets go of the lock when the process ends,
+// however it ends (before its parent has reaped it, too). A reader tries a
+// shared lock on a descriptor of its own: refused, the writer still runs;
+// granted, the entry was left behind and goes. The process id written in the
+// entry is only a name: it may by now belong to anyone.
+//
+// flock(), not fcntl() record locks: a record lock belongs to the process, so
+// a reader in the writing process would never see its own lock, and closing
+// any descriptor of the file (the reader's) would drop it. An flock() lock
+// belongs to the open file description, so a second descriptor opened by the
+// same process is refused as any other process is. The descriptor is closed
+// on exec, so a program started by the game does not keep the entry alive;
+// a fork that does not exec shares it until it ends.
 #include "platform/user32/internal.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <map>
 #include <mutex>
 
 namespace {
@@ -19,6 +37,8 @@ namespace {
 std::mutex g_registryMutex;
 std::string g_directory;  // empty: the default
 int g_serial = 0;
+std::map<std::string, int> g_held;  // entry path -> the locked descriptor kept open
+std::string g_refused;              // the last folder refused (said once)
 
 std::string DefaultDirectory() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -39,6 +59,31 @@ bool Headless() {
 std::string Directory() {
     if (!g_directory.empty()) return g_directory;
     return Headless() ? "" : DefaultDirectory();
+}
+
+bool Refuse(const std::string& dir, const char* reason) {
+    if (g_refused != dir) {
+        std::fprintf(stderr, "user32: the window list folder %s is not used (%s); other running copies are not seen\n",
+                     dir.c_str(), reason);
+        g_refused = dir;
+    }
+    return false;
+}
+
+// The folder of the list, made when missing. Only a real folder (not a link)
+// that belongs to this user and that no one else may enter is used: in one
+// that another user made, that user could read the entries or plant some
+// that keep the program from starting. A refused folder means no list.
+bool UsableDirectory(const std::string& dir) {
+    if (dir.empty()) return false;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return Refuse(dir, std::strerror(errno));
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0) return Refuse(dir, std::strerror(errno));
+    if (!S_ISDIR(st.st_mode)) return Refuse(dir, "not a folder but a link or a file");
+    if (st.st_uid != getuid()) return Refuse(dir, "it belongs to another user");
+    if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) return Refuse(dir, "other users may enter it");
+    if (g_refused == dir) g_refused.clear();
+    return true;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -69,39 +114,81 @@ bool Unhex(const std::string& hex, std::string* out) {
 }
 
 // An entry: the process id, the class and the title (hex), one per line.
-bool ReadEntry(const std::string& path, long* pid, std::string* className, std::string* title) {
-    std::ifstream in(path, std::ios::binary);
-    std::string pidLine, classLine, titleLine;
-    if (!std::getline(in, pidLine) || !std::getline(in, classLine) || !std::getline(in, titleLine)) return false;
+bool ParseEntry(const std::string& text, long* pid, std::string* className, std::string* title) {
+    size_t first = text.find('\n');
+    size_t second = first == std::string::npos ? first : text.find('\n', first + 1);
+    size_t third = second == std::string::npos ? second : text.find('\n', second + 1);
+    if (third == std::string::npos) return false;
+    std::string pidLine = text.substr(0, first);
     char* end = nullptr;
     *pid = std::strtol(pidLine.c_str(), &end, 10);
     if (end == pidLine.c_str() || *end != '\0') return false;
-    return Unhex(classLine, className) && Unhex(titleLine, title);
+    return Unhex(text.substr(first + 1, second - first - 1), className) &&
+           Unhex(text.substr(second + 1, third - second - 1), title);
 }
 
-bool ProcessAlive(long pid) {
-    if (pid <= 0) return false;
-    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
-// Writes the entry under a temporary name and renames it, so that a reader
-// never sees half an entry.
+std::string ReadAll(int fd) {
+    constexpr size_t kLimit = 1 << 20;  // far beyond any class and title
+    std::string text;
+    char buffer[4096];
+    while (text.size() < kLimit) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+// Whether the process that wrote the entry still runs (its lock is held); an
+// entry whose lock is free is removed. The entry's text is read on the way.
+bool EntryRunning(const std::string& path, std::string* text) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;  // gone meanwhile
+    *text = ReadAll(fd);
+    bool running = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (!running) {
+        // Left behind by a process that ended: removed, unless a new entry
+        // has just been renamed onto its name.
+        struct stat opened;
+        struct stat named;
+        if (fstat(fd, &opened) == 0 && lstat(path.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
+            opened.st_dev == named.st_dev)
+            unlink(path.c_str());
+    }
+    close(fd);
+    return running;
+}
+
+// Writes the entry under a temporary name, locked before it has a byte, and
+// renames it, so that a reader never sees half an entry nor an entry without
+// its lock. The locked descriptor stays open until the entry is removed.
 std::string WriteEntry(long pid, const std::string& className, const std::string& title) {
     std::string dir = Directory();
-    if (dir.empty() || (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)) return "";
+    if (!UsableDirectory(dir)) return "";
     std::string base = dir + "/" + std::to_string(pid) + "-" + std::to_string(++g_serial);
     std::string temp = base + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "";
-        out << pid << '\n' << Hex(className) << '\n' << Hex(title) << '\n';
-        if (!out) return "";
-    }
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return "";
     std::string path = base + ".window";
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
+    std::string text = std::to_string(pid) + '\n' + Hex(className) + '\n' + Hex(title) + '\n';
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd, text) || std::rename(temp.c_str(), path.c_str()) != 0) {
+        unlink(temp.c_str());
+        close(fd);
         return "";
     }
+    g_held[path] = fd;
     return path;
 }
 
@@ -116,30 +203,30 @@ std::string AddRegistryEntry(const std::string& className, const std::string& ti
 
 void RemoveRegistryEntry(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
-    if (!path.empty()) std::remove(path.c_str());
+    if (path.empty()) return;
+    unlink(path.c_str());  // before its lock goes: never an entry that seems left behind
+    auto held = g_held.find(path);
+    if (held == g_held.end()) return;
+    close(held->second);
+    g_held.erase(held);
 }
 
 bool FindRegistryEntry(const char* className, const char* title) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
     std::string dir = Directory();
-    if (dir.empty()) return false;
+    if (!UsableDirectory(dir)) return false;
     DIR* d = opendir(dir.c_str());
     if (d == nullptr) return false;
     bool found = false;
-    long self = static_cast<long>(getpid());
     std::string wantedClass = className != nullptr ? Lower(className) : "";
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
         if (name.size() < 8 || name.compare(name.size() - 7, 7, ".window") != 0) continue;
-        std::string path = dir + "/" + name;
+        std::string path = dir + "/" + name, text;
         long pid = 0;
         std::string entryClass, entryTitle;
-        if (!ReadEntry(path, &pid, &entryClass, &entryTitle)) continue;
-        if (pid == self) continue;  // our own windows are looked up directly
-        if (!ProcessAlive(pid)) {
-            std::remove(path.c_str());  // left behind by a process that ended
-            continue;
-        }
+        if (!EntryRunning(path, &text) || !ParseEntry(text, &pid, &entryClass, &entryTitle)) continue;
+        if (pid == static_cast<long>(getpid())) continue;  // our own windows are looked up directly
         if (className != nullptr && Lower(entryClass.c_str()) != wantedClass) continue;
         if (title != nullptr && entryTitle != title) continue;
         found = true;

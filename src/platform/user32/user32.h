@@ -575,14 +575,20 @@ bool GetIconPixels(HICON icon, int* width, int* height, std::vector<uint32_t>* a
 // ---- windows of other processes -----------------------------------------------
 // Every top-level window is listed in a per-user directory (one file per
 // window: process id, class, title) while it exists, so that FindWindowA finds
-// windows of other running processes; entries of processes that have ended are
-// ignored and removed. The default directory is $XDG_RUNTIME_DIR/gamelib-windows,
-// else /tmp/gamelib-windows-<uid>; with the headless video drivers (dummy,
-// offscreen) there is no list unless a directory is set. Tests choose their
-// own (empty: the default).
+// windows of other running processes. An entry counts while the process that
+// wrote it runs (it holds a lock on the file until it removes it or ends);
+// entries left by processes that have ended are ignored and removed, whatever
+// process now has their id. The default directory is
+// $XDG_RUNTIME_DIR/gamelib-windows, else /tmp/gamelib-windows-<uid>; with the
+// headless video drivers (dummy, offscreen) there is no list unless a
+// directory is set. Tests choose their own (empty: the default). A directory
+// is made with mode 0700 and used only when it is a real directory (not a
+// link) of this user that no other user may enter; otherwise standard error
+// says so and there is no list.
 void SetWindowRegistryDirectory(const std::string& path);
 std::string WindowRegistryDirectory();
-// Writes an entry as a window of process pid would (a test stands in for another process).
+// Writes an entry as a window of process pid would, held by the calling
+// process until it ends (a test stands in for another process).
 bool WriteWindowRegistryEntry(int pid, const char* className, const char* title, std::string* path);
 
 // ---- tests ------------------------------------------------------------------------
