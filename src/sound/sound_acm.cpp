@@ -107,33 +107,57 @@ uint32_t StepBytes(const SoundConverter* c) {
     return source != nullptr && source->nBlockAlign > kStepBytes ? source->nBlockAlign : kStepBytes;
 }
 
-// Gives up the rest of the source: the data ends.
-uint32_t EndSource(SoundConverter* c) {
-    c->acmSourcePosition = c->acmSourceSize;
-    return 0;
-}
-
-// One converted step into the block; the bytes written. A stream that is
-// missing or refuses the step ends the data.
-uint32_t ConvertStep(SoundConverter* c) {
-    const HACMSTREAM active = AsStream(c->acmActiveStream);
-    if (active == nullptr) return EndSource(c);
+// One step of the source from *position on the stream into the destination
+// of the block's capacity; the bytes written. The position moves past the
+// source taken; a stream that is missing or refuses the step, or a step that
+// takes nothing, ends the data (the position goes to the end).
+uint32_t ConvertStepOn(SoundConverter* c, HACMSTREAM stream, uint32_t* position, uint8_t* destination) {
+    if (stream == nullptr) {
+        *position = c->acmSourceSize;
+        return 0;
+    }
     ACMSTREAMHEADER header{};
     header.cbStruct = sizeof header;
-    header.pbSrc = c->acmSourceData + c->acmSourcePosition;
-    header.cbSrcLength = std::min(c->acmSourceSize - c->acmSourcePosition, StepBytes(c));
-    header.pbDst = c->block;
+    header.pbSrc = c->acmSourceData + *position;
+    header.cbSrcLength = std::min(c->acmSourceSize - *position, StepBytes(c));
+    header.pbDst = destination;
     header.cbDstLength = c->blockCapacity;
-    if (acmStreamPrepareHeader(active, &header, 0) != MMSYSERR_NOERROR) return EndSource(c);
-    acmStreamConvert(active, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
+    if (acmStreamPrepareHeader(stream, &header, 0) != MMSYSERR_NOERROR) {
+        *position = c->acmSourceSize;
+        return 0;
+    }
+    acmStreamConvert(stream, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
     const uint32_t written = std::min(header.cbDstLengthUsed, c->blockCapacity);
     const uint32_t taken = std::min(header.cbSrcLengthUsed, header.cbSrcLength);
-    acmStreamUnprepareHeader(active, &header, 0);
-    c->acmSourcePosition += taken;
+    acmStreamUnprepareHeader(stream, &header, 0);
     // A step that took source but gave nothing (bytes between frames) is
     // passed over; one that took nothing ends the data.
-    if (written == 0 && taken == 0) return EndSource(c);
+    *position = written == 0 && taken == 0 ? c->acmSourceSize : *position + taken;
     return written;
+}
+
+uint32_t ConvertStep(SoundConverter* c) {
+    return ConvertStepOn(c, AsStream(c->acmActiveStream), &c->acmSourcePosition, c->block);
+}
+
+// 1 when the source decodes to at least one byte of PCM, 0 when it decodes
+// to none, -1 when that cannot be tried. Found by decoding on a stream of its
+// own up to the first output: neither the ACM's size estimate nor the
+// source's block size can tell.
+int32_t DecodesAnything(SoundConverter* c) {
+    uintptr_t trial = 0;
+    auto* destination = static_cast<uint8_t*>(AllocMemory(c->blockCapacity, "", 0));
+    if (destination == nullptr || OpenOneStream(c, &trial) != 0) {
+        FreeMemory(destination);
+        return -1;
+    }
+    bool decoded = false;
+    uint32_t position = 0;
+    while (!decoded && position < c->acmSourceSize)
+        decoded = ConvertStepOn(c, AsStream(trial), &position, destination) > 0;
+    acmStreamClose(AsStream(trial), 0);
+    FreeMemory(destination);
+    return decoded ? 1 : 0;
 }
 
 // ---- MP3 file scan ----------------------------------------------------------------
@@ -324,16 +348,21 @@ int32_t OpenAcmWaveConverter(SoundConverter* c) {
     if (c->dataSize == 0) return FailOpen(c);
     // A file cut off inside its payload is decoded as far as it holds whole blocks.
     const int64_t held = HeldDataBytes(c, format->nBlockAlign);
-    if (held < 0) return FailOpen(c);
+    if (held < 0) {
+        FailOpen(c);
+        return kBackEndRefused;
+    }
+    const bool cutOff = held < c->dataSize;
     c->dataSize = static_cast<uint32_t>(held);
     if (ChooseOutputFormat(c) != 0) return FailOpen(c);
     if (LoadSourceData(c) != 0) return FailOpen(c);
     if (OpenStreamPair(c) != 0) return FailOpen(c);
-    // Nothing to decode: not even one whole coded block.
-    DWORD total = 0;
-    if (acmStreamSize(AsStream(c->acmActiveStream), c->dataSize, &total, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR)
-        return FailOpen(c);
     c->blockCapacity = BlockCapacityFor(c, StepBytes(c));
+    const int32_t decodes = DecodesAnything(c);
+    if (decodes != 1) {
+        FailOpen(c);
+        return decodes == 0 ? RefuseSamplelessData(cutOff) : -1;
+    }
     c->kind = kConverterAcm;
     return 0;
 }

@@ -63,9 +63,13 @@ int32_t FillPcmBlock(SoundConverter* c) {
     if (position >= c->dataSize) return -1;
     uint32_t want = c->dataSize - position;
     if (want > c->blockCapacity) want = c->blockCapacity;
-    const size_t got = c->stream.functions.Read(c->block, 1, want, c->stream.handle);
-    c->blockLeft = static_cast<uint32_t>(got);
-    return got == 0 ? -1 : 0;
+    const uint32_t got = static_cast<uint32_t>(c->stream.functions.Read(c->block, 1, want, c->stream.handle));
+    // Whole sample frames only: a stream that ends inside a frame (it shrank
+    // while open) is left at that frame's start, where the next fill ends.
+    const uint32_t part = got % c->outputFormat.nBlockAlign;
+    if (part != 0) c->stream.functions.Seek(c->stream.handle, tell + static_cast<int32_t>(got - part), 0);
+    c->blockLeft = got - part;
+    return c->blockLeft == 0 ? -1 : 0;
 }
 
 int32_t FillMemoryPcmBlock(SoundConverter* c) {
@@ -144,10 +148,12 @@ int32_t OpenSoundConverter(const DataStream* stream, SoundConverter* c) {
     bool opened = false;
     for (const BackEndChoice& choice : kBackEnds) {
         if (mask & choice.maskBit) continue;
-        if (choice.open(c) == 0) {
+        const int32_t result = choice.open(c);
+        if (result == 0) {
             opened = true;
             break;
         }
+        if (result == kBackEndRefused) return -1;
         if (choice.rewindAfterFailure) c->stream.functions.Seek(c->stream.handle, 0, 0);
     }
     if (!opened) return -1;
@@ -243,16 +249,10 @@ int32_t GetConverterFormat(SoundConverter* c, WAVEFORMATEX* format) {
 
 int32_t ConvertAll(SoundConverter* c, WAVEFORMATEX* format, uint8_t** block, int32_t* size) {
     if (c == nullptr || !c->open) return -1;
+    // Plain PCM is read straight from the stream: its size counts the whole
+    // sample frames the stream holds (the open measured them).
     int32_t total = GetConvertedSize(c);
     if (total < 0) return -1;
-    // Plain PCM is read straight from the stream: a "data" chunk that claims
-    // more than the stream holds is a cut-off file, of which the whole
-    // sample frames it does hold are read.
-    if (c->kind == kConverterPcm) {
-        const int64_t held = HeldDataBytes(c, c->outputFormat.nBlockAlign);
-        if (held < 0) return -1;
-        if (held < total) total = static_cast<int32_t>(held);
-    }
     uint8_t* pcm = nullptr;
     SeekConverter(c, 0);
     if (c->kind == kConverterPcm) {

@@ -88,6 +88,12 @@ int32_t WalkRiffToData(SoundConverter* converter);
 // a file cut off inside the chunk its whole blocks of blockAlign bytes, with
 // a log line that says so (-1, also logged, when not one whole block is there).
 int64_t HeldDataBytes(SoundConverter* converter, uint32_t blockAlign);
+// What a WAVE back end's open returns for a file that is its kind but holds
+// nothing to play (it has logged why): no other back end is tried.
+constexpr int32_t kBackEndRefused = -2;
+// Logs why a WAVE file's data gives no sample (cut off before its first, or
+// none at all) and returns kBackEndRefused.
+int32_t RefuseSamplelessData(bool cutOff);
 
 // The other back ends: WAVE with an ACM-coded payload and MP3 through ACM
 // (sound_acm.cpp), Ogg Vorbis (sound_ogg.cpp), and MP3 decoded whole through

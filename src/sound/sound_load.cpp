@@ -176,12 +176,12 @@ int32_t CreateSoundFromImage(const void* image, uint32_t imageSize, int32_t buff
         stream.functions = *GetMemoryStreamFunctions();
         stream.handle = memoryStream;
         if (memoryStream == 0 || OpenSoundConverter(&stream, &converter) != 0) {
-            WriteLog("音声ファイルのＰＣＭへの変換に失敗しました");
+            WriteLog("音声ファイルのＰＣＭへの変換に失敗しました\n");
             return fail();
         }
         converterOpen = true;
         if (ConvertAll(&converter, &format, &pcm, &pcmSize) != 0) {
-            WriteLog("音声ファイルを格納するメモリ領域の確保に失敗しました");
+            WriteLog("音声ファイルを格納するメモリ領域の確保に失敗しました\n");
             return fail();
         }
         CloseConverter(&converter);

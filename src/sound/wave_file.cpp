@@ -19,6 +19,7 @@ constexpr uint32_t kTagBext = 0x74786562;  // "bext"
 constexpr uint32_t kTagFmt = 0x20746D66;   // "fmt "
 constexpr uint32_t kTagData = 0x61746164;  // "data"
 constexpr uint32_t kMaxBlockCapacity = 4u << 20;
+constexpr char kCutOffWithoutSamples[] = "音声データがファイルの途中で切れていて、読み込める標本がありません\n";
 
 struct ChunkHeader {
     uint32_t id;
@@ -138,12 +139,17 @@ int32_t WalkRiffToData(SoundConverter* c) {
     return 0;
 }
 
+int32_t RefuseSamplelessData(bool cutOff) {
+    WriteLog(cutOff ? kCutOffWithoutSamples : "音声データに再生できる標本がありません\n");
+    return kBackEndRefused;
+}
+
 int64_t HeldDataBytes(SoundConverter* c, uint32_t blockAlign) {
     const uint32_t inStream = c->streamSize > c->dataOffset ? c->streamSize - c->dataOffset : 0;
     if (c->dataSize <= inStream) return c->dataSize;
     const uint32_t held = blockAlign > 0 ? inStream - inStream % blockAlign : 0;
-    if (held == 0) return WriteLogFormatted("音声データがファイルの途中で切れていて、読み込める標本がありません\n");
-    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます\n", c->dataSize,
+    if (held == 0) return WriteLog(kCutOffWithoutSamples);
+    WriteLogFormatted("音声データがファイルの途中で切れています：%u バイトのうち %u バイトを読み込みます", c->dataSize,
                       held);
     return held;
 }
@@ -167,8 +173,17 @@ int32_t OpenWaveConverter(SoundConverter* c) {
     c->outputFormat = format;
 
     if (WalkRiffToData(c) != 0) return -1;
+    // Only whole sample frames are played and counted: those a cut-off file
+    // holds, and of a chunk that ends inside a frame all but that part-frame.
+    const int64_t held = HeldDataBytes(c, format.nBlockAlign);
+    if (held < 0) return kBackEndRefused;
+    c->dataSize = static_cast<uint32_t>(held - held % format.nBlockAlign);
+    if (c->dataSize == 0) return RefuseSamplelessData(false);
 
-    c->blockCapacity = format.nAvgBytesPerSec < kMaxBlockCapacity ? format.nAvgBytesPerSec : kMaxBlockCapacity;
+    // Blocks of whole frames, so that every refill hands out whole frames.
+    uint32_t capacity = format.nAvgBytesPerSec < kMaxBlockCapacity ? format.nAvgBytesPerSec : kMaxBlockCapacity;
+    capacity -= capacity % format.nBlockAlign;
+    c->blockCapacity = capacity > 0 ? capacity : format.nBlockAlign;
     c->kind = kConverterPcm;
     return 0;
 }

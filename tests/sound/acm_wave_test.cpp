@@ -249,3 +249,49 @@ TEST_F(AcmWaveTest, CutsKeepTheirWholeBlocksAndDamagedBlocksStillPlay) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cut-off coded files on both roads: refused when nothing in them decodes to a
+// sample, whatever the codec's size estimate or block size says; kept with the
+// samples they decode otherwise.
+TEST_F(AcmWaveTest, CutCodedFilesAreRefusedOnlyWhenNothingDecodes) {
+    const Bytes mp3Cut = soundtest::ReadTestFile("mp3wav_cut1.wav");  // 1 of 836 MP3 bytes
+    ASSERT_EQ(mp3Cut.size(), 71u);
+    const Bytes mp3Fmt(mp3Cut.begin() + 20, mp3Cut.begin() + 50);
+    const Encoded ima = EncodeImaAdpcm(Tone(2000, 1, 8000), 1, 256);  // 505 samples a block
+    Chunk imaData{"data", Bytes(ima.data.begin(), ima.data.begin() + 2 * 256 + 100), false};
+    imaData.sizeOverride = static_cast<uint32_t>(ima.data.size());
+    const char* cutLine = "音声データがファイルの途中で切れていて、読み込める標本がありません\r\n";
+    struct Case {
+        const char* what;
+        Bytes file;
+        int32_t samples;  // -1: refused
+        const char* line;
+    };
+    const Case cases[] = {
+        {"MP3 in WAVE holding 1 byte of 836", mp3Cut, -1, cutLine},
+        {"MP3 in WAVE, complete, of bytes that are no frame", Riff({{"fmt ", mp3Fmt}, {"data", Bytes(600, 0)}}), -1,
+         "音声データに再生できる標本がありません\r\n"},
+        {"IMA ADPCM cut inside its third block", Riff({{"fmt ", ImaFmtBody(1, 8000, 256)}, imaData}), 2 * 505,
+         "音声データがファイルの途中で切れています"},
+    };
+    for (const int32_t loadType : {0, 2}) {
+        SetSoundLoadType(loadType);
+        for (const Case& c : cases) {
+            const size_t logBefore = NewLog().size();
+            const int32_t h = Load(c.file);
+            EXPECT_EQ(h == -1 ? -1 : GetSoundTotalSample(h), c.samples) << c.what << ", load type " << loadType;
+            EXPECT_TRUE(Contains(NewLog().substr(logBefore), c.line)) << c.what << ", load type " << loadType;
+            if (h == -1) continue;
+            if (loadType == 0 && c.samples > 0) {
+                EXPECT_EQ(BufferSamples(h, 4 * 505),
+                          std::vector<int16_t>(ima.decoded.begin(), ima.decoded.begin() + 1010))
+                    << c.what;
+            }
+            EXPECT_EQ(DeleteSound(h, 0), 0);
+        }
+    }
+}
+
+}  // namespace

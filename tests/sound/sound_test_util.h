@@ -116,6 +116,12 @@ inline std::vector<int16_t> Pattern(int count, int base) {
     return v;
 }
 
+// A file of tests/sound/files (damaged files kept as they were found).
+inline Bytes ReadTestFile(const char* name) {
+    std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/sound/files/" + name, std::ios::binary);
+    return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // Everything the log file holds (the tests run in a directory of their own).
 inline std::string LogText() {
     std::ifstream in("Log.txt", std::ios::binary);

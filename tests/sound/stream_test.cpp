@@ -352,3 +352,75 @@ TEST_F(StreamTest, AStreamWhoseBufferWillNotStartReportsTheFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stereo file whose "data" chunk claims a second and holds the given bytes.
+Bytes CutStereo(uint16_t bits, const Bytes& held) {
+    return Riff({{"fmt ", FmtBody(1, 2, 44100, bits)}, {"data", held, false, 44100u * 2 * bits / 8}});
+}
+
+// The left channel of interleaved stereo bytes, as the output plays it.
+std::vector<int16_t> LeftOfStereo(const Bytes& data, uint16_t bits, size_t frames) {
+    std::vector<int16_t> left(frames);
+    for (size_t i = 0; i < frames; ++i)
+        left[i] = bits == 8 ? static_cast<int16_t>((data[2 * i] - 128) * 256)
+                            : static_cast<int16_t>(data[4 * i] | data[4 * i + 1] << 8);
+    return left;
+}
+
+TEST_F(StreamTest, CutAndOddSizedFilesStreamWholeFramesOnEveryPass) {
+    const Bytes stereo16 = Samples16(Pattern(2 * 11025, 0));  // 0.25 s, left and right differ
+    Bytes stereo8(2 * 11025);
+    for (size_t i = 0; i < stereo8.size(); ++i)
+        stereo8[i] = static_cast<uint8_t>(i % 2 ? 200 - i / 2 % 150 : i / 2 % 97);
+    auto plus = [](Bytes bytes, std::initializer_list<uint8_t> extra) {
+        bytes.insert(bytes.end(), extra);
+        return bytes;
+    };
+    const Bytes repro = ReadTestFile("long16s_cut1.wav");  // 22050 Hz, 5,000 frames and 1 byte of 88,200
+    const std::vector<int16_t> reproLeft = LeftOfStereo(Bytes(repro.begin() + 44, repro.end()), 16, 5000);
+    std::vector<int16_t> reproPass;  // at the output's 44,100 Hz
+    for (size_t k = 0; k < 10000; ++k) reproPass.push_back(Upsampled(reproLeft, k));
+    const Bytes mono = Samples16(Pattern(13229, 0));
+    struct Case {
+        const char* what;
+        Bytes image;
+        int32_t frames;
+        std::vector<int16_t> pass;  // the left channel of one pass at 44,100 Hz
+        bool loops;
+    };
+    const Case cases[] = {
+        {"16-bit stereo cut 1 byte past a frame", CutStereo(16, plus(stereo16, {9})), 11025,
+         LeftOfStereo(stereo16, 16, 11025), true},
+        {"16-bit stereo cut 3 bytes past a frame", CutStereo(16, plus(stereo16, {9, 8, 7})), 11025,
+         LeftOfStereo(stereo16, 16, 11025), true},
+        {"8-bit stereo cut 1 byte past a frame", CutStereo(8, plus(stereo8, {9})), 11025,
+         LeftOfStereo(stereo8, 8, 11025), true},
+        {"complete 16-bit mono, a chunk of 26,459 bytes",
+         Riff({{"fmt ", FmtBody(1, 1, 44100, 16)}, {"data", plus(mono, {5})}}), 13229, Pattern(13229, 0), true},
+        {"1,244-byte file whose chunk claims 0xFFFFFFFF bytes",
+         Riff({{"fmt ", FmtBody(1, 2, 44100, 16)}, {"data", Samples16(Pattern(600, 0)), false, 0xFFFFFFFFu}}), 300,
+         LeftOfStereo(Samples16(Pattern(600, 0)), 16, 300), false},
+        {"found cut: 16-bit stereo 1 byte past a frame", repro, 5000, reproPass, true},
+    };
+    SetSoundLoadType(2);
+    for (const Case& c : cases) {
+        const int32_t h = Load(c.image);
+        ASSERT_NE(h, -1) << c.what;
+        EXPECT_EQ(GetSoundTotalSample(h), c.frames) << c.what;
+        ASSERT_EQ(PlaySoundHandle(h, c.loops ? kPlayTypeLoop : 1, 1), 0) << c.what;
+        // Every pass plays the whole frames, the second as the first.
+        PlayedRun run = PlayThrough(h, 3.0 * c.pass.size() / 44100 + 0.1);
+        const size_t passes = c.loops ? 2 : 1;
+        ASSERT_GE(run.left.size(), passes * c.pass.size()) << c.what;
+        for (size_t p = 0; p < passes; ++p) {
+            const auto from = run.left.begin() + static_cast<long>(p * c.pass.size());
+            EXPECT_EQ(FirstDifference(std::vector<int16_t>(from, from + static_cast<long>(c.pass.size())), c.pass), -1)
+                << c.what << ", pass " << p + 1;
+        }
+        EXPECT_EQ(DeleteSound(h, 0), 0);
+    }
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include "sound/sound_converter.h"
 #include "sound_test_util.h"
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -89,16 +90,20 @@ TEST_F(WaveTest, ADataHeaderAtTheVeryEndIsTakenAtItsWord) {
     Bytes image = Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}});
     const Bytes header = {'d', 'a', 't', 'a', 0xE8, 0x03, 0, 0};  // 1000 bytes that are not there
     image.insert(image.end(), header.begin(), header.end());
+    SoundConverter walk{};
+    walk.stream.functions = *GetMemoryStreamFunctions();
+    walk.stream.handle = OpenMemStream(image.data(), image.size());
+    uint8_t* body = nullptr;
+    ASSERT_EQ(WalkRiffToFormat(&walk, &body), 0);
+    FreeMemory(body);
+    EXPECT_EQ(WalkRiffToData(&walk), 0);
+    EXPECT_EQ(walk.dataSize, 1000u);
+    CloseMemStream(walk.stream.handle);
+    // Not one sample frame of it is there: the converter refuses the file.
     Opened w(image);
-    ASSERT_EQ(w.result, 0);
-    EXPECT_EQ(GetConvertedSize(&w.converter), 1000);
-    uint8_t buffer[16];
-    EXPECT_EQ(ReadConverter(&w.converter, buffer, 16), 0);
-    WAVEFORMATEX f;
-    uint8_t* block = nullptr;
-    int32_t size = 0;
-    EXPECT_EQ(ConvertAll(&w.converter, &f, &block, &size), -1) << "a truncated file is not converted";
-    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(w.result, -1);
+    EXPECT_NE(NewLog().find("音声データがファイルの途中で切れていて、読み込める標本がありません\r\n"),
+              std::string::npos);
 }
 
 TEST_F(WaveTest, ReadsComeInBlocksOfOneSecondAndSeeksMoveInSamples) {
@@ -183,10 +188,12 @@ TEST_F(WaveTest, WaveImagesAreBuiltByteForByte) {
     EXPECT_EQ(std::string(got.begin() + 38, got.begin() + 42), "data");
     EXPECT_EQ(got[42], 5);
     EXPECT_EQ(Bytes(got.begin() + 46, got.end()), data);
-    // An 18-byte format with an odd data size reads back without a pad byte.
+    // An 18-byte format with an odd data size reads back without a pad byte;
+    // of its 5 bytes of 16-bit samples the 2 whole frames count.
     Opened w(got);
     ASSERT_EQ(w.result, 0);
-    EXPECT_EQ(GetConvertedSize(&w.converter), 5);
+    EXPECT_EQ(w.converter.dataOffset, 46u);
+    EXPECT_EQ(GetConvertedSize(&w.converter), 4);
 }
 
 // ---- malformed files: -1 and a log line, never a crash, a hang or noise ----
@@ -256,6 +263,11 @@ TEST_F(WaveTest, MalformedFilesAreRefused) {
         {"fmt larger than the file", WithSize(good, 16, 0x7FFFFFF0)},
         {"data larger than the file without one whole frame",
          Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"data", Bytes(1, 7), false, 0xFFFFFFF0u}})},
+        {"2 bytes of 16-bit stereo held of 88,200",
+         Riff({{"fmt ", FmtBody(1, 2, 22050, 16)}, {"data", {1, 2}, false, 88200}})},
+        {"1 byte of 8-bit stereo held of 100", Riff({{"fmt ", FmtBody(1, 2, 8000, 8)}, {"data", {0x90}, false, 100}})},
+        {"a complete chunk of 1 byte of 16-bit samples", Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"data", {7}}})},
+        {"an empty data chunk", Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"data", {}}})},
         {"chunk size that would seek backwards",
          Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"LIST", Bytes(8), true, 0xFFFFFFF8u}, {"data", Bytes(8)}})},
         {"chunk size past the end", Riff({{"fmt ", FmtBody(1, 1, 8000, 16)}, {"LIST", Bytes(8), true, 0x10000}})},
@@ -265,16 +277,39 @@ TEST_F(WaveTest, MalformedFilesAreRefused) {
         {"rate too high to play", Riff({{"fmt ", FmtBody(1, 1, 400000, 16)}, {"data", Bytes(8)}})},
         {"empty file", {}},
     };
-    for (const Case& c : cases) {
-        const int32_t h = Load(c.image, 3);
-        EXPECT_EQ(h, -1) << c.what;
-        if (h != -1) DeleteSound(h, 0);
+    // As a memory sound (load type 0) and as a stream sound (2).
+    size_t logBefore = 0;
+    for (const int32_t loadType : {0, 2}) {
+        SetSoundLoadType(loadType);
+        for (const Case& c : cases) {
+            const int32_t h = Load(c.image, 3);
+            EXPECT_EQ(h, -1) << c.what << ", load type " << loadType;
+            if (h != -1) DeleteSound(h, 0);
+        }
+        const std::string log = NewLog().substr(logBefore);
+        logBefore += log.size();
+        EXPECT_NE(log.find("再生できない形式の音声データです"), std::string::npos) << loadType;
+        // Without one whole sample frame: refused with a line that says so,
+        // on both roads, not as if memory had run out.
+        EXPECT_NE(log.find("音声データがファイルの途中で切れていて、読み込める標本がありません\r\n"), std::string::npos)
+            << loadType;
+        EXPECT_NE(log.find("音声データに再生できる標本がありません\r\n"), std::string::npos) << loadType;
+        EXPECT_EQ(log.find("音声ファイルを格納するメモリ領域の確保に失敗しました"), std::string::npos) << loadType;
+        if (loadType == 0) {
+            EXPECT_NE(log.find("音声ファイルのＰＣＭへの変換に失敗しました\r\n"), std::string::npos);
+        }
     }
-    const std::string log = NewLog();
-    EXPECT_NE(log.find("音声ファイルのＰＣＭへの変換に失敗しました"), std::string::npos);
-    EXPECT_NE(log.find("音声ファイルを格納するメモリ領域の確保に失敗しました"), std::string::npos);
-    EXPECT_NE(log.find("再生できない形式の音声データです"), std::string::npos);
-    EXPECT_NE(log.find("音声データがファイルの途中で切れていて、読み込める標本がありません"), std::string::npos);
+    // The memory road's line when the PCM block cannot be had ends its line too.
+    SetSoundLoadType(0);
+    for (int skip = 0;
+         skip < 12 && NewLog().find("音声ファイルを格納するメモリ領域の確保に失敗しました") == std::string::npos;
+         ++skip) {
+        seams::FailCallAfter("AllocMemory", skip, 1);
+        const int32_t h = Load(good);
+        if (h != -1) DeleteSound(h, 0);
+        seams::ClearCall("AllocMemory");
+    }
+    EXPECT_NE(NewLog().find("音声ファイルを格納するメモリ領域の確保に失敗しました\r\n"), std::string::npos);
 }
 
 // A file cut before its first sample frame is refused; one cut later loads the
@@ -284,6 +319,16 @@ TEST_F(WaveTest, ACutOffFileLoadsTheWholeFramesItHolds) {
     const Bytes good = Riff({{"bext", {1, 2, 3}}, {"fmt ", FmtBody(1, 2, 8000, 16, 18)}, {"LIST", {9}},
                              {"data", Samples16(samples)}});
     const size_t dataStart = good.size() - 2 * samples.size();
+    // As a stream sound: its length is the whole frames held too.
+    SetSoundLoadType(2);
+    for (size_t length = 0; length < good.size(); ++length) {
+        const size_t frames = length < dataStart ? 0 : (length - dataStart) / 4;  // stereo frames
+        const int32_t h = Load(Bytes(good.begin(), good.begin() + length));
+        EXPECT_EQ(h == -1 ? -1 : GetSoundTotalSample(h), frames == 0 ? -1 : static_cast<int32_t>(frames))
+            << "stream cut at " << length;
+        if (h != -1) DeleteSound(h, 0);
+    }
+    SetSoundLoadType(0);
     for (size_t length = 0; length < good.size(); ++length) {
         const Bytes cut(good.begin(), good.begin() + length);
         const size_t frames = length < dataStart ? 0 : (length - dataStart) / 4;  // stereo frames
@@ -306,8 +351,12 @@ TEST_F(WaveTest, ACutOffFileLoadsTheWholeFramesItHolds) {
         buffer->Unlock(held, heldBytes, nullptr, 0);
         EXPECT_EQ(DeleteSound(h, 0), 0);
     }
-    EXPECT_NE(NewLog().find("音声データがファイルの途中で切れています：40 バイトのうち 36 バイトを読み込みます"),
-              std::string::npos);
+    // One line, not followed by an empty one.
+    const std::string line = "音声データがファイルの途中で切れています：40 バイトのうち 36 バイトを読み込みます\r\n";
+    const std::string log = NewLog();
+    const size_t at = log.find(line);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(log[at + line.size()])));
 }
 
 TEST_F(WaveTest, GarbageIsRefused) {
