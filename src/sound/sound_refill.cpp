@@ -246,24 +246,28 @@ int32_t RefillStream(int32_t handle) {
     if (record->dataEnded) {
         FillSoundSilence(record, &region, amount);
     } else {
+        // A source that runs dry is advanced and the reading goes on in the
+        // same pass, so that a source shorter than a pass neither leaves the
+        // cursor to run into old ring contents nor ends its data a pass
+        // late. Two empty reads in a row (a loop point still pending, or a
+        // source with nothing before its end sample) end the pass.
+        bool lastEmpty = false;
         while (RegionBytesLeft(region) > 0 && !record->dataEnded) {
-            const int32_t sourceBefore = record->currentSource;
-            StreamSource* source = &record->sources[sourceBefore];
+            StreamSource* source = &record->sources[record->currentSource];
             uint32_t want = RegionBytesLeft(region);
             if (source->endSample != -1) {
                 const int64_t left = int64_t{source->endSample} * block - record->readPosition;
                 if (left < want) want = left > 0 ? static_cast<uint32_t>(left) : 0;
             }
             const int32_t got = want > 0 ? ReadStreamSource(&source->converter, &region, want) : 0;
-            if (got == 0) {
-                AdvanceStreamSource(record, &region, cursor);
-            } else {
+            if (got > 0) {
                 record->readPosition += got;
+                lastEmpty = false;
+                continue;
             }
-            if (record->currentSource == sourceBefore) {
-                if (source->endSample == -1 || int64_t{record->readPosition} >= int64_t{source->endSample} * block)
-                    break;
-            }
+            if (lastEmpty) break;
+            lastEmpty = true;
+            AdvanceStreamSource(record, &region, cursor);
         }
     }
     UnlockWrappedBuffer(buffer, region.first, region.firstDone, region.second, region.secondDone);
