@@ -351,10 +351,6 @@ TEST_F(StreamTest, AStreamWhoseBufferWillNotStartReportsTheFailure) {
     EXPECT_EQ(IsSoundPlaying(h), 1);
 }
 
-}  // namespace
-
-namespace {
-
 // A stereo file whose "data" chunk claims a second and holds the given bytes.
 Bytes CutStereo(uint16_t bits, const Bytes& held) {
     return Riff({{"fmt ", FmtBody(1, 2, 44100, bits)}, {"data", held, false, 44100u * 2 * bits / 8}});
