@@ -66,7 +66,8 @@ void FollowPointerOverMenu(HWND hwnd, WORD hit) {
     const bool over = hit == HTMENU || hit == HTCAPTION;
     const bool crossed = over != w.overMenuBar;
     w.overMenuBar = over;
-    if (!crossed && !(over && hooks.isDirect3DActive() != 0 && hooks.deviceDialogBoxMode() == 0)) return;
+    const bool deviceMissesMode = over && hooks.isDirect3DActive() != 0 && hooks.deviceDialogBoxMode() == 0;
+    if (!crossed && !deviceMissesMode) return;
     hooks.endDeviceScene();
     hooks.setDeviceDialogBoxMode(over ? 1 : 0);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <random>
 
@@ -128,8 +127,7 @@ TEST_F(OggVorbisTest, ShortChainedFilesDecodeFromTheirFirstSample) {
         {"links of two formats", "chained-2links-different-format.ogg", 2, 22050},
     };
     for (const Case& c : cases) {
-        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/sound/files/" + c.file, std::ios::binary);
-        Opened o(Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        Opened o(soundtest::ReadTestFile(c.file));
         ASSERT_EQ(o.result, 0) << c.what;
         ExpectPcm16Format(&o.converter, static_cast<WORD>(c.channels), c.rate);
         const int32_t size = GetConvertedSize(&o.converter);
@@ -155,10 +153,6 @@ TEST_F(OggVorbisTest, PageLayoutsThatLeadTheDecoderAstrayAreRefusedAtOpen) {
         all.insert(all.end(), v.begin() + static_cast<long>(from), v.end());
         return Join(all);
     };
-    auto repro = [](const char* name) {
-        std::ifstream in(std::string(TEST_SOURCE_DIR) + "/tests/sound/files/" + name, std::ios::binary);
-        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    };
     struct Case {
         const char* what;
         Bytes file;
@@ -171,8 +165,9 @@ TEST_F(OggVorbisTest, PageLayoutsThatLeadTheDecoderAstrayAreRefusedAtOpen) {
         {"two Vorbis streams in one link", with({v[0], w[0], v[1], w[1]}, 2), false},
         {"damaged bytes inside the headers", with({v[0], junk, v[1]}, 2), false},
         {"the identification header alone", with({v[0], v[2]}, 3), false},
-        {"found by fuzzing: seek", repro("vorbisfile-pcm-seek-negative-memmove.min.ogg"), false},
-        {"found by fuzzing: read after a seek", repro("vorbisfile-read-after-seek-negative-memmove.ogg"), false},
+        {"found by fuzzing: seek", soundtest::ReadTestFile("vorbisfile-pcm-seek-negative-memmove.min.ogg"), false},
+        {"found by fuzzing: read after a seek",
+         soundtest::ReadTestFile("vorbisfile-read-after-seek-negative-memmove.ogg"), false},
         {"plain", Join(v), true},
         {"another stream multiplexed", MultiplexWithOtherStream(v, 77), true},
         {"damaged bytes among the audio pages", with({v[0], v[1], v[2], junk}, 3), true},

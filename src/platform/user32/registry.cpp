@@ -31,6 +31,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <sstream>
 
 namespace {
 
@@ -115,16 +116,13 @@ bool Unhex(const std::string& hex, std::string* out) {
 
 // An entry: the process id, the class and the title (hex), one per line.
 bool ParseEntry(const std::string& text, long* pid, std::string* className, std::string* title) {
-    size_t first = text.find('\n');
-    size_t second = first == std::string::npos ? first : text.find('\n', first + 1);
-    size_t third = second == std::string::npos ? second : text.find('\n', second + 1);
-    if (third == std::string::npos) return false;
-    std::string pidLine = text.substr(0, first);
+    std::istringstream in(text);
+    std::string pidLine, classLine, titleLine;
+    if (!std::getline(in, pidLine) || !std::getline(in, classLine) || !std::getline(in, titleLine)) return false;
     char* end = nullptr;
     *pid = std::strtol(pidLine.c_str(), &end, 10);
     if (end == pidLine.c_str() || *end != '\0') return false;
-    return Unhex(text.substr(first + 1, second - first - 1), className) &&
-           Unhex(text.substr(second + 1, third - second - 1), title);
+    return Unhex(classLine, className) && Unhex(titleLine, title);
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
